@@ -1,0 +1,2 @@
+#pragma once
+// Being written: the persisted fleet switches and lists.

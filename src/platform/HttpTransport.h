@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QPair>
+#include <QString>
+#include <QUrl>
+
+#include <qcoro/qcorotask.h>
+
+#include <chrono>
+#include <optional>
+
+namespace vesk {
+
+using HttpHeaders = QList<QPair<QByteArray, QByteArray>>;
+
+struct HttpRequest {
+    QByteArray method = "GET";
+    QUrl url;
+    HttpHeaders headers;
+    QByteArray body;
+    std::chrono::milliseconds timeout{60000};
+};
+
+struct HttpResponse {
+    int status = 0;
+    HttpHeaders headers;
+    QByteArray body;
+
+    // Header lookup ignores letter case, as HTTP does.
+    std::optional<QByteArray> header(const QByteArray &name) const;
+};
+
+// One finished exchange: a response, or the transport's description of why there is none.
+struct HttpResult {
+    std::optional<HttpResponse> response;
+    QString error;
+
+    bool ok() const { return response.has_value(); }
+    static HttpResult failure(QString message) { return HttpResult{std::nullopt, std::move(message)}; }
+};
+
+// One HTTP request, answered with status, headers and body. Redirects are not followed:
+// callers see the status the server sent.
+class HttpTransport {
+public:
+    virtual ~HttpTransport() = default;
+    virtual QCoro::Task<HttpResult> send(HttpRequest request) = 0;
+};
+
+} // namespace vesk

@@ -1,0 +1,16 @@
+#include "platform/LogCategories.h"
+
+Q_LOGGING_CATEGORY(lcApp, "app")
+Q_LOGGING_CATEGORY(lcHeartbeat, "heartbeat")
+Q_LOGGING_CATEGORY(lcFleet, "fleet")
+Q_LOGGING_CATEGORY(lcFleetSecret, "fleet-secret")
+Q_LOGGING_CATEGORY(lcPayload, "payload")
+Q_LOGGING_CATEGORY(lcPolicy, "policy")
+Q_LOGGING_CATEGORY(lcUpdate, "update")
+Q_LOGGING_CATEGORY(lcAlerts, "alerts")
+Q_LOGGING_CATEGORY(lcShares, "shares")
+Q_LOGGING_CATEGORY(lcRetention, "retention")
+Q_LOGGING_CATEGORY(lcPermissions, "permissions")
+Q_LOGGING_CATEGORY(lcMonitor, "monitor")
+Q_LOGGING_CATEGORY(lcCommands, "commands")
+Q_LOGGING_CATEGORY(lcPlatform, "platform")

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QLoggingCategory>
+
+// One category per area of the agent; the names are what operators filter the log by.
+Q_DECLARE_LOGGING_CATEGORY(lcApp)
+Q_DECLARE_LOGGING_CATEGORY(lcHeartbeat)
+Q_DECLARE_LOGGING_CATEGORY(lcFleet)
+Q_DECLARE_LOGGING_CATEGORY(lcFleetSecret)
+Q_DECLARE_LOGGING_CATEGORY(lcPayload)
+Q_DECLARE_LOGGING_CATEGORY(lcPolicy)
+Q_DECLARE_LOGGING_CATEGORY(lcUpdate)
+Q_DECLARE_LOGGING_CATEGORY(lcAlerts)
+Q_DECLARE_LOGGING_CATEGORY(lcShares)
+Q_DECLARE_LOGGING_CATEGORY(lcRetention)
+Q_DECLARE_LOGGING_CATEGORY(lcPermissions)
+Q_DECLARE_LOGGING_CATEGORY(lcMonitor)
+Q_DECLARE_LOGGING_CATEGORY(lcCommands)
+Q_DECLARE_LOGGING_CATEGORY(lcPlatform)

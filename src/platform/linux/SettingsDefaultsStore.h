@@ -1,0 +1,28 @@
+#pragma once
+
+#include "platform/DefaultsStore.h"
+
+#include <QSettings>
+
+#include <memory>
+
+namespace vesk {
+
+// User defaults kept by QSettings in the platform's native format, with an
+// in-memory registration layer beneath.
+class SettingsDefaultsStore final : public DefaultsStore {
+public:
+    // The domain kept in `iniFile` (the native format on Linux).
+    explicit SettingsDefaultsStore(const QString &iniFile);
+
+    QVariant object(const QString &key) const override;
+    void setValue(const QString &key, const QVariant &value) override;
+    void remove(const QString &key) override;
+    void registerDefaults(const QVariantMap &defaults) override;
+
+private:
+    std::unique_ptr<QSettings> m_settings;
+    QVariantMap m_registered;
+};
+
+} // namespace vesk
