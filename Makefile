@@ -1,0 +1,39 @@
+# The two entry points: `make demo` and `make test`. Both install what is missing first.
+JOBS ?= 2
+BUILD ?= build
+ASAN_BUILD ?= build-asan
+CMAKE_FLAGS ?= -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVESK_WERROR=ON
+
+.PHONY: deps build build-asan test test-unit test-asan demo bench clean
+
+deps:
+	@scripts/install-deps.sh
+
+build: deps
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
+	cmake --build $(BUILD) -j $(JOBS)
+
+build-asan: deps
+	cmake -S . -B $(ASAN_BUILD) $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Debug -DVESK_SANITIZE=ON
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+
+test-unit: build
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+test-asan: build-asan
+	cd $(ASAN_BUILD) && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 \
+	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j $(JOBS)
+
+# Every test, the sanitizer build included.
+test: test-unit test-asan
+
+demo: build
+	scripts/demo.sh $(BUILD)
+
+bench: deps
+	cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DVESK_BUILD_BENCH=ON -DVESK_BUILD_TESTS=OFF
+	cmake --build build-bench -j $(JOBS)
+	scripts/run-benchmarks.sh build-bench
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD) build-bench

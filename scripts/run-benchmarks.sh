@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Runs every benchmark built in the given folder; each prints its own baseline and ratio.
+# The 10-minute agent footprint run is left out unless BENCH_FOOTPRINT_MINUTES is set.
+set -uo pipefail
+build=${1:-build-bench}
+status=0
+run() {
+  echo "=== $*"
+  "$@" || { echo "(failed: $*)"; status=1; }
+}
+for b in bench_installed_apps bench_system_monitor bench_payload_deploy; do
+  [ -x "$build/bench/$b" ] && run "$build/bench/$b"
+done
+[ -x "$build/bench/fleetd_load/fleetd_load" ] && \
+  run "$build/bench/fleetd_load/fleetd_load" --agents 1000,10000 --seconds 5
+if [ -n "${BENCH_FOOTPRINT_MINUTES:-}" ] && [ -x "$build/bench/bench_monitor_agent" ]; then
+  run "$build/bench/bench_monitor_agent" --minutes "$BENCH_FOOTPRINT_MINUTES"
+fi
+exit $status
