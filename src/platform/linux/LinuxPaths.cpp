@@ -12,14 +12,21 @@ QString envOr(const QProcessEnvironment &env, const QString &name, const QString
     return v.isEmpty() ? fallback : v;
 }
 
+// XDG base directories must be absolute; a relative value is invalid and is ignored.
+QString xdgOr(const QProcessEnvironment &env, const QString &name, const QString &fallback)
+{
+    const QString v = env.value(name);
+    return QDir::isAbsolutePath(v) ? v : fallback;
+}
+
 } // namespace
 
 PlatformPaths linuxPaths(const QProcessEnvironment &env)
 {
     PlatformPaths p;
     p.homeDir = envOr(env, QStringLiteral("HOME"), QDir::homePath());
-    const QString dataHome = envOr(env, QStringLiteral("XDG_DATA_HOME"), p.homeDir + QStringLiteral("/.local/share"));
-    const QString configHome = envOr(env, QStringLiteral("XDG_CONFIG_HOME"), p.homeDir + QStringLiteral("/.config"));
+    const QString dataHome = xdgOr(env, QStringLiteral("XDG_DATA_HOME"), p.homeDir + QStringLiteral("/.local/share"));
+    const QString configHome = xdgOr(env, QStringLiteral("XDG_CONFIG_HOME"), p.homeDir + QStringLiteral("/.config"));
 
     const QString apps = env.value(QStringLiteral("VESK_APPLICATIONS"));
     if (!apps.isEmpty())

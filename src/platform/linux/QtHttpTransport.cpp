@@ -8,6 +8,9 @@
 
 #include <qcoro/qcoronetworkreply.h>
 
+#include <algorithm>
+#include <climits>
+
 namespace vesk {
 
 QtHttpTransport::QtHttpTransport(QObject *parent) : QObject(parent), m_manager(new QNetworkAccessManager(this))
@@ -20,7 +23,8 @@ QCoro::Task<HttpResult> QtHttpTransport::send(HttpRequest request)
     QNetworkRequest qreq(request.url);
     for (const auto &[name, value] : request.headers)
         qreq.setRawHeader(name, value);
-    qreq.setTransferTimeout(static_cast<int>(request.timeout.count()));
+    // Qt takes an int of milliseconds; a longer time-out must not wrap into a negative one.
+    qreq.setTransferTimeout(static_cast<int>(std::clamp<qint64>(request.timeout.count(), 0, INT_MAX)));
     qreq.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
 
     auto *body = new QBuffer();

@@ -11,13 +11,21 @@ QVariant SettingsDefaultsStore::object(const QString &key) const
 {
     // Another writer (the console, a one-shot command) may have changed the file.
     m_settings->sync();
-    if (m_settings->contains(key))
-        return m_settings->value(key);
+    if (m_settings->contains(key)) {
+        // The INI format writes an empty list as "@Invalid()"; we never store invalid values
+        // (setValue removes them), so that is an empty list coming back.
+        const QVariant stored = m_settings->value(key);
+        return stored.isValid() ? stored : QVariant(QStringList());
+    }
     return m_registered.value(key);
 }
 
 void SettingsDefaultsStore::setValue(const QString &key, const QVariant &value)
 {
+    if (!value.isValid()) {
+        remove(key);
+        return;
+    }
     m_settings->setValue(key, value);
     m_settings->sync();
 }

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "platform/SystemInfoSource.h"
+#include "platform/linux/SysfsSensors.h"
+#include "platform/linux/WifiNetworkName.h"
+
+#include <QHash>
+#include <QStorageInfo>
+
+#include <string>
+
+namespace vesk {
+
+// The machine's figures from the kernel's files, read directly into reused buffers:
+// /proc/meminfo, /proc/stat, /proc/uptime, /proc/net/route, /proc/self/mountinfo,
+// /proc/PID/stat and statm, /sys/class/{thermal,power_supply,net}, os-release and DMI.
+// The OS version, the model and the boot time do not change while we run and are read once.
+//
+// Memory in use is MemTotal - MemAvailable: what a new program could not get without
+// swapping, the kernel's own answer to "how full is memory" (page cache it can drop is free).
+//
+// There is no frontmost application: no desktop-neutral way tells it without running a tool
+// per sample (X11 keeps it in a window property, Wayland does not publish it at all).
+class LinuxSystemInfoSource final : public SystemInfoSource {
+public:
+    explicit LinuxSystemInfoSource(QString procRoot = QStringLiteral("/proc"), QString sysRoot = QStringLiteral("/sys"),
+                                   QStringList osReleasePaths = {QStringLiteral("/etc/os-release"),
+                                                                 QStringLiteral("/usr/lib/os-release")});
+
+    std::optional<DiskSpace> rootDiskSpace() override;
+    std::optional<MemoryFigures> memory() override;
+    std::optional<CpuTicks> cpuTicks() override;
+    int activeProcessorCount() override;
+    double uptimeSeconds() override;
+    int thermalState() override;
+    std::optional<BatteryStatus> battery() override;
+    QString osVersion() override;
+    QString modelName() override;
+    std::optional<FrontmostApp> frontmostApplication() override;
+    NetworkState networkState() override;
+    std::optional<QString> wifiNetworkName() override;
+    QStringList networkMounts() override;
+    std::optional<ProcessFigures> processFigures(qint32 pid) override;
+    bool processResponds(qint32 pid) const override;
+
+private:
+    QString linkType(const QString &name);
+    QString pidPath(qint32 pid, const char *leaf) const;
+
+    QString m_proc;
+    QString m_sys;
+    QString m_osVersion;
+    QString m_model;
+    std::optional<qint64> m_bootTime;
+    qint64 m_ticksPerSecond = 100;
+    qint64 m_pageSize = 4096;
+    QStorageInfo m_rootVolume;
+    SysfsSensors m_sensors;
+    WifiNetworkName m_wifi;
+    QHash<QString, QString> m_linkTypes; // interface name -> type, read once per name
+    std::string m_buffer;
+};
+
+} // namespace vesk

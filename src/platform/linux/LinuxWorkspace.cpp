@@ -1,0 +1,221 @@
+#include "platform/linux/LinuxWorkspace.h"
+
+#include "platform/linux/BundleLayout.h"
+#include "platform/linux/BundleWalker.h"
+#include "platform/linux/DetachedLauncher.h"
+#include "platform/linux/ProcessSignals.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSet>
+#include <QTimeZone>
+
+#include <algorithm>
+
+#include <csignal>
+#include <sys/stat.h>
+
+namespace vesk {
+
+namespace {
+
+qint64 nanoseconds(const timespec &t)
+{
+    return qint64(t.tv_sec) * 1000000000 + t.tv_nsec;
+}
+
+QString runningName(const BundleInfo &info)
+{
+    if (info.displayName && !info.displayName->isEmpty())
+        return *info.displayName;
+    if (info.name && !info.name->isEmpty())
+        return *info.name;
+    return QFileInfo(info.path).completeBaseName();
+}
+
+} // namespace
+
+LinuxWorkspace::LinuxWorkspace(QStringList applicationFolders, ProcessTable processes)
+    : m_folders(std::move(applicationFolders)), m_processes(std::move(processes))
+{
+}
+
+QString LinuxWorkspace::bundleOfProcess(qint32 pid) const
+{
+    const QString exe = m_processes.executable(pid);
+    if (QString bundle = bundleContaining(exe); !bundle.isEmpty())
+        return bundle;
+    const QStringList argv = m_processes.commandLine(pid);
+    // Another user's executable link is closed to us; its argv[0] usually names it.
+    if (exe.isEmpty() && !argv.isEmpty()) {
+        if (QString bundle = bundleContaining(argv.first()); !bundle.isEmpty())
+            return bundle;
+    }
+    QString script = scriptArgument(argv);
+    if (script.isEmpty())
+        return {};
+    if (!script.startsWith(QLatin1Char('/'))) {
+        const QString cwd = m_processes.workingDirectory(pid);
+        if (cwd.isEmpty())
+            return {};
+        script = cwd + QLatin1Char('/') + script;
+    }
+    return bundleContaining(script);
+}
+
+QList<RunningApplication> LinuxWorkspace::runningApplications()
+{
+    struct Match {
+        ProcStat stat;
+        QString bundle;
+    };
+    QHash<qint32, Match> matches;
+    for (const qint32 pid : m_processes.pids()) {
+        QString bundle = bundleOfProcess(pid);
+        if (bundle.isEmpty())
+            continue;
+        const auto stat = m_processes.stat(pid);
+        if (!stat)
+            continue;
+        matches.insert(pid, Match{*stat, std::move(bundle)});
+    }
+
+    const auto bootTime = m_processes.bootTime();
+    const qint64 hz = m_processes.ticksPerSecond();
+    QHash<QString, BundleInfo> infos;
+    QList<RunningApplication> apps;
+    for (auto it = matches.cbegin(); it != matches.cend(); ++it) {
+        const Match &m = it.value();
+        const auto parent = matches.constFind(m.stat.ppid);
+        if (parent != matches.cend() && parent->bundle == m.bundle)
+            continue;
+        if (!infos.contains(m.bundle))
+            infos.insert(m.bundle, readBundleInfo(m.bundle).value_or(BundleInfo{m.bundle, {}, {}, {}, {}, {}, {}}));
+        const BundleInfo &info = infos[m.bundle];
+
+        RunningApplication app;
+        app.bundleIdentifier = info.bundleIdentifier.value_or(QString());
+        app.pid = m.stat.pid;
+        app.localizedName = runningName(info);
+        app.bundlePath = m.bundle;
+        if (bootTime)
+            app.launchDate = processStartTime(*bootTime, m.stat.startTicks, hz);
+        app.isTerminated = isEndedState(m.stat.state);
+        app.isFinishedLaunching = !app.isTerminated && !isStoppedState(m.stat.state);
+        apps.append(std::move(app));
+    }
+    std::sort(apps.begin(), apps.end(), [](const auto &a, const auto &b) { return a.pid < b.pid; });
+    return apps;
+}
+
+QList<qint64> LinuxWorkspace::folderStamps() const
+{
+    QList<qint64> stamps;
+    for (const QString &folder : m_folders) {
+        struct stat st;
+        stamps.append(::stat(QFile::encodeName(folder).constData(), &st) == 0 ? nanoseconds(st.st_mtim) : -1);
+    }
+    return stamps;
+}
+
+void LinuxWorkspace::ensureScanned()
+{
+    const QList<qint64> stamps = folderStamps();
+    if (m_scanned && stamps == m_stamps)
+        return;
+    m_stamps = stamps;
+    m_installed = findBundles(m_folders);
+    m_byIdentifier.clear();
+    for (qsizetype i = 0; i < m_installed.size(); ++i) {
+        const auto &id = m_installed[i].bundleIdentifier;
+        if (id && !id->isEmpty() && !m_byIdentifier.contains(*id))
+            m_byIdentifier.insert(*id, i);
+    }
+    m_scanned = true;
+}
+
+std::optional<QString> LinuxWorkspace::applicationPath(const QString &bundleIdentifier)
+{
+    ensureScanned();
+    const auto it = m_byIdentifier.constFind(bundleIdentifier);
+    if (it == m_byIdentifier.cend())
+        return std::nullopt;
+    return m_installed[*it].path;
+}
+
+QList<BundleInfo> LinuxWorkspace::installedApplications()
+{
+    ensureScanned();
+    return m_installed;
+}
+
+void LinuxWorkspace::refreshApplications()
+{
+    m_scanned = false;
+}
+
+QList<BundleInfo> LinuxWorkspace::findBundles(const QStringList &folders) const
+{
+    QList<BundleInfo> out;
+    for (const QString &path : findBundleFolders(folders))
+        out.append(bundleInfo(path).value_or(BundleInfo{path, {}, {}, {}, {}, {}, {}}));
+    return out;
+}
+
+std::optional<BundleInfo> LinuxWorkspace::bundleInfo(const QString &bundlePath) const
+{
+    return readBundleInfo(bundlePath);
+}
+
+std::optional<qint64> LinuxWorkspace::allocatedSize(const QString &bundlePath) const
+{
+    return allocatedBytes(bundlePath);
+}
+
+std::optional<QDateTime> LinuxWorkspace::lastUsedDate(const QString &bundlePath) const
+{
+    const auto info = readBundleInfo(bundlePath);
+    if (!info || !info->executable)
+        return std::nullopt;
+    const QString exe = executablesDir(bundlePath) + QLatin1Char('/') + *info->executable;
+    struct stat st;
+    if (::stat(QFile::encodeName(exe).constData(), &st) != 0 || !S_ISREG(st.st_mode))
+        return std::nullopt;
+    if (nanoseconds(st.st_atim) <= nanoseconds(st.st_mtim))
+        return std::nullopt;
+    return QDateTime::fromMSecsSinceEpoch(nanoseconds(st.st_atim) / 1000000, QTimeZone::utc());
+}
+
+QCoro::Task<LaunchOutcome> LinuxWorkspace::openApplication(const QString &bundlePath)
+{
+    const auto info = readBundleInfo(bundlePath);
+    if (!info || !info->executable)
+        co_return LaunchOutcome{false, 0, QStringLiteral("The bundle names no executable.")};
+    // Opening a running application brings no second copy, as on the desktop.
+    const QString wanted = QFileInfo(bundlePath).canonicalFilePath();
+    for (const RunningApplication &app : runningApplications()) {
+        if (!app.isTerminated && !wanted.isEmpty() && QFileInfo(app.bundlePath).canonicalFilePath() == wanted)
+            co_return LaunchOutcome{true, 0, {}};
+    }
+    const QString exe = executablesDir(bundlePath) + QLatin1Char('/') + *info->executable;
+    co_return launchDetached(exe, {exe});
+}
+
+bool LinuxWorkspace::terminate(qint32 pid)
+{
+    return signalApplication(pid, SIGTERM);
+}
+
+bool LinuxWorkspace::forceTerminate(qint32 pid)
+{
+    return signalApplication(pid, SIGKILL);
+}
+
+QCoro::Task<bool> LinuxWorkspace::waitForTermination(qint32 pid, std::chrono::milliseconds timeout)
+{
+    const bool ended = co_await waitForProcessExit(pid, timeout);
+    co_return ended;
+}
+
+} // namespace vesk

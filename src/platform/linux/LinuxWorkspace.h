@@ -1,0 +1,60 @@
+#pragma once
+
+#include "platform/Workspace.h"
+#include "platform/linux/ProcessTable.h"
+
+#include <QHash>
+
+namespace vesk {
+
+// Applications on Linux are ".app" bundle folders in the platform's application folders.
+//
+// Lookup by identifier answers from one scan of those folders, kept until refreshApplications()
+// or until an application folder itself changes (a bundle moved in or out at its top level).
+// When two bundles share an identifier, the one in the earlier application folder wins, then
+// the one that comes first in name order.
+//
+// A running application is a process whose executable, or whose script (the first
+// non-option argument of an interpreter), lies in a bundle's Contents/MacOS. A child that
+// runs from the same bundle as its parent is part of that application, not another one.
+//
+// Last use: there is no usage index, so we take the access time of the bundle's executable,
+// and only when it is later than the file's modification time. Exec reads the file, so under
+// the default relatime mounts that is the last launch to within a day; under noatime, or for
+// a copy never started since it was written, there is no answer rather than a made-up one.
+// (The bundle folder's own access time is useless: every size walk reads it.)
+class LinuxWorkspace final : public Workspace {
+public:
+    explicit LinuxWorkspace(QStringList applicationFolders, ProcessTable processes = ProcessTable());
+
+    QList<RunningApplication> runningApplications() override;
+    std::optional<QString> applicationPath(const QString &bundleIdentifier) override;
+    QList<BundleInfo> installedApplications() override;
+    void refreshApplications() override;
+
+    QList<BundleInfo> findBundles(const QStringList &folders) const override;
+    std::optional<BundleInfo> bundleInfo(const QString &bundlePath) const override;
+    std::optional<qint64> allocatedSize(const QString &bundlePath) const override;
+    std::optional<QDateTime> lastUsedDate(const QString &bundlePath) const override;
+
+    // Runs the bundle's CFBundleExecutable from Contents/MacOS (see DetachedLauncher).
+    QCoro::Task<LaunchOutcome> openApplication(const QString &bundlePath) override;
+    // SIGTERM and SIGKILL, to the application's process group when it leads one.
+    bool terminate(qint32 pid) override;
+    bool forceTerminate(qint32 pid) override;
+    QCoro::Task<bool> waitForTermination(qint32 pid, std::chrono::milliseconds timeout) override;
+
+private:
+    void ensureScanned();
+    QList<qint64> folderStamps() const;
+    QString bundleOfProcess(qint32 pid) const;
+
+    QStringList m_folders;
+    ProcessTable m_processes;
+    bool m_scanned = false;
+    QList<qint64> m_stamps;
+    QList<BundleInfo> m_installed;
+    QHash<QString, qsizetype> m_byIdentifier;
+};
+
+} // namespace vesk

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+namespace vesk {
+
+// The Wi-Fi network a wireless interface is joined to, asked of NetworkManager over the
+// system bus (three short property reads, no tool run). None where NetworkManager does not
+// answer within the time-out, or the interface is not associated.
+class WifiNetworkName {
+public:
+    std::optional<QString> forInterface(const QString &interfaceName) const;
+};
+
+} // namespace vesk

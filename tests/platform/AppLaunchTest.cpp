@@ -1,0 +1,147 @@
+#include "BundleFixture.h"
+#include "platform/linux/LinuxWorkspace.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <qcoro/qcorotask.h>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace vesk;
+using namespace vesk::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+// Real bundles whose executables are small shell scripts, opened, signalled and watched
+// as the agent does it. Every app started here is force-terminated at the end.
+class AppLaunchTest : public ::testing::Test {
+protected:
+    ~AppLaunchTest() override
+    {
+        for (const qint32 pid : m_started) {
+            m_workspace.forceTerminate(pid);
+            QCoro::waitFor(m_workspace.waitForTermination(pid, 10s));
+        }
+    }
+
+    QString apps() const { return m_root.path() + "/Applications"; }
+    // The running apps of this test's bundles (other bundles may run on the machine).
+    QList<RunningApplication> ours()
+    {
+        QList<RunningApplication> out;
+        for (const RunningApplication &app : m_workspace.runningApplications()) {
+            if (app.bundlePath.startsWith(m_root.path() + "/"))
+                out.append(app);
+        }
+        return out;
+    }
+    QString bundle(const QString &id, const QByteArray &script)
+    {
+        return makeBundle(apps(), id.section('.', -1) + ".app", appInfo(id, id.section('.', -1)), script);
+    }
+    LaunchOutcome open(const QString &path)
+    {
+        const LaunchOutcome outcome = QCoro::waitFor(m_workspace.openApplication(path));
+        if (outcome.pid > 0)
+            m_started.append(outcome.pid);
+        return outcome;
+    }
+    // A script that tells the test (through a FIFO) that it is past its setup lines.
+    QByteArray signallingScript(const QByteArray &setup)
+    {
+        const QString fifo = m_root.path() + "/ready-" + QString::number(m_fifos++);
+        EXPECT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        m_fifo = fifo;
+        return "#!/bin/sh\n" + setup + "\necho ready > '" + QFile::encodeName(fifo) + "'\nsleep 100\n";
+    }
+    // Blocks until the last signalling script wrote its line.
+    QByteArray awaitReady()
+    {
+        QFile fifo(m_fifo);
+        EXPECT_TRUE(fifo.open(QIODevice::ReadOnly));
+        return fifo.readAll().trimmed();
+    }
+
+    QTemporaryDir m_root;
+    LinuxWorkspace m_workspace{{m_root.path() + "/Applications"}};
+    QList<qint32> m_started;
+    QString m_fifo;
+    int m_fifos = 0;
+};
+
+TEST_F(AppLaunchTest, OpensAnAppInItsOwnSessionAndQuitsIt)
+{
+    const QString path = bundle("com.lumora.Kiosk", signallingScript({}));
+    const LaunchOutcome launched = open(path);
+    ASSERT_TRUE(launched.launched) << launched.error.toStdString();
+    ASSERT_EQ(awaitReady(), "ready");
+    EXPECT_EQ(::getsid(launched.pid), launched.pid) << "a session of its own";
+    EXPECT_NE(::getsid(launched.pid), ::getsid(0));
+
+    const auto running = ours();
+    ASSERT_EQ(running.size(), 1);
+    EXPECT_EQ(running[0].bundleIdentifier, "com.lumora.Kiosk");
+    EXPECT_EQ(running[0].pid, launched.pid);
+
+    const LaunchOutcome again = open(path);
+    EXPECT_TRUE(again.launched);
+    EXPECT_EQ(again.pid, 0) << "opening a running app starts no second copy";
+    EXPECT_EQ(ours().size(), 1);
+
+    EXPECT_TRUE(m_workspace.terminate(launched.pid));
+    EXPECT_TRUE(QCoro::waitFor(m_workspace.waitForTermination(launched.pid, 10s)));
+}
+
+TEST_F(AppLaunchTest, ForceTerminatesAnAppThatIgnoresTheQuitRequest)
+{
+    const LaunchOutcome launched = open(bundle("com.lumora.Stubborn", signallingScript("trap '' TERM")));
+    ASSERT_TRUE(launched.launched) << launched.error.toStdString();
+    ASSERT_EQ(awaitReady(), "ready");
+
+    EXPECT_TRUE(m_workspace.terminate(launched.pid));
+    // It ignores SIGTERM for good, so this wait can only run out.
+    EXPECT_FALSE(QCoro::waitFor(m_workspace.waitForTermination(launched.pid, 200ms)));
+    EXPECT_TRUE(m_workspace.forceTerminate(launched.pid));
+    EXPECT_TRUE(QCoro::waitFor(m_workspace.waitForTermination(launched.pid, 10s)));
+}
+
+TEST_F(AppLaunchTest, ReportsWhyAnAppCannotStart)
+{
+    const QString notExecutable = bundle("com.lumora.Locked", "#!/bin/sh\nexit 0\n");
+    QFile::setPermissions(notExecutable + "/Contents/MacOS/run", QFile::ReadOwner | QFile::WriteOwner);
+    const QString garbage = bundle("com.lumora.Garbage", QByteArray(64, '\x7f'));
+    const QString noExecutable = makeBundle(apps(), "Bare.app", {{"CFBundleIdentifier", "com.lumora.Bare"}});
+
+    struct Case {
+        const char *name;
+        QString path;
+    };
+    for (const Case &tc : {Case{"no execute permission", notExecutable}, Case{"not a program", garbage},
+                           Case{"no CFBundleExecutable", noExecutable}, Case{"no bundle", apps() + "/Missing.app"}}) {
+        const LaunchOutcome outcome = open(tc.path);
+        EXPECT_FALSE(outcome.launched) << tc.name;
+        EXPECT_FALSE(outcome.error.isEmpty()) << tc.name;
+    }
+}
+
+TEST_F(AppLaunchTest, SeesAnEndedProcessAtOnceAndNeverSignalsEverything)
+{
+    QProcess done;
+    done.start("true");
+    ASSERT_TRUE(done.waitForFinished(10000));
+    EXPECT_TRUE(QCoro::waitFor(m_workspace.waitForTermination(qint32(done.processId()), 10s)));
+
+    for (const qint32 pid : {0, 1, -1, -1234}) {
+        EXPECT_FALSE(m_workspace.terminate(pid)) << pid;
+        EXPECT_FALSE(m_workspace.forceTerminate(pid)) << pid;
+    }
+}
+
+} // namespace

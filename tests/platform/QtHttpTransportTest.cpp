@@ -1,0 +1,159 @@
+#include "platform/linux/QtHttpTransport.h"
+
+#include <QEventLoop>
+#include <QHttpServer>
+#include <QHttpServerRequest>
+#include <QHttpServerResponder>
+#include <QPointer>
+#include <QTcpServer>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+using namespace std::chrono_literals;
+using vesk::HttpRequest;
+using vesk::HttpResult;
+
+namespace {
+
+// A real HTTP server on a loopback port the OS picks, with an echoing, a redirecting
+// and a never-answering route.
+class LoopbackServer {
+public:
+    LoopbackServer()
+    {
+        m_server.route("/echo", [this](const QHttpServerRequest &request) {
+            m_seenHeaders = request.headers();
+            QHttpServerResponse response("text/plain", request.method() == QHttpServerRequest::Method::Put
+                                                           ? QByteArray("put:") + request.body()
+                                                           : request.body(),
+                                         QHttpServerResponder::StatusCode::Created);
+            response.addHeader("X-Fleet-Secret-Rotated", "1");
+            return response;
+        });
+        m_server.route("/moved", [this]() {
+            QHttpServerResponse response(QHttpServerResponder::StatusCode::MovedPermanently);
+            response.addHeader("Location", url("/target").toEncoded());
+            return response;
+        });
+        m_server.route("/target", [this]() {
+            ++m_targetHits;
+            return QHttpServerResponse("text/plain", "here");
+        });
+        m_server.route("/silent", [this](const QHttpServerRequest &, QHttpServerResponder &&responder) {
+            m_unanswered.push_back(std::move(responder));
+        });
+        m_port = m_server.listen(QHostAddress::LocalHost, 0);
+    }
+
+    QUrl url(const QString &path) const { return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(m_port).arg(path)); }
+    quint16 port() const { return m_port; }
+    int targetHits() const { return m_targetHits; }
+    QByteArray seenHeader(const QByteArray &name) const
+    {
+        for (const auto &[key, value] : m_seenHeaders) {
+            if (key.compare(name, Qt::CaseInsensitive) == 0)
+                return value;
+        }
+        return {};
+    }
+
+private:
+    QHttpServer m_server;
+    quint16 m_port = 0;
+    int m_targetHits = 0;
+    QList<QPair<QByteArray, QByteArray>> m_seenHeaders;
+    std::vector<QHttpServerResponder> m_unanswered;
+};
+
+QCoro::Task<> sendInto(vesk::HttpTransport &transport, HttpRequest request,
+                       std::shared_ptr<std::optional<HttpResult>> out, QPointer<QEventLoop> loop)
+{
+    const HttpResult result = co_await transport.send(std::move(request));
+    *out = result;
+    if (loop)
+        loop->quit();
+}
+
+// Runs one request on the event loop, giving up after a hard bound so a hang fails instead of stalling.
+std::optional<HttpResult> sendWithin(vesk::HttpTransport &transport, HttpRequest request)
+{
+    auto out = std::make_shared<std::optional<HttpResult>>();
+    QEventLoop loop;
+    sendInto(transport, std::move(request), out, &loop);
+    if (!out->has_value()) {
+        QTimer::singleShot(10s, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    return *out;
+}
+
+HttpRequest request(QByteArray method, QUrl url, QByteArray body = {})
+{
+    HttpRequest r;
+    r.method = std::move(method);
+    r.url = std::move(url);
+    r.body = std::move(body);
+    r.timeout = 5s;
+    return r;
+}
+
+} // namespace
+
+TEST(QtHttpTransport, CarriesMethodHeadersAndBodyBothWays)
+{
+    LoopbackServer server;
+    ASSERT_NE(server.port(), 0);
+    vesk::QtHttpTransport transport;
+    HttpRequest put = request("PUT", server.url("/echo"), "{\"a\":1}");
+    put.headers = {{"X-Device-Serial", "C02X1234"}, {"Content-Type", "application/json"}};
+
+    const auto result = sendWithin(transport, put);
+    ASSERT_TRUE(result && result->ok()) << (result ? result->error.toStdString() : "no answer");
+    EXPECT_EQ(result->response->status, 201);
+    EXPECT_EQ(result->response->body, QByteArray("put:{\"a\":1}"));
+    EXPECT_EQ(result->response->header("x-fleet-secret-rotated"), QByteArray("1"));
+    EXPECT_EQ(server.seenHeader("X-Device-Serial"), QByteArray("C02X1234"));
+    EXPECT_EQ(server.seenHeader("Content-Type"), QByteArray("application/json"));
+}
+
+TEST(QtHttpTransport, ReturnsARedirectInsteadOfFollowingIt)
+{
+    LoopbackServer server;
+    vesk::QtHttpTransport transport;
+
+    const auto result = sendWithin(transport, request("GET", server.url("/moved")));
+    ASSERT_TRUE(result && result->ok()) << (result ? result->error.toStdString() : "no answer");
+    EXPECT_EQ(result->response->status, 301);
+    EXPECT_EQ(result->response->header("Location"), server.url("/target").toEncoded());
+    EXPECT_EQ(server.targetHits(), 0);
+}
+
+TEST(QtHttpTransport, ReportsTransportFailuresAsErrors)
+{
+    LoopbackServer server;
+    QTcpServer closed; // a port that was just free: nothing listens there any more
+    ASSERT_TRUE(closed.listen(QHostAddress::LocalHost, 0));
+    const quint16 refusedPort = closed.serverPort();
+    closed.close();
+
+    struct Case {
+        const char *name;
+        HttpRequest request;
+        QString wantError;
+    };
+    HttpRequest silent = request("POST", server.url("/silent"), "{}");
+    silent.timeout = 300ms;
+    const Case cases[] = {
+        {"server never answers", silent, QStringLiteral("The request timed out.")},
+        {"connection refused", request("GET", QUrl(QStringLiteral("http://127.0.0.1:%1/x").arg(refusedPort))),
+         QStringLiteral("Connection refused")},
+    };
+    vesk::QtHttpTransport transport;
+    for (const Case &tc : cases) {
+        const auto result = sendWithin(transport, tc.request);
+        ASSERT_TRUE(result.has_value()) << tc.name;
+        EXPECT_FALSE(result->ok()) << tc.name;
+        EXPECT_EQ(result->error.toStdString(), tc.wantError.toStdString()) << tc.name;
+    }
+}

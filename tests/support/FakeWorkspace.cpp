@@ -1,0 +1,90 @@
+#include "FakeWorkspace.h"
+
+#include <algorithm>
+
+namespace vesk::test {
+
+QString FakeWorkspace::install(const QString &bundleId, QString path)
+{
+    if (path.isEmpty())
+        path = QStringLiteral("/Applications/") + bundleId.section(QLatin1Char('.'), -1) + QStringLiteral(".app");
+    installed.append(BundleInfo{path, bundleId, {}, {}, {}, {}, {}});
+    return path;
+}
+
+qint32 FakeWorkspace::addRunning(const QString &bundleId)
+{
+    return startRunning(bundleId, applicationPath(bundleId).value_or(QString()));
+}
+
+qint32 FakeWorkspace::startRunning(const QString &bundleId, const QString &path)
+{
+    RunningApplication app;
+    app.bundleIdentifier = bundleId;
+    app.pid = m_nextPid++;
+    app.bundlePath = path;
+    app.isFinishedLaunching = true;
+    running.append(app);
+    return app.pid;
+}
+
+bool FakeWorkspace::isRunning(const QString &bundleId) const
+{
+    return std::any_of(running.cbegin(), running.cend(),
+                       [&](const RunningApplication &app) { return app.bundleIdentifier == bundleId; });
+}
+
+std::optional<QString> FakeWorkspace::applicationPath(const QString &bundleIdentifier)
+{
+    for (const BundleInfo &info : installed) {
+        if (info.bundleIdentifier == bundleIdentifier)
+            return info.path;
+    }
+    return std::nullopt;
+}
+
+std::optional<BundleInfo> FakeWorkspace::bundleInfo(const QString &bundlePath) const
+{
+    for (const BundleInfo &info : installed) {
+        if (info.path == bundlePath)
+            return info;
+    }
+    return std::nullopt;
+}
+
+QCoro::Task<LaunchOutcome> FakeWorkspace::openApplication(const QString &bundlePath)
+{
+    m_opened.append(bundlePath);
+    if (const auto error = m_openErrors.constFind(bundlePath); error != m_openErrors.cend())
+        co_return LaunchOutcome{false, 0, *error};
+    const auto info = bundleInfo(bundlePath);
+    const QString id = info && info->bundleIdentifier ? *info->bundleIdentifier : QString();
+    co_return LaunchOutcome{true, startRunning(id, bundlePath), {}};
+}
+
+bool FakeWorkspace::removeRunning(qint32 pid)
+{
+    return running.removeIf([pid](const RunningApplication &app) { return app.pid == pid; }) > 0;
+}
+
+bool FakeWorkspace::terminate(qint32 pid)
+{
+    m_terminated.append(pid);
+    if (quitsOnTerminate)
+        removeRunning(pid);
+    return true;
+}
+
+bool FakeWorkspace::forceTerminate(qint32 pid)
+{
+    m_forceTerminated.append(pid);
+    return removeRunning(pid);
+}
+
+QCoro::Task<bool> FakeWorkspace::waitForTermination(qint32 pid, std::chrono::milliseconds)
+{
+    co_return std::none_of(running.cbegin(), running.cend(),
+                           [pid](const RunningApplication &app) { return app.pid == pid; });
+}
+
+} // namespace vesk::test
