@@ -6,7 +6,9 @@
 #include "platform/HttpTransport.h"
 #include "platform/StopToken.h"
 
+#include <QDateTime>
 #include <QObject>
+#include <QPointer>
 
 #include <functional>
 #include <optional>
@@ -48,7 +50,8 @@ public:
     QString machineSerial() const;
 
 private:
-    QCoro::Task<> beatLoop(StateProvider stateProvider, StopToken token);
+    // Static so the loop reaches the heartbeat only through `self`, which clears when it is destroyed.
+    static QCoro::Task<> beatLoop(QPointer<Heartbeat> self, StateProvider stateProvider, StopToken token);
     void log(const QString &level, const QString &message) const;
 
     HeartbeatConfig m_config;

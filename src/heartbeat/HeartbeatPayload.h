@@ -2,6 +2,7 @@
 
 #include "heartbeat/HeartbeatStateValue.h"
 
+#include <QByteArray>
 #include <QJsonObject>
 #include <QMap>
 #include <QString>
@@ -19,6 +20,8 @@ struct HeartbeatPayload {
     QMap<QString, HeartbeatStateValue> state;
 
     QJsonObject toJson() const;
+    // The compact JSON body; fails (with `error` set) when a text is not valid Unicode.
+    std::optional<QByteArray> encode(QString *error = nullptr) const;
     // Fails (with `error` set) when a member is missing or of the wrong type.
     static std::optional<HeartbeatPayload> fromJson(const QJsonObject &object, QString *error = nullptr);
 
