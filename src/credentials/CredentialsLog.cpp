@@ -1,0 +1,5 @@
+#include "credentials/CredentialsLog.h"
+
+namespace vesk {
+Q_LOGGING_CATEGORY(lcCredentials, "credentials")
+} // namespace vesk
