@@ -1,0 +1,356 @@
+#include "fleet/FleetAPIClient.h"
+
+#include "app/AgentEnvironment.h"
+#include "app/FleetSettingsStore.h"
+#include "fleet/FleetSecretManager.h"
+#include "fleet/MultipartBody.h"
+#include "fleet/ResponseDecoding.h"
+#include "platform/MachineIdentity.h"
+
+#include <QDir>
+#include <QTemporaryFile>
+
+namespace vesk {
+
+namespace {
+
+using Query = QList<QPair<QString, QString>>;
+
+FleetAPIClient::Dependencies sharedDependencies()
+{
+    const AgentEnvironment &env = AgentEnvironment::current();
+    if (!env.http || !env.identity)
+        qFatal("FleetAPIClient::shared() needs the environment's http transport and machine identity");
+    return FleetAPIClient::Dependencies{*env.http,  FleetSettingsStore::shared(), FleetSecretManager::shared(),
+                                        *env.identity, env.paths, env.fleetBaseUrl, QString(), env.appVersion};
+}
+
+// Decodes a successful exchange, or passes its error on.
+template <class T>
+ApiResult<T> decoded(const ApiResult<HttpResponse> &response, const QString &label, KeyStyle style = KeyStyle::wire)
+{
+    if (!response)
+        return response.error();
+    return decodeResponse<T>(label, response->body, style);
+}
+
+// The answer to the fleet-alerts request: an object whose "alerts" member is an array.
+struct AlertList {
+    QJsonArray alerts;
+    static std::optional<AlertList> fromJson(const QJsonValue &json, QString *)
+    {
+        const QJsonValue alerts = json.toObject().value(QLatin1String("alerts"));
+        if (!json.isObject() || !alerts.isArray())
+            return std::nullopt;
+        return AlertList{alerts.toArray()};
+    }
+};
+
+// A QTemporaryFile name template in the temporary folder, which is created when missing.
+QString templateIn(const QString &folder, const QString &prefix)
+{
+    const QString dir = folder.isEmpty() ? QDir::tempPath() : folder;
+    QDir().mkpath(dir);
+    return QDir(dir).filePath(prefix + QStringLiteral("XXXXXX"));
+}
+
+} // namespace
+
+FleetAPIClient::FleetAPIClient(Dependencies deps)
+    : m_exchange(FleetExchange::Dependencies{deps.http, deps.settings, deps.secrets, deps.identity, deps.baseUrl})
+    , m_speedTest(m_exchange, std::move(deps.monotonicNow))
+    , m_secrets(deps.secrets)
+    , m_identity(deps.identity)
+    , m_paths(std::move(deps.paths))
+    , m_baseUrl(std::move(deps.baseUrl))
+    , m_bundleId(deps.bundleId.isEmpty() ? QStringLiteral("com.lumora.VeskWarden") : std::move(deps.bundleId))
+    , m_appVersion(deps.appVersion.isEmpty() ? QStringLiteral("1.0") : std::move(deps.appVersion))
+{
+}
+
+FleetAPIClient &FleetAPIClient::shared()
+{
+    static FleetAPIClient client(sharedDependencies());
+    return client;
+}
+
+QString FleetAPIClient::serial() const
+{
+    return m_identity.serialOrUnknown();
+}
+
+QCoro::Task<bool> FleetAPIClient::isConfigured()
+{
+    const QString tenant = m_exchange.tenant();
+    if (tenant.isEmpty())
+        co_return false;
+    const std::optional<StoredFleetSecret> secret = co_await m_secrets.storedSecret(tenant);
+    co_return secret.has_value();
+}
+
+QCoro::Task<ApiStatus> FleetAPIClient::sendExpectingNothing(FleetRequest request)
+{
+    const ApiResult<HttpResponse> response = co_await m_exchange.perform(std::move(request));
+    if (!response)
+        co_return ApiStatus(response.error());
+    co_return ApiStatus();
+}
+
+QCoro::Task<ApiStatus> FleetAPIClient::reportAlert(QJsonObject body)
+{
+    FleetRequest request = FleetRequest::json("POST", QStringLiteral("device_alert"), body);
+    const ApiStatus status = co_await sendExpectingNothing(std::move(request));
+    co_return status;
+}
+
+QCoro::Task<ApiStatus> FleetAPIClient::registerPushToken(PushTokenRegistration registration)
+{
+    QJsonObject body{
+        {QStringLiteral("serial"), serial()},
+        {QStringLiteral("token"), registration.token},
+        {QStringLiteral("is_agent"), registration.isAgent},
+        {QStringLiteral("platform"), QStringLiteral("macos")},
+        {QStringLiteral("alert_scope"), registration.alertScope},
+    };
+    if (registration.photographer)
+        body.insert(QStringLiteral("photographer"), *registration.photographer);
+    if (registration.eventcode)
+        body.insert(QStringLiteral("eventcode"), *registration.eventcode);
+    FleetRequest request = FleetRequest::json("POST", QStringLiteral("push_token"), body);
+    const ApiStatus status = co_await sendExpectingNothing(std::move(request));
+    co_return status;
+}
+
+QCoro::Task<ApiResult<FleetPendingCommands>> FleetAPIClient::fetchPendingCommands()
+{
+    const QJsonObject body{{QStringLiteral("serial"), serial()}};
+    FleetRequest request = FleetRequest::json("POST", QStringLiteral("device_commands"), body);
+    const ApiResult<HttpResponse> response = co_await m_exchange.perform(std::move(request));
+    co_return decoded<FleetPendingCommands>(response, QStringLiteral("Command poll"));
+}
+
+QCoro::Task<ApiStatus> FleetAPIClient::uploadAppLog(QString bundleId, QString logText)
+{
+    const QJsonObject body{
+        {QStringLiteral("serial"), serial()},
+        {QStringLiteral("bundle_id"), bundleId},
+        {QStringLiteral("log_text"), logText},
+    };
+    FleetRequest request = FleetRequest::json("POST", QStringLiteral("device_logs"), body);
+    const ApiStatus status = co_await sendExpectingNothing(std::move(request));
+    co_return status;
+}
+
+QCoro::Task<ApiStatus> FleetAPIClient::reportInstalledApps(QJsonArray apps)
+{
+    const QJsonObject body{{QStringLiteral("serial"), serial()}, {QStringLiteral("apps"), apps}};
+    FleetRequest request = FleetRequest::json("POST", QStringLiteral("device_installed_apps"), body);
+    const ApiStatus status = co_await sendExpectingNothing(std::move(request));
+    co_return status;
+}
+
+QCoro::Task<ApiStatus> FleetAPIClient::reportTelemetry(QJsonObject body)
+{
+    FleetRequest request = FleetRequest::json("POST", QStringLiteral("device_telemetry"), body);
+    const ApiStatus status = co_await sendExpectingNothing(std::move(request));
+    co_return status;
+}
+
+QCoro::Task<ApiStatus> FleetAPIClient::reportCommandResult(qint64 commandId, bool success,
+                                                            std::optional<QString> result)
+{
+    QJsonObject body{{QStringLiteral("command_id"), commandId}, {QStringLiteral("success"), success}};
+    if (result)
+        body.insert(QStringLiteral("result"), *result);
+    FleetRequest request = FleetRequest::json("POST", QStringLiteral("device_command_result"), body);
+    const ApiStatus status = co_await sendExpectingNothing(std::move(request));
+    co_return status;
+}
+
+QCoro::Task<ApiResult<DevicePolicyResponse>> FleetAPIClient::fetchDevicePolicy()
+{
+    FleetRequest request = FleetRequest::get(QStringLiteral("device_policy"), {{QStringLiteral("serial"), serial()}});
+    const ApiResult<HttpResponse> response = co_await m_exchange.perform(std::move(request));
+    co_return decoded<DevicePolicyResponse>(response, QStringLiteral("Device policy"), KeyStyle::convertedWire);
+}
+
+QCoro::Task<ApiResult<AppUpdatesResponse>> FleetAPIClient::fetchAppUpdates()
+{
+    FleetRequest request = FleetRequest::get(QStringLiteral("app_updates"));
+    const ApiResult<HttpResponse> response = co_await m_exchange.perform(std::move(request));
+    co_return decoded<AppUpdatesResponse>(response, QStringLiteral("App updates"), KeyStyle::convertedWire);
+}
+
+QCoro::Task<ApiResult<std::optional<SpeedTestResult>>> FleetAPIClient::runSpeedTest()
+{
+    using Result = ApiResult<std::optional<SpeedTestResult>>;
+    const bool configured = co_await isConfigured();
+    if (!configured)
+        co_return Result(std::optional<SpeedTestResult>());
+    const ApiResult<SpeedTestResult> measured = co_await m_speedTest.run();
+    if (!measured)
+        co_return Result(measured.error());
+    co_return Result(std::optional<SpeedTestResult>(*measured));
+}
+
+QCoro::Task<ApiResult<PayloadResponse>> FleetAPIClient::fetchPayload(qint64 id)
+{
+    FleetRequest request = FleetRequest::get(QStringLiteral("payload"), {{QStringLiteral("id"), QString::number(id)}});
+    const ApiResult<HttpResponse> response = co_await m_exchange.perform(std::move(request));
+    co_return decoded<PayloadResponse>(response, QStringLiteral("Payload"));
+}
+
+QCoro::Task<ApiResult<QString>> FleetAPIClient::downloadPayload(qint64 id)
+{
+    FleetRequest request =
+        FleetRequest::get(QStringLiteral("payload_download"), {{QStringLiteral("id"), QString::number(id)}});
+    const ApiResult<HttpResponse> response = co_await m_exchange.perform(std::move(request));
+    if (!response)
+        co_return ApiResult<QString>(response.error());
+    QTemporaryFile file(templateIn(m_paths.tempDir, QStringLiteral("payload-")));
+    file.setAutoRemove(false);
+    if (!file.open() || file.write(response->body) != response->body.size() || !file.flush()) {
+        const QString reason = file.errorString();
+        file.remove();
+        co_return ApiResult<QString>(APIError::networkError(QStringLiteral("Couldn't save the payload: ") + reason));
+    }
+    co_return ApiResult<QString>(file.fileName());
+}
+
+QCoro::Task<ApiResult<FleetDeviceStatus>> FleetAPIClient::deviceStatus(QString serial)
+{
+    FleetRequest request = FleetRequest::get(QStringLiteral("device_status"), {{QStringLiteral("serial"), serial}});
+    const ApiResult<HttpResponse> response = co_await m_exchange.perform(std::move(request));
+    co_return decoded<FleetDeviceStatus>(response, QStringLiteral("Device status"));
+}
+
+QCoro::Task<ApiResult<FleetCommandResponse>> FleetAPIClient::queueCommand(QString serial, QString command,
+                                                                          QJsonObject params)
+{
+    const QJsonObject body{
+        {QStringLiteral("serial"), serial},
+        {QStringLiteral("command"), command},
+        {QStringLiteral("params"), params},
+    };
+    FleetRequest request = FleetRequest::json("POST", QStringLiteral("device_command"), body);
+    const ApiResult<HttpResponse> response = co_await m_exchange.perform(std::move(request));
+    co_return decoded<FleetCommandResponse>(response, QStringLiteral("Device command"));
+}
+
+QCoro::Task<ApiResult<QJsonArray>> FleetAPIClient::fleetAlerts(int limit)
+{
+    Query query{{QStringLiteral("limit"), QString::number(limit)}};
+    const QString tenant = m_exchange.tenant();
+    if (!tenant.isEmpty())
+        query.append({QStringLiteral("photographer"), tenant});
+    FleetRequest request = FleetRequest::get(QStringLiteral("fleet_alerts"), query);
+    const ApiResult<HttpResponse> response = co_await m_exchange.perform(std::move(request));
+    const ApiResult<AlertList> list = decoded<AlertList>(response, QStringLiteral("Fleet alerts"));
+    if (!list)
+        co_return ApiResult<QJsonArray>(list.error());
+    co_return ApiResult<QJsonArray>(list->alerts);
+}
+
+QCoro::Task<ApiStatus> FleetAPIClient::acknowledgeAlert(QJsonValue alertId, bool acknowledged)
+{
+    const QJsonObject body{{QStringLiteral("alert_id"), alertId}, {QStringLiteral("acknowledged"), acknowledged}};
+    FleetRequest request = FleetRequest::json("PUT", QStringLiteral("device_alert"), body);
+    const ApiStatus status = co_await sendExpectingNothing(std::move(request));
+    co_return status;
+}
+
+QCoro::Task<ApiResult<DeviceTelemetryResponse>> FleetAPIClient::telemetryHistory(QString serial, int hours)
+{
+    const Query query{{QStringLiteral("serial"), serial}, {QStringLiteral("hours"), QString::number(hours)}};
+    FleetRequest request = FleetRequest::get(QStringLiteral("device_telemetry"), query);
+    const ApiResult<HttpResponse> response = co_await m_exchange.perform(std::move(request));
+    co_return decoded<DeviceTelemetryResponse>(response, QStringLiteral("Device telemetry"));
+}
+
+QCoro::Task<ApiResult<MachineNotesResponse>> FleetAPIClient::machineNotes(QString serial)
+{
+    FleetRequest request = FleetRequest::get(QStringLiteral("device_notes"), {{QStringLiteral("serial"), serial}});
+    const ApiResult<HttpResponse> response = co_await m_exchange.perform(std::move(request));
+    co_return decoded<MachineNotesResponse>(response, QStringLiteral("Machine notes"));
+}
+
+QCoro::Task<ApiStatus> FleetAPIClient::addNote(QString serial, QString author, QString note)
+{
+    const QJsonObject body{
+        {QStringLiteral("serial"), serial},
+        {QStringLiteral("author"), author},
+        {QStringLiteral("note"), note},
+    };
+    FleetRequest request = FleetRequest::json("POST", QStringLiteral("device_notes"), body);
+    const ApiStatus status = co_await sendExpectingNothing(std::move(request));
+    co_return status;
+}
+
+QCoro::Task<ApiStatus> FleetAPIClient::deleteNote(qint64 id)
+{
+    FleetRequest request = FleetRequest::withoutBody("DELETE", QStringLiteral("device_notes"),
+                                                     {{QStringLiteral("id"), QString::number(id)}});
+    const ApiStatus status = co_await sendExpectingNothing(std::move(request));
+    co_return status;
+}
+
+QCoro::Task<ApiResult<AppLogsResponse>> FleetAPIClient::appLogs(QString serial, int limit,
+                                                                std::optional<QString> bundleId)
+{
+    Query query{{QStringLiteral("serial"), serial}, {QStringLiteral("limit"), QString::number(limit)}};
+    if (bundleId)
+        query.append({QStringLiteral("bundle_id"), *bundleId});
+    FleetRequest request = FleetRequest::get(QStringLiteral("device_logs"), query);
+    const ApiResult<HttpResponse> response = co_await m_exchange.perform(std::move(request));
+    co_return decoded<AppLogsResponse>(response, QStringLiteral("App logs"));
+}
+
+QCoro::Task<ApiResult<RemoteInstalledAppsResponse>> FleetAPIClient::installedApps(QString serial)
+{
+    FleetRequest request =
+        FleetRequest::get(QStringLiteral("device_installed_apps"), {{QStringLiteral("serial"), serial}});
+    const ApiResult<HttpResponse> response = co_await m_exchange.perform(std::move(request));
+    co_return decoded<RemoteInstalledAppsResponse>(response, QStringLiteral("Installed apps"));
+}
+
+QCoro::Task<ApiResult<PayloadListResponse>> FleetAPIClient::payloadList()
+{
+    FleetRequest request = FleetRequest::get(QStringLiteral("payloads"));
+    const ApiResult<HttpResponse> response = co_await m_exchange.perform(std::move(request));
+    co_return decoded<PayloadListResponse>(response, QStringLiteral("Payloads"));
+}
+
+QCoro::Task<ApiResult<PayloadResponse>> FleetAPIClient::uploadPayload(PayloadUpload upload)
+{
+    const MultipartBody multipart(upload);
+    // The body goes through a file in the temporary folder, as large archives would.
+    QTemporaryFile staged(templateIn(m_paths.tempDir, QStringLiteral("payload-upload-")));
+    if (!staged.open() || staged.write(multipart.bytes()) != multipart.bytes().size() || !staged.flush()
+        || !staged.seek(0))
+        co_return ApiResult<PayloadResponse>(
+            APIError::networkError(QStringLiteral("Couldn't stage the upload: ") + staged.errorString()));
+    FleetRequest request = FleetRequest::withoutBody("POST", QStringLiteral("payload"));
+    request.contentType = multipart.contentType();
+    request.body = staged.readAll();
+    staged.close();
+    const ApiResult<HttpResponse> response = co_await m_exchange.perform(std::move(request));
+    co_return decoded<PayloadResponse>(response, QStringLiteral("Payload upload"));
+}
+
+QCoro::Task<ApiStatus> FleetAPIClient::savePolicy(DevicePolicy policy)
+{
+    const QJsonObject body = KeyCase::toSnakeCase(policy.toJson()).toObject();
+    FleetRequest request = FleetRequest::json("POST", QStringLiteral("policy"), body);
+    const ApiStatus status = co_await sendExpectingNothing(std::move(request));
+    co_return status;
+}
+
+QCoro::Task<ApiStatus> FleetAPIClient::deletePolicy(QUuid id)
+{
+    const Query query{{QStringLiteral("uuid"), id.toString(QUuid::WithoutBraces).toUpper()}};
+    FleetRequest request = FleetRequest::withoutBody("DELETE", QStringLiteral("policy"), query);
+    const ApiStatus status = co_await sendExpectingNothing(std::move(request));
+    co_return status;
+}
+
+} // namespace vesk

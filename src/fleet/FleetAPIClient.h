@@ -1,0 +1,118 @@
+#pragma once
+
+#include "fleet/ApiResult.h"
+#include "fleet/AppLogEntry.h"
+#include "fleet/DeviceTelemetrySnapshot.h"
+#include "fleet/FleetAppStatus.h"
+#include "fleet/FleetCommand.h"
+#include "fleet/FleetCommandResponse.h"
+#include "fleet/FleetExchange.h"
+#include "fleet/MachineNote.h"
+#include "fleet/PayloadUpload.h"
+#include "fleet/PushTokenRegistration.h"
+#include "fleet/RemoteInstalledApp.h"
+#include "fleet/RemotePayload.h"
+#include "fleet/SpeedTest.h"
+#include "fleet/SpeedTestResult.h"
+#include "platform/PlatformPaths.h"
+#include "policy/AppUpdatesResponse.h"
+#include "policy/DevicePolicy.h"
+#include "policy/DevicePolicyResponse.h"
+
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QString>
+#include <QUuid>
+
+#include <qcoro/qcorotask.h>
+
+#include <optional>
+
+namespace vesk {
+
+class FleetSecretManager;
+class FleetSettingsStore;
+class HttpTransport;
+class MachineIdentity;
+
+// The one client through which the agent and its console talk to the fleet server
+// (the heartbeat and the pairing requests aside). Holds no mutable state after
+// construction, so calls may run concurrently. Every operation ends in its result or
+// an APIError whose message is ready for the log, a command result or the console.
+class FleetAPIClient {
+public:
+    struct Dependencies {
+        HttpTransport &http;
+        FleetSettingsStore &settings;
+        FleetSecretManager &secrets;
+        MachineIdentity &identity;
+        PlatformPaths paths;
+        QString baseUrl;    // ends in "/api", no trailing slash
+        QString bundleId;   // empty: "com.lumora.VeskWarden"
+        QString appVersion; // empty: "1.0"
+        MonotonicNow monotonicNow = {}; // empty: the steady clock
+    };
+
+    explicit FleetAPIClient(Dependencies deps);
+
+    // The process-wide client over the installed agent environment.
+    static FleetAPIClient &shared();
+
+    const QString &baseUrl() const { return m_baseUrl; }
+    const QString &bundleId() const { return m_bundleId; }
+    const QString &appVersion() const { return m_appVersion; }
+
+    // A tenant code is set and a fleet secret is stored for it.
+    QCoro::Task<bool> isConfigured();
+
+    // Agent side.
+    QCoro::Task<ApiStatus> reportAlert(QJsonObject body);
+    QCoro::Task<ApiStatus> registerPushToken(PushTokenRegistration registration);
+    QCoro::Task<ApiResult<FleetPendingCommands>> fetchPendingCommands();
+    QCoro::Task<ApiStatus> uploadAppLog(QString bundleId, QString logText);
+    QCoro::Task<ApiStatus> reportInstalledApps(QJsonArray apps);
+    QCoro::Task<ApiStatus> reportTelemetry(QJsonObject body);
+    // "result" is sent only when there is one.
+    QCoro::Task<ApiStatus> reportCommandResult(qint64 commandId, bool success, std::optional<QString> result);
+    QCoro::Task<ApiResult<DevicePolicyResponse>> fetchDevicePolicy();
+    QCoro::Task<ApiResult<AppUpdatesResponse>> fetchAppUpdates();
+    // No result (and no request) while the client is not configured.
+    QCoro::Task<ApiResult<std::optional<SpeedTestResult>>> runSpeedTest();
+    QCoro::Task<ApiResult<PayloadResponse>> fetchPayload(qint64 id);
+    // The archive in a new temporary file ("payload-…"); the caller removes it.
+    QCoro::Task<ApiResult<QString>> downloadPayload(qint64 id);
+
+    // Console side.
+    QCoro::Task<ApiResult<FleetDeviceStatus>> deviceStatus(QString serial);
+    QCoro::Task<ApiResult<FleetCommandResponse>> queueCommand(QString serial, QString command, QJsonObject params);
+    // The "alerts" array of the answer, each alert as the server sent it.
+    QCoro::Task<ApiResult<QJsonArray>> fleetAlerts(int limit);
+    QCoro::Task<ApiStatus> acknowledgeAlert(QJsonValue alertId, bool acknowledged);
+    QCoro::Task<ApiResult<DeviceTelemetryResponse>> telemetryHistory(QString serial, int hours);
+    QCoro::Task<ApiResult<MachineNotesResponse>> machineNotes(QString serial);
+    QCoro::Task<ApiStatus> addNote(QString serial, QString author, QString note);
+    QCoro::Task<ApiStatus> deleteNote(qint64 id);
+    // `bundleId` narrows the logs to one app when given.
+    QCoro::Task<ApiResult<AppLogsResponse>> appLogs(QString serial, int limit, std::optional<QString> bundleId);
+    QCoro::Task<ApiResult<RemoteInstalledAppsResponse>> installedApps(QString serial);
+    QCoro::Task<ApiResult<PayloadListResponse>> payloadList();
+    QCoro::Task<ApiResult<PayloadResponse>> uploadPayload(PayloadUpload upload);
+    // The policy with its keys converted to snake_case.
+    QCoro::Task<ApiStatus> savePolicy(DevicePolicy policy);
+    QCoro::Task<ApiStatus> deletePolicy(QUuid id);
+
+private:
+    QCoro::Task<ApiStatus> sendExpectingNothing(FleetRequest request);
+    QString serial() const;
+
+    FleetExchange m_exchange;
+    SpeedTest m_speedTest;
+    FleetSecretManager &m_secrets;
+    MachineIdentity &m_identity;
+    PlatformPaths m_paths;
+    QString m_baseUrl;
+    QString m_bundleId;
+    QString m_appVersion;
+};
+
+} // namespace vesk

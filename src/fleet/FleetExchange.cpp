@@ -1,0 +1,109 @@
+#include "fleet/FleetExchange.h"
+
+#include "app/FleetSettingsStore.h"
+#include "fleet/FailureText.h"
+#include "fleet/FleetKey.h"
+#include "fleet/FleetSecretManager.h"
+#include "fleet/SecretStatusHeaders.h"
+#include "platform/LogCategories.h"
+#include "platform/MachineIdentity.h"
+
+#include <QUrlQuery>
+
+namespace vesk {
+
+namespace {
+constexpr int kExpectedStatus = 200;
+} // namespace
+
+FleetExchange::FleetExchange(Dependencies deps)
+    : m_deps(std::move(deps))
+{
+}
+
+QString FleetExchange::tenant() const
+{
+    return m_deps.settings.photographer();
+}
+
+QUrl FleetExchange::url(const QString &path, const QList<QPair<QString, QString>> &query) const
+{
+    QUrl url(m_deps.baseUrl + QLatin1Char('/') + path, QUrl::StrictMode);
+    if (!url.isValid() || url.isRelative() || url.host().isEmpty())
+        return {};
+    if (!query.isEmpty()) {
+        QUrlQuery items;
+        items.setQueryItems(query);
+        url.setQuery(items);
+    }
+    return url;
+}
+
+QCoro::Task<HttpHeaders> FleetExchange::credentialHeaders()
+{
+    const QString tenantCode = tenant();
+    if (tenantCode.isEmpty())
+        co_return HttpHeaders{};
+    // Read at every request: a wipe or a new pairing takes effect on the next one.
+    const std::optional<StoredFleetSecret> secret = co_await m_deps.secrets.storedSecret(tenantCode);
+    if (!secret)
+        co_return HttpHeaders{};
+    co_return HttpHeaders{
+        {"X-Fleet-Key", fleetKeyHeaderValue(tenantCode, secret->id, secret->code)},
+        {"X-Device-Serial", m_deps.identity.serialOrUnknown().toUtf8()},
+    };
+}
+
+QCoro::Task<ApiResult<HttpResponse>> FleetExchange::perform(FleetRequest request)
+{
+    const QUrl target = url(request.path, request.query);
+    if (!target.isValid())
+        co_return ApiResult<HttpResponse>(APIError::invalidURL());
+
+    HttpRequest http;
+    http.method = request.method;
+    http.url = target;
+    http.body = request.body;
+    http.timeout = std::chrono::seconds(60);
+    if (!request.contentType.isEmpty())
+        http.headers.append({"Content-Type", request.contentType});
+    const HttpHeaders credentials = co_await credentialHeaders();
+    http.headers.append(credentials);
+
+    const HttpResult result = co_await m_deps.http.send(std::move(http));
+    if (!result.ok())
+        co_return ApiResult<HttpResponse>(APIError::networkError(result.error));
+    const HttpResponse &response = *result.response;
+    if (response.status == kExpectedStatus)
+        co_return ApiResult<HttpResponse>(response);
+    if (response.status == 401 || response.status == 403) {
+        const std::optional<APIError> secretError = co_await handleSecretStatus(response);
+        if (secretError)
+            co_return ApiResult<HttpResponse>(*secretError);
+    }
+    co_return ApiResult<HttpResponse>(APIError::serverError(failedResponseMessage(response.status, response.body)));
+}
+
+QCoro::Task<std::optional<APIError>> FleetExchange::handleSecretStatus(HttpResponse response)
+{
+    const QString tenantCode = tenant();
+    if (tenantCode.isEmpty())
+        co_return std::nullopt;
+    const SecretStatusHeaders status = SecretStatusHeaders::from(response);
+    if (!status.any())
+        co_return std::nullopt;
+
+    if (status.revoked) {
+        co_await m_deps.secrets.markRevoked(tenantCode);
+        co_return APIError::serverError(QStringLiteral(
+            "This device has been revoked by your administrator. Contact your admin to restore service."));
+    }
+    if (!status.rotated && !status.stale)
+        qCWarning(lcFleetSecret) << "FleetSecretManager: server reported secret mismatch — wiping local cache, "
+                                    "operator must re-pair";
+    co_await m_deps.secrets.markNeedsReentry(tenantCode);
+    co_return APIError::serverError(QStringLiteral(
+        "Your fleet secret changed. Open Settings and paste the new secret from your admin to reconnect."));
+}
+
+} // namespace vesk
