@@ -1,0 +1,3 @@
+#include "fleetd/FleetdLog.h"
+
+Q_LOGGING_CATEGORY(lcFleetd, "fleetd")

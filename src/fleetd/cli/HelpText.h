@@ -1,0 +1,10 @@
+#pragma once
+
+#include <QString>
+
+namespace vesk::fleetd {
+
+// The text of `vesk-fleetd --help`.
+QString fleetdHelpText();
+
+} // namespace vesk::fleetd

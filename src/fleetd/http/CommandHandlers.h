@@ -1,0 +1,31 @@
+#pragma once
+
+#include "fleetd/http/FleetContext.h"
+#include "fleetd/records/TenantRecord.h"
+
+#include <QHttpServerResponse>
+
+class QHttpServerRequest;
+
+namespace vesk::fleetd {
+
+// The command queue over HTTP (all authenticated):
+//   POST device_commands {"serial"} → {"serial", "commands": [{"id", "command", "params"}]},
+//        the pending commands, which are then marked delivered;
+//   POST device_command_result {"command_id", "success", "result"?} → {"status": "ok"};
+//        command id 0 records work the machine started itself;
+//   POST device_command {"serial", "command", "params"?} →
+//        {"queued": true, "command_id", "serial", "command"}.
+class CommandHandlers {
+public:
+    explicit CommandHandlers(FleetContext context) : m_context(std::move(context)) {}
+
+    QHttpServerResponse poll(const QHttpServerRequest &request, const TenantRecord &tenant) const;
+    QHttpServerResponse result(const QHttpServerRequest &request, const TenantRecord &tenant) const;
+    QHttpServerResponse queue(const QHttpServerRequest &request, const TenantRecord &tenant) const;
+
+private:
+    FleetContext m_context;
+};
+
+} // namespace vesk::fleetd

@@ -1,0 +1,115 @@
+#include "fleetd/http/FleetAuth.h"
+
+#include "fleetd/FleetdLog.h"
+#include "fleetd/http/FleetKey.h"
+#include "fleetd/http/JsonResponse.h"
+#include "fleetd/storage/FleetStore.h"
+
+#include <QCryptographicHash>
+#include <QHttpServerRequest>
+
+namespace vesk::fleetd {
+
+namespace {
+
+using Status = QHttpServerResponse::StatusCode;
+
+QString sha256Hex(const QString &text)
+{
+    return QString::fromLatin1(QCryptographicHash::hash(text.toUtf8(), QCryptographicHash::Sha256).toHex());
+}
+
+QHttpServerResponse forbidden(const QByteArray &header, const QString &message)
+{
+    QHttpServerResponse response = jsonError(Status::Forbidden, message);
+    response.setHeader(header, QByteArrayLiteral("true"));
+    return response;
+}
+
+} // namespace
+
+void FleetAuth::dropCacheIfStale()
+{
+    const StoreResult<qint64> version = m_context.store.dataVersion();
+    const quint64 generation = m_context.store.secrets().generation();
+    if (!version.status.isOk() || !m_dataVersion || *m_dataVersion != version.value ||
+        generation != m_secretGeneration || m_cache.size() > kMaxCachedKeys) {
+        m_cache.clear();
+    }
+    m_dataVersion = version.status.isOk() ? std::optional<qint64>(version.value) : std::nullopt;
+    m_secretGeneration = generation;
+}
+
+FleetAuth::Cached FleetAuth::verify(const QByteArray &header)
+{
+    const std::optional<FleetKey> key = FleetKey::parse(header);
+    Cached cached;
+    const StoreResult<SecretRecord> secret = m_context.store.secrets().byId(key->secretId);
+    if (secret.status.code() == StoreStatus::Code::NotFound) {
+        cached.verdict = Verdict::Stale;
+        return cached;
+    }
+    if (!secret.status.isOk()) {
+        qCWarning(lcFleetd) << "cannot check a fleet key:" << secret.status.message();
+        return cached;
+    }
+    const SecretRecord &record = secret.value;
+    if (SecretStore::hashCode(key->code) != record.codeSha256) {
+        cached.verdict = Verdict::Mismatch;
+        return cached;
+    }
+    const QString &code = record.tenantCode;
+    if (key->tenantHash != sha256Hex(code) && key->tenantHash != sha256Hex(code.toLower()) &&
+        key->tenantHash != sha256Hex(code.toUpper())) {
+        cached.verdict = Verdict::Stale;
+        return cached;
+    }
+    if (record.state == QLatin1String("revoked"))
+        cached.verdict = Verdict::Revoked;
+    else if (record.state == QLatin1String("rotated"))
+        cached.verdict = Verdict::Rotated;
+    else
+        cached.verdict = Verdict::Accepted;
+    cached.tenant = {record.tenantId, record.tenantCode};
+    return cached;
+}
+
+FleetAuth::Outcome FleetAuth::authenticate(const QHttpServerRequest &request)
+{
+    const QByteArray header = request.value(QByteArrayLiteral("X-Fleet-Key"));
+    if (header.isEmpty())
+        return jsonError(Status::Unauthorized, QStringLiteral("missing X-Fleet-Key"));
+    if (request.value(QByteArrayLiteral("X-Device-Serial")).trimmed().isEmpty())
+        return jsonError(Status::Unauthorized, QStringLiteral("missing X-Device-Serial"));
+    if (!FleetKey::parse(header))
+        return jsonError(Status::Unauthorized, QStringLiteral("X-Fleet-Key is not of the form TENANTHASH.ID.CODE"));
+
+    dropCacheIfStale();
+    auto found = m_cache.constFind(header);
+    if (found == m_cache.constEnd()) {
+        const Cached verdict = verify(header);
+        // A storage failure is not remembered; the next request tries again.
+        if (verdict.verdict == Verdict::Failed)
+            return jsonError(Status::InternalServerError, QStringLiteral("the fleet key could not be checked"));
+        found = m_cache.insert(header, verdict);
+    }
+    switch (found->verdict) {
+    case Verdict::Accepted:
+        return found->tenant;
+    case Verdict::Stale:
+        return forbidden(QByteArrayLiteral("X-Fleet-Secret-Stale"),
+                         QStringLiteral("this fleet secret is not current for the account"));
+    case Verdict::Mismatch:
+        return forbidden(QByteArrayLiteral("X-Fleet-Secret-Mismatch"),
+                         QStringLiteral("the code does not match the fleet secret id"));
+    case Verdict::Revoked:
+        return forbidden(QByteArrayLiteral("X-Fleet-Secret-Revoked"), QStringLiteral("this fleet secret was revoked"));
+    case Verdict::Rotated:
+        return forbidden(QByteArrayLiteral("X-Fleet-Secret-Rotated"), QStringLiteral("this fleet secret was rotated"));
+    case Verdict::Failed:
+        break;
+    }
+    return jsonError(Status::InternalServerError, QStringLiteral("the fleet key could not be checked"));
+}
+
+} // namespace vesk::fleetd

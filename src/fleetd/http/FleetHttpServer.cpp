@@ -1,0 +1,94 @@
+#include "fleetd/http/FleetHttpServer.h"
+
+#include "fleetd/http/ConnectionShard.h"
+#include "fleetd/http/JsonResponse.h"
+
+#include <QHttpServerResponder>
+#include <QMetaEnum>
+#include <QSet>
+#include <QTcpServer>
+
+namespace vesk::fleetd {
+
+namespace {
+
+QByteArray methodName(QHttpServerRequest::Method method)
+{
+    const char *key = QMetaEnum::fromType<QHttpServerRequest::Method>().valueToKey(static_cast<int>(method));
+    return key ? QByteArray(key).toUpper() : QByteArrayLiteral("UNKNOWN");
+}
+
+} // namespace
+
+FleetHttpServer::FleetHttpServer(QList<Route> routes) : m_routes(std::move(routes))
+{
+    // One rule per path; the method is checked in dispatch so that a wrong method
+    // is told apart from a wrong path.
+    for (int i = 0; i < kShards; ++i) {
+        auto server = std::make_unique<QHttpServer>();
+        QSet<QString> registered;
+        for (const Route &route : std::as_const(m_routes)) {
+            if (registered.contains(route.path))
+                continue;
+            registered.insert(route.path);
+            const QString path = route.path;
+            server->route(path, [this, path](const QHttpServerRequest &request) { return dispatch(path, request); });
+        }
+        server->setMissingHandler([](const QHttpServerRequest &request, QHttpServerResponder &&responder) {
+            const QString message = QStringLiteral("no route for %1 %2")
+                                        .arg(QString::fromLatin1(methodName(request.method())), request.url().path());
+            jsonError(QHttpServerResponse::StatusCode::NotFound, message).write(std::move(responder));
+        });
+        m_servers.push_back(std::move(server));
+    }
+    QObject::connect(&m_listener, &QTcpServer::newConnection, &m_listener, [this] {
+        while (QTcpSocket *socket = m_listener.nextPendingConnection()) {
+            m_shards.at(m_nextShard)->adopt(socket);
+            m_nextShard = (m_nextShard + 1) % kShards;
+        }
+    });
+}
+
+FleetHttpServer::~FleetHttpServer()
+{
+    m_listener.close();
+}
+
+quint16 FleetHttpServer::listen(const QHostAddress &address, quint16 port)
+{
+    // Our own socket so the backlog fits thousands of agents connecting at once;
+    // Qt's default of 50 drops SYNs and costs the late ones a second or more.
+    m_listener.setListenBacklogSize(kListenBacklog);
+    m_listener.setMaxPendingConnections(kListenBacklog);
+    if (!m_listener.listen(address, port))
+        return 0;
+    if (m_shards.isEmpty()) {
+        for (const auto &server : m_servers) {
+            auto *shard = new ConnectionShard(server.get());
+            if (!shard->open())
+                return 0;
+            server->bind(shard);
+            m_shards.append(shard);
+        }
+    }
+    return m_listener.serverPort();
+}
+
+QHttpServerResponse FleetHttpServer::dispatch(const QString &path, const QHttpServerRequest &request) const
+{
+    QByteArrayList allowed;
+    for (const Route &route : m_routes) {
+        if (route.path != path)
+            continue;
+        if (route.method == request.method())
+            return route.handler(request);
+        allowed.append(methodName(route.method));
+    }
+    QHttpServerResponse response = jsonError(QHttpServerResponse::StatusCode::MethodNotAllowed,
+                                             QStringLiteral("%1 does not accept %2")
+                                                 .arg(path, QString::fromLatin1(methodName(request.method()))));
+    response.setHeader(QByteArrayLiteral("Allow"), allowed.join(", "));
+    return response;
+}
+
+} // namespace vesk::fleetd

@@ -1,0 +1,86 @@
+#include "fleetd/http/PolicyHandlers.h"
+
+#include "fleetd/FleetdLog.h"
+#include "fleetd/http/JsonRequest.h"
+#include "fleetd/http/JsonResponse.h"
+#include "fleetd/http/MachineScope.h"
+#include "fleetd/http/PolicyBody.h"
+#include "fleetd/http/QueryReader.h"
+#include "fleetd/http/RecordJson.h"
+#include "fleetd/storage/FleetStore.h"
+
+#include <QHttpServerRequest>
+#include <QJsonArray>
+
+namespace vesk::fleetd {
+
+namespace {
+
+using Status = QHttpServerResponse::StatusCode;
+
+} // namespace
+
+QHttpServerResponse PolicyHandlers::list(const QHttpServerRequest &, const TenantRecord &tenant) const
+{
+    const StoreResult<QList<PolicyRecord>> rows = m_context.store.policies().list(tenant.id);
+    if (!rows.status.isOk())
+        return storeFailure(rows.status, QStringLiteral("listing policies"));
+    QJsonArray policies;
+    for (const PolicyRecord &policy : rows.value)
+        policies.append(policyJson(policy));
+    return jsonObject({{QStringLiteral("policies"), policies}});
+}
+
+QHttpServerResponse PolicyHandlers::forDevice(const QHttpServerRequest &request, const TenantRecord &tenant) const
+{
+    QueryReader query(request);
+    const QString serial = query.string(QStringLiteral("serial"));
+    if (!query.ok())
+        return jsonError(Status::BadRequest, query.error());
+    if (auto refused = refuseForeignMachine(m_context.store, tenant, serial))
+        return std::move(*refused);
+    const StoreResult<std::optional<PolicyRecord>> found = m_context.store.policies().forSerial(tenant.id, serial);
+    if (!found.status.isOk())
+        return storeFailure(found.status, QStringLiteral("reading the device policy"));
+    return jsonObject({{QStringLiteral("policy"), found.value ? QJsonValue(policyJson(*found.value)) : QJsonValue()}});
+}
+
+QHttpServerResponse PolicyHandlers::save(const QHttpServerRequest &request, const TenantRecord &tenant) const
+{
+    const JsonRequest::Result json = JsonRequest::readObject(request);
+    if (!json.ok())
+        return jsonError(Status::BadRequest, json.error);
+    const PolicyBody::Result parsed = PolicyBody::parse(json.object);
+    if (!parsed.policy)
+        return jsonError(Status::BadRequest, parsed.error);
+    const StoreStatus stored = m_context.store.policies().save(tenant.id, *parsed.policy, m_context.now());
+    if (!stored.isOk())
+        return storeFailure(stored, QStringLiteral("saving the policy"));
+    qCInfo(lcFleetd) << "policy" << parsed.policy->uuid << "saved for" << tenant.code;
+    return jsonObject({{QStringLiteral("status"), QStringLiteral("ok")}, {QStringLiteral("uuid"), parsed.policy->uuid}});
+}
+
+QHttpServerResponse PolicyHandlers::remove(const QHttpServerRequest &request, const TenantRecord &tenant) const
+{
+    QueryReader query(request);
+    const QString uuid = PolicyBody::normalizedUuid(query.string(QStringLiteral("uuid")));
+    if (!query.ok())
+        return jsonError(Status::BadRequest, query.error());
+    if (uuid.isEmpty())
+        return jsonError(Status::BadRequest, QStringLiteral("query item \"uuid\" must be a UUID"));
+    const StoreStatus removed = m_context.store.policies().remove(tenant.id, uuid);
+    return removed.isOk() ? jsonOk() : storeFailure(removed, QStringLiteral("deleting the policy"));
+}
+
+QHttpServerResponse PolicyHandlers::appUpdates(const QHttpServerRequest &, const TenantRecord &) const
+{
+    const StoreResult<QList<ReleaseRecord>> rows = m_context.store.releases().list();
+    if (!rows.status.isOk())
+        return storeFailure(rows.status, QStringLiteral("listing releases"));
+    QJsonArray updates;
+    for (const ReleaseRecord &release : rows.value)
+        updates.append(releaseJson(release));
+    return jsonObject({{QStringLiteral("updates"), updates}});
+}
+
+} // namespace vesk::fleetd

@@ -1,0 +1,102 @@
+#include "fleetd/storage/AlertStore.h"
+
+#include "fleetd/storage/SqlStatement.h"
+
+#include <QJsonDocument>
+
+namespace vesk::fleetd {
+
+StoreResult<qint64> AlertStore::add(qint64 tenantId, const AlertRecord &alert, const QDateTime &now)
+{
+    StoreResult<qint64> result;
+    SqlStatement insert(m_connection,
+                        QStringLiteral("INSERT INTO alerts (tenant_id, serial, severity, category, title, message,"
+                                       " timestamp, received_at) VALUES (:tenant, :serial, :severity, :category,"
+                                       " :title, :message, :timestamp, :at)"),
+                        QStringLiteral("cannot store alert"));
+    insert.bind(QStringLiteral(":tenant"), tenantId)
+        .bind(QStringLiteral(":serial"), alert.serial)
+        .bind(QStringLiteral(":severity"), alert.severity)
+        .bind(QStringLiteral(":category"), alert.category)
+        .bind(QStringLiteral(":title"), alert.title)
+        .bind(QStringLiteral(":message"), alert.message)
+        .bind(QStringLiteral(":timestamp"), alert.timestamp)
+        .bind(QStringLiteral(":at"), isoTime(now));
+    if (!insert.exec()) {
+        result.status = insert.status();
+        return result;
+    }
+    result.value = insert.lastInsertId();
+    return result;
+}
+
+StoreStatus AlertStore::acknowledge(qint64 tenantId, qint64 alertId, bool acknowledged, const QString &by,
+                                    const QDateTime &now)
+{
+    SqlStatement update(m_connection,
+                        QStringLiteral("UPDATE alerts SET acknowledged = :ack, acknowledged_by = :by,"
+                                       " acknowledged_at = :at WHERE id = :id AND tenant_id = :tenant"),
+                        QStringLiteral("cannot acknowledge alert"));
+    update.bind(QStringLiteral(":ack"), acknowledged ? 1 : 0)
+        .bind(QStringLiteral(":by"), acknowledged ? QVariant(by) : QVariant())
+        .bind(QStringLiteral(":at"), acknowledged ? QVariant(isoTime(now)) : QVariant())
+        .bind(QStringLiteral(":id"), alertId)
+        .bind(QStringLiteral(":tenant"), tenantId);
+    if (!update.exec())
+        return update.status();
+    if (update.rowsAffected() == 0)
+        return {StoreStatus::Code::NotFound, QStringLiteral("no alert %1").arg(alertId)};
+    return StoreStatus::ok();
+}
+
+StoreResult<QList<AlertRecord>> AlertStore::list(qint64 tenantId, int limit)
+{
+    StoreResult<QList<AlertRecord>> result;
+    SqlStatement select(m_connection,
+                        QStringLiteral("SELECT id, serial, severity, category, title, message, timestamp,"
+                                       " received_at, acknowledged, COALESCE(acknowledged_by, ''),"
+                                       " COALESCE(acknowledged_at, '') FROM alerts WHERE tenant_id = :tenant"
+                                       " ORDER BY id DESC LIMIT :limit"),
+                        QStringLiteral("cannot list alerts"));
+    select.bind(QStringLiteral(":tenant"), tenantId).bind(QStringLiteral(":limit"), limit);
+    if (!select.exec()) {
+        result.status = select.status();
+        return result;
+    }
+    while (select.next()) {
+        AlertRecord alert;
+        alert.id = select.value(0).toLongLong();
+        alert.serial = select.value(1).toString();
+        alert.severity = select.value(2).toString();
+        alert.category = select.value(3).toString();
+        alert.title = select.value(4).toString();
+        alert.message = select.value(5).toString();
+        alert.timestamp = select.value(6).toString();
+        alert.receivedAt = select.value(7).toString();
+        alert.acknowledged = select.value(8).toInt() != 0;
+        alert.acknowledgedBy = select.value(9).toString();
+        alert.acknowledgedAt = select.value(10).toString();
+        result.value.append(alert);
+    }
+    return result;
+}
+
+StoreStatus AlertStore::registerPushToken(qint64 tenantId, const QString &serial, const QString &token,
+                                          const QJsonObject &registration, const QDateTime &now)
+{
+    SqlStatement upsert(m_connection,
+                        QStringLiteral("INSERT INTO push_tokens (serial, token, tenant_id, registration_json,"
+                                       " registered_at) VALUES (:serial, :token, :tenant, :json, :at)"
+                                       " ON CONFLICT(serial, token) DO UPDATE SET tenant_id = excluded.tenant_id,"
+                                       " registration_json = excluded.registration_json,"
+                                       " registered_at = excluded.registered_at"),
+                        QStringLiteral("cannot register push token"));
+    upsert.bind(QStringLiteral(":serial"), serial)
+        .bind(QStringLiteral(":token"), token)
+        .bind(QStringLiteral(":tenant"), tenantId)
+        .bind(QStringLiteral(":json"), QString::fromUtf8(QJsonDocument(registration).toJson(QJsonDocument::Compact)))
+        .bind(QStringLiteral(":at"), isoTime(now));
+    return upsert.exec() ? StoreStatus::ok() : upsert.status();
+}
+
+} // namespace vesk::fleetd

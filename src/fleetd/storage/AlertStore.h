@@ -1,0 +1,34 @@
+#pragma once
+
+#include "fleetd/records/AlertRecord.h"
+#include "fleetd/storage/StoreConnection.h"
+
+#include <QDateTime>
+#include <QJsonObject>
+#include <QList>
+
+namespace vesk::fleetd {
+
+// Alerts reported to a tenant, their acknowledgement, and the push tokens that
+// machines and consoles register to hear about them.
+class AlertStore {
+public:
+    explicit AlertStore(StoreConnection &connection) : m_connection(connection) {}
+
+    // `alert.id`, `receivedAt` and the acknowledgement fields are ignored.
+    StoreResult<qint64> add(qint64 tenantId, const AlertRecord &alert, const QDateTime &now);
+    // NotFound for another tenant's alert. Clearing the flag clears who and when.
+    StoreStatus acknowledge(qint64 tenantId, qint64 alertId, bool acknowledged, const QString &by,
+                            const QDateTime &now);
+    // Newest first.
+    StoreResult<QList<AlertRecord>> list(qint64 tenantId, int limit);
+
+    // One row per serial and token; registering again refreshes it.
+    StoreStatus registerPushToken(qint64 tenantId, const QString &serial, const QString &token,
+                                  const QJsonObject &registration, const QDateTime &now);
+
+private:
+    StoreConnection &m_connection;
+};
+
+} // namespace vesk::fleetd

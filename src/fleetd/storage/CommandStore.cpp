@@ -1,0 +1,169 @@
+#include "fleetd/storage/CommandStore.h"
+
+#include "fleetd/storage/SqlStatement.h"
+
+#include <QJsonDocument>
+
+#include <algorithm>
+
+namespace vesk::fleetd {
+
+namespace {
+
+QString compact(const QJsonObject &object)
+{
+    return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
+}
+
+QJsonObject parseObject(const QVariant &text)
+{
+    return QJsonDocument::fromJson(text.toString().toUtf8()).object();
+}
+
+} // namespace
+
+StoreResult<qint64> CommandStore::queue(qint64 tenantId, const QString &serial, const QString &command,
+                                        const QJsonObject &params, const QString &queuedBy, const QDateTime &now)
+{
+    StoreResult<qint64> result;
+    SqlStatement insert(m_connection,
+                        QStringLiteral("INSERT INTO commands (tenant_id, serial, command, params_json, state,"
+                                       " queued_by, queued_at) VALUES (:tenant, :serial, :command, :params,"
+                                       " 'pending', :by, :at)"),
+                        QStringLiteral("cannot queue command"));
+    insert.bind(QStringLiteral(":tenant"), tenantId)
+        .bind(QStringLiteral(":serial"), serial)
+        .bind(QStringLiteral(":command"), command)
+        .bind(QStringLiteral(":params"), compact(params))
+        .bind(QStringLiteral(":by"), queuedBy)
+        .bind(QStringLiteral(":at"), isoTime(now));
+    if (!insert.exec()) {
+        result.status = insert.status();
+        return result;
+    }
+    result.value = insert.lastInsertId();
+    return result;
+}
+
+StoreResult<QList<CommandRecord>> CommandStore::takePending(qint64 tenantId, const QString &serial,
+                                                            const QDateTime &now)
+{
+    StoreResult<QList<CommandRecord>> result;
+    // Most polls find nothing: a plain read answers them without taking the write lock.
+    {
+        SqlStatement probe(m_connection,
+                           QStringLiteral("SELECT 1 FROM commands WHERE serial = :serial AND state = 'pending'"
+                                          " AND tenant_id = :tenant LIMIT 1"),
+                           QStringLiteral("cannot read pending commands"));
+        probe.bind(QStringLiteral(":serial"), serial).bind(QStringLiteral(":tenant"), tenantId);
+        if (!probe.exec()) {
+            result.status = probe.status();
+            return result;
+        }
+        if (!probe.next())
+            return result;
+    }
+    // One statement marks and returns them, so a command is never handed out twice.
+    SqlStatement take(m_connection,
+                      QStringLiteral("UPDATE commands SET state = 'delivered', delivered_at = :at"
+                                     " WHERE serial = :serial AND state = 'pending' AND tenant_id = :tenant"
+                                     " RETURNING id, command, params_json, queued_by, queued_at"),
+                      QStringLiteral("cannot hand out pending commands"));
+    take.bind(QStringLiteral(":at"), isoTime(now))
+        .bind(QStringLiteral(":serial"), serial)
+        .bind(QStringLiteral(":tenant"), tenantId);
+    if (!take.exec()) {
+        result.status = take.status();
+        return result;
+    }
+    while (take.next()) {
+        CommandRecord record;
+        record.id = take.value(0).toLongLong();
+        record.tenantId = tenantId;
+        record.serial = serial;
+        record.command = take.value(1).toString();
+        record.params = parseObject(take.value(2));
+        record.state = QStringLiteral("delivered");
+        record.queuedBy = take.value(3).toString();
+        record.queuedAt = take.value(4).toString();
+        record.deliveredAt = isoTime(now);
+        result.value.append(record);
+    }
+    std::sort(result.value.begin(), result.value.end(),
+              [](const CommandRecord &a, const CommandRecord &b) { return a.id < b.id; });
+    return result;
+}
+
+StoreStatus CommandStore::recordResult(qint64 tenantId, qint64 commandId, bool success, const QString &result,
+                                       const QDateTime &now)
+{
+    SqlStatement update(m_connection,
+                        QStringLiteral("UPDATE commands SET state = :state, success = :success, result = :result,"
+                                       " completed_at = :at WHERE id = :id AND tenant_id = :tenant"
+                                       " AND completed_at IS NULL"),
+                        QStringLiteral("cannot record command result"));
+    update.bind(QStringLiteral(":state"), success ? QStringLiteral("succeeded") : QStringLiteral("failed"))
+        .bind(QStringLiteral(":success"), success ? 1 : 0)
+        .bind(QStringLiteral(":result"), result)
+        .bind(QStringLiteral(":at"), isoTime(now))
+        .bind(QStringLiteral(":id"), commandId)
+        .bind(QStringLiteral(":tenant"), tenantId);
+    if (!update.exec())
+        return update.status();
+    if (update.rowsAffected() > 0)
+        return StoreStatus::ok();
+
+    SqlStatement exists(m_connection, QStringLiteral("SELECT 1 FROM commands WHERE id = :id AND tenant_id = :tenant"),
+                        QStringLiteral("cannot read command"));
+    exists.bind(QStringLiteral(":id"), commandId).bind(QStringLiteral(":tenant"), tenantId);
+    if (!exists.exec())
+        return exists.status();
+    if (exists.next())
+        return {StoreStatus::Code::Conflict, QStringLiteral("command %1 already has a result").arg(commandId)};
+    return {StoreStatus::Code::NotFound, QStringLiteral("no command %1").arg(commandId)};
+}
+
+StoreResult<qint64> CommandStore::recordLocalResult(qint64 tenantId, const QString &serial, bool success,
+                                                    const QString &result, const QDateTime &now)
+{
+    StoreResult<qint64> queued = queue(tenantId, serial, QStringLiteral("local_action"), {}, serial, now);
+    if (!queued.status.isOk())
+        return queued;
+    queued.status = recordResult(tenantId, queued.value, success, result, now);
+    return queued;
+}
+
+StoreResult<QList<CommandRecord>> CommandStore::list(const QString &serial)
+{
+    StoreResult<QList<CommandRecord>> result;
+    SqlStatement select(m_connection,
+                        QStringLiteral("SELECT id, tenant_id, command, params_json, state, queued_by, queued_at,"
+                                       " COALESCE(delivered_at, ''), COALESCE(completed_at, ''), success,"
+                                       " COALESCE(result, '') FROM commands WHERE serial = :serial ORDER BY id"),
+                        QStringLiteral("cannot list commands"));
+    select.bind(QStringLiteral(":serial"), serial);
+    if (!select.exec()) {
+        result.status = select.status();
+        return result;
+    }
+    while (select.next()) {
+        CommandRecord record;
+        record.id = select.value(0).toLongLong();
+        record.tenantId = select.value(1).toLongLong();
+        record.serial = serial;
+        record.command = select.value(2).toString();
+        record.params = parseObject(select.value(3));
+        record.state = select.value(4).toString();
+        record.queuedBy = select.value(5).toString();
+        record.queuedAt = select.value(6).toString();
+        record.deliveredAt = select.value(7).toString();
+        record.completedAt = select.value(8).toString();
+        if (!select.value(9).isNull())
+            record.success = select.value(9).toInt() != 0;
+        record.result = select.value(10).toString();
+        result.value.append(record);
+    }
+    return result;
+}
+
+} // namespace vesk::fleetd

@@ -1,0 +1,232 @@
+#include "fleetd/storage/FleetStore.h"
+
+#include "fleetd/FleetdLog.h"
+#include "fleetd/storage/FleetSchema.h"
+#include "fleetd/storage/SqlStatement.h"
+#include "fleetd/storage/StoreTransaction.h"
+
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+
+#include <atomic>
+
+namespace vesk::fleetd {
+
+namespace {
+
+// SQLite's result code for "file is not a database".
+constexpr auto kSqliteNotADatabase = "26";
+
+QString nextConnectionName()
+{
+    static std::atomic<int> counter{0};
+    return QStringLiteral("fleetd-store-%1").arg(counter.fetch_add(1));
+}
+
+} // namespace
+
+FleetStore::FleetStore() = default;
+
+FleetStore::~FleetStore()
+{
+    close();
+}
+
+QSqlDatabase FleetStore::database() const
+{
+    return m_connection.database();
+}
+
+StoreStatus FleetStore::open(const QString &path, OpenMode mode)
+{
+    close();
+    if (mode == OpenMode::ExistingOnly && !QFileInfo(path).isFile())
+        return {StoreStatus::Code::Missing, QStringLiteral("no database file at %1").arg(path)};
+
+    m_connection.attach(nextConnectionName());
+    StoreStatus status = prepare(path, mode);
+    if (!status.isOk())
+        close();
+    return status;
+}
+
+StoreStatus FleetStore::prepare(const QString &path, OpenMode mode)
+{
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection.name());
+        db.setDatabaseName(path);
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs));
+        if (!db.open())
+            return queryFailed(QStringLiteral("cannot open %1").arg(path), db.lastError());
+    }
+
+    QSqlQuery query(database());
+    // SQLite opens lazily; the first read is what tells a database from any other file.
+    if (!query.exec(QStringLiteral("PRAGMA user_version")) || !query.next()) {
+        if (query.lastError().nativeErrorCode() == QLatin1String(kSqliteNotADatabase))
+            return {StoreStatus::Code::NotADatabase, QStringLiteral("%1 is not a SQLite database").arg(path)};
+        return queryFailed(QStringLiteral("cannot read %1").arg(path), query.lastError());
+    }
+    const int version = query.value(0).toInt();
+    if (version > FleetSchema::currentVersion()) {
+        return {StoreStatus::Code::NewerSchema,
+                QStringLiteral("%1 has schema version %2; this vesk-fleetd knows up to %3")
+                    .arg(path)
+                    .arg(version)
+                    .arg(FleetSchema::currentVersion())};
+    }
+    if (version == 0) {
+        // Version 0 with tables in it is another program's database: leave it alone.
+        if (!query.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")) || !query.next())
+            return queryFailed(QStringLiteral("cannot read %1").arg(path), query.lastError());
+        const bool hasTables = query.value(0).toInt() > 0;
+        if (hasTables || mode == OpenMode::ExistingOnly)
+            return {StoreStatus::Code::NotAFleetDatabase, QStringLiteral("%1 is not a fleet database").arg(path)};
+    }
+
+    // WAL lets readers (the machines command) run while serve writes.
+    if (!query.exec(QStringLiteral("PRAGMA journal_mode=WAL")))
+        return queryFailed(QStringLiteral("cannot enable WAL on %1").arg(path), query.lastError());
+    if (query.next() && query.value(0).toString() != QLatin1String("wal"))
+        qCWarning(lcFleetd) << "journal mode stays" << query.value(0).toString() << "for" << path;
+    if (!query.exec(QStringLiteral("PRAGMA foreign_keys=ON")))
+        return queryFailed(QStringLiteral("cannot enable foreign keys on %1").arg(path), query.lastError());
+    query.finish();
+
+    return migrate(version);
+}
+
+StoreStatus FleetStore::migrate(int fromVersion)
+{
+    QSqlDatabase db = database();
+    const QList<QStringList> &steps = FleetSchema::migrations();
+    for (int version = fromVersion; version < steps.size(); ++version) {
+        if (!db.transaction())
+            return queryFailed(QStringLiteral("cannot begin migration %1").arg(version + 1), db.lastError());
+        QSqlQuery query(db);
+        for (const QString &statement : steps.at(version)) {
+            if (!query.exec(statement)) {
+                const StoreStatus failed =
+                    queryFailed(QStringLiteral("migration %1 failed").arg(version + 1), query.lastError());
+                query.finish();
+                db.rollback();
+                return failed;
+            }
+        }
+        // PRAGMA takes no bound parameters; the number is ours, not input.
+        if (!query.exec(QStringLiteral("PRAGMA user_version = %1").arg(version + 1))) {
+            const StoreStatus failed =
+                queryFailed(QStringLiteral("cannot record schema version %1").arg(version + 1), query.lastError());
+            query.finish();
+            db.rollback();
+            return failed;
+        }
+        query.finish();
+        if (!db.commit())
+            return queryFailed(QStringLiteral("cannot commit migration %1").arg(version + 1), db.lastError());
+        qCInfo(lcFleetd) << "store migrated to schema version" << version + 1;
+    }
+    return StoreStatus::ok();
+}
+
+void FleetStore::close()
+{
+    if (m_connection.name().isEmpty())
+        return;
+    const QString name = m_connection.name();
+    m_connection.detach();
+    {
+        QSqlDatabase db = QSqlDatabase::database(name, false);
+        if (db.isOpen())
+            db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+}
+
+StoreStatus FleetStore::recordHeartbeat(const HeartbeatRecord &beat, const QDateTime &receivedAt)
+{
+    const QString seen = isoTime(receivedAt);
+    const QString state = QString::fromUtf8(QJsonDocument(beat.state).toJson(QJsonDocument::Compact));
+
+    StoreTransaction transaction(m_connection);
+    if (!transaction.ok())
+        return transaction.status();
+    {
+        SqlStatement machine(m_connection,
+                             QStringLiteral("INSERT INTO machines (serial, first_seen, last_seen, app, version,"
+                                            " event_code, state_json) VALUES (:serial, :first_seen, :last_seen,"
+                                            " :app, :version, :event_code, :state_json)"
+                                            " ON CONFLICT(serial) DO UPDATE SET"
+                                            " last_seen = excluded.last_seen, app = excluded.app,"
+                                            " version = excluded.version, event_code = excluded.event_code,"
+                                            " state_json = excluded.state_json"),
+                             QStringLiteral("cannot record heartbeat"));
+        machine.bind(QStringLiteral(":serial"), beat.serial)
+            .bind(QStringLiteral(":first_seen"), seen)
+            .bind(QStringLiteral(":last_seen"), seen)
+            .bind(QStringLiteral(":app"), beat.app)
+            .bind(QStringLiteral(":version"), beat.version)
+            .bind(QStringLiteral(":event_code"), beat.eventCode)
+            .bind(QStringLiteral(":state_json"), state);
+        if (!machine.exec())
+            return machine.status();
+    }
+    {
+        SqlStatement app(m_connection,
+                         QStringLiteral("INSERT INTO machine_apps (serial, app, version, event_code, first_seen,"
+                                        " last_seen) VALUES (:serial, :app, :version, :event_code, :first_seen,"
+                                        " :last_seen) ON CONFLICT(serial, app) DO UPDATE SET"
+                                        " version = excluded.version, event_code = excluded.event_code,"
+                                        " last_seen = excluded.last_seen"),
+                         QStringLiteral("cannot record heartbeat app"));
+        app.bind(QStringLiteral(":serial"), beat.serial)
+            .bind(QStringLiteral(":app"), beat.app)
+            .bind(QStringLiteral(":version"), beat.version)
+            .bind(QStringLiteral(":event_code"), beat.eventCode)
+            .bind(QStringLiteral(":first_seen"), seen)
+            .bind(QStringLiteral(":last_seen"), seen);
+        if (!app.exec())
+            return app.status();
+    }
+    return transaction.commit();
+}
+
+StoreResult<qint64> FleetStore::dataVersion()
+{
+    StoreResult<qint64> result;
+    SqlStatement pragma(m_connection, QStringLiteral("PRAGMA data_version"), QStringLiteral("cannot read data_version"));
+    if (!pragma.exec() || !pragma.next()) {
+        result.status = pragma.status().isOk() ? queryFailed(QStringLiteral("no data_version"), {}) : pragma.status();
+        return result;
+    }
+    result.value = pragma.value(0).toLongLong();
+    return result;
+}
+
+StoreResult<QList<MachineRecord>> FleetStore::machines() const
+{
+    StoreResult<QList<MachineRecord>> result;
+    if (!isOpen()) {
+        result.status = {StoreStatus::Code::QueryFailed, QStringLiteral("store is not open")};
+        return result;
+    }
+    QSqlQuery query(database());
+    query.setForwardOnly(true);
+    if (!query.exec(QStringLiteral("SELECT serial, first_seen, last_seen, app, version, event_code, state_json"
+                                   " FROM machines ORDER BY serial"))) {
+        result.status = queryFailed(QStringLiteral("cannot list machines"), query.lastError());
+        return result;
+    }
+    while (query.next()) {
+        result.value.append(MachineRecord{query.value(0).toString(), query.value(1).toString(),
+                                          query.value(2).toString(), query.value(3).toString(),
+                                          query.value(4).toString(), query.value(5).toString(),
+                                          query.value(6).toString()});
+    }
+    return result;
+}
+
+} // namespace vesk::fleetd

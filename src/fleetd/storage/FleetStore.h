@@ -1,0 +1,89 @@
+#pragma once
+
+#include "fleetd/records/HeartbeatRecord.h"
+#include "fleetd/records/MachineRecord.h"
+#include "fleetd/storage/AlertStore.h"
+#include "fleetd/storage/CommandStore.h"
+#include "fleetd/storage/NoteStore.h"
+#include "fleetd/storage/PayloadStore.h"
+#include "fleetd/storage/PolicyStore.h"
+#include "fleetd/storage/ReleaseStore.h"
+#include "fleetd/storage/ReportStore.h"
+#include "fleetd/storage/SecretStore.h"
+#include "fleetd/storage/StoreConnection.h"
+#include "fleetd/storage/StoreStatus.h"
+#include "fleetd/storage/TenantStore.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QSqlDatabase>
+#include <QString>
+
+namespace vesk::fleetd {
+
+// The fleet server's storage: one SQLite file in WAL mode, schema versioned through
+// user_version. Machines live here; every other area has its own store class on
+// the same connection, reached through the accessors. Nothing outside the storage
+// folder writes SQL. Lives on one thread; each instance owns its own named connection.
+class FleetStore {
+public:
+    enum class OpenMode {
+        // serve: create the file and schema when absent.
+        CreateIfMissing,
+        // read-only commands: the file must already be a fleet database.
+        ExistingOnly,
+    };
+
+    // How long a writer waits on another connection's lock before failing.
+    static constexpr int kBusyTimeoutMs = 5000;
+
+    FleetStore();
+    ~FleetStore();
+    FleetStore(const FleetStore &) = delete;
+    FleetStore &operator=(const FleetStore &) = delete;
+
+    // Opens (and migrates) the database at `path`. On failure the store stays closed.
+    StoreStatus open(const QString &path, OpenMode mode);
+    void close();
+    bool isOpen() const { return !m_connection.name().isEmpty(); }
+
+    // Upserts the machine named by the heartbeat's serial: first seen is kept,
+    // everything else is replaced. `receivedAt` is stored as ISO 8601 UTC.
+    StoreStatus recordHeartbeat(const HeartbeatRecord &beat, const QDateTime &receivedAt);
+
+    // Every machine, sorted by serial.
+    StoreResult<QList<MachineRecord>> machines() const;
+
+    // SQLite's data_version: it changes when another connection (the admin command
+    // line, another process) commits. Caches of stored state compare it per request.
+    StoreResult<qint64> dataVersion();
+
+    TenantStore &tenants() { return m_tenants; }
+    SecretStore &secrets() { return m_secrets; }
+    CommandStore &commands() { return m_commands; }
+    ReportStore &reports() { return m_reports; }
+    AlertStore &alerts() { return m_alerts; }
+    NoteStore &notes() { return m_notes; }
+    PolicyStore &policies() { return m_policies; }
+    ReleaseStore &releases() { return m_releases; }
+    PayloadStore &payloads() { return m_payloads; }
+
+private:
+    QSqlDatabase database() const;
+    StoreStatus prepare(const QString &path, OpenMode mode);
+    StoreStatus migrate(int fromVersion);
+
+    // mutable: the read-only listing reuses cached statements too.
+    mutable StoreConnection m_connection;
+    TenantStore m_tenants{m_connection};
+    SecretStore m_secrets{m_connection};
+    CommandStore m_commands{m_connection};
+    ReportStore m_reports{m_connection};
+    AlertStore m_alerts{m_connection};
+    NoteStore m_notes{m_connection};
+    PolicyStore m_policies{m_connection};
+    ReleaseStore m_releases{m_connection};
+    PayloadStore m_payloads{m_connection};
+};
+
+} // namespace vesk::fleetd

@@ -1,0 +1,139 @@
+#include "fleetd/cli/FleetdMain.h"
+#include "fleetd/storage/FleetStore.h"
+
+#include <QFile>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace vesk::fleetd;
+
+namespace {
+
+struct CliRun {
+    int code = -1;
+    QString out;
+    QString err;
+};
+
+class AdminCommandTest : public ::testing::Test {
+protected:
+    CliRun run(QStringList arguments)
+    {
+        CliRun result;
+        QTextStream out(&result.out);
+        QTextStream err(&result.err);
+        result.code = fleetdMain(QStringList{"vesk-fleetd"} + arguments + QStringList{"--db", m_db}, out, err);
+        return result;
+    }
+
+    QByteArray databaseBytes()
+    {
+        QByteArray bytes;
+        for (const char *suffix : {"", "-wal"}) {
+            QFile file(m_db + QLatin1String(suffix));
+            if (file.open(QIODevice::ReadOnly))
+                bytes += file.readAll();
+        }
+        return bytes;
+    }
+
+    QTemporaryDir m_dir;
+    QString m_db = m_dir.filePath("fleet.sqlite");
+};
+
+TEST_F(AdminCommandTest, SecretCodesAreShownOnceAndNeverStored)
+{
+    ASSERT_EQ(run({"tenant", "add", "ABCD1234"}).code, 0);
+    EXPECT_EQ(run({"tenant", "add", "abcd1234"}).code, 1);
+    EXPECT_EQ(run({"secret", "issue", "NOSUCH"}).code, 1);
+
+    const CliRun issued = run({"secret", "issue", "abcd1234"});
+    ASSERT_EQ(issued.code, 0) << issued.err.toStdString();
+    const QStringList first = issued.out.trimmed().split('\t');
+    ASSERT_EQ(first.size(), 2);
+    EXPECT_EQ(first[0], "1");
+    EXPECT_TRUE(QRegularExpression("^[0-9a-f]{64}$").match(first[1]).hasMatch()) << first[1].toStdString();
+    EXPECT_EQ(run({"secret", "issue", "ABCD1234"}).code, 1) << "a second active secret";
+
+    const CliRun rotated = run({"secret", "rotate", "ABCD1234"});
+    ASSERT_EQ(rotated.code, 0);
+    const QString second = rotated.out.trimmed().split('\t').value(1);
+    ASSERT_EQ(run({"secret", "revoke", "ABCD1234"}).code, 0);
+    EXPECT_EQ(run({"secret", "revoke", "ABCD1234"}).code, 1) << "nothing active is left";
+
+    const CliRun listed = run({"secret", "list", "ABCD1234"});
+    ASSERT_EQ(listed.code, 0);
+    const QStringList lines = listed.out.trimmed().split('\n');
+    ASSERT_EQ(lines.size(), 2);
+    const QStringList one = lines[0].split('\t');
+    const QStringList two = lines[1].split('\t');
+    EXPECT_EQ(one.mid(0, 3), (QStringList{"1", first[1].left(8), "rotated"}));
+    EXPECT_NE(one[4], "-");
+    EXPECT_EQ(two.mid(0, 3), (QStringList{"2", second.left(8), "revoked"}));
+    EXPECT_NE(two[5], "-");
+
+    for (const QString &code : {first[1], second}) {
+        EXPECT_FALSE(listed.out.contains(code));
+        EXPECT_FALSE(databaseBytes().contains(code.toLatin1())) << "the code itself is in the database";
+        EXPECT_FALSE(databaseBytes().contains(code.toUpper().toLatin1()));
+    }
+}
+
+TEST_F(AdminCommandTest, QueuedCommandsCarryTypedParamsAndNeedAMachineOfATenant)
+{
+    ASSERT_EQ(run({"tenant", "add", "ABCD1234"}).code, 0);
+    ASSERT_EQ(run({"event", "add", "ABCD1234", "EVT-1"}).code, 0);
+    EXPECT_EQ(run({"event", "add", "ABCD1234", "evt-1"}).code, 0) << "binding again is harmless";
+    ASSERT_EQ(run({"tenant", "add", "OTHER"}).code, 0);
+    EXPECT_EQ(run({"event", "add", "OTHER", "EVT-1"}).code, 1) << "an event belongs to one tenant";
+    {
+        FleetStore store;
+        ASSERT_EQ(store.open(m_db, FleetStore::OpenMode::ExistingOnly), StoreStatus::ok());
+        ASSERT_EQ(store.recordHeartbeat({"evt-1", "S1", "warden", "1.0", {}}, QDateTime::currentDateTimeUtc()),
+                  StoreStatus::ok());
+    }
+    const CliRun queued = run({"command", "queue", "S1", "show_message", "--param", "message=Back soon", "--param",
+                            "dismissable=true", "--param", "payload_id=42", "--param", "version=1.2"});
+    ASSERT_EQ(queued.code, 0) << queued.err.toStdString();
+    EXPECT_EQ(queued.out.trimmed(), "1");
+    EXPECT_EQ(run({"command", "queue", "S1", "format_disk"}).code, 1);
+    EXPECT_EQ(run({"command", "queue", "S1", "restart", "--param", "novalue"}).code, 1);
+    EXPECT_EQ(run({"command", "queue", "UNSEEN", "restart"}).code, 1);
+
+    FleetStore store;
+    ASSERT_EQ(store.open(m_db, FleetStore::OpenMode::ExistingOnly), StoreStatus::ok());
+    const QList<CommandRecord> commands = store.commands().list("S1").value;
+    ASSERT_EQ(commands.size(), 1);
+    EXPECT_EQ(commands[0].params, (QJsonObject{{"message", "Back soon"},
+                                              {"dismissable", true},
+                                              {"payload_id", 42},
+                                              {"version", "1.2"}}));
+    const CliRun listed = run({"command", "list", "S1"});
+    EXPECT_TRUE(listed.out.startsWith("1\tshow_message\t")) << listed.out.toStdString();
+    EXPECT_TRUE(listed.out.contains("\tpending\t"));
+}
+
+TEST_F(AdminCommandTest, ReleasePublishChecksItsArguments)
+{
+    const QString sha(64, 'b');
+    EXPECT_EQ(run({"release", "publish", "com.lumora.x", "1.0", "https://h/x.zip", "--sha256", "abc"}).code, 1);
+    EXPECT_EQ(run({"release", "publish", "com.lumora.x", "1.0", "ftp://h/x.zip", "--sha256", sha}).code, 1);
+    EXPECT_EQ(run({"release", "publish", "com.lumora.x", "1.0", "https://h/x.zip"}).code, 2);
+    ASSERT_EQ(run({"release", "publish", "com.lumora.x", "1.0", "https://h/x.zip", "--sha256", sha.toUpper(), "--build",
+                   "7", "--notes", "Fixes", "--critical"})
+                  .code,
+              0);
+    FleetStore store;
+    ASSERT_EQ(store.open(m_db, FleetStore::OpenMode::ExistingOnly), StoreStatus::ok());
+    const QList<ReleaseRecord> releases = store.releases().list().value;
+    ASSERT_EQ(releases.size(), 1);
+    EXPECT_EQ(releases[0].sha256, sha);
+    EXPECT_EQ(releases[0].build, "7");
+    EXPECT_EQ(releases[0].releaseNotes, "Fixes");
+    EXPECT_TRUE(releases[0].critical);
+}
+
+} // namespace

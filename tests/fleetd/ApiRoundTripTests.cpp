@@ -1,0 +1,189 @@
+#include "FleetApiFixture.h"
+
+#include <QCryptographicHash>
+#include <QJsonArray>
+#include <QJsonDocument>
+
+using namespace vesk::fleetd;
+
+namespace {
+
+using ApiRoundTripTest = FleetApiFixture;
+
+QByteArray multipart(const QByteArray &boundary, const QList<std::pair<QByteArray, QByteArray>> &fields,
+                     const QByteArray &zip)
+{
+    QByteArray body;
+    for (const auto &[name, value] : fields)
+        body += "--" + boundary + "\r\nContent-Disposition: form-data; name=\"" + name + "\"\r\n\r\n" + value + "\r\n";
+    body += "--" + boundary + "\r\nContent-Disposition: form-data; name=\"file\"; filename=\"settings.zip\"\r\n"
+            "Content-Type: application/zip\r\n\r\n" + zip + "\r\n--" + boundary + "--\r\n";
+    return body;
+}
+
+TEST_F(ApiRoundTripTest, QueuedCommandIsPolledOnceAndClosedByItsResult)
+{
+    const HttpAnswer queued = call(m_a, "POST", "device_command",
+                                   R"({"serial": "A2", "command": "restart_app", "params": {"bundle_id": "com.lumora.kiosk", "delay": 2}})");
+    ASSERT_EQ(queued.status, 200) << queued.body.toStdString();
+    EXPECT_EQ(queued.json.value("queued").toBool(), true);
+    EXPECT_EQ(queued.json.value("serial").toString(), "A2");
+    EXPECT_EQ(queued.json.value("command").toString(), "restart_app");
+    const qint64 id = queued.json.value("command_id").toInteger();
+
+    const HttpAnswer polled = call(m_a, "POST", "device_commands", R"({"serial": "A2"})", "application/json", "A2");
+    ASSERT_EQ(polled.status, 200);
+    EXPECT_EQ(polled.json.value("serial").toString(), "A2");
+    const QJsonArray commands = polled.json.value("commands").toArray();
+    ASSERT_EQ(commands.size(), 1);
+    EXPECT_EQ(commands[0].toObject(), (QJsonObject{{"id", id},
+                                                   {"command", "restart_app"},
+                                                   {"params", QJsonObject{{"bundle_id", "com.lumora.kiosk"}, {"delay", 2}}}}));
+    EXPECT_TRUE(call(m_a, "POST", "device_commands", R"({"serial": "A2"})").json.value("commands").toArray().isEmpty());
+
+    const QByteArray result = QStringLiteral(R"({"command_id": %1, "success": false, "result": "Failed to restart"})")
+                                  .arg(id)
+                                  .toUtf8();
+    EXPECT_EQ(call(m_a, "POST", "device_command_result", result).status, 200);
+    EXPECT_EQ(call(m_a, "POST", "device_command_result", result).status, 409);
+    EXPECT_EQ(call(m_b, "POST", "device_command_result", result).status, 404);
+    EXPECT_EQ(call(m_a, "POST", "device_command_result", R"({"command_id": 0, "success": true, "result": "x"})").status,
+              200);
+
+    const QList<CommandRecord> stored = m_store.commands().list("A2").value;
+    ASSERT_EQ(stored.size(), 1);
+    EXPECT_EQ(stored[0].state, "failed");
+    EXPECT_EQ(stored[0].result, "Failed to restart");
+    EXPECT_EQ(m_store.commands().list("A1").value.at(0).command, "local_action");
+}
+
+TEST_F(ApiRoundTripTest, TelemetryAndInstalledAppsComeBackInTheConsolesShape)
+{
+    const QByteArray telemetry = R"({"serial": "A1", "timestamp": "2025-03-01T09:29:00Z", "cpu_usage": 12.5,
+        "cpu_cores": 8, "thermal_state": "nominal", "is_plugged_in": true, "battery_level": 80,
+        "hung_apps": ["com.lumora.print"],
+        "running_apps": [{"bundle_id": "com.lumora.capture", "name": "Capture", "pid": 5}],
+        "network_interfaces": [{"name": "en0", "type": "wifi", "is_active": true}],
+        "network_mounts": ["/Volumes/share"]})";
+    ASSERT_EQ(call(m_a, "POST", "device_telemetry", telemetry).status, 200);
+    m_now = m_now.addSecs(3 * 3600);
+    ASSERT_EQ(call(m_a, "POST", "device_telemetry", R"({"serial": "A1", "cpu_usage": "7.5"})").status, 200);
+
+    const QJsonArray lastHour = call(m_a, "GET", "device_telemetry?serial=A1&hours=1").json.value("telemetry").toArray();
+    ASSERT_EQ(lastHour.size(), 1);
+    EXPECT_EQ(lastHour[0].toObject().value("cpu_usage").toString(), "7.5");
+    const QJsonArray day = call(m_a, "GET", "device_telemetry?serial=A1&hours=24").json.value("telemetry").toArray();
+    ASSERT_EQ(day.size(), 2);
+    const QJsonObject first = day[0].toObject();
+    EXPECT_EQ(first.value("serial").toString(), "A1");
+    EXPECT_EQ(first.value("created_at").toString(), "2025-03-01T09:30:00.000Z");
+    EXPECT_EQ(first.value("cpu_usage").toDouble(), 12.5);
+    EXPECT_EQ(first.value("is_plugged_in").toInt(), 1);
+    EXPECT_EQ(first.value("hung_apps").toString(), R"(["com.lumora.print"])");
+    EXPECT_EQ(first.value("running_apps").toString(), R"(["Capture"])");
+    EXPECT_EQ(QJsonDocument::fromJson(first.value("network_interfaces").toString().toUtf8()).array(),
+              (QJsonArray{QJsonObject{{"name", "en0"}, {"type", "wifi"}, {"ip_address", ""}, {"is_active", true}}}));
+    EXPECT_EQ(first.value("network_mounts").toString(), R"(["/Volumes/share"])");
+
+    const HttpAnswer status = call(m_a, "GET", "device_status?serial=A1");
+    ASSERT_EQ(status.json.value("apps").toArray().size(), 1);
+    const QJsonObject app = status.json.value("apps").toArray()[0].toObject();
+    EXPECT_EQ(app.value("app").toString(), "warden");
+    EXPECT_EQ(app.value("consecutive_misses").toInt(), 11); // 3 hours without a heartbeat
+    EXPECT_EQ(app.value("status").toString(), "offline");
+    EXPECT_EQ(app.value("telemetry").toObject().value("cpu_usage").toString(), "7.5");
+
+    EXPECT_TRUE(call(m_a, "GET", "device_installed_apps?serial=A1").json.value("apps").toArray().isEmpty());
+    ASSERT_EQ(call(m_a, "POST", "device_installed_apps",
+                   R"({"serial": "A1", "apps": [{"bundle_id": "com.lumora.capture", "is_running": true}]})")
+                  .status,
+              200);
+    const QJsonArray apps = call(m_a, "GET", "device_installed_apps?serial=A1").json.value("apps").toArray();
+    ASSERT_EQ(apps.size(), 1);
+    EXPECT_EQ(apps[0].toObject().value("bundle_id").toString(), "com.lumora.capture");
+    EXPECT_EQ(apps[0].toObject().value("reported_at").toString(), "2025-03-01T12:30:00.000Z");
+}
+
+TEST_F(ApiRoundTripTest, PayloadUploadListsAndDownloadsTheSameBytes)
+{
+    QByteArray zip = "PK\x03\x04";
+    for (int i = 0; i < 70000; ++i)
+        zip.append(static_cast<char>(i * 7));
+    zip += "\r\n--not-the-boundary\r\n";
+    const QByteArray body = multipart("warden-1234", {{"name", "Lobby kiosk"}, {"notes", ""},
+                                                      {"target_path", "/Users/Shared/Lumora"},
+                                                      {"relaunch_bundle_ids", R"(["com.lumora.kiosk"])"}}, zip);
+    const HttpAnswer uploaded = call(m_a, "POST", "payload", body, "multipart/form-data; boundary=warden-1234");
+    ASSERT_EQ(uploaded.status, 200) << uploaded.body.toStdString();
+    const QJsonObject payload = uploaded.json.value("payload").toObject();
+    EXPECT_EQ(payload.value("sha256").toString(),
+              QCryptographicHash::hash(zip, QCryptographicHash::Sha256).toHex());
+    EXPECT_EQ(payload.value("size_bytes").toInteger(), zip.size());
+    EXPECT_EQ(payload.value("photographer").toString(), "ABCD1234");
+    EXPECT_EQ(payload.value("relaunch_bundle_ids").toArray(), QJsonArray{"com.lumora.kiosk"});
+    EXPECT_EQ(payload.value("filename").toString(), "settings.zip");
+    const qint64 id = payload.value("id").toInteger();
+
+    EXPECT_EQ(call(m_a, "GET", "payloads").json.value("payloads").toArray().size(), 1);
+    EXPECT_TRUE(call(m_b, "GET", "payloads").json.value("payloads").toArray().isEmpty());
+    EXPECT_EQ(call(m_a, "GET", QStringLiteral("payload?id=%1").arg(id)).json.value("payload").toObject(), payload);
+    const HttpAnswer download = call(m_a, "GET", QStringLiteral("payload_download?id=%1").arg(id));
+    EXPECT_EQ(download.contentType, "application/zip");
+    EXPECT_EQ(download.body, zip);
+    EXPECT_EQ(call(m_b, "GET", QStringLiteral("payload_download?id=%1").arg(id)).status, 404);
+}
+
+TEST_F(ApiRoundTripTest, SpeedtestServesRequestedSizesWithinItsCap)
+{
+    EXPECT_EQ(call(m_a, "HEAD", "speedtest").status, 200);
+    for (const auto &[query, status, bytes] : {std::tuple{"", 200, 524288}, std::tuple{"?size=0", 200, 0},
+                                               std::tuple{"?size=1000", 200, 1000},
+                                               std::tuple{"?size=16777216", 200, 16777216},
+                                               std::tuple{"?size=16777217", 400, -1}, std::tuple{"?size=-1", 400, -1},
+                                               std::tuple{"?size=ten", 400, -1}}) {
+        const HttpAnswer got = call(m_a, "GET", QStringLiteral("speedtest") + query);
+        EXPECT_EQ(got.status, status) << query;
+        if (bytes >= 0) {
+            EXPECT_EQ(got.body.size(), bytes) << query;
+        }
+    }
+    const HttpAnswer upload = call(m_a, "POST", "speedtest", QByteArray(524288, 'u'), "application/octet-stream");
+    EXPECT_EQ(upload.status, 200);
+    EXPECT_EQ(upload.json.value("received_bytes").toInteger(), 524288);
+}
+
+TEST_F(ApiRoundTripTest, PoliciesAndReleasesReachTheMachinesTheyAreFor)
+{
+    const QByteArray policy = R"({"id": "5E1F6A3C-1111-4222-8333-944455556666", "name": "Kiosk",
+        "keep_alive_rules": [], "maxMemoryMB": 512, "assigned_serials": ["A1"]})";
+    ASSERT_EQ(call(m_a, "POST", "policy", policy).status, 200);
+    const QJsonObject forA1 = call(m_a, "GET", "device_policy?serial=A1").json.value("policy").toObject();
+    EXPECT_EQ(forA1.value("name").toString(), "Kiosk");
+    EXPECT_EQ(forA1.value("maxMemoryMB").toInt(), 512);
+    EXPECT_EQ(forA1.value("assigned_serials").toArray(), QJsonArray{"A1"});
+    EXPECT_TRUE(call(m_a, "GET", "device_policy?serial=A2").json.value("policy").isNull());
+
+    // Assigning by uuid moves nothing else; the listing shows both machines.
+    ASSERT_EQ(m_store.policies().assign(m_a.tenantId, "A2", "5e1f6a3c-1111-4222-8333-944455556666", m_now),
+              StoreStatus::ok());
+    const QJsonArray listed = call(m_a, "GET", "policies").json.value("policies").toArray();
+    ASSERT_EQ(listed.size(), 1);
+    EXPECT_EQ(listed[0].toObject().value("assigned_serials").toArray(), (QJsonArray{"A1", "A2"}));
+    EXPECT_TRUE(call(m_b, "GET", "policies").json.value("policies").toArray().isEmpty());
+    EXPECT_EQ(call(m_b, "DELETE", "policy?uuid=5e1f6a3c-1111-4222-8333-944455556666").status, 404);
+    EXPECT_EQ(call(m_a, "DELETE", "policy?uuid={5E1F6A3C-1111-4222-8333-944455556666}").status, 200);
+    EXPECT_TRUE(call(m_a, "GET", "device_policy?serial=A1").json.value("policy").isNull());
+
+    ReleaseRecord release{"com.lumora.capture", "", "2.1", "", "https://dl.example/c.zip", QString(64, 'a'), "", "", true};
+    ASSERT_EQ(m_store.releases().publish(release, m_now), StoreStatus::ok());
+    const QJsonArray updates = call(m_b, "GET", "app_updates").json.value("updates").toArray();
+    ASSERT_EQ(updates.size(), 1);
+    EXPECT_EQ(updates[0].toObject(), (QJsonObject{{"bundle_id", "com.lumora.capture"},
+                                                  {"version", "2.1"},
+                                                  {"download_url", "https://dl.example/c.zip"},
+                                                  {"sha256", QString(64, 'a')},
+                                                  {"released_at", "2025-03-01T09:30:00.000Z"},
+                                                  {"critical", true}}));
+}
+
+} // namespace

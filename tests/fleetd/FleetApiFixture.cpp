@@ -1,0 +1,56 @@
+#include "FleetApiFixture.h"
+
+#include "fleetd/http/FleetRoutes.h"
+
+#include <QCryptographicHash>
+
+using namespace vesk::fleetd;
+
+void FleetApiFixture::SetUp()
+{
+    ASSERT_TRUE(m_dir.isValid());
+    m_dbPath = m_dir.filePath("fleet.sqlite");
+    ASSERT_EQ(m_store.open(m_dbPath, FleetStore::OpenMode::CreateIfMissing), StoreStatus::ok());
+    for (auto [account, code, event] : {std::tuple{&m_a, "ABCD1234", "EVT-A"}, std::tuple{&m_b, "WXYZ9876", "EVT-B"}}) {
+        const StoreResult<TenantRecord> tenant = m_store.tenants().add(code, m_now);
+        ASSERT_EQ(tenant.status, StoreStatus::ok());
+        ASSERT_EQ(m_store.tenants().bindEventCode(tenant.value.id, event, m_now), StoreStatus::ok());
+        const StoreResult<SecretStore::Issued> secret = m_store.secrets().issue(tenant.value.id, m_now);
+        ASSERT_EQ(secret.status, StoreStatus::ok());
+        *account = {code, tenant.value.id, secret.value.id, secret.value.code,
+                    keyFor(code, secret.value.id, secret.value.code)};
+    }
+    beat("A1", "EVT-A");
+    beat("A2", "evt-a");
+    beat("B1", "EVT-B");
+
+    m_server = std::make_unique<FleetHttpServer>(fleetRoutes(FleetContext{m_store, [this] { return m_now; }}));
+    const quint16 port = m_server->listen(QHostAddress::LocalHost, 0);
+    ASSERT_NE(port, 0);
+    m_api = QStringLiteral("http://127.0.0.1:%1/api/").arg(port);
+}
+
+QByteArray FleetApiFixture::keyFor(const QString &tenantCode, qint64 secretId, const QString &code)
+{
+    return QCryptographicHash::hash(tenantCode.toUtf8(), QCryptographicHash::Sha256).toHex() + '.' +
+           QByteArray::number(secretId) + '.' + code.toLatin1();
+}
+
+void FleetApiFixture::beat(const QString &serial, const QString &eventCode, const QString &app)
+{
+    ASSERT_EQ(m_store.recordHeartbeat({eventCode, serial, app, "1.0", {}}, m_now), StoreStatus::ok());
+}
+
+HttpAnswer FleetApiFixture::call(const Account &account, const QByteArray &method, const QString &path,
+                                 const QByteArray &body, const QByteArray &contentType, const QString &serial)
+{
+    return raw(method, path, body, {{"X-Fleet-Key", account.key}, {"X-Device-Serial", serial.toUtf8()}},
+               contentType);
+}
+
+HttpAnswer FleetApiFixture::raw(const QByteArray &method, const QString &path, const QByteArray &body,
+                                const QList<std::pair<QByteArray, QByteArray>> &headers,
+                                const QByteArray &contentType)
+{
+    return m_client.send(method, QUrl(m_api + path), body, contentType, headers);
+}

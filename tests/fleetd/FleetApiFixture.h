@@ -1,0 +1,49 @@
+#pragma once
+
+#include "TestHttpClient.h"
+
+#include "fleetd/http/FleetHttpServer.h"
+#include "fleetd/storage/FleetStore.h"
+
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+// A real server on an OS-chosen loopback port over a real SQLite file, with two
+// tenants: ABCD1234 (event EVT-A, machines A1 and A2) and WXYZ9876 (event EVT-B,
+// machine B1), each with an active secret.
+class FleetApiFixture : public ::testing::Test {
+protected:
+    struct Account {
+        QString code;
+        qint64 tenantId = 0;
+        qint64 secretId = 0;
+        QString secretCode;
+        QByteArray key;
+    };
+
+    void SetUp() override;
+
+    static QByteArray keyFor(const QString &tenantCode, qint64 secretId, const QString &code);
+    void beat(const QString &serial, const QString &eventCode, const QString &app = "warden");
+
+    // Sends with the account's key and X-Device-Serial `serial`.
+    HttpAnswer call(const Account &account, const QByteArray &method, const QString &path,
+                    const QByteArray &body = {}, const QByteArray &contentType = "application/json",
+                    const QString &serial = "A1");
+    HttpAnswer raw(const QByteArray &method, const QString &path, const QByteArray &body,
+                   const QList<std::pair<QByteArray, QByteArray>> &headers,
+                   const QByteArray &contentType = "application/json");
+
+    QTemporaryDir m_dir;
+    QString m_dbPath;
+    vesk::fleetd::FleetStore m_store;
+    QDateTime m_now = QDateTime(QDate(2025, 3, 1), QTime(9, 30, 0), Qt::UTC);
+    std::unique_ptr<vesk::fleetd::FleetHttpServer> m_server;
+    TestHttpClient m_client;
+    QString m_api;
+    Account m_a;
+    Account m_b;
+};
