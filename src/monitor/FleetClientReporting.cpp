@@ -1,0 +1,24 @@
+#include "monitor/FleetClientReporting.h"
+
+#include "fleet/FleetAPIClient.h"
+
+namespace vesk {
+
+QCoro::Task<bool> FleetClientReporting::isConfigured() { return m_client.isConfigured(); }
+
+QCoro::Task<ApiStatus> FleetClientReporting::reportTelemetry(QJsonObject body)
+{
+    return m_client.reportTelemetry(std::move(body));
+}
+
+QCoro::Task<ApiStatus> FleetClientReporting::reportInstalledApps(QJsonArray apps)
+{
+    return m_client.reportInstalledApps(std::move(apps));
+}
+
+QCoro::Task<ApiResult<std::optional<SpeedTestResult>>> FleetClientReporting::runSpeedTest()
+{
+    return m_client.runSpeedTest();
+}
+
+} // namespace vesk

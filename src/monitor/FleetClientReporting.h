@@ -1,0 +1,23 @@
+#pragma once
+
+#include "monitor/FleetReportingApi.h"
+
+namespace vesk {
+
+class FleetAPIClient;
+
+// The monitor's reports, sent through the agent's fleet API client.
+class FleetClientReporting final : public FleetReportingApi {
+public:
+    explicit FleetClientReporting(FleetAPIClient &client) : m_client(client) {}
+
+    QCoro::Task<bool> isConfigured() override;
+    QCoro::Task<ApiStatus> reportTelemetry(QJsonObject body) override;
+    QCoro::Task<ApiStatus> reportInstalledApps(QJsonArray apps) override;
+    QCoro::Task<ApiResult<std::optional<SpeedTestResult>>> runSpeedTest() override;
+
+private:
+    FleetAPIClient &m_client;
+};
+
+} // namespace vesk

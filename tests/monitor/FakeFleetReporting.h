@@ -1,0 +1,38 @@
+#pragma once
+
+#include "monitor/FleetReportingApi.h"
+
+#include <QList>
+
+namespace vesk::test {
+
+// Records what the monitor sends; every call answers at once.
+class FakeFleetReporting final : public FleetReportingApi {
+public:
+    bool configured = true;
+    std::optional<APIError> failWith;                 // every report fails with this
+    QList<std::optional<SpeedTestResult>> speedTests; // answers in order; none once used up
+    QList<QJsonObject> telemetry;
+    QList<QJsonArray> installedApps;
+    int speedTestRuns = 0;
+
+    QCoro::Task<bool> isConfigured() override { co_return configured; }
+    QCoro::Task<ApiStatus> reportTelemetry(QJsonObject body) override
+    {
+        telemetry.append(body);
+        co_return failWith ? ApiStatus(*failWith) : ApiStatus();
+    }
+    QCoro::Task<ApiStatus> reportInstalledApps(QJsonArray apps) override
+    {
+        installedApps.append(apps);
+        co_return failWith ? ApiStatus(*failWith) : ApiStatus();
+    }
+    QCoro::Task<ApiResult<std::optional<SpeedTestResult>>> runSpeedTest() override
+    {
+        ++speedTestRuns;
+        const std::optional<SpeedTestResult> next = speedTests.isEmpty() ? std::nullopt : speedTests.takeFirst();
+        co_return ApiResult<std::optional<SpeedTestResult>>(next);
+    }
+};
+
+} // namespace vesk::test
