@@ -1,0 +1,36 @@
+#include "commands/CommandDeferral.h"
+
+#include "app/FleetSettingsStore.h"
+#include "commands/CommandDates.h"
+#include "commands/CommandParams.h"
+#include "platform/Clock.h"
+
+namespace vesk {
+
+std::optional<CommandResult> CommandDeferral::deferIfScheduled(const QString &command, const CommandParams &params) const
+{
+    const std::optional<QString> scheduledAt = params.text(QStringLiteral("scheduled_at"));
+    if (!scheduledAt)
+        return std::nullopt;
+    const std::optional<QDateTime> at = CommandDates::parseInternetDateTime(*scheduledAt);
+    if (!at)
+        return CommandResult::failure(QStringLiteral("Invalid scheduled_at date — use ISO8601"));
+    if (*at <= m_clock.now())
+        return std::nullopt;
+
+    const std::optional<QString> bundleId = params.nonEmpty(QStringLiteral("bundle_id"));
+    if (command == QLatin1String("restart_app") && !bundleId)
+        return CommandResult::failure(QStringLiteral("Missing bundle_id parameter"));
+
+    QList<ScheduledDeviceAction> actions = m_settings.scheduledActions();
+    actions.append(ScheduledDeviceAction{QUuid::createUuid(), command, bundleId, *at});
+    m_settings.setScheduledActions(actions);
+
+    QString text = QStringLiteral("Scheduled ") + command;
+    if (bundleId)
+        text += QStringLiteral(" for ") + *bundleId;
+    text += QStringLiteral(" at ") + CommandDates::formatForPeople(*at, m_clock.timeZone(), m_locale);
+    return CommandResult::ok(text);
+}
+
+} // namespace vesk

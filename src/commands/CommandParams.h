@@ -1,0 +1,34 @@
+#pragma once
+
+#include "fleet/AnyCodable.h"
+
+#include <QMap>
+#include <QString>
+
+#include <optional>
+
+namespace vesk {
+
+// A command's parameters as the handlers read them: every value as text, whatever JSON
+// type it arrived as ("3" and 3 read alike). Missing parameters count as none at all.
+class CommandParams {
+public:
+    CommandParams() = default;
+    explicit CommandParams(const std::optional<QMap<QString, AnyCodable>> &params);
+
+    // The value's text; none when the key is absent.
+    std::optional<QString> text(const QString &key) const;
+    // The value's text when present and not empty: an empty identifier names nothing.
+    std::optional<QString> nonEmpty(const QString &key) const;
+    // Every parameter as text.
+    QMap<QString, QString> texts() const;
+
+    // Strings as they are, integers in decimal, doubles in their shortest exact form,
+    // booleans as "true" or "false".
+    static QString textForm(const AnyCodable &value);
+
+private:
+    QMap<QString, AnyCodable> m_values;
+};
+
+} // namespace vesk

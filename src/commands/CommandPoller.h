@@ -1,0 +1,123 @@
+#pragma once
+
+#include "commands/CommandHandlers.h"
+#include "commands/CommandResult.h"
+#include "commands/ResultReporter.h"
+#include "commands/ScheduledWork.h"
+#include "fleet/FleetCommand.h"
+#include "platform/ProcessRunner.h"
+#include "platform/StopToken.h"
+
+#include <QDateTime>
+#include <QLocale>
+#include <QObject>
+#include <QPointer>
+
+#include <qcoro/qcorotask.h>
+
+#include <functional>
+#include <optional>
+
+namespace vesk {
+
+class Clock;
+class FleetCommandChannel;
+class FleetSettingsStore;
+class MachineControl;
+class MessageCommands;
+class PayloadCommands;
+class PostCommandReports;
+class UpdateCommands;
+class Workspace;
+
+// Fetches the commands the fleet queued for this machine, checks each against the
+// machine's switches, runs them one after another and reports a result for each. A
+// second, slower loop runs the timed work: the weekly restart set on this machine,
+// scheduled updates and deferred restarts.
+//
+// Both loops hold the poller weakly, sleep on the injected clock and end on stop().
+// Nothing stops a loop: a failed poll, report or command is logged and the loop goes on.
+class CommandPoller : public QObject {
+    Q_OBJECT
+public:
+    // Every reference must outlive the poller.
+    struct Dependencies {
+        FleetCommandChannel &fleet;
+        FleetSettingsStore &settings;
+        Clock &clock;
+        Workspace &workspace;
+        MachineControl &machine;
+        ProcessRunner &processes;
+        RecentLogQuery recentLogs;
+        PostCommandReports &reports;
+        PayloadCommands &payloads;
+        MessageCommands &messages;
+        // Called (queued on the event loop) once the machine accepted a restart.
+        std::function<void()> quitAgent = {};
+        // How result texts write dates for people.
+        QLocale locale = QLocale();
+    };
+
+    static constexpr std::chrono::seconds pollInterval{30};
+    static constexpr std::chrono::seconds lowDataPollInterval{120};
+    static constexpr std::chrono::seconds scheduledWorkInterval{30};
+    static constexpr std::chrono::seconds postCommandReportDelay{1};
+
+    explicit CommandPoller(Dependencies deps, QObject *parent = nullptr);
+    ~CommandPoller() override;
+
+    // The update service, once it exists; null detaches it.
+    void setUpdateCommands(UpdateCommands *updates);
+
+    // Puts a persisted admin message back on screen and starts both loops; the first poll
+    // is at once, the first timed pass after 30 s. Does nothing while running.
+    void start();
+    // Ends both loops. A command already running finishes and is reported.
+    void stop();
+
+    // One poll: fetch, then run and report each command in the order received. A call while
+    // a poll is running (a push, the console) makes that poll fetch once more when it is done,
+    // so commands never run side by side.
+    QCoro::Task<> pollOnce();
+    // One pass of the timed work.
+    QCoro::Task<> runScheduledWork();
+    // Posts one result; a failure is logged, never thrown.
+    QCoro::Task<> reportResult(qint64 commandId, bool success, std::optional<QString> message);
+
+    std::optional<QDateTime> lastPoll() const { return m_lastPoll; }
+    std::optional<QString> lastCommand() const { return m_lastCommand; }
+    bool isPolling() const { return m_isPolling; }
+
+signals:
+    void stateChanged();
+
+private:
+    // Runs one command through the switches and its handler, reports it, and follows a
+    // successful app command with fresh reports.
+    QCoro::Task<CommandResult> execute(FleetCommand command, StopToken token);
+    QCoro::Task<> pollRound();
+    void markPolled();
+
+    static QCoro::Task<> pollLoop(QPointer<CommandPoller> self, Clock &clock, StopToken token);
+    static QCoro::Task<> scheduledLoop(QPointer<CommandPoller> self, Clock &clock, StopToken token);
+    static QCoro::Task<> sendPostCommandReports(PostCommandReports &reports);
+
+    FleetCommandChannel &m_fleet;
+    FleetSettingsStore &m_settings;
+    Clock &m_clock;
+    PostCommandReports &m_reports;
+    MessageCommands &m_messages;
+    ResultReporter m_reporter;
+    CommandHandlers m_handlers;
+    ScheduledWork m_scheduledWork;
+
+    std::optional<QDateTime> m_lastPoll;
+    std::optional<QString> m_lastCommand;
+    bool m_isPolling = false;
+    bool m_running = false;
+    bool m_pollInFlight = false;
+    bool m_pollRequested = false;
+    StopSource m_stop;
+};
+
+} // namespace vesk

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+
+#include <iosfwd>
+#include <optional>
+
+namespace vesk {
+
+// What one fleet command came to: success or failure and, almost always, the text the
+// fleet server shows next to the command.
+struct CommandResult {
+    bool success = false;
+    std::optional<QString> message;
+
+    static CommandResult ok(QString message) { return {true, std::move(message)}; }
+    static CommandResult failure(QString message) { return {false, std::move(message)}; }
+
+    bool operator==(const CommandResult &) const = default;
+};
+
+std::ostream &operator<<(std::ostream &out, const CommandResult &result);
+
+} // namespace vesk

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "commands/CommandResult.h"
+#include "platform/ProcessRunner.h"
+
+#include <QString>
+
+#include <qcoro/qcorotask.h>
+
+#include <optional>
+
+namespace vesk {
+
+class FleetCommandChannel;
+
+// "collect_logs": the last five minutes of the system log, for one app or for the whole
+// machine, uploaded to the fleet. Copies share their runner and channel, and the coroutine
+// keeps its own copy.
+class LogCollector {
+public:
+    static constexpr qsizetype maxCharacters = 50000;
+
+    LogCollector(ProcessRunner &runner, RecentLogQuery query, FleetCommandChannel &fleet)
+        : m_runner(&runner), m_query(std::move(query)), m_fleet(&fleet)
+    {
+    }
+
+    // Letters, digits, ".", "_" and "-" only: anything else could change the log query.
+    static bool isValidBundleId(const QString &bundleId);
+    // The last `maxCharacters` characters of `text`.
+    static QString keepTail(const QString &text);
+
+    // The log text (possibly a failure to run the tool, in words); empty when there is none.
+    QCoro::Task<QString> collectLogs(std::optional<QString> bundleId) const;
+    // Collects and uploads: "Collected <n> bytes of logs", "No logs found", "Invalid bundle_id".
+    QCoro::Task<CommandResult> collectAndUpload(std::optional<QString> bundleId) const;
+
+private:
+    ProcessRunner *m_runner;
+    RecentLogQuery m_query;
+    FleetCommandChannel *m_fleet;
+};
+
+} // namespace vesk

@@ -1,0 +1,89 @@
+#include "commands/ScheduledWork.h"
+
+#include "app/FleetSettingsStore.h"
+#include "commands/PinnedVersions.h"
+#include "commands/ScheduledUpdates.h"
+#include "commands/UpdateCommands.h"
+#include "commands/WeeklyRestartSchedule.h"
+#include "platform/Clock.h"
+#include "platform/LogCategories.h"
+
+namespace vesk {
+
+ScheduledWork::ScheduledWork(FleetSettingsStore &settings, Clock &clock, ComputerRestart restart,
+                             ResultReporter reporter, AppActions apps)
+    : m_settings(&settings), m_clock(&clock), m_restart(std::move(restart)), m_reporter(reporter), m_apps(apps)
+{
+}
+
+QCoro::Task<> ScheduledWork::runOnce(StopToken token) const
+{
+    const ScheduledWork work = *this;
+    work.startWeeklyRestartIfDue();
+    if (work.m_updates) {
+        co_await runDueUpdates(work, token);
+        if (token.stopRequested())
+            co_return;
+    }
+    co_await runDueActions(work, token);
+}
+
+void ScheduledWork::startWeeklyRestartIfDue() const
+{
+    if (WeeklyRestartSchedule::claimIfDue(m_settings->defaults(), m_clock->localNow()))
+        restartOnSchedule(m_restart, m_reporter);
+}
+
+QCoro::Task<> ScheduledWork::restartOnSchedule(ComputerRestart restart, ResultReporter reporter)
+{
+    const CommandResult result = co_await restart.run();
+    // A failed restart is only logged (by the restart itself); the fleet hears of successes.
+    if (result.success)
+        co_await reporter.report(0, CommandResult::ok(QStringLiteral("Scheduled restart executed")));
+}
+
+QCoro::Task<> ScheduledWork::runDueUpdates(ScheduledWork work, StopToken token)
+{
+    DefaultsStore &defaults = work.m_settings->defaults();
+    const QList<AvailableUpdate> available = work.m_updates->availableUpdates();
+    for (const AvailableUpdate &update : available) {
+        if (!ScheduledUpdates::isDue(defaults, update.bundleId, work.m_clock->now()))
+            continue;
+        ScheduledUpdates::clear(defaults, update.bundleId);
+        const CommandResult installed = co_await work.m_updates->update(update, PinnedVersions::read(defaults));
+        const CommandResult reported{installed.success, QStringLiteral("Scheduled: ") + installed.message.value_or(QString())};
+        co_await work.m_reporter.report(0, reported);
+        if (token.stopRequested())
+            co_return;
+    }
+}
+
+QCoro::Task<> ScheduledWork::runDueActions(ScheduledWork work, StopToken token)
+{
+    const QDateTime now = work.m_clock->now();
+    const QList<ScheduledDeviceAction> actions = work.m_settings->scheduledActions();
+    for (const ScheduledDeviceAction &action : actions) {
+        if (action.at > now)
+            continue;
+        // Removed first, so an action that brings the agent down is not run a second time.
+        work.m_settings->removeScheduledAction(action.id);
+        if (action.command == QLatin1String("restart")) {
+            qCInfo(lcFleet).noquote() << "Executing scheduled computer restart";
+            const CommandResult result = co_await work.m_restart.run();
+            Q_UNUSED(result)
+        } else if (action.command == QLatin1String("restart_app")) {
+            if (!action.bundleId || action.bundleId->isEmpty())
+                continue;
+            qCInfo(lcFleet).noquote() << QStringLiteral("Executing scheduled restart of ") + *action.bundleId;
+            const CommandResult result = co_await work.m_apps.restartApp(*action.bundleId, token);
+            Q_UNUSED(result)
+        } else {
+            qCCritical(lcFleet).noquote() << QStringLiteral("Unknown scheduled action %1 dropped").arg(action.command);
+            continue;
+        }
+        if (token.stopRequested())
+            co_return;
+    }
+}
+
+} // namespace vesk

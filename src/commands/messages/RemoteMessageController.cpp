@@ -1,0 +1,117 @@
+#include "commands/messages/RemoteMessageController.h"
+
+#include "app/FleetSettingsStore.h"
+#include "commands/messages/RemoteMessagePresenter.h"
+#include "commands/messages/RemoteMessageText.h"
+#include "fleet/FleetAPIClient.h"
+#include "platform/Clock.h"
+#include "platform/LogCategories.h"
+
+#include <QPointer>
+
+namespace vesk {
+
+RemoteMessageController::RemoteMessageController(Dependencies deps, QObject *parent)
+    : QObject(parent), m_settings(deps.settings), m_api(deps.api), m_clock(deps.clock),
+      m_presenter(std::move(deps.presenter))
+{
+}
+
+RemoteMessageController::~RemoteMessageController() = default;
+
+RemoteMessageResult RemoteMessageController::showFromCommand(qint64 commandId, const QMap<QString, QString> &params)
+{
+    const std::optional<RemoteMessage> message = RemoteMessageText::fromParams(commandId, params, m_clock.now());
+    if (!message)
+        return {false, QStringLiteral("Missing message parameter")};
+    show(*message);
+    return {true, message->dismissable ? QStringLiteral("Message displayed (dismissable)")
+                                       : QStringLiteral("Message displayed (stays until cleared from the portal)")};
+}
+
+RemoteMessageResult RemoteMessageController::clearFromCommand()
+{
+    return {true, clearRemotely() ? QStringLiteral("Message cleared") : QStringLiteral("No message was on screen")};
+}
+
+void RemoteMessageController::show(const RemoteMessage &message)
+{
+    m_settings.setActiveRemoteMessage(message);
+    m_active = message;
+    const QString kind = message.dismissable ? QStringLiteral("dismissable") : QStringLiteral("locked");
+    if (m_presenter) {
+        const QString sent =
+            RemoteMessageText::abbreviatedDateTime(message.receivedAt.toTimeZone(m_clock.timeZone()));
+        std::function<void()> dismiss;
+        if (message.dismissable) {
+            QPointer<RemoteMessageController> self(this);
+            dismiss = [self, message] {
+                if (self)
+                    self->dismissShown(message);
+            };
+        }
+        m_presenter->present(message, sent, std::move(dismiss));
+    } else {
+        // No screen to show it on: the console reads it from activeMessage().
+        qCInfo(lcFleet).noquote() << "Admin message kept without a display:"
+                                  << (message.title ? *message.title + QStringLiteral(" — ") : QString()) +
+                                         message.message;
+    }
+    qCInfo(lcFleet).noquote() << "Displaying admin message (" + kind + ")";
+    emit activeMessageChanged();
+}
+
+void RemoteMessageController::clear()
+{
+    m_settings.setActiveRemoteMessage(std::nullopt);
+    m_active.reset();
+    if (m_presenter)
+        m_presenter->withdraw();
+    emit activeMessageChanged();
+}
+
+void RemoteMessageController::dismissAtMachine()
+{
+    if (m_active)
+        dismissShown(*m_active);
+}
+
+void RemoteMessageController::dismissShown(const RemoteMessage &shown)
+{
+    // A stale panel (its message already replaced or cleared) dismisses nothing.
+    if (!m_active || *m_active != shown || !shown.dismissable)
+        return;
+    clear();
+    qCInfo(lcFleet) << "Admin message dismissed at the machine";
+    const QString text = QStringLiteral("Dismissed on the machine at ") +
+                         RemoteMessageText::abbreviatedDateTime(m_clock.localNow());
+    reportDismissal(shown.commandId, text);
+}
+
+QCoro::Task<> RemoteMessageController::reportDismissal(qint64 commandId, QString text)
+{
+    QPointer<RemoteMessageController> self(this);
+    FleetAPIClient &api = m_api;
+    const ApiStatus sent = co_await api.reportCommandResult(commandId, true, text);
+    if (!sent)
+        qCCritical(lcFleet).noquote() << "Message dismissal report failed: " + sent.errorMessage();
+    if (self)
+        emit self->dismissalReported(sent.ok());
+}
+
+bool RemoteMessageController::clearRemotely()
+{
+    if (!m_active)
+        return false;
+    clear();
+    qCInfo(lcFleet) << "Admin message cleared remotely";
+    return true;
+}
+
+void RemoteMessageController::restore()
+{
+    if (const std::optional<RemoteMessage> persisted = m_settings.activeRemoteMessage())
+        show(*persisted);
+}
+
+} // namespace vesk

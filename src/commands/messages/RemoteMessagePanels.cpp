@@ -1,0 +1,60 @@
+#include "commands/messages/RemoteMessagePanels.h"
+
+#include "commands/messages/RemoteMessagePanel.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+
+namespace vesk {
+
+std::unique_ptr<RemoteMessagePresenter> RemoteMessagePanels::forThisDisplay()
+{
+    if (QGuiApplication::platformName() == QStringLiteral("offscreen") || QGuiApplication::screens().isEmpty())
+        return nullptr;
+    return std::make_unique<RemoteMessagePanels>();
+}
+
+RemoteMessagePanels::RemoteMessagePanels()
+{
+    connect(qGuiApp, &QGuiApplication::screenAdded, this, &RemoteMessagePanels::rebuild);
+    connect(qGuiApp, &QGuiApplication::screenRemoved, this, &RemoteMessagePanels::rebuild);
+}
+
+RemoteMessagePanels::~RemoteMessagePanels()
+{
+    withdraw();
+}
+
+void RemoteMessagePanels::present(const RemoteMessage &message, const QString &sentText, std::function<void()> dismiss)
+{
+    m_shown = Shown{message, sentText, std::move(dismiss)};
+    rebuild();
+}
+
+void RemoteMessagePanels::withdraw()
+{
+    m_shown.reset();
+    rebuild();
+}
+
+void RemoteMessagePanels::rebuild()
+{
+    for (const QPointer<RemoteMessagePanel> &panel : std::as_const(m_panels)) {
+        if (panel) {
+            panel->hide();
+            panel->deleteLater(); // the dismiss click that got us here may still be on its stack
+        }
+    }
+    m_panels.clear();
+    if (!m_shown)
+        return;
+    const QList<QScreen *> screens = QGuiApplication::screens();
+    for (QScreen *screen : screens) {
+        auto *panel = new RemoteMessagePanel(m_shown->message, m_shown->sentText, m_shown->dismiss);
+        panel->setAttribute(Qt::WA_DeleteOnClose);
+        panel->showOn(screen);
+        m_panels.append(panel);
+    }
+}
+
+} // namespace vesk

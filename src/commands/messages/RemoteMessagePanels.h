@@ -1,0 +1,42 @@
+#pragma once
+
+#include "commands/messages/RemoteMessagePresenter.h"
+
+#include <QList>
+#include <QObject>
+#include <QPointer>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace vesk {
+
+class RemoteMessagePanel;
+
+// Shows the message in one panel on every screen, and again when screens come and go.
+class RemoteMessagePanels final : public QObject, public RemoteMessagePresenter {
+    Q_OBJECT
+public:
+    // The panels when this process has a display; none when it runs offscreen or without screens.
+    static std::unique_ptr<RemoteMessagePresenter> forThisDisplay();
+
+    RemoteMessagePanels();
+    ~RemoteMessagePanels() override;
+
+    void present(const RemoteMessage &message, const QString &sentText, std::function<void()> dismiss) override;
+    void withdraw() override;
+
+private:
+    void rebuild();
+
+    struct Shown {
+        RemoteMessage message;
+        QString sentText;
+        std::function<void()> dismiss;
+    };
+    std::optional<Shown> m_shown;
+    QList<QPointer<RemoteMessagePanel>> m_panels;
+};
+
+} // namespace vesk

@@ -1,0 +1,20 @@
+#pragma once
+
+#include "fleet/RemoteMessage.h"
+
+#include <functional>
+
+namespace vesk {
+
+// Puts the administrator's message on the machine's screens and takes it down.
+class RemoteMessagePresenter {
+public:
+    virtual ~RemoteMessagePresenter() = default;
+
+    // Replaces whatever is shown. `dismiss` is what the panel's Dismiss button calls; it is
+    // offered only for a dismissable message. `sentText` is the receive time as shown.
+    virtual void present(const RemoteMessage &message, const QString &sentText, std::function<void()> dismiss) = 0;
+    virtual void withdraw() = 0;
+};
+
+} // namespace vesk

@@ -1,0 +1,231 @@
+#include "LogCapture.h"
+#include "PollerRig.h"
+
+#include <gtest/gtest.h>
+
+using namespace vesk;
+using namespace vesk::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+const QString kiosk = PollerRig::kiosk;
+
+TEST(CommandPoller, PollsNothingWhileReportingIsOffButStillMarksThePoll)
+{
+    PollerRig rig;
+    rig.defaults.setValue("fleetReportingEnabled", false);
+    rig.clock.advance(5s);
+    QCoro::waitFor(rig.poller.pollOnce());
+    EXPECT_EQ(rig.fleet.fetches, 0);
+    EXPECT_EQ(rig.poller.lastPoll(), rig.clock.now());
+}
+
+TEST(CommandPoller, KeepsPollingAtItsIntervalThroughFailures)
+{
+    PollerRig rig;
+    LogCapture log;
+    rig.fleet.queueFailure("The network connection was lost.");
+    rig.fleet.queueFailure("The request timed out.");
+    rig.fleet.failReports(true);
+    rig.fleet.queue({PollerRig::command(1, "launch_app", {{"bundle_id", kiosk}})});
+
+    rig.poller.start();
+    EXPECT_TRUE(rig.poller.isPolling());
+    EXPECT_EQ(rig.fleet.fetches, 1) << "the first poll is at once";
+    EXPECT_EQ(rig.messages.restores, 1) << "a persisted message is back on screen at start";
+    rig.clock.advance(29s);
+    EXPECT_EQ(rig.fleet.fetches, 1);
+    rig.clock.advance(1s);
+    EXPECT_EQ(rig.fleet.fetches, 2);
+    rig.clock.advance(30s);
+    EXPECT_EQ(rig.fleet.fetches, 3);
+    EXPECT_EQ(rig.fleet.reports.size(), 1u) << "the command of the third poll was answered";
+    EXPECT_EQ(log.messages("fleet").filter("Command poll failed: ").size(), 2);
+    EXPECT_EQ(log.count("Command result report failed: HTTP 500"), 1);
+
+    rig.defaults.setValue("lowDataMode", true);
+    rig.clock.advance(30s); // this interval was chosen before lowDataMode went on
+    EXPECT_EQ(rig.fleet.fetches, 4);
+    rig.clock.advance(119s);
+    EXPECT_EQ(rig.fleet.fetches, 4) << "120 s between polls in low-data mode";
+    rig.clock.advance(1s);
+    EXPECT_EQ(rig.fleet.fetches, 5);
+
+    rig.poller.stop();
+    EXPECT_EQ(rig.clock.sleeperCount(), 0u) << "stop ends both loops";
+    rig.clock.advance(10min);
+    EXPECT_EQ(rig.fleet.fetches, 5);
+}
+
+TEST(CommandPoller, RunsCommandsInOrderAndReportsBeforeTheFollowUpReports)
+{
+    PollerRig rig;
+    LogCapture log;
+    rig.workspace.install(kiosk);
+    rig.reports.telemetryError = "HTTP 503";
+    rig.pollWith({PollerRig::command(1, "launch_app", {{"bundle_id", kiosk}}),
+                  PollerRig::command(2, "quit_app", {{"bundle_id", "com.lumora.Absent"}}),
+                  PollerRig::command(3, "report_apps")});
+
+    ASSERT_EQ(rig.fleet.reports.size(), 3u);
+    EXPECT_EQ(rig.fleet.reports[0], (FakeCommandChannel::Report{1, true, "Launched " + kiosk}));
+    EXPECT_EQ(rig.fleet.reports[1].id, 2);
+    EXPECT_EQ(rig.fleet.reports[2].id, 3);
+    EXPECT_EQ(rig.poller.lastCommand(), "report_apps");
+    EXPECT_EQ(rig.poller.lastPoll(), rig.clock.now());
+    // Only the successful launch is followed by reports (plus report_apps' own).
+    EXPECT_EQ(rig.reports.appReports, 2);
+    EXPECT_EQ(rig.reports.telemetryReports, 1);
+    EXPECT_EQ(rig.reports.resultsBeforeTelemetry, (std::vector<std::size_t>{1})) << "the result goes out first";
+    EXPECT_EQ(log.count("Post-command telemetry report failed: HTTP 503"), 1);
+}
+
+TEST(CommandPoller, FollowUpReportsWaitOneSecondAndSkipTelemetryWithoutAMonitor)
+{
+    PollerRig rig;
+    rig.workspace.install(kiosk);
+    rig.reports.monitorAttached = false;
+    rig.fleet.queue({PollerRig::command(1, "launch_app", {{"bundle_id", kiosk}})});
+    auto poll = rig.poller.pollOnce();
+    EXPECT_EQ(rig.fleet.reports.size(), 1u);
+    rig.clock.advance(999ms);
+    EXPECT_EQ(rig.reports.appReports, 0);
+    rig.clock.advance(1ms);
+    QCoro::waitFor(poll);
+    EXPECT_EQ(rig.reports.appReports, 1);
+    EXPECT_EQ(rig.reports.telemetryReports, 0);
+}
+
+TEST(CommandPoller, RestartsARunningAppAfterTwoSecondsAndAStoppedOneAtOnce)
+{
+    PollerRig rig;
+    rig.workspace.install(kiosk);
+    const qint32 pid = rig.workspace.addRunning(kiosk);
+    rig.fleet.queue({PollerRig::command(8, "restart_app", {{"bundle_id", kiosk}})});
+    auto poll = rig.poller.pollOnce();
+    EXPECT_EQ(rig.workspace.terminated(), QList<qint32>{pid});
+    EXPECT_TRUE(rig.workspace.forceTerminated().isEmpty()) << "a restart asks, it does not force";
+    rig.clock.advance(1999ms);
+    EXPECT_TRUE(rig.workspace.opened().isEmpty());
+    rig.clock.advance(1ms);
+    EXPECT_EQ(rig.workspace.opened().size(), 1);
+    rig.clock.advance(1s);
+    QCoro::waitFor(poll);
+    EXPECT_EQ(rig.fleet.reports.back(), (FakeCommandChannel::Report{8, true, "Restarted " + kiosk}));
+
+    // Not running now? Then it is launched without the wait.
+    rig.workspace.running.clear();
+    rig.fleet.queue({PollerRig::command(9, "restart_app", {{"bundle_id", kiosk}})});
+    auto second = rig.poller.pollOnce();
+    EXPECT_EQ(rig.workspace.opened().size(), 2);
+    EXPECT_EQ(rig.fleet.reports.back(), (FakeCommandChannel::Report{9, true, "Restarted " + kiosk}));
+    rig.clock.advance(1s);
+    QCoro::waitFor(second);
+}
+
+TEST(CommandPoller, APollAskedForDuringAPollFollowsIt)
+{
+    PollerRig rig;
+    rig.workspace.install(kiosk);
+    rig.workspace.addRunning(kiosk);
+    rig.fleet.queue({PollerRig::command(1, "restart_app", {{"bundle_id", kiosk}})});
+    rig.fleet.queue({PollerRig::command(2, "quit_app", {{"bundle_id", kiosk}})});
+    auto first = rig.poller.pollOnce(); // now waiting 2 s between quit and launch
+    auto pushed = rig.poller.pollOnce();
+    EXPECT_TRUE(pushed.isReady());
+    EXPECT_EQ(rig.fleet.fetches, 1) << "no second fetch while a command runs";
+    rig.clock.advance(2s);
+    EXPECT_EQ(rig.fleet.reports.size(), 1u);
+    rig.clock.advance(1s); // the follow-up reports of the restart
+    EXPECT_EQ(rig.fleet.fetches, 2);
+    rig.clock.advance(1s); // and of the quit
+    QCoro::waitFor(first);
+    ASSERT_EQ(rig.fleet.reports.size(), 2u);
+    EXPECT_EQ(rig.fleet.reports[1], (FakeCommandChannel::Report{2, true, "Quit " + kiosk}));
+}
+
+struct DeferralCase {
+    const char *name;
+    QString command;
+    QMap<QString, AnyCodable> params;
+    CommandResult want;
+    bool ranNow;
+    int stored;
+};
+
+TEST(CommandPoller, DefersRestartsWithAFutureTime)
+{
+    // The clock stands at Monday 2026-03-02 09:00 UTC.
+    const std::vector<DeferralCase> cases = {
+        {"app, past", "restart_app", {{"bundle_id", kiosk}, {"scheduled_at", "2026-03-02T08:59:59Z"}},
+         CommandResult::ok("Restarted " + kiosk), true, 0},
+        {"app, now", "restart_app", {{"bundle_id", kiosk}, {"scheduled_at", "2026-03-02T09:00:00Z"}},
+         CommandResult::ok("Restarted " + kiosk), true, 0},
+        {"app, future", "restart_app", {{"bundle_id", kiosk}, {"scheduled_at", "2026-03-02T11:30:00+01:00"}},
+         CommandResult::ok("Scheduled restart_app for " + kiosk + " at Mar 2, 2026 at 10:30 AM"), false, 1},
+        {"app, future, no id", "restart_app", {{"scheduled_at", "2026-03-03T09:00:00Z"}},
+         CommandResult::failure("Missing bundle_id parameter"), false, 0},
+        {"machine, future", "restart", {{"scheduled_at", "2026-03-03T02:00:00Z"}},
+         CommandResult::ok("Scheduled restart at Mar 3, 2026 at 2:00 AM"), false, 1},
+        {"machine, past", "restart", {{"scheduled_at", "2026-03-01T02:00:00Z"}}, CommandResult::ok("Restart initiated"), true, 0},
+        {"no zone", "restart", {{"scheduled_at", "2026-03-03T02:00:00"}},
+         CommandResult::failure("Invalid scheduled_at date — use ISO8601"), false, 0},
+        {"fractional seconds", "restart_app", {{"bundle_id", kiosk}, {"scheduled_at", "2026-03-03T02:00:00.000Z"}},
+         CommandResult::failure("Invalid scheduled_at date — use ISO8601"), false, 0},
+        {"a number", "restart", {{"scheduled_at", 1772500000}}, CommandResult::failure("Invalid scheduled_at date — use ISO8601"),
+         false, 0},
+        {"no such day", "restart", {{"scheduled_at", "2026-02-30T02:00:00Z"}},
+         CommandResult::failure("Invalid scheduled_at date — use ISO8601"), false, 0},
+    };
+    for (const DeferralCase &tc : cases) {
+        PollerRig rig;
+        rig.workspace.install(kiosk);
+        rig.pollWith({PollerRig::command(4, tc.command, tc.params)});
+        ASSERT_EQ(rig.fleet.reports.size(), 1u) << tc.name;
+        EXPECT_EQ((CommandResult{rig.fleet.reports[0].success, rig.fleet.reports[0].result}), tc.want) << tc.name;
+        const bool ran = rig.machine.restarts() > 0 || !rig.workspace.opened().isEmpty();
+        EXPECT_EQ(ran, tc.ranNow) << tc.name;
+        const auto stored = rig.settings.scheduledActions();
+        ASSERT_EQ(stored.size(), tc.stored) << tc.name;
+        if (tc.stored == 1) {
+            EXPECT_EQ(stored[0].command, tc.command) << tc.name;
+            EXPECT_EQ(stored[0].bundleId, tc.params.contains("bundle_id") ? std::optional<QString>(kiosk) : std::nullopt);
+            EXPECT_EQ(stored[0].at, QDateTime::fromString(tc.params.value("scheduled_at").string().value(), Qt::ISODate));
+        }
+    }
+}
+
+TEST(CommandPoller, CollectsTheTailOfTheLogAndUploadsIt)
+{
+    PollerRig rig;
+    LogCapture log;
+    const QByteArray head(10000, 'h');
+    const QByteArray tail(50000, 't');
+    rig.processes.setOutput(head + tail);
+    rig.fleet.failUploads(true);
+    rig.pollWith({PollerRig::command(6, "collect_logs", {{"bundle_id", kiosk}}), PollerRig::command(7, "collect_logs")});
+
+    ASSERT_EQ(rig.fleet.uploads.size(), 2u);
+    EXPECT_EQ(rig.fleet.uploads[0].first, kiosk);
+    EXPECT_EQ(rig.fleet.uploads[0].second, QString::fromLatin1(tail)) << "the last 50 000 characters remain";
+    EXPECT_EQ(rig.fleet.uploads[1].first, "system");
+    EXPECT_EQ(rig.fleet.reports[0], (FakeCommandChannel::Report{6, true, "Collected 50000 bytes of logs"}));
+    EXPECT_EQ(log.count("Log submission failed: HTTP 413"), 2) << "a failed upload is logged, not reported";
+    EXPECT_EQ(rig.logQueries, (std::vector<std::optional<QString>>{kiosk, std::nullopt}));
+    EXPECT_FALSE(rig.processes.runs()[0].options.captureStandardError);
+
+    // A tool that cannot start leaves its reason as the log text.
+    ToolOutcome missing;
+    missing.errorText = "execvp: No such file or directory";
+    rig.processes.setOutcome(missing);
+    rig.pollWith({PollerRig::command(8, "collect_logs")});
+    EXPECT_EQ(rig.fleet.uploads.back().second, "Failed to collect logs: execvp: No such file or directory");
+
+    // Output that is not UTF-8 counts as none.
+    rig.processes.setOutput("\xff\xfe\xfa");
+    rig.pollWith({PollerRig::command(9, "collect_logs")});
+    EXPECT_EQ(rig.fleet.reports.back(), (FakeCommandChannel::Report{9, true, "No logs found"}));
+}
+
+} // namespace

@@ -1,0 +1,56 @@
+#include "commands/messages/RemoteMessagePanel.h"
+#include "commands/messages/RemoteMessagePanels.h"
+
+#include <QLabel>
+#include <QPushButton>
+
+#include <gtest/gtest.h>
+
+namespace vesk::test {
+namespace {
+
+QStringList labelTexts(const QWidget &panel)
+{
+    QStringList texts;
+    for (const QLabel *label : panel.findChildren<QLabel *>())
+        if (!label->text().isEmpty())
+            texts.append(label->text());
+    return texts;
+}
+
+RemoteMessage message(bool dismissable)
+{
+    return RemoteMessage{41, QString("Tonight"), "Doors open at 6", dismissable, QDateTime()};
+}
+
+TEST(RemoteMessagePanel, DismissableOffersTheButtonThatDismisses)
+{
+    int dismissed = 0;
+    RemoteMessagePanel panel(message(true), "Mar 2, 2026 at 9:00 AM", [&] { ++dismissed; });
+
+    EXPECT_EQ(labelTexts(panel), QStringList({"Message from your administrator", "Tonight", "Doors open at 6",
+                                              "Sent Mar 2, 2026 at 9:00 AM"}));
+    const auto buttons = panel.findChildren<QPushButton *>();
+    ASSERT_EQ(buttons.size(), 1);
+    EXPECT_EQ(buttons[0]->text(), "Dismiss");
+    EXPECT_EQ(buttons[0]->accessibleDescription(), "Dismiss this message");
+    buttons[0]->click();
+    EXPECT_EQ(dismissed, 1);
+    EXPECT_TRUE(panel.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_TRUE(panel.windowFlags().testFlag(Qt::FramelessWindowHint));
+}
+
+TEST(RemoteMessagePanel, LockedShowsTheNoticeInsteadOfAButton)
+{
+    RemoteMessagePanel panel(message(false), "Mar 2, 2026 at 9:00 AM", {});
+    EXPECT_TRUE(panel.findChildren<QPushButton *>().isEmpty());
+    EXPECT_TRUE(labelTexts(panel).contains("Only your administrator can clear this notice."));
+}
+
+TEST(RemoteMessagePanel, OffscreenHasNoPanels)
+{
+    EXPECT_EQ(RemoteMessagePanels::forThisDisplay(), nullptr) << "tests run on the offscreen platform";
+}
+
+} // namespace
+} // namespace vesk::test
