@@ -7,6 +7,7 @@ namespace vesk {
 class Clock;
 class DefaultsStore;
 class HttpTransport;
+class KeychainStore;
 class MachineIdentity;
 
 // The platform objects of this process. The executable builds the real ones and
@@ -20,6 +21,7 @@ struct AgentEnvironment {
     PlatformPaths paths;
     QString fleetBaseUrl; // ends in "/api"
     QString appVersion;
+    KeychainStore *keychain = nullptr;
 
     static void install(AgentEnvironment environment);
     // Aborts with a clear message when nothing was installed: a start-up ordering bug.

@@ -1,0 +1,107 @@
+#include "app/AgentOptions.h"
+
+#include <QUrl>
+
+namespace vesk {
+
+QString heartbeatEndpointFor(const QString &fleetBaseUrl)
+{
+    QUrl url(fleetBaseUrl);
+    url.setPath(QStringLiteral("/api/heartbeat"));
+    url.setQuery(QString());
+    url.setFragment(QString());
+    return url.toString();
+}
+
+AgentOptions AgentOptions::parse(const QStringList &arguments, const QProcessEnvironment &env)
+{
+    AgentOptions options;
+    options.fleetUrl = env.value(QStringLiteral("VESK_FLEET_URL"), QString::fromLatin1(kDefaultFleetUrl));
+    options.serial = env.value(QStringLiteral("VESK_SERIAL"));
+
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString &arg = arguments.at(i);
+        auto takeValue = [&](const QString &name) -> std::optional<QString> {
+            if (arg.startsWith(name + QLatin1Char('=')))
+                return arg.mid(name.size() + 1);
+            if (i + 1 < arguments.size())
+                return arguments.at(++i);
+            options.error = name + QStringLiteral(" needs a value");
+            return std::nullopt;
+        };
+        if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
+            options.showHelp = true;
+        } else if (arg == QLatin1String("--headless")) {
+            options.headless = true;
+        } else if (arg.startsWith(QLatin1String("--fleet-url"))) {
+            const auto value = takeValue(QStringLiteral("--fleet-url"));
+            if (!value)
+                return options;
+            options.fleetUrl = *value;
+        } else if (arg.startsWith(QLatin1String("--serial"))) {
+            const auto value = takeValue(QStringLiteral("--serial"));
+            if (!value)
+                return options;
+            options.serial = *value;
+        } else if (options.command.isEmpty()
+                   && (arg == QLatin1String("pair") || arg == QLatin1String("unpair")
+                       || arg == QLatin1String("pairing-status"))) {
+            options.command = arg;
+            if (arg == QLatin1String("pair")) {
+                if (i + 1 >= arguments.size()) {
+                    options.error = QStringLiteral("pair needs the fleet secret");
+                    return options;
+                }
+                options.pairCode = arguments.at(++i);
+            }
+        } else {
+            options.error = QStringLiteral("unknown argument: ") + arg;
+            return options;
+        }
+    }
+
+    const QUrl url(options.fleetUrl);
+    if (!url.isValid() || url.host().isEmpty()
+        || (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https")))
+        options.error = QStringLiteral("--fleet-url must be an http(s) URL ending in /api: ") + options.fleetUrl;
+    return options;
+}
+
+QString AgentOptions::helpText()
+{
+    return QStringLiteral(
+        "Usage: vesk-warden [--fleet-url URL] [--serial SERIAL] [--headless]\n"
+        "       vesk-warden [--fleet-url URL] [--serial SERIAL] pair CODE | unpair | pairing-status\n"
+        "\n"
+        "Runs the Vesk Warden agent in the foreground until SIGTERM or SIGINT.\n"
+        "\n"
+        "Pairing, one-shot, with the agent's own HOME (a running agent sees the new\n"
+        "secret at its next request):\n"
+        "  pair CODE        Checks the account's 64-character fleet secret with the\n"
+        "                   server and stores it; exits 1 with the reason on failure.\n"
+        "  unpair           Removes this account's stored fleet secret.\n"
+        "  pairing-status   Re-checks with the server and prints the pairing status.\n"
+        "\n"
+        "Options:\n"
+        "  --fleet-url URL  Fleet server base URL, ending in /api (env VESK_FLEET_URL;\n"
+        "                   default %1). The heartbeat goes to the same\n"
+        "                   host's /api/heartbeat.\n"
+        "  --serial SERIAL  Machine serial to report (env VESK_SERIAL; default: the DMI\n"
+        "                   product serial when readable, else /etc/machine-id).\n"
+        "  --headless       No display: offscreen platform, no tray icon.\n"
+        "  -h, --help       This text.\n"
+        "\n"
+        "Environment:\n"
+        "  VESK_APPLICATIONS  Colon-separated application folders; the first stands for\n"
+        "                     /Applications (default /opt/Applications:$HOME/Applications).\n"
+        "  VESK_SHARED_DIR    The shared folder, standing for /Users/Shared\n"
+        "                     (default /srv/vesk/Shared).\n"
+        "  HOME, XDG_CONFIG_HOME, XDG_DATA_HOME\n"
+        "                     Settings live in $XDG_CONFIG_HOME/VeskWarden/VeskWarden.conf,\n"
+        "                     the storage folder and keychain file in\n"
+        "                     $XDG_DATA_HOME/VeskWarden; a second agent with its own HOME is\n"
+        "                     fully isolated.\n")
+        .arg(QString::fromLatin1(kDefaultFleetUrl));
+}
+
+} // namespace vesk

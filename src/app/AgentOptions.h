@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QProcessEnvironment>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace vesk {
+
+// The fleet server's heartbeat endpoint: the same host's /api/heartbeat.
+QString heartbeatEndpointFor(const QString &fleetBaseUrl);
+
+// What the agent executable was asked to do, from its arguments and environment.
+struct AgentOptions {
+    QString fleetUrl;      // base URL ending in "/api"
+    QString serial;        // empty: the machine's own
+    bool headless = false; // offscreen platform, no tray
+    QString error;         // set when the arguments cannot be used
+    bool showHelp = false;
+    // One-shot pairing commands instead of running the agent: "pair", "unpair", "pairing-status".
+    QString command;
+    QString pairCode;
+
+    QString heartbeatEndpoint() const { return heartbeatEndpointFor(fleetUrl); }
+
+    static AgentOptions parse(const QStringList &arguments, const QProcessEnvironment &env);
+    static QString helpText();
+};
+
+// The reference fleet server on loopback: what the agent talks to when told nothing else.
+inline constexpr char kDefaultFleetUrl[] = "http://127.0.0.1:8440/api";
+
+} // namespace vesk

@@ -1,0 +1,152 @@
+#include "app/WardenHeartbeatManager.h"
+
+#include "app/AgentEnvironment.h"
+#include "app/FleetSettingsStore.h"
+#include "app/AgentOptions.h"
+#include "credentials/CredentialManager.h"
+#include "credentials/CredentialsConfig.h"
+#include "fleet/FleetSecretManager.h"
+#include "platform/Clock.h"
+#include "platform/LogCategories.h"
+#include "platform/MachineIdentity.h"
+
+using namespace std::chrono_literals;
+
+namespace vesk {
+
+namespace {
+constexpr auto kCredentialScanPeriod = 3600s;
+constexpr double kHeartbeatInterval = 900;
+constexpr double kHeartbeatTimeout = 3;
+} // namespace
+
+WardenHeartbeatManager::WardenHeartbeatManager(Dependencies deps, QObject *parent)
+    : QObject(parent), m_deps(std::move(deps))
+{
+}
+
+WardenHeartbeatManager::~WardenHeartbeatManager()
+{
+    stop();
+}
+
+WardenHeartbeatManager &WardenHeartbeatManager::shared()
+{
+    // Process-wide objects live until exit; the services are stopped before that.
+    static WardenHeartbeatManager *manager = []() {
+        const AgentEnvironment &env = AgentEnvironment::current();
+        auto *credentials = new CredentialManager(*env.defaults, *env.clock, *env.http, env.paths,
+                                                  credentials::defaultUploadTestUrl());
+        return new WardenHeartbeatManager(Dependencies{FleetSettingsStore::shared(), *credentials, FleetSecretManager::shared().flags(),
+                                                       *env.http, *env.clock, *env.identity,
+                                                       heartbeatEndpointFor(env.fleetBaseUrl), env.appVersion});
+    }();
+    return *manager;
+}
+
+QString WardenHeartbeatManager::appVersion() const
+{
+    return m_deps.appVersion.isEmpty() ? QStringLiteral("1.0") : m_deps.appVersion;
+}
+
+QString WardenHeartbeatManager::currentEventCode() const
+{
+    const auto set = m_deps.credentials.currentCredentialSet(m_deps.clock.now());
+    if (!set)
+        return {};
+    return set->location();
+}
+
+void WardenHeartbeatManager::runCredentialPass()
+{
+    m_deps.credentials.scanForCredentials();
+    syncPhotographer();
+}
+
+void WardenHeartbeatManager::syncPhotographer()
+{
+    m_cachedAgentMode = m_deps.settings.agentMode();
+    const QString stored = m_deps.settings.photographer();
+    const auto set = m_deps.credentials.currentCredentialSet(m_deps.clock.now());
+    const QString account = set ? set->account() : QString();
+    if (!account.isEmpty() && !stored.isEmpty() && account != stored) {
+        qCInfo(lcFleetSecret) << "Tenant changed from" << stored << "to" << account << "- pairing state cleared";
+        m_deps.pairingFlags.clear();
+    }
+    if (!account.isEmpty())
+        m_deps.settings.setPhotographer(account);
+}
+
+HeartbeatPayload WardenHeartbeatManager::currentPayload(const QString &serial) const
+{
+    HeartbeatPayload payload;
+    payload.eventcode = currentEventCode();
+    payload.serial = serial;
+    payload.app = QStringLiteral("warden");
+    payload.version = appVersion();
+    payload.state.insert(QStringLiteral("status"), HeartbeatStateValue::string(QStringLiteral("active")));
+    payload.state.insert(QStringLiteral("agentMode"), HeartbeatStateValue::boolean(m_cachedAgentMode));
+    return payload;
+}
+
+void WardenHeartbeatManager::start()
+{
+    stop();
+    m_cachedAgentMode = m_deps.settings.agentMode();
+
+    HeartbeatConfig config{QStringLiteral("warden"), appVersion(), m_deps.heartbeatEndpoint, kHeartbeatInterval,
+                           kHeartbeatTimeout};
+    MachineIdentity &identity = m_deps.identity;
+    m_heartbeat = std::make_unique<Heartbeat>(
+        config, m_deps.http, m_deps.clock, [&identity]() { return identity.hardwareSerial(); },
+        [&identity]() { return identity.hostName(); });
+    m_heartbeat->setLogger([](const QString &level, const QString &message) {
+        if (level == QLatin1String("error"))
+            qCWarning(lcHeartbeat).noquote() << message;
+        else
+            qCInfo(lcHeartbeat).noquote() << message;
+    });
+
+    const QString serial = m_heartbeat->machineSerial();
+    QPointer<WardenHeartbeatManager> self(this);
+    m_heartbeat->start([self, serial]() -> QCoro::Task<HeartbeatPayload> {
+        if (!self) {
+            HeartbeatPayload gone;
+            gone.serial = serial;
+            gone.app = QStringLiteral("warden");
+            co_return gone;
+        }
+        co_return self->currentPayload(serial);
+    });
+
+    m_scanStop.emplace();
+    scanLoop(m_scanStop->token());
+}
+
+void WardenHeartbeatManager::stop()
+{
+    if (m_heartbeat) {
+        m_heartbeat->stop();
+        m_heartbeat.reset();
+    }
+    if (m_scanStop) {
+        m_scanStop->requestStop();
+        m_scanStop.reset();
+    }
+}
+
+QCoro::Task<> WardenHeartbeatManager::scanLoop(StopToken token)
+{
+    QPointer<WardenHeartbeatManager> self(this);
+    Clock &clock = m_deps.clock;
+    for (;;) {
+        if (!self || token.stopRequested())
+            co_return;
+        self->runCredentialPass();
+        const bool waited = co_await clock.sleep(kCredentialScanPeriod, token);
+        if (!waited)
+            co_return;
+    }
+}
+
+} // namespace vesk

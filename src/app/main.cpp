@@ -1,0 +1,126 @@
+// vesk-warden: builds the real platform objects, installs them, and runs the agent
+// in the foreground until SIGTERM or SIGINT.
+#include "app/AgentEnvironment.h"
+#include "app/AgentOptions.h"
+#include "app/FleetSettingsStore.h"
+#include "app/TrayMenu.h"
+#include "app/VeskWardenApp.h"
+#include "app/WardenHeartbeatManager.h"
+#include "fleet/FleetSecretManager.h"
+#include "fleet/PairingCommands.h"
+#include "fleet/FleetAPIClient.h"
+#include "monitor/FleetAppDirectory.h"
+#include "monitor/FleetClientReporting.h"
+#include "monitor/SystemMonitor.h"
+#include "platform/LogCategories.h"
+#include "platform/linux/LinuxSystemInfoSource.h"
+#include "platform/linux/LinuxWorkspace.h"
+#include "platform/linux/KeychainStoreFactory.h"
+#include "platform/linux/LinuxMachineIdentity.h"
+#include "platform/linux/LinuxPaths.h"
+#include "platform/linux/QtHttpTransport.h"
+#include "platform/linux/SettingsDefaultsStore.h"
+#include "platform/linux/SystemClock.h"
+#include "platform/linux/TerminationSignals.h"
+
+#include <QApplication>
+#include <QDir>
+
+#include <cstdio>
+#include <memory>
+
+using namespace vesk;
+
+namespace {
+
+// The one-shot pairing commands: run, print the operator's message, exit.
+int runPairingCommand(const AgentOptions &options)
+{
+    FleetSecretManager &secrets = FleetSecretManager::shared();
+    CommandOutcome outcome;
+    if (options.command == QLatin1String("pair"))
+        outcome = QCoro::waitFor(PairingCommands::pair(secrets, options.pairCode));
+    else if (options.command == QLatin1String("unpair"))
+        outcome = QCoro::waitFor(PairingCommands::unpair(secrets, FleetSettingsStore::shared()));
+    else
+        outcome = QCoro::waitFor(PairingCommands::status(secrets));
+    std::fprintf(outcome.exitCode == 0 ? stdout : stderr, "%s\n", qPrintable(outcome.message));
+    return outcome.exitCode;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const auto env = QProcessEnvironment::systemEnvironment();
+    const AgentOptions options = AgentOptions::parse(arguments, env);
+    if (options.showHelp) {
+        std::fputs(qPrintable(AgentOptions::helpText()), stdout);
+        return 0;
+    }
+    if (!options.error.isEmpty()) {
+        std::fprintf(stderr, "vesk-warden: %s\n%s", qPrintable(options.error), qPrintable(AgentOptions::helpText()));
+        return 2;
+    }
+    // Without a display (or for a one-shot command) the agent runs offscreen rather than failing to start.
+    const bool noDisplay = qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+    const bool headless = options.headless || !options.command.isEmpty() || noDisplay;
+    if (headless)
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    qSetMessagePattern(QStringLiteral("[%{time hh:mm:ss}] %{category}: %{message}"));
+
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Vesk Warden"));
+    QApplication::setApplicationVersion(QStringLiteral(VESK_VERSION));
+    // A menu-bar agent: closing a window never quits it.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    const PlatformPaths paths = linuxPaths(env);
+    QDir().mkpath(QFileInfo(paths.settingsFile).absolutePath());
+    QDir().mkpath(paths.storageDir);
+
+    SystemClock clock;
+    SettingsDefaultsStore defaults(paths.settingsFile);
+    QtHttpTransport http;
+    LinuxMachineIdentity identity(options.serial);
+    const std::unique_ptr<KeychainStore> keychain = makeKeychainStore(paths);
+    AgentEnvironment::install(AgentEnvironment{&clock, &defaults, &http, &identity, paths, options.fleetUrl,
+                                               QStringLiteral(VESK_VERSION), keychain.get()});
+
+    if (!options.command.isEmpty())
+        return runPairingCommand(options);
+
+    auto &settings = FleetSettingsStore::shared();
+    auto &heartbeatManager = WardenHeartbeatManager::shared();
+    LinuxWorkspace workspace(paths.applicationDirs);
+    FleetAppDirectory appDirectory(workspace, clock, paths);
+    LinuxSystemInfoSource systemInfo;
+    FleetClientReporting monitorApi(FleetAPIClient::shared());
+    SystemMonitor systemMonitor({systemInfo, workspace, monitorApi, settings, appDirectory, identity, clock});
+    VeskWardenApp app(settings, heartbeatManager, clock, VeskWardenApp::Services{&systemMonitor});
+
+    std::unique_ptr<TrayMenu> tray;
+    if (!headless && TrayMenu::isAvailable()) {
+        tray = std::make_unique<TrayMenu>(app);
+        QObject::connect(tray.get(), &TrayMenu::quitRequested, &application, &QApplication::quit);
+    } else {
+        qCInfo(lcApp) << "No system tray here; running without a menu-bar icon";
+    }
+
+    TerminationSignals termination;
+    QObject::connect(&termination, &TerminationSignals::terminationRequested, &application, [&](int signalNumber) {
+        qCInfo(lcApp) << "Signal" << signalNumber << "received; stopping services";
+        QApplication::quit();
+    });
+
+    qCInfo(lcApp).noquote() << "Vesk Warden" << VESK_VERSION << "serial" << identity.serialOrUnknown() << "fleet"
+                            << options.fleetUrl;
+    app.launch();
+    const int status = QApplication::exec();
+    app.shutdown();
+    qCInfo(lcApp) << "Stopped";
+    return status;
+}

@@ -1,0 +1,49 @@
+#include "app/AgentOptions.h"
+
+#include <gtest/gtest.h>
+
+using vesk::AgentOptions;
+
+TEST(AgentOptions, ArgumentsOverrideEnvironmentOverridesDefault)
+{
+    struct Case {
+        const char *name;
+        QStringList args;
+        QStringList env; // NAME=value
+        QString fleetUrl;
+        QString serial;
+        bool headless;
+        bool error;
+    };
+    const Case cases[] = {
+        {"embedded default", {}, {}, QString::fromLatin1(vesk::kDefaultFleetUrl), {}, false, false},
+        {"environment", {}, {"VESK_FLEET_URL=https://fleet.example/api", "VESK_SERIAL=C02ENV"},
+         "https://fleet.example/api", "C02ENV", false, false},
+        {"flags win", {"--fleet-url", "http://10.0.0.5:9000/api", "--serial=C02FLAG", "--headless"},
+         {"VESK_FLEET_URL=https://fleet.example/api", "VESK_SERIAL=C02ENV"}, "http://10.0.0.5:9000/api", "C02FLAG",
+         true, false},
+        {"missing value", {"--serial"}, {}, {}, {}, false, true},
+        {"unknown flag", {"--fleet"}, {}, {}, {}, false, true},
+        {"not a URL", {"--fleet-url", "fleet.example"}, {}, {}, {}, false, true},
+        {"ftp scheme", {"--fleet-url", "ftp://fleet.example/api"}, {}, {}, {}, false, true},
+    };
+    for (const Case &c : cases) {
+        QProcessEnvironment env;
+        for (const QString &pair : c.env)
+            env.insert(pair.section(QLatin1Char('='), 0, 0), pair.section(QLatin1Char('='), 1));
+        const auto options = AgentOptions::parse(QStringList{QStringLiteral("vesk-warden")} + c.args, env);
+        EXPECT_EQ(!options.error.isEmpty(), c.error) << c.name << ": " << options.error.toStdString();
+        if (c.error)
+            continue;
+        EXPECT_EQ(options.fleetUrl, c.fleetUrl) << c.name;
+        EXPECT_EQ(options.serial, c.serial) << c.name;
+        EXPECT_EQ(options.headless, c.headless) << c.name;
+    }
+}
+
+TEST(AgentOptions, HeartbeatGoesToTheSameHostsApiHeartbeat)
+{
+    AgentOptions options;
+    options.fleetUrl = QStringLiteral("https://fleet.example:8443/tenant/api?x=1");
+    EXPECT_EQ(options.heartbeatEndpoint(), QStringLiteral("https://fleet.example:8443/api/heartbeat"));
+}
