@@ -1,0 +1,91 @@
+#include "AgentProcess.h"
+
+#include <QDeadlineTimer>
+#include <QProcessEnvironment>
+#include <QTest>
+
+#include <csignal>
+
+namespace vesk::test {
+
+ChildProcess::ChildProcess(const QString &program, const QStringList &arguments, const QString &home)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("HOME"), home);
+    env.remove(QStringLiteral("XDG_CONFIG_HOME"));
+    env.remove(QStringLiteral("XDG_DATA_HOME"));
+    env.insert(QStringLiteral("VESK_SHARED_DIR"), home + QStringLiteral("/Shared"));
+    env.insert(QStringLiteral("VESK_APPLICATIONS"), home + QStringLiteral("/Applications"));
+    m_process.setProcessEnvironment(env);
+    m_process.setProcessChannelMode(QProcess::MergedChannels);
+    m_process.start(program, arguments);
+    m_process.waitForStarted(5000);
+}
+
+ChildProcess::~ChildProcess()
+{
+    if (m_process.state() != QProcess::NotRunning) {
+        m_process.kill();
+        m_process.waitForFinished(5000);
+    }
+}
+
+QString ChildProcess::output()
+{
+    m_output += QString::fromUtf8(m_process.readAll());
+    return m_output;
+}
+
+bool ChildProcess::waitForOutput(const QString &needle, int timeoutMs)
+{
+    return QTest::qWaitFor([&]() { return output().contains(needle); }, timeoutMs);
+}
+
+int ChildProcess::terminate(int timeoutMs)
+{
+    if (m_process.state() == QProcess::NotRunning)
+        return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
+    ::kill(static_cast<pid_t>(m_process.processId()), SIGTERM);
+    if (!m_process.waitForFinished(timeoutMs)) {
+        m_process.kill();
+        m_process.waitForFinished(5000);
+        return -1;
+    }
+    output();
+    return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
+}
+
+int ChildProcess::waitForExit(int timeoutMs)
+{
+    if (!m_process.waitForFinished(timeoutMs))
+        return -1;
+    output();
+    return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
+}
+
+FleetServer::FleetServer(const QString &dir) : m_db(dir + QStringLiteral("/fleet.db"))
+{
+    m_process = std::make_unique<ChildProcess>(
+        QStringLiteral(VESK_FLEETD_BINARY),
+        QStringList{QStringLiteral("serve"), QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0"),
+                    QStringLiteral("--db"), m_db},
+        dir);
+    if (m_process->waitForOutput(QStringLiteral("/api"), 10000)) {
+        for (const QString &line : m_process->output().split(QLatin1Char('\n'))) {
+            if (line.startsWith(QLatin1String("http"))) {
+                m_baseUrl = line.trimmed();
+                break;
+            }
+        }
+    }
+}
+
+QString FleetServer::machines() const
+{
+    QProcess p;
+    p.start(QStringLiteral(VESK_FLEETD_BINARY), {QStringLiteral("machines"), QStringLiteral("--db"), m_db});
+    p.waitForFinished(10000);
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+} // namespace vesk::test

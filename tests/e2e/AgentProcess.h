@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <memory>
+
+namespace vesk::test {
+
+// A real vesk-warden or vesk-fleetd child process with its own temporary HOME,
+// its output collected for assertions.
+class ChildProcess {
+public:
+    ChildProcess(const QString &program, const QStringList &arguments, const QString &home);
+    ~ChildProcess();
+
+    // Waits (event loop turning) until the merged output contains `needle`.
+    bool waitForOutput(const QString &needle, int timeoutMs);
+    QString output();
+    bool isRunning() const { return m_process.state() == QProcess::Running; }
+    // SIGTERM, then the exit code (-1 when it had to be killed).
+    int terminate(int timeoutMs = 10000);
+    // For one-shot commands: the exit code once it ends by itself (-1 on a crash or time-out).
+    int waitForExit(int timeoutMs = 20000);
+
+private:
+    QProcess m_process;
+    QString m_output;
+};
+
+// `vesk-fleetd serve` on an OS-chosen loopback port with a store in `dir`.
+class FleetServer {
+public:
+    explicit FleetServer(const QString &dir);
+    QString baseUrl() const { return m_baseUrl; }
+    QString dbPath() const { return m_db; }
+    // `vesk-fleetd machines` output.
+    QString machines() const;
+    int stop() { return m_process->terminate(); }
+
+private:
+    QString m_db;
+    QString m_baseUrl;
+    std::unique_ptr<ChildProcess> m_process;
+};
+
+} // namespace vesk::test

@@ -1,0 +1,150 @@
+// Pairing against the real fleet server: the one-shot `vesk-warden pair` before and
+// after the machine's first heartbeat, then the server rotating and revoking the secret
+// and the agent's fleet client reacting at its next request.
+#include "AgentProcess.h"
+#include "app/FleetSettingsStore.h"
+#include "fleet/AgentBundle.h"
+#include "fleet/FleetAPIClient.h"
+#include "fleet/FleetSecretManager.h"
+#include "platform/linux/FileKeychainStore.h"
+#include "platform/linux/LinuxMachineIdentity.h"
+#include "platform/linux/LinuxPaths.h"
+#include "platform/linux/QtHttpTransport.h"
+#include "platform/linux/SettingsDefaultsStore.h"
+#include "platform/linux/SystemClock.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace vesk;
+using vesk::test::ChildProcess;
+using vesk::test::FleetServer;
+
+namespace {
+
+const QString kTenant = QStringLiteral("ABCD1234");
+const QString kSerial = QStringLiteral("E2E-PAIR-1");
+
+QString fleetd(const QStringList &args, const QString &db)
+{
+    QProcess p;
+    p.start(QStringLiteral(VESK_FLEETD_BINARY), args + QStringList{QStringLiteral("--db"), db});
+    p.waitForFinished(10000);
+    EXPECT_EQ(p.exitCode(), 0) << args.join(QLatin1Char(' ')).toStdString() << ": "
+                               << p.readAllStandardError().toStdString();
+    return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+}
+
+// "id<TAB>code" as the secret commands print it.
+QString codeOf(const QString &issued)
+{
+    return issued.section(QLatin1Char('\t'), 1).trimmed();
+}
+
+struct OneShot {
+    int exitCode;
+    QString output;
+};
+
+OneShot warden(const QStringList &args, const QString &fleetUrl, const QString &home)
+{
+    ChildProcess child(QStringLiteral(VESK_WARDEN_BINARY),
+                       QStringList{QStringLiteral("--fleet-url"), fleetUrl, QStringLiteral("--serial"), kSerial} + args,
+                       home);
+    const int exitCode = child.waitForExit();
+    return {exitCode, child.output()};
+}
+
+// The agent's own fleet client and secret store, over the same HOME as the processes.
+struct AgentSide {
+    explicit AgentSide(const QString &home, const QString &fleetUrl)
+        : env(makeEnv(home)), paths(linuxPaths(env)), defaults(paths.settingsFile), keychain(paths.keychainFile),
+          identity(kSerial), settings(defaults, clock),
+          secrets({keychain, http, settings, identity, clock, fleetUrl, AgentBundle{}, QStringLiteral("1.0.0")}),
+          api({http, settings, secrets, identity, paths, fleetUrl, {}, {}, {}})
+    {
+    }
+    static QProcessEnvironment makeEnv(const QString &home)
+    {
+        QProcessEnvironment e;
+        e.insert(QStringLiteral("HOME"), home);
+        return e;
+    }
+    QProcessEnvironment env;
+    PlatformPaths paths;
+    SystemClock clock;
+    SettingsDefaultsStore defaults;
+    FileKeychainStore keychain;
+    QtHttpTransport http;
+    LinuxMachineIdentity identity;
+    FleetSettingsStore settings;
+    FleetSecretManager secrets;
+    FleetAPIClient api;
+};
+
+} // namespace
+
+TEST(PairingEndToEnd, PairAfterFirstHeartbeatThenRotateAndRevokeAreNoticed)
+{
+    QTemporaryDir dir;
+    const QString home = dir.filePath(QStringLiteral("agent-home"));
+    FleetServer server(dir.path());
+    ASSERT_FALSE(server.baseUrl().isEmpty());
+    fleetd({QStringLiteral("tenant"), QStringLiteral("add"), kTenant}, server.dbPath());
+    fleetd({QStringLiteral("event"), QStringLiteral("add"), kTenant, QStringLiteral("EVT-1")}, server.dbPath());
+    const QString code = codeOf(fleetd({QStringLiteral("secret"), QStringLiteral("issue"), kTenant}, server.dbPath()));
+    ASSERT_EQ(code.size(), 64);
+
+    // The operator's credential file names the account and the event.
+    const QString lumora = home + QStringLiteral("/Shared/Lumora");
+    ASSERT_TRUE(QDir().mkpath(lumora));
+    QFile file(lumora + QStringLiteral("/credentials_Spring.xml"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("<credentials><kr5_account>ABCD1234</kr5_account><kr5_location>EVT-1</kr5_location></credentials>");
+    file.close();
+
+    const OneShot early = warden({QStringLiteral("pair"), code}, server.baseUrl(), home);
+    EXPECT_EQ(early.exitCode, 1);
+    EXPECT_TRUE(early.output.contains(QStringLiteral("This Mac isn't registered yet."))) << early.output.toStdString();
+
+    auto agent = std::make_unique<ChildProcess>(
+        QStringLiteral(VESK_WARDEN_BINARY),
+        QStringList{QStringLiteral("--headless"), QStringLiteral("--fleet-url"), server.baseUrl(),
+                    QStringLiteral("--serial"), kSerial},
+        home);
+    ASSERT_TRUE(agent->waitForOutput(QStringLiteral("HEARTBEAT OK HTTP 200"), 15000)) << agent->output().toStdString();
+
+    const OneShot paired = warden({QStringLiteral("pair"), code.toUpper()}, server.baseUrl(), home);
+    EXPECT_EQ(paired.exitCode, 0) << paired.output.toStdString();
+    EXPECT_TRUE(paired.output.contains(QStringLiteral("Paired. This Mac can now receive fleet commands and policies.")))
+        << paired.output.toStdString();
+
+    AgentSide side(home, server.baseUrl());
+    const auto polled = QCoro::waitFor(side.api.fetchPendingCommands());
+    ASSERT_TRUE(polled.ok()) << polled.errorMessage().toStdString();
+
+    const QString rotated =
+        codeOf(fleetd({QStringLiteral("secret"), QStringLiteral("rotate"), kTenant}, server.dbPath()));
+    const auto afterRotate = QCoro::waitFor(side.api.fetchPendingCommands());
+    EXPECT_EQ(afterRotate.errorMessage(),
+              QStringLiteral("Your fleet secret changed. Open Settings and paste the new secret from your admin to "
+                             "reconnect."));
+    EXPECT_FALSE(QCoro::waitFor(side.secrets.storedSecret(kTenant)).has_value()) << "the stale secret is wiped";
+
+    const OneShot repaired = warden({QStringLiteral("pair"), rotated}, server.baseUrl(), home);
+    EXPECT_EQ(repaired.exitCode, 0) << repaired.output.toStdString();
+    fleetd({QStringLiteral("secret"), QStringLiteral("revoke"), kTenant}, server.dbPath());
+    const auto afterRevoke = QCoro::waitFor(side.api.fetchPendingCommands());
+    EXPECT_EQ(afterRevoke.errorMessage(),
+              QStringLiteral("This device has been revoked by your administrator. Contact your admin to restore "
+                             "service."));
+    EXPECT_FALSE(QCoro::waitFor(side.secrets.storedSecret(kTenant)).has_value());
+
+    const OneShot status = warden({QStringLiteral("pairing-status")}, server.baseUrl(), home);
+    EXPECT_EQ(status.exitCode, 0);
+    EXPECT_EQ(agent->terminate(), 0);
+}
