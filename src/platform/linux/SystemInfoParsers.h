@@ -26,7 +26,7 @@ std::optional<CpuTicks> parseCpuTicks(std::string_view text);
 // /proc/uptime: the first figure, seconds since boot.
 std::optional<double> parseUptime(std::string_view text);
 
-// VERSION_ID of os-release as "major.minor.patch", missing parts 0 ("12" -> "12.0.0",
+// VERSION_ID of os-release as "major.minor.patch", absent components read as zero ("12" -> "12.0.0",
 // "22.04" -> "22.4.0"); "0.0.0" without a numeric VERSION_ID.
 QString parseOsReleaseVersion(std::string_view text);
 
