@@ -1,12 +1,9 @@
 #include "platform/linux/ProcessSignals.h"
 
+#include "platform/linux/EventWaiter.h"
 #include "platform/linux/ProcessTable.h"
 
 #include <QSocketNotifier>
-#include <QTimer>
-
-#include <qcoro/qcorosignal.h>
-#include <qcoro/qcorotimer.h>
 
 #include <cerrno>
 #include <csignal>
@@ -35,10 +32,9 @@ QCoro::Task<bool> pollForExit(qint32 pid, std::chrono::milliseconds timeout)
             co_return true;
         if (std::chrono::steady_clock::now() >= deadline)
             co_return false;
-        QTimer timer;
-        timer.setSingleShot(true);
-        timer.start(fallbackPollInterval);
-        co_await timer;
+        EventWaiter tick; // never woken: the wait is the poll interval
+        const bool woken = co_await tick.wait(fallbackPollInterval);
+        Q_UNUSED(woken)
     }
 }
 
@@ -67,10 +63,12 @@ QCoro::Task<bool> waitForProcessExit(qint32 pid, std::chrono::milliseconds timeo
     }
     // A pidfd turns readable when the process exits, zombie or reaped.
     QSocketNotifier notifier(fd, QSocketNotifier::Read);
-    const auto fired = co_await qCoro(&notifier, &QSocketNotifier::activated, timeout);
+    EventWaiter exited;
+    QObject::connect(&notifier, &QSocketNotifier::activated, &exited, &EventWaiter::wake);
+    const bool ended = co_await exited.wait(timeout);
     notifier.setEnabled(false);
     ::close(fd);
-    co_return fired.has_value();
+    co_return ended;
 }
 
 } // namespace vesk

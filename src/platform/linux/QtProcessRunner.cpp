@@ -1,9 +1,10 @@
 #include "platform/linux/QtProcessRunner.h"
 
+#include "platform/linux/EventWaiter.h"
+
 #include <QProcess>
 
 #include <qcoro/qcoroprocess.h>
-#include <qcoro/qcorosignal.h>
 
 namespace vesk {
 
@@ -24,11 +25,14 @@ QCoro::Task<ToolOutcome> QtProcessRunner::run(ToolInvocation invocation, ToolOpt
         process.setStandardErrorFile(QProcess::nullDevice());
 
     ToolOutcome outcome;
-    // Either "started" or a failure to start ends the Starting state; waiting for the
+    // Either a start or a failure to start ends the Starting state; waiting for the
     // started signal alone would sit out its whole time-out on a missing program.
     process.start();
+    // Connected after start(), which itself signals the move into Starting.
+    EventWaiter settled;
+    QObject::connect(&process, &QProcess::stateChanged, &settled, &EventWaiter::wake);
     if (process.state() == QProcess::Starting) {
-        const auto changed = co_await qCoro(&process, &QProcess::stateChanged, startTimeout);
+        const bool changed = co_await settled.wait(startTimeout);
         Q_UNUSED(changed)
     }
     const bool started = process.state() != QProcess::NotRunning || process.error() != QProcess::FailedToStart;
