@@ -1,5 +1,6 @@
 #include "app/AgentOptions.h"
 
+#include <QProcess>
 #include <QUrl>
 
 namespace vesk {
@@ -18,6 +19,7 @@ AgentOptions AgentOptions::parse(const QStringList &arguments, const QProcessEnv
     AgentOptions options;
     options.fleetUrl = env.value(QStringLiteral("VESK_FLEET_URL"), QString::fromLatin1(kDefaultFleetUrl));
     options.serial = env.value(QStringLiteral("VESK_SERIAL"));
+    options.restartCommand = QProcess::splitCommand(env.value(QStringLiteral("VESK_RESTART_COMMAND")));
 
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString &arg = arguments.at(i);
@@ -43,6 +45,11 @@ AgentOptions AgentOptions::parse(const QStringList &arguments, const QProcessEnv
             if (!value)
                 return options;
             options.serial = *value;
+        } else if (arg.startsWith(QLatin1String("--restart-command"))) {
+            const auto value = takeValue(QStringLiteral("--restart-command"));
+            if (!value)
+                return options;
+            options.restartCommand = QProcess::splitCommand(*value);
         } else if (options.command.isEmpty()
                    && (arg == QLatin1String("pair") || arg == QLatin1String("unpair")
                        || arg == QLatin1String("pairing-status"))) {
@@ -70,7 +77,7 @@ AgentOptions AgentOptions::parse(const QStringList &arguments, const QProcessEnv
 QString AgentOptions::helpText()
 {
     return QStringLiteral(
-        "Usage: vesk-warden [--fleet-url URL] [--serial SERIAL] [--headless]\n"
+        "Usage: vesk-warden [--fleet-url URL] [--serial SERIAL] [--headless] [--restart-command CMD]\n"
         "       vesk-warden [--fleet-url URL] [--serial SERIAL] pair CODE | unpair | pairing-status\n"
         "\n"
         "Runs the Vesk Warden agent in the foreground until SIGTERM or SIGINT.\n"
@@ -89,6 +96,10 @@ QString AgentOptions::helpText()
         "  --serial SERIAL  Machine serial to report (env VESK_SERIAL; default: the DMI\n"
         "                   product serial when readable, else /etc/machine-id).\n"
         "  --headless       No display: offscreen platform, no tray icon.\n"
+        "  --restart-command CMD\n"
+        "                   How a fleet \"restart\" command restarts the machine: a\n"
+        "                   program and its arguments, run without a shell (env\n"
+        "                   VESK_RESTART_COMMAND; default \"systemctl reboot\").\n"
         "  -h, --help       This text.\n"
         "\n"
         "Environment:\n"

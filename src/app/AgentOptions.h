@@ -16,6 +16,8 @@ struct AgentOptions {
     QString fleetUrl;      // base URL ending in "/api"
     QString serial;        // empty: the machine's own
     bool headless = false; // offscreen platform, no tray
+    // The program and arguments that restart the machine; empty: the platform's default.
+    QStringList restartCommand;
     QString error;         // set when the arguments cannot be used
     bool showHelp = false;
     // One-shot pairing commands instead of running the agent: "pair", "unpair", "pairing-status".

@@ -1,7 +1,9 @@
 #include "app/VeskWardenApp.h"
 
+#include "app/AppDelegate.h"
 #include "app/FleetSettingsStore.h"
 #include "app/WardenHeartbeatManager.h"
+#include "commands/CommandPoller.h"
 #include "monitor/SystemMonitor.h"
 #include "platform/Clock.h"
 #include "platform/LogCategories.h"
@@ -51,12 +53,22 @@ void VeskWardenApp::startServices()
     // The order below is the agent's start-up order; each service joins at its place.
     // 1. One upload-credential scan and tenant sync before anything talks to the fleet.
     m_heartbeatManager.runCredentialPass();
-    // 2. Command poller.  3. Policy engine.  4. Update service.
+    // 2. Command poller.
+    if (m_services.commandPoller)
+        m_services.commandPoller->start();
+    // 3. Policy engine.  4. Update service.
     // 5. System monitor.
     if (m_services.systemMonitor)
         m_services.systemMonitor->start();
     // 6. Folder retention.  7. Share monitor.  8. Alert service.  9. Permission check.
     // 10. Hand the alert service and command poller to the application delegate.
+    if (m_services.appDelegate && m_services.commandPoller) {
+        QPointer<CommandPoller> poller(m_services.commandPoller);
+        m_services.appDelegate->setCommandPoller([poller] {
+            if (poller)
+                poller->pollOnce();
+        });
+    }
     // 11. Notification authorisation request.
     // 12. Heartbeat manager, last.
     m_heartbeatManager.start();
@@ -71,6 +83,8 @@ void VeskWardenApp::stopServices()
     qCInfo(lcApp) << "Stopping services";
     // Poller, policy engine and updates first, then the monitor, retention, shares and
     // alerts; the heartbeat manager last.
+    if (m_services.commandPoller)
+        m_services.commandPoller->stop();
     if (m_services.systemMonitor)
         m_services.systemMonitor->stop();
     m_heartbeatManager.stop();

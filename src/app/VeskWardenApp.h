@@ -9,14 +9,19 @@
 
 namespace vesk {
 
+class AppDelegate;
 class Clock;
+class CommandPoller;
 class FleetSettingsStore;
 class SystemMonitor;
 class WardenHeartbeatManager;
 
 // The long-lived services the agent runs; each joins start-up in its place once built.
 struct VeskWardenServices {
+    CommandPoller *commandPoller = nullptr;
     SystemMonitor *systemMonitor = nullptr;
+    // Receives the command poller once the services run, for the push path.
+    AppDelegate *appDelegate = nullptr;
 };
 
 // The agent's service set: built once, started in a fixed order, stopped in a fixed

@@ -2,6 +2,7 @@
 // in the foreground until SIGTERM or SIGINT.
 #include "app/AgentEnvironment.h"
 #include "app/AgentOptions.h"
+#include "app/AgentServiceSet.h"
 #include "app/FleetSettingsStore.h"
 #include "app/TrayMenu.h"
 #include "app/VeskWardenApp.h"
@@ -9,16 +10,17 @@
 #include "fleet/FleetSecretManager.h"
 #include "fleet/PairingCommands.h"
 #include "fleet/FleetAPIClient.h"
-#include "monitor/FleetAppDirectory.h"
-#include "monitor/FleetClientReporting.h"
-#include "monitor/SystemMonitor.h"
+#include "commands/messages/RemoteMessagePanels.h"
 #include "platform/LogCategories.h"
+#include "platform/linux/CommandMachineControl.h"
+#include "platform/linux/JournalLogQuery.h"
 #include "platform/linux/LinuxSystemInfoSource.h"
 #include "platform/linux/LinuxWorkspace.h"
 #include "platform/linux/KeychainStoreFactory.h"
 #include "platform/linux/LinuxMachineIdentity.h"
 #include "platform/linux/LinuxPaths.h"
 #include "platform/linux/QtHttpTransport.h"
+#include "platform/linux/QtProcessRunner.h"
 #include "platform/linux/SettingsDefaultsStore.h"
 #include "platform/linux/SystemClock.h"
 #include "platform/linux/TerminationSignals.h"
@@ -96,11 +98,16 @@ int main(int argc, char **argv)
     auto &settings = FleetSettingsStore::shared();
     auto &heartbeatManager = WardenHeartbeatManager::shared();
     LinuxWorkspace workspace(paths.applicationDirs);
-    FleetAppDirectory appDirectory(workspace, clock, paths);
     LinuxSystemInfoSource systemInfo;
-    FleetClientReporting monitorApi(FleetAPIClient::shared());
-    SystemMonitor systemMonitor({systemInfo, workspace, monitorApi, settings, appDirectory, identity, clock});
-    VeskWardenApp app(settings, heartbeatManager, clock, VeskWardenApp::Services{&systemMonitor});
+    QtProcessRunner processes;
+    CommandMachineControl machine(processes, options.restartCommand.isEmpty() ? CommandMachineControl::defaultCommand()
+                                                                              : options.restartCommand);
+    AgentServiceSet services(
+        AgentServiceSet::Platform{clock, workspace, systemInfo, processes, machine, &journalRecentLogInvocation,
+                                  identity, paths, headless ? nullptr : RemoteMessagePanels::forThisDisplay(),
+                                  [] { QApplication::quit(); }},
+        settings, FleetAPIClient::shared());
+    VeskWardenApp app(settings, heartbeatManager, clock, services.services());
 
     std::unique_ptr<TrayMenu> tray;
     if (!headless && TrayMenu::isAvailable()) {

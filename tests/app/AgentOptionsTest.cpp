@@ -47,3 +47,14 @@ TEST(AgentOptions, HeartbeatGoesToTheSameHostsApiHeartbeat)
     options.fleetUrl = QStringLiteral("https://fleet.example:8443/tenant/api?x=1");
     EXPECT_EQ(options.heartbeatEndpoint(), QStringLiteral("https://fleet.example:8443/api/heartbeat"));
 }
+
+TEST(AgentOptions, RestartCommandIsAProgramAndArgumentsFromFlagOrEnvironment)
+{
+    QProcessEnvironment env;
+    EXPECT_TRUE(AgentOptions::parse({QStringLiteral("vesk-warden")}, env).restartCommand.isEmpty());
+    env.insert(QStringLiteral("VESK_RESTART_COMMAND"), QStringLiteral("/usr/sbin/shutdown -r \"+1\""));
+    EXPECT_EQ(AgentOptions::parse({QStringLiteral("vesk-warden")}, env).restartCommand,
+              (QStringList{"/usr/sbin/shutdown", "-r", "+1"}));
+    EXPECT_EQ(AgentOptions::parse({"vesk-warden", "--restart-command", "loginctl reboot"}, env).restartCommand,
+              (QStringList{"loginctl", "reboot"}));
+}

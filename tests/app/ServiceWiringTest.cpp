@@ -1,9 +1,12 @@
 // Start-up wiring under the manual clock: launch, start/stop order and idempotence,
-// the watchdog, the hourly credential pass and the heartbeat it feeds.
+// the watchdog, the hourly credential pass and the heartbeat it feeds, the command poller
+// and the push path to it.
+#include "../commands/PollerRig.h"
 #include "LogCapture.h"
 #include "ManualClock.h"
 #include "MemoryDefaultsStore.h"
 #include "ScriptedHttpTransport.h"
+#include "app/AppDelegate.h"
 #include "app/FleetSettingsStore.h"
 #include "app/VeskWardenApp.h"
 #include "app/WardenHeartbeatManager.h"
@@ -11,6 +14,7 @@
 #include "fleet/PairingFlags.h"
 #include "platform/MachineIdentity.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
@@ -204,6 +208,42 @@ TEST_F(ServiceWiring, HourlyCredentialPassPicksUpNewFiles)
     EXPECT_EQ(settings.photographer(), QStringLiteral("LATEACC1"));
     clock.advance(900s);
     EXPECT_EQ(lastBeat().value(QStringLiteral("eventcode")).toString(), QStringLiteral("EVT-9"));
+}
+
+TEST(PollerWiring, ServicesRunThePollerAndPushesReachItOnceStarted)
+{
+    test::PollerRig rig;
+    test::ScriptedHttpTransport http;
+    http.allowRepeated("POST", kHeartbeatPath, HttpResult{HttpResponse{200, {}, "{}"}, {}});
+    QTemporaryDir root;
+    FixedIdentity identity;
+    PairingFlags flags;
+    CredentialManager credentials(rig.defaults, rig.clock, http, PlatformPaths::underRoot(root.path()), QUrl());
+    WardenHeartbeatManager manager({rig.settings, credentials, flags, http, rig.clock, identity,
+                                    QStringLiteral("http://fleet.test/api/heartbeat"), {}});
+    AppDelegate delegate;
+    VeskWardenApp app(rig.settings, manager, rig.clock, VeskWardenServices{&rig.poller, nullptr, &delegate});
+    const QJsonObject push{{QStringLiteral("type"), QStringLiteral("command_pending")}};
+
+    delegate.didReceiveRemoteNotification(push);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(rig.fleet.fetches, 0) << "nothing polls before the services start";
+
+    app.startServices();
+    EXPECT_EQ(rig.fleet.fetches, 1) << "the first poll is at once";
+    EXPECT_EQ(rig.messages.restores, 1) << "a kept admin message goes back on screen";
+    delegate.didReceiveRemoteNotification(push);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(rig.fleet.fetches, 2) << "a push polls now";
+    rig.clock.advance(30s);
+    EXPECT_EQ(rig.fleet.fetches, 3);
+
+    app.stopServices();
+    EXPECT_EQ(rig.clock.sleeperCount(), 0u) << "poller, heartbeat and credential loops all end";
+    rig.clock.advance(300s);
+    EXPECT_EQ(rig.fleet.fetches, 3);
+    app.startServices();
+    EXPECT_EQ(rig.fleet.fetches, 4) << "a restart of the services polls again at once";
 }
 
 } // namespace

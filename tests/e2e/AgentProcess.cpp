@@ -4,11 +4,14 @@
 #include <QProcessEnvironment>
 #include <QTest>
 
+#include <gtest/gtest.h>
+
 #include <csignal>
 
 namespace vesk::test {
 
-ChildProcess::ChildProcess(const QString &program, const QStringList &arguments, const QString &home)
+ChildProcess::ChildProcess(const QString &program, const QStringList &arguments, const QString &home,
+                           const QMap<QString, QString> &environment)
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("HOME"), home);
@@ -16,6 +19,9 @@ ChildProcess::ChildProcess(const QString &program, const QStringList &arguments,
     env.remove(QStringLiteral("XDG_DATA_HOME"));
     env.insert(QStringLiteral("VESK_SHARED_DIR"), home + QStringLiteral("/Shared"));
     env.insert(QStringLiteral("VESK_APPLICATIONS"), home + QStringLiteral("/Applications"));
+    env.insert(QStringLiteral("VESK_RESTART_COMMAND"), QStringLiteral("false"));
+    for (auto it = environment.cbegin(); it != environment.cend(); ++it)
+        env.insert(it.key(), it.value());
     m_process.setProcessEnvironment(env);
     m_process.setProcessChannelMode(QProcess::MergedChannels);
     m_process.start(program, arguments);
@@ -86,6 +92,21 @@ QString FleetServer::machines() const
     p.start(QStringLiteral(VESK_FLEETD_BINARY), {QStringLiteral("machines"), QStringLiteral("--db"), m_db});
     p.waitForFinished(10000);
     return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+QString fleetdAdmin(const QStringList &arguments, const QString &db)
+{
+    QProcess p;
+    p.start(QStringLiteral(VESK_FLEETD_BINARY), arguments + QStringList{QStringLiteral("--db"), db});
+    p.waitForFinished(10000);
+    EXPECT_EQ(p.exitCode(), 0) << arguments.join(QLatin1Char(' ')).toStdString() << ": "
+                               << p.readAllStandardError().toStdString();
+    return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+}
+
+QString secretCodeOf(const QString &issued)
+{
+    return issued.section(QLatin1Char('\t'), 1).trimmed();
 }
 
 } // namespace vesk::test

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QMap>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -10,10 +11,13 @@
 namespace vesk::test {
 
 // A real vesk-warden or vesk-fleetd child process with its own temporary HOME,
-// its output collected for assertions.
+// its output collected for assertions. The shared and application folders default to
+// HOME/Shared and HOME/Applications; `environment` overrides any variable (two agents of
+// one machine share those folders). A fleet "restart" runs `false`, never a reboot.
 class ChildProcess {
 public:
-    ChildProcess(const QString &program, const QStringList &arguments, const QString &home);
+    ChildProcess(const QString &program, const QStringList &arguments, const QString &home,
+                 const QMap<QString, QString> &environment = {});
     ~ChildProcess();
 
     // Waits (event loop turning) until the merged output contains `needle`.
@@ -45,5 +49,10 @@ private:
     QString m_baseUrl;
     std::unique_ptr<ChildProcess> m_process;
 };
+
+// `vesk-fleetd ARGS --db DB`, expected to succeed; its standard output, trimmed.
+QString fleetdAdmin(const QStringList &arguments, const QString &db);
+// The code of an "id<TAB>code" line as the secret commands print it.
+QString secretCodeOf(const QString &issued);
 
 } // namespace vesk::test

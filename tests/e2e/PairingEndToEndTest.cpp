@@ -2,48 +2,25 @@
 // after the machine's first heartbeat, then the server rotating and revoking the secret
 // and the agent's fleet client reacting at its next request.
 #include "AgentProcess.h"
-#include "app/FleetSettingsStore.h"
-#include "fleet/AgentBundle.h"
-#include "fleet/FleetAPIClient.h"
-#include "fleet/FleetSecretManager.h"
-#include "platform/linux/FileKeychainStore.h"
-#include "platform/linux/LinuxMachineIdentity.h"
-#include "platform/linux/LinuxPaths.h"
-#include "platform/linux/QtHttpTransport.h"
-#include "platform/linux/SettingsDefaultsStore.h"
-#include "platform/linux/SystemClock.h"
+#include "AgentSide.h"
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 using namespace vesk;
+using vesk::test::AgentSide;
 using vesk::test::ChildProcess;
 using vesk::test::FleetServer;
+using vesk::test::fleetdAdmin;
+using vesk::test::secretCodeOf;
 
 namespace {
 
 const QString kTenant = QStringLiteral("ABCD1234");
 const QString kSerial = QStringLiteral("E2E-PAIR-1");
-
-QString fleetd(const QStringList &args, const QString &db)
-{
-    QProcess p;
-    p.start(QStringLiteral(VESK_FLEETD_BINARY), args + QStringList{QStringLiteral("--db"), db});
-    p.waitForFinished(10000);
-    EXPECT_EQ(p.exitCode(), 0) << args.join(QLatin1Char(' ')).toStdString() << ": "
-                               << p.readAllStandardError().toStdString();
-    return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
-}
-
-// "id<TAB>code" as the secret commands print it.
-QString codeOf(const QString &issued)
-{
-    return issued.section(QLatin1Char('\t'), 1).trimmed();
-}
 
 struct OneShot {
     int exitCode;
@@ -59,33 +36,6 @@ OneShot warden(const QStringList &args, const QString &fleetUrl, const QString &
     return {exitCode, child.output()};
 }
 
-// The agent's own fleet client and secret store, over the same HOME as the processes.
-struct AgentSide {
-    explicit AgentSide(const QString &home, const QString &fleetUrl)
-        : env(makeEnv(home)), paths(linuxPaths(env)), defaults(paths.settingsFile), keychain(paths.keychainFile),
-          identity(kSerial), settings(defaults, clock),
-          secrets({keychain, http, settings, identity, clock, fleetUrl, AgentBundle{}, QStringLiteral("1.0.0")}),
-          api({http, settings, secrets, identity, paths, fleetUrl, {}, {}, {}})
-    {
-    }
-    static QProcessEnvironment makeEnv(const QString &home)
-    {
-        QProcessEnvironment e;
-        e.insert(QStringLiteral("HOME"), home);
-        return e;
-    }
-    QProcessEnvironment env;
-    PlatformPaths paths;
-    SystemClock clock;
-    SettingsDefaultsStore defaults;
-    FileKeychainStore keychain;
-    QtHttpTransport http;
-    LinuxMachineIdentity identity;
-    FleetSettingsStore settings;
-    FleetSecretManager secrets;
-    FleetAPIClient api;
-};
-
 } // namespace
 
 TEST(PairingEndToEnd, PairAfterFirstHeartbeatThenRotateAndRevokeAreNoticed)
@@ -94,9 +44,9 @@ TEST(PairingEndToEnd, PairAfterFirstHeartbeatThenRotateAndRevokeAreNoticed)
     const QString home = dir.filePath(QStringLiteral("agent-home"));
     FleetServer server(dir.path());
     ASSERT_FALSE(server.baseUrl().isEmpty());
-    fleetd({QStringLiteral("tenant"), QStringLiteral("add"), kTenant}, server.dbPath());
-    fleetd({QStringLiteral("event"), QStringLiteral("add"), kTenant, QStringLiteral("EVT-1")}, server.dbPath());
-    const QString code = codeOf(fleetd({QStringLiteral("secret"), QStringLiteral("issue"), kTenant}, server.dbPath()));
+    fleetdAdmin({QStringLiteral("tenant"), QStringLiteral("add"), kTenant}, server.dbPath());
+    fleetdAdmin({QStringLiteral("event"), QStringLiteral("add"), kTenant, QStringLiteral("EVT-1")}, server.dbPath());
+    const QString code = secretCodeOf(fleetdAdmin({QStringLiteral("secret"), QStringLiteral("issue"), kTenant}, server.dbPath()));
     ASSERT_EQ(code.size(), 64);
 
     // The operator's credential file names the account and the event.
@@ -123,12 +73,12 @@ TEST(PairingEndToEnd, PairAfterFirstHeartbeatThenRotateAndRevokeAreNoticed)
     EXPECT_TRUE(paired.output.contains(QStringLiteral("Paired. This Mac can now receive fleet commands and policies.")))
         << paired.output.toStdString();
 
-    AgentSide side(home, server.baseUrl());
+    AgentSide side(home, server.baseUrl(), kSerial);
     const auto polled = QCoro::waitFor(side.api.fetchPendingCommands());
     ASSERT_TRUE(polled.ok()) << polled.errorMessage().toStdString();
 
     const QString rotated =
-        codeOf(fleetd({QStringLiteral("secret"), QStringLiteral("rotate"), kTenant}, server.dbPath()));
+        secretCodeOf(fleetdAdmin({QStringLiteral("secret"), QStringLiteral("rotate"), kTenant}, server.dbPath()));
     const auto afterRotate = QCoro::waitFor(side.api.fetchPendingCommands());
     EXPECT_EQ(afterRotate.errorMessage(),
               QStringLiteral("Your fleet secret changed. Open Settings and paste the new secret from your admin to "
@@ -137,7 +87,7 @@ TEST(PairingEndToEnd, PairAfterFirstHeartbeatThenRotateAndRevokeAreNoticed)
 
     const OneShot repaired = warden({QStringLiteral("pair"), rotated}, server.baseUrl(), home);
     EXPECT_EQ(repaired.exitCode, 0) << repaired.output.toStdString();
-    fleetd({QStringLiteral("secret"), QStringLiteral("revoke"), kTenant}, server.dbPath());
+    fleetdAdmin({QStringLiteral("secret"), QStringLiteral("revoke"), kTenant}, server.dbPath());
     const auto afterRevoke = QCoro::waitFor(side.api.fetchPendingCommands());
     EXPECT_EQ(afterRevoke.errorMessage(),
               QStringLiteral("This device has been revoked by your administrator. Contact your admin to restore "

@@ -1,0 +1,29 @@
+#include "app/AgentServiceSet.h"
+
+#include "commands/messages/RemoteMessagePresenter.h"
+
+namespace vesk {
+
+AgentServiceSet::AgentServiceSet(Platform platform, FleetSettingsStore &settings, FleetAPIClient &api)
+    : appDirectory(platform.workspace, platform.clock, platform.paths), monitorApi(api),
+      systemMonitor({platform.systemInfo, platform.workspace, monitorApi, settings, appDirectory, platform.identity,
+                     platform.clock}),
+      commandChannel(api), postCommandReports(appDirectory, monitorApi),
+      payloadApps(platform.workspace, platform.clock),
+      payloads({api, payloadApps, platform.clock, platform.paths}), payloadCommands(payloads),
+      messages({settings, api, platform.clock, std::move(platform.messagePresenter)}), messageCommands(messages),
+      commandPoller({commandChannel, settings, platform.clock, platform.workspace, platform.machine,
+                     platform.processes, std::move(platform.recentLogs), postCommandReports, payloadCommands,
+                     messageCommands, std::move(platform.quitAgent)})
+{
+    // The poller's reports after an app command include a fresh telemetry sample.
+    postCommandReports.setSystemMonitor(&systemMonitor);
+}
+
+AgentServiceSet::~AgentServiceSet()
+{
+    commandPoller.stop();
+    systemMonitor.stop();
+}
+
+} // namespace vesk

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "app/AppDelegate.h"
+#include "app/VeskWardenApp.h"
+#include "commands/CommandPoller.h"
+#include "commands/FleetApiCommandChannel.h"
+#include "commands/MonitorPostCommandReports.h"
+#include "commands/messages/MessageCommandBridge.h"
+#include "commands/messages/RemoteMessageController.h"
+#include "commands/payload/PayloadCommandBridge.h"
+#include "commands/payload/PayloadService.h"
+#include "commands/payload/WorkspaceAppLifecycle.h"
+#include "monitor/FleetAppDirectory.h"
+#include "monitor/FleetClientReporting.h"
+#include "monitor/SystemMonitor.h"
+
+#include <functional>
+#include <memory>
+
+namespace vesk {
+
+class MachineControl;
+class MachineIdentity;
+class ProcessRunner;
+class RemoteMessagePresenter;
+class SystemInfoSource;
+
+// Every long-lived service of a running agent, built once over the platform's objects and
+// wired to one another; start-up starts and stops them through services().
+class AgentServiceSet {
+public:
+    struct Platform {
+        Clock &clock;
+        Workspace &workspace;
+        SystemInfoSource &systemInfo;
+        ProcessRunner &processes;
+        MachineControl &machine;
+        RecentLogQuery recentLogs;
+        MachineIdentity &identity;
+        PlatformPaths paths;
+        // The administrator's message on screen; none without a display.
+        std::unique_ptr<RemoteMessagePresenter> messagePresenter;
+        // Ends the agent once the machine accepted a restart.
+        std::function<void()> quitAgent;
+    };
+
+    AgentServiceSet(Platform platform, FleetSettingsStore &settings, FleetAPIClient &api);
+    ~AgentServiceSet();
+
+    VeskWardenServices services() { return {&commandPoller, &systemMonitor, &appDelegate}; }
+
+    FleetAppDirectory appDirectory;
+    FleetClientReporting monitorApi;
+    SystemMonitor systemMonitor;
+    FleetApiCommandChannel commandChannel;
+    MonitorPostCommandReports postCommandReports;
+    WorkspaceAppLifecycle payloadApps;
+    PayloadService payloads;
+    PayloadCommandBridge payloadCommands;
+    RemoteMessageController messages;
+    MessageCommandBridge messageCommands;
+    CommandPoller commandPoller;
+    AppDelegate appDelegate;
+};
+
+} // namespace vesk

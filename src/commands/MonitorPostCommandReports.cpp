@@ -1,0 +1,34 @@
+#include "commands/MonitorPostCommandReports.h"
+
+#include "monitor/FleetAppDirectory.h"
+#include "monitor/FleetReportingApi.h"
+#include "monitor/SystemMonitor.h"
+
+#include <QJsonArray>
+
+namespace vesk {
+
+QCoro::Task<PostCommandReports::InstalledAppsReport> MonitorPostCommandReports::reportInstalledApps()
+{
+    FleetReportingApi &api = m_api;
+    QJsonArray apps;
+    for (const InstalledApp &app : m_apps.installedFamilyApps())
+        apps.append(reportObject(app));
+    const int count = int(apps.size());
+    const ApiStatus status = co_await api.reportInstalledApps(apps);
+    co_return InstalledAppsReport{count, status.ok() ? std::nullopt : std::optional<QString>(status.errorMessage())};
+}
+
+QCoro::Task<std::optional<QString>> MonitorPostCommandReports::reportTelemetry()
+{
+    const QPointer<SystemMonitor> monitor = m_monitor;
+    if (!monitor)
+        co_return std::nullopt;
+    monitor->refresh();
+    const QJsonObject payload = monitor->telemetryPayload(monitor->serial());
+    FleetReportingApi &api = m_api;
+    const ApiStatus status = co_await api.reportTelemetry(payload);
+    co_return status.ok() ? std::nullopt : std::optional<QString>(status.errorMessage());
+}
+
+} // namespace vesk

@@ -1,0 +1,286 @@
+// Remote commands over the real fleet server, with real app bundles running on this
+// machine: a paired agent restarts the app it is told to and reports what it sees after
+// (a stopped app among the hung ones, plausible machine figures); a settings folder captured
+// by one machine's console is deployed by a second agent of the same machine.
+#include "AgentProcess.h"
+#include "AgentSide.h"
+#include "BundleFixture.h"
+#include "commands/payload/PayloadCapture.h"
+#include "platform/linux/LinuxWorkspace.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/statvfs.h>
+
+using namespace vesk;
+using namespace vesk::test;
+
+namespace {
+
+const QString kTenant = QStringLiteral("EVNT5678");
+const QString kEvent = QStringLiteral("GALA-26");
+const QString kCapture = QStringLiteral("com.lumora.capture");
+const QString kPrint = QStringLiteral("com.lumora.print");
+
+// One machine: a fleet server with a tenant and its secret, shared and application folders
+// every agent of the machine sees, and the family apps the test puts there.
+class FleetMachine : public ::testing::Test {
+protected:
+    FleetMachine() : server(dir.path())
+    {
+        machineEnv.insert(QStringLiteral("VESK_SHARED_DIR"), shared());
+        machineEnv.insert(QStringLiteral("VESK_APPLICATIONS"), apps());
+    }
+
+    void SetUp() override
+    {
+        ASSERT_FALSE(server.baseUrl().isEmpty()) << "vesk-fleetd did not print its URL";
+        admin({QStringLiteral("tenant"), QStringLiteral("add"), kTenant});
+        admin({QStringLiteral("event"), QStringLiteral("add"), kTenant, kEvent});
+        secret = secretCodeOf(admin({QStringLiteral("secret"), QStringLiteral("issue"), kTenant}));
+        ASSERT_EQ(secret.size(), 64);
+        QDir().mkpath(shared() + QStringLiteral("/Lumora"));
+        writeFile(shared() + QStringLiteral("/Lumora/credentials_Gala.xml"),
+                  "<credentials><kr5_account>EVNT5678</kr5_account><kr5_location>GALA-26</kr5_location></credentials>");
+    }
+
+    ~FleetMachine() override
+    {
+        // Whatever the agents launched runs detached from them: end it with the test.
+        for (const RunningApplication &app : ourApps()) {
+            ::kill(app.pid, SIGCONT);
+            ::kill(app.pid, SIGKILL);
+        }
+    }
+
+    QString shared() const { return dir.path() + QStringLiteral("/Shared"); }
+    QString apps() const { return dir.path() + QStringLiteral("/Applications"); }
+    QString home(const QString &serial) const { return dir.path() + QStringLiteral("/home-") + serial; }
+
+    QString admin(const QStringList &arguments) { return fleetdAdmin(arguments, server.dbPath()); }
+
+    std::unique_ptr<ChildProcess> startAgent(const QString &serial)
+    {
+        return std::make_unique<ChildProcess>(
+            QStringLiteral(VESK_WARDEN_BINARY),
+            QStringList{QStringLiteral("--headless"), QStringLiteral("--fleet-url"), server.baseUrl(),
+                        QStringLiteral("--serial"), serial},
+            home(serial), machineEnv);
+    }
+
+    // The machine announces itself, is paired from the shell, and its agent is stopped, so
+    // the next start polls for commands at once.
+    void enrol(const QString &serial)
+    {
+        auto agent = startAgent(serial);
+        ASSERT_TRUE(agent->waitForOutput(QStringLiteral("HEARTBEAT OK HTTP 200"), 15000))
+            << agent->output().toStdString();
+        ChildProcess pair(QStringLiteral(VESK_WARDEN_BINARY),
+                          {QStringLiteral("--fleet-url"), server.baseUrl(), QStringLiteral("--serial"), serial,
+                           QStringLiteral("pair"), secret},
+                          home(serial), machineEnv);
+        ASSERT_EQ(pair.waitForExit(), 0) << pair.output().toStdString();
+        ASSERT_EQ(agent->terminate(), 0) << agent->output().toStdString();
+    }
+
+    // A family app whose executable execs a copy of sleep inside the bundle, so the running
+    // process is recognisably the bundle's.
+    QString makeApp(const QString &id, const QString &name)
+    {
+        const QString bundle = makeBundle(apps(), name + QStringLiteral(".app"), appInfo(id, name),
+                                          "#!/bin/sh\nexec \"$(dirname \"$0\")/worker\" 600\n");
+        const QString worker = bundle + QStringLiteral("/Contents/MacOS/worker");
+        writeFile(worker, readFile(QStringLiteral("/bin/sleep")));
+        QFile::setPermissions(worker, QFile::permissions(worker) | QFileDevice::ExeOwner);
+        return bundle;
+    }
+
+    qint32 startApp(const QString &bundle, const QString &id)
+    {
+        qint64 started = 0;
+        EXPECT_TRUE(QProcess::startDetached(bundle + QStringLiteral("/Contents/MacOS/run"), {}, QString(), &started));
+        qint32 pid = 0;
+        EXPECT_TRUE(QTest::qWaitFor([&] { return (pid = pidOf(id)) != 0; }, 10000)) << "app did not come up: " << id.toStdString();
+        return pid;
+    }
+
+    QList<RunningApplication> ourApps()
+    {
+        LinuxWorkspace workspace({apps()});
+        QList<RunningApplication> out;
+        for (const RunningApplication &app : workspace.runningApplications()) {
+            if (app.bundlePath.startsWith(apps() + QLatin1Char('/')))
+                out.append(app);
+        }
+        return out;
+    }
+
+    qint32 pidOf(const QString &id)
+    {
+        for (const RunningApplication &app : ourApps()) {
+            if (app.bundleIdentifier == id && !app.isTerminated)
+                return app.pid;
+        }
+        return 0;
+    }
+
+    qint64 queue(const QString &serial, const QString &command, const QStringList &params = {})
+    {
+        QStringList arguments{QStringLiteral("command"), QStringLiteral("queue"), serial, command};
+        for (const QString &param : params)
+            arguments << QStringLiteral("--param") << param;
+        return admin(arguments).toLongLong();
+    }
+
+    // The command's row of `command list` once it has a result: success and result text.
+    std::optional<QStringList> waitForResult(const QString &serial, qint64 id, int timeoutMs)
+    {
+        std::optional<QStringList> row;
+        const bool answered = QTest::qWaitFor(
+            [&] {
+                const QString listed = admin({QStringLiteral("command"), QStringLiteral("list"), serial});
+                for (const QString &line : listed.split(QLatin1Char('\n'))) {
+                    const QStringList columns = line.split(QLatin1Char('\t'));
+                    if (columns.size() >= 7 && columns[0].toLongLong() == id && columns[5] != QLatin1String("-"))
+                        row = QStringList{columns[5], columns[6]};
+                }
+                return row.has_value();
+            },
+            timeoutMs);
+        return answered ? row : std::nullopt;
+    }
+
+    QList<QJsonObject> telemetry(const QString &serial)
+    {
+        QList<QJsonObject> reports;
+        const QString lines = admin({QStringLiteral("telemetry"), serial});
+        for (const QString &line : lines.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+            reports.append(QJsonDocument::fromJson(line.toUtf8()).object());
+        return reports;
+    }
+
+    QTemporaryDir dir;
+    FleetServer server;
+    QMap<QString, QString> machineEnv;
+    QString secret;
+};
+
+TEST_F(FleetMachine, RestartAppReplacesTheProcessAndTheReportsThatFollowShowTheHungApp)
+{
+    const QString serial = QStringLiteral("E2E-CMD-1");
+    ASSERT_NO_FATAL_FAILURE(enrol(serial));
+
+    const qint32 before = startApp(makeApp(kCapture, QStringLiteral("Lumora Capture")), kCapture);
+    const qint32 stopped = startApp(makeApp(kPrint, QStringLiteral("Lumora Print")), kPrint);
+    ASSERT_EQ(::kill(stopped, SIGSTOP), 0);
+
+    const qint64 id = queue(serial, QStringLiteral("restart_app"), {QStringLiteral("bundle_id=") + kCapture});
+    ASSERT_GT(id, 0);
+    auto agent = startAgent(serial);
+
+    const auto result = waitForResult(serial, id, 30000);
+    ASSERT_TRUE(result) << agent->output().toStdString();
+    EXPECT_EQ(*result, (QStringList{QStringLiteral("true"), QStringLiteral("Restarted ") + kCapture}));
+    const qint32 after = pidOf(kCapture);
+    EXPECT_NE(after, 0) << "relaunched";
+    EXPECT_NE(after, before) << "a new process";
+    EXPECT_EQ(::kill(before, 0), -1) << "the old one is gone";
+
+    // The reports after the command: installed apps, then telemetry naming the stopped app.
+    QJsonObject hungReport;
+    const bool reported = QTest::qWaitFor(
+        [&] {
+            for (const QJsonObject &report : telemetry(serial)) {
+                if (report.value(QStringLiteral("hung_apps")).toArray().contains(kPrint))
+                    hungReport = report;
+            }
+            return !hungReport.isEmpty();
+        },
+        20000);
+    ASSERT_TRUE(reported) << agent->output().toStdString();
+    EXPECT_FALSE(hungReport.value(QStringLiteral("hung_apps")).toArray().contains(kCapture));
+
+    struct statvfs root {};
+    ASSERT_EQ(::statvfs("/", &root), 0);
+    const double diskTotal = double(root.f_blocks) * double(root.f_frsize);
+    EXPECT_NEAR(hungReport.value(QStringLiteral("disk_total_gb")).toDouble() * 1073741824.0, diskTotal, 1.0);
+    EXPECT_EQ(hungReport.value(QStringLiteral("cpu_cores")).toInt(), QThread::idealThreadCount());
+    EXPECT_GT(hungReport.value(QStringLiteral("ram_total_gb")).toDouble(), 0.0);
+    EXPECT_EQ(hungReport.value(QStringLiteral("serial")).toString(), serial);
+    QStringList running;
+    for (const QJsonValue &app : hungReport.value(QStringLiteral("running_apps")).toArray())
+        running << app.toObject().value(QStringLiteral("bundle_id")).toString();
+    EXPECT_TRUE(running.contains(kCapture) && running.contains(kPrint)) << running.join(QLatin1Char(' ')).toStdString();
+
+    AgentSide console(home(serial), server.baseUrl(), serial, shared());
+    const auto installed = QCoro::waitFor(console.api.installedApps(serial));
+    ASSERT_TRUE(installed.ok()) << installed.errorMessage().toStdString();
+    QStringList reportedIds;
+    for (const auto &app : installed->apps)
+        reportedIds << app.bundleId;
+    EXPECT_TRUE(reportedIds.contains(kCapture) && reportedIds.contains(kPrint))
+        << reportedIds.join(QLatin1Char(' ')).toStdString();
+
+    EXPECT_TRUE(agent->isRunning()) << "the agent goes on polling";
+    EXPECT_EQ(agent->terminate(), 0);
+}
+
+TEST_F(FleetMachine, PayloadCapturedOnOneMachineIsDeployedByAnother)
+{
+    const QString first = QStringLiteral("E2E-PAY-1");
+    const QString second = QStringLiteral("E2E-PAY-2");
+    ASSERT_NO_FATAL_FAILURE(enrol(first));
+    ASSERT_NO_FATAL_FAILURE(enrol(second));
+
+    const QString settings = shared() + QStringLiteral("/StationSettings");
+    writeFile(settings + QStringLiteral("/station.json"), R"({"printer":"DNP-1"})");
+    writeFile(settings + QStringLiteral("/layouts/4x6.xml"), "<layout size=\"4x6\"/>");
+
+    // The first machine's console captures the folder and uploads it.
+    AgentSide console(home(first), server.baseUrl(), first, shared());
+    PayloadCapture capture(console.api, console.paths);
+    const PayloadCapture::Result uploaded = QCoro::waitFor(capture.captureAndUpload(
+        {QStringLiteral("Station settings"), QStringLiteral("gala set-up"), settings, {kCapture}}));
+    ASSERT_TRUE(uploaded.ok()) << uploaded.error.toStdString();
+
+    // The folder drifts on this machine; the second agent's deploy puts the captured one back.
+    writeFile(settings + QStringLiteral("/station.json"), R"({"printer":"wrong"})");
+    writeFile(settings + QStringLiteral("/stray.tmp"), "leftover");
+    const qint32 before = startApp(makeApp(kCapture, QStringLiteral("Lumora Capture")), kCapture);
+
+    const qint64 id = queue(second, QStringLiteral("deploy_payload"),
+                            {QStringLiteral("payload_id=%1").arg(uploaded.payload->id)});
+    auto agent = startAgent(second);
+    const auto result = waitForResult(second, id, 40000);
+    ASSERT_TRUE(result) << agent->output().toStdString();
+    EXPECT_EQ(*result, (QStringList{QStringLiteral("true"),
+                                    QStringLiteral("Deployed \"Station settings\" to ") + settings +
+                                        QStringLiteral(" (previous folder backed up), relaunched ") + kCapture}));
+
+    EXPECT_EQ(readFile(settings + QStringLiteral("/station.json")), R"({"printer":"DNP-1"})");
+    EXPECT_EQ(readFile(settings + QStringLiteral("/layouts/4x6.xml")), "<layout size=\"4x6\"/>");
+    EXPECT_FALSE(QFile::exists(settings + QStringLiteral("/stray.tmp")));
+    const qint32 after = pidOf(kCapture);
+    EXPECT_NE(after, 0) << "relaunched";
+    EXPECT_NE(after, before);
+
+    const AgentSide deployed(home(second), server.baseUrl(), second, shared());
+    const QStringList backups = QDir(deployed.paths.payloadBackupDir()).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    ASSERT_EQ(backups.size(), 1) << backups.join(QLatin1Char(' ')).toStdString();
+    EXPECT_EQ(readFile(deployed.paths.payloadBackupDir() + QLatin1Char('/') + backups.first() +
+                       QStringLiteral("/station.json")),
+              R"({"printer":"wrong"})");
+    EXPECT_EQ(agent->terminate(), 0);
+}
+
+} // namespace
