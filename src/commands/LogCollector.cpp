@@ -26,11 +26,28 @@ bool LogCollector::isValidBundleId(const QString &bundleId)
     return pattern.match(bundleId).hasMatch();
 }
 
+qsizetype LogCollector::characterCount(const QString &text)
+{
+    qsizetype count = 0;
+    for (qsizetype i = 0; i < text.size(); ++i, ++count) {
+        if (text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
+            ++i;
+    }
+    return count;
+}
+
 QString LogCollector::keepTail(const QString &text)
 {
     if (text.size() <= maxCharacters)
         return text;
-    return text.right(maxCharacters);
+    // Count characters, not UTF-16 units, from the end, so a cut never splits a surrogate pair.
+    qsizetype start = text.size();
+    for (qsizetype kept = 0; kept < maxCharacters && start > 0; ++kept) {
+        --start;
+        if (start > 0 && text.at(start).isLowSurrogate() && text.at(start - 1).isHighSurrogate())
+            --start;
+    }
+    return text.mid(start);
 }
 
 QCoro::Task<QString> LogCollector::collectLogs(std::optional<QString> bundleId) const
@@ -61,7 +78,7 @@ QCoro::Task<CommandResult> LogCollector::collectAndUpload(std::optional<QString>
     const ApiStatus uploaded = co_await self.m_fleet->uploadAppLog(bundleId.value_or(QStringLiteral("system")), text);
     if (!uploaded)
         qCCritical(lcFleet).noquote() << QStringLiteral("Log submission failed: ") + uploaded.errorMessage();
-    co_return CommandResult::ok(QStringLiteral("Collected %1 bytes of logs").arg(text.size()));
+    co_return CommandResult::ok(QStringLiteral("Collected %1 bytes of logs").arg(characterCount(text)));
 }
 
 } // namespace vesk

@@ -27,8 +27,10 @@ public:
 
     // Letters, digits, ".", "_" and "-" only: anything else could change the log query.
     static bool isValidBundleId(const QString &bundleId);
-    // The last `maxCharacters` characters of `text`.
+    // The last `maxCharacters` characters of `text`; a surrogate pair is one character.
     static QString keepTail(const QString &text);
+    // Characters (code points) in `text`.
+    static qsizetype characterCount(const QString &text);
 
     // The log text (possibly a failure to run the tool, in words); empty when there is none.
     QCoro::Task<QString> collectLogs(std::optional<QString> bundleId) const;

@@ -1,5 +1,6 @@
 #include "LogCapture.h"
 #include "PollerRig.h"
+#include "commands/LogCollector.h"
 
 #include <gtest/gtest.h>
 
@@ -194,6 +195,21 @@ TEST(CommandPoller, DefersRestartsWithAFutureTime)
             EXPECT_EQ(stored[0].at, QDateTime::fromString(tc.params.value("scheduled_at").string().value(), Qt::ISODate));
         }
     }
+}
+
+TEST(LogCollector, TailCountsCharactersAndNeverSplitsASurrogatePair)
+{
+    QString camera;
+    camera.append(QChar(0xD83D)).append(QChar(0xDCF7)); // one character, two UTF-16 units
+    QString text = QStringLiteral("head");
+    for (int i = 0; i < LogCollector::maxCharacters; ++i)
+        text += (i % 2) ? camera : QStringLiteral("l");
+
+    const QString kept = LogCollector::keepTail(text);
+    EXPECT_EQ(LogCollector::characterCount(kept), LogCollector::maxCharacters);
+    EXPECT_EQ(kept.size(), LogCollector::maxCharacters * 3 / 2);
+    EXPECT_EQ(kept.left(1), QStringLiteral("l")) << "the head is cut, the first kept character is whole";
+    EXPECT_EQ(LogCollector::keepTail(camera), camera);
 }
 
 TEST(CommandPoller, CollectsTheTailOfTheLogAndUploadsIt)

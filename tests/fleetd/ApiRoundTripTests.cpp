@@ -55,6 +55,18 @@ TEST_F(ApiRoundTripTest, QueuedCommandIsPolledOnceAndClosedByItsResult)
     EXPECT_EQ(stored[0].state, "failed");
     EXPECT_EQ(stored[0].result, "Failed to restart");
     EXPECT_EQ(m_store.commands().list("A1").value.at(0).command, "local_action");
+
+    // A shown message is answered twice: displayed, then dismissed at the machine.
+    const qint64 shown = call(m_a, "POST", "device_command",
+                              R"({"serial": "A2", "command": "show_message", "params": {"message": "Lunch break"}})")
+                             .json.value("command_id")
+                             .toInteger();
+    for (const char *text : {"Message displayed (dismissable)", "Dismissed on the machine at Dec 6, 2026 at 9:15 AM"}) {
+        const QByteArray answer =
+            QStringLiteral(R"({"command_id": %1, "success": true, "result": "%2"})").arg(shown).arg(text).toUtf8();
+        EXPECT_EQ(call(m_a, "POST", "device_command_result", answer).status, 200) << text;
+    }
+    EXPECT_EQ(m_store.commands().list("A2").value.last().result, "Dismissed on the machine at Dec 6, 2026 at 9:15 AM");
 }
 
 TEST_F(ApiRoundTripTest, TelemetryAndInstalledAppsComeBackInTheConsolesShape)

@@ -19,6 +19,17 @@ std::optional<QString> move(const QString &from, const QString &to)
 {
     std::error_code ec;
     fs::rename(native(from), native(to), ec);
+    if (ec == std::errc::cross_device_link) {
+        // The staging folder sits on another file system (a tmpfs /tmp, a mounted share):
+        // copy, links as links, and only then drop the source. A partial copy is removed.
+        ec.clear();
+        fs::copy(native(from), native(to), fs::copy_options::recursive | fs::copy_options::copy_symlinks, ec);
+        std::error_code ignored;
+        if (ec)
+            fs::remove_all(native(to), ignored);
+        else
+            fs::remove_all(native(from), ignored);
+    }
     if (!ec)
         return std::nullopt;
     return QStringLiteral("Could not move %1 to %2: %3").arg(from, to, QString::fromStdString(ec.message()));

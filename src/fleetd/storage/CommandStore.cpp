@@ -97,10 +97,12 @@ StoreResult<QList<CommandRecord>> CommandStore::takePending(qint64 tenantId, con
 StoreStatus CommandStore::recordResult(qint64 tenantId, qint64 commandId, bool success, const QString &result,
                                        const QDateTime &now)
 {
+    // A command is answered once, except a shown message: its dismissal at the machine is
+    // reported later under the same id and replaces "Message displayed".
     SqlStatement update(m_connection,
                         QStringLiteral("UPDATE commands SET state = :state, success = :success, result = :result,"
                                        " completed_at = :at WHERE id = :id AND tenant_id = :tenant"
-                                       " AND completed_at IS NULL"),
+                                       " AND (completed_at IS NULL OR command = 'show_message')"),
                         QStringLiteral("cannot record command result"));
     update.bind(QStringLiteral(":state"), success ? QStringLiteral("succeeded") : QStringLiteral("failed"))
         .bind(QStringLiteral(":success"), success ? 1 : 0)

@@ -4,6 +4,7 @@
 #include "ZipFixture.h"
 
 #include "LogCapture.h"
+#include "commands/payload/PayloadFolderSwap.h"
 #include "commands/payload/PayloadService.h"
 #include "commands/payload/PayloadTarget.h"
 
@@ -13,6 +14,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -262,6 +264,28 @@ TEST(PayloadRestore, RefusalsAndMissingBackups)
     EXPECT_EQ(rig.restore(rig.target), PayloadResult::failed("No backup found for " + rig.target))
         << "another target's backups do not count";
     EXPECT_EQ(readBytes(rig.target + "/prefs.json"), "old");
+}
+
+TEST(PayloadFolderSwap, MovesAFolderFromAnotherFileSystemWithItsLinks)
+{
+    // /dev/shm is a tmpfs here, the temporary root a disk: a rename between them fails.
+    QTemporaryDir memory(QStringLiteral("/dev/shm/vesk-swap-XXXXXX"));
+    QTemporaryDir disk;
+    ASSERT_TRUE(memory.isValid() && disk.isValid());
+    const QString from = memory.filePath("staged");
+    writeBytes(from + "/prefs.json", "new");
+    writeBytes(from + "/presets/a.json", "{}");
+    ASSERT_TRUE(QFile::link("prefs.json", from + "/current.json"));
+    const QString to = disk.filePath("Lumora");
+
+    EXPECT_EQ(PayloadFolderSwap::move(from, to), std::nullopt);
+    EXPECT_EQ(readBytes(to + "/presets/a.json"), "{}");
+    EXPECT_EQ(QFileInfo(to + "/current.json").symLinkTarget(), to + "/prefs.json") << "a link stays a link";
+    EXPECT_FALSE(QFileInfo::exists(from));
+
+    const auto refused = PayloadFolderSwap::move(memory.filePath("absent"), disk.filePath("other"));
+    ASSERT_TRUE(refused.has_value());
+    EXPECT_TRUE(refused->startsWith("Could not move ")) << refused->toStdString();
 }
 
 } // namespace
