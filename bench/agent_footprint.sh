@@ -8,7 +8,8 @@ set -eu
 
 MINUTES=${1:-10}
 AGENT=${2:-build/src/app/vesk-warden}
-shift 2 2>/dev/null || shift $#
+# dash (/bin/sh) exits on a `shift` past the end, whatever follows it: count first.
+if [ $# -ge 2 ]; then shift 2; else shift $#; fi
 [ $# -gt 0 ] || set -- --headless
 INTERVAL=15
 HZ=$(getconf CLK_TCK)

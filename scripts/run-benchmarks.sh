@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs every benchmark built in the given folder; each prints its own baseline and ratio.
-# The 10-minute agent footprint run is left out unless BENCH_FOOTPRINT_MINUTES is set.
+# The 10-minute agent footprint run is left out unless BENCH_FOOTPRINT_MINUTES is set, and the
+# command latency run (about 6 minutes: the agent polls every 30 s) unless BENCH_COMMAND_LATENCY is.
 set -uo pipefail
 build=${1:-build-bench}
 status=0
@@ -15,5 +16,8 @@ done
   run "$build/bench/fleetd_load/fleetd_load" --agents 1000,10000 --seconds 5
 if [ -n "${BENCH_FOOTPRINT_MINUTES:-}" ] && [ -x "$build/bench/bench_monitor_agent" ]; then
   run "$build/bench/bench_monitor_agent" --minutes "$BENCH_FOOTPRINT_MINUTES"
+fi
+if [ -n "${BENCH_COMMAND_LATENCY:-}" ] && [ -x "$build/bench/bench_command_latency" ]; then
+  run "$build/bench/bench_command_latency"
 fi
 exit $status

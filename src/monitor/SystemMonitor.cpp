@@ -113,13 +113,15 @@ QList<AppSnapshot> SystemMonitor::collectAppSnapshots(const QDateTime &now)
     startResponsivenessProbe(std::move(requests));
 
     const int cores = m_snapshot.cpuCoreCount;
+    // In UTC, so that comparing it with each app's previous sample needs no time-zone lookup.
+    const QDateTime sampleTime = now.toUTC();
     QList<AppSnapshot> apps;
     apps.reserve(kept.size());
     for (const RunningApplication &app : std::as_const(kept)) {
         const auto verdict = m_responsivenessByBundleId.constFind(app.bundleIdentifier);
         const std::optional<bool> stored =
             verdict == m_responsivenessByBundleId.cend() ? std::nullopt : std::optional<bool>(*verdict);
-        apps.append(m_appSampler.sample(app, stored, cores, now));
+        apps.append(m_appSampler.sample(app, stored, cores, sampleTime));
     }
     std::stable_sort(apps.begin(), apps.end(),
                      [this](const AppSnapshot &a, const AppSnapshot &b) { return m_collator.compare(a.name, b.name) < 0; });

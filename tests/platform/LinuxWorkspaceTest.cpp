@@ -232,3 +232,104 @@ TEST_F(LinuxWorkspaceTest, AChildRunningFromTheSameBundleIsPartOfTheApp)
     ::kill(worker, SIGKILL);
     process.waitForFinished(5000);
 }
+
+// A process is looked up once and remembered, so the listing must notice when the process under
+// a pid is no longer the one it looked at: it exec()s another program, or the pid is reused.
+TEST_F(LinuxWorkspaceTest, AProcessThatExecsIntoABundleIsFoundOnTheNextListing)
+{
+    const struct {
+        const char *name;
+        const char *executableName;
+        QByteArray executable; // echoes the line after "go" once it runs
+        int looksBefore;
+    } cases[] = {
+        {"a compiled program, long after the shell was first seen", "cat", readFile("/bin/cat"), 3},
+        {"a script for the same shell, seen once between fork and exec", "launch",
+         "#!/bin/sh\nread line\necho \"$line\"\nread rest\n", 1},
+    };
+    LinuxWorkspace ws({apps()});
+    for (const auto &tc : cases) {
+        const QString bundle = makeBundle(apps(), QString(tc.name) + ".app",
+                                          appInfo("com.lumora.capture", "Capture", "1", "1", tc.executableName),
+                                          tc.executable);
+        // The shell's `read` takes one byte at a time, so "ping" is left for the program it becomes.
+        QProcess process;
+        process.start("/bin/sh", {"-c", "read go; exec \"$0\"", bundle + "/Contents/MacOS/" + tc.executableName});
+        ASSERT_TRUE(process.waitForStarted(5000)) << tc.name;
+        for (int i = 0; i < tc.looksBefore; ++i)
+            EXPECT_FALSE(runningFrom(ws, bundle)) << tc.name << ": the shell is no app";
+
+        process.write("go\nping\n");
+        ASSERT_TRUE(process.waitForReadyRead(5000)) << tc.name;
+        ASSERT_EQ(process.readLine().trimmed(), "ping") << tc.name;
+
+        const auto app = runningFrom(ws, bundle);
+        ASSERT_TRUE(app) << tc.name << ": pid " << process.processId() << " not among " << describe(ws.runningApplications());
+        EXPECT_EQ(app->pid, process.processId()) << tc.name;
+        EXPECT_EQ(app->bundleIdentifier, "com.lumora.capture") << tc.name;
+        process.kill();
+        process.waitForFinished(5000);
+    }
+}
+
+namespace {
+
+// A process table under a folder of our own, for what real processes cannot be made to do on
+// demand: hand their pid to another process.
+class FakeProcFolder {
+public:
+    explicit FakeProcFolder(QString root) : m_root(std::move(root)) { QDir().mkpath(m_root); }
+    const QString &root() const { return m_root; }
+
+    // Replaces whatever ran as `pid` (its folder moves aside, so the new one gets another inode).
+    void run(int pid, const QString &exe, const QStringList &argv)
+    {
+        const QString dir = m_root + "/" + QString::number(pid);
+        if (QFileInfo::exists(dir)) {
+            ASSERT_TRUE(QDir().rename(dir, dir + ".gone" + QString::number(++m_generation)));
+        }
+        ASSERT_TRUE(QDir().mkpath(dir));
+        ASSERT_TRUE(QFile::link(exe, dir + "/exe"));
+        QByteArray cmdline;
+        for (const QString &arg : argv)
+            cmdline += arg.toUtf8() + '\0';
+        writeFile(dir + "/cmdline", cmdline);
+        writeFile(dir + "/stat", QByteArray::number(pid) + " (" + QFileInfo(exe).fileName().toUtf8()
+                                     + ") S 1 1 1 0 -1 4194304 0 0 0 0 0 0 0 0 20 0 1 0 5000 0 0\n");
+    }
+
+private:
+    QString m_root;
+    int m_generation = 0;
+};
+
+} // namespace
+
+TEST_F(LinuxWorkspaceTest, AReusedPidAndAChangedInfoPlistAreReadAgain)
+{
+    const QString upload = makeBundle(apps(), "Upload.app", appInfo("com.lumora.upload", "Upload", "1", "1", "main.py"));
+    const QString share = makeBundle(apps(), "Share.app", appInfo("com.lumora.share", "Share", "1", "1", "main.py"));
+    FakeProcFolder proc(path("proc"));
+    LinuxWorkspace ws({apps()}, ProcessTable(proc.root()));
+
+    // The same interpreter both times: only the pid folder's identity tells the two apart.
+    proc.run(4242, "/usr/bin/python3", {"python3", upload + "/Contents/MacOS/main.py"});
+    for (int look = 0; look < 3; ++look)
+        ASSERT_TRUE(runningFrom(ws, upload)) << "look " << look;
+    proc.run(4242, "/usr/bin/python3", {"python3", share + "/Contents/MacOS/main.py"});
+    const auto shared = runningFrom(ws, share);
+    ASSERT_TRUE(shared) << describe(ws.runningApplications());
+    EXPECT_EQ(shared->pid, 4242);
+    EXPECT_EQ(shared->bundleIdentifier, "com.lumora.share");
+    EXPECT_FALSE(runningFrom(ws, upload));
+
+    // A new version's Info.plist, written where the old one was.
+    writeFile(share + "/Contents/Info.plist", readFile(share + "/Contents/Info.plist").replace("com.lumora.share", "com.lumora.share.v2"));
+    const auto updated = runningFrom(ws, share);
+    ASSERT_TRUE(updated);
+    EXPECT_EQ(updated->bundleIdentifier, "com.lumora.share.v2");
+
+    // Gone from the table, gone from the listing.
+    ASSERT_TRUE(QDir(proc.root() + "/4242").removeRecursively());
+    EXPECT_TRUE(ws.runningApplications().isEmpty());
+}

@@ -6,12 +6,19 @@
 #include <QDir>
 #include <QFile>
 
+#include <ctime>
+
+#include <sys/stat.h>
+
 namespace vesk {
 
 namespace {
 
 // Info.plist files are a few kilobytes; anything far larger is not one.
 constexpr qint64 kMaxInfoPlistBytes = 4 * 1024 * 1024;
+
+// How long after its last change an Info.plist is still read every time.
+constexpr time_t kRecentSeconds = 2;
 
 std::optional<QString> stringValue(const QVariantMap &map, const char *key)
 {
@@ -85,6 +92,33 @@ std::optional<BundleInfo> readBundleInfo(const QString &bundlePath)
         return std::nullopt;
     }
     return bundleInfoFromPlist(bundlePath, plist.value);
+}
+
+std::optional<BundleInfo> BundleInfoCache::read(const QString &bundlePath)
+{
+    struct stat st;
+    if (::stat(QFile::encodeName(infoPlistPath(bundlePath)).constData(), &st) != 0) {
+        m_entries.remove(bundlePath);
+        return std::nullopt;
+    }
+    const Stamp stamp{quint64(st.st_dev), quint64(st.st_ino), qint64(st.st_size),
+                      qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec,
+                      qint64(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec};
+    const auto it = m_entries.constFind(bundlePath);
+    if (it != m_entries.cend() && it->settled && it->stamp == stamp)
+        return it->info;
+    // Stamped before reading: a file rewritten in between is read again next time.
+    std::optional<BundleInfo> info = readBundleInfo(bundlePath);
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    const bool settled = now.tv_sec - st.st_ctim.tv_sec > kRecentSeconds;
+    m_entries.insert(bundlePath, Entry{stamp, info, settled});
+    return info;
+}
+
+void BundleInfoCache::retain(const QSet<QString> &kept)
+{
+    m_entries.removeIf([&](const auto &entry) { return !kept.contains(entry.key()); });
 }
 
 } // namespace vesk

@@ -5,13 +5,20 @@
 #include "platform/linux/ProcParsers.h"
 #include "platform/linux/SystemInfoParsers.h"
 
-#include <QDir>
+#include <QFile>
 #include <QFileInfo>
+
+#include <cerrno>
+#include <charconv>
 
 #include <arpa/inet.h>
 #include <ifaddrs.h>
+#include <linux/magic.h>
 #include <net/if.h>
 #include <netinet/in.h>
+#include <poll.h>
+#include <sys/statfs.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace vesk {
@@ -29,7 +36,15 @@ bool exists(const QString &path) { return QFileInfo::exists(path); }
 } // namespace
 
 LinuxSystemInfoSource::LinuxSystemInfoSource(QString procRoot, QString sysRoot, QStringList osReleasePaths)
-    : m_proc(std::move(procRoot)), m_sys(std::move(sysRoot)), m_rootVolume(QStringLiteral("/")), m_sensors(m_sys)
+    : m_proc(std::move(procRoot)),
+      m_sys(std::move(sysRoot)),
+      m_meminfo(m_proc + QStringLiteral("/meminfo")),
+      m_stat(m_proc + QStringLiteral("/stat")),
+      m_uptime(m_proc + QStringLiteral("/uptime")),
+      m_route(m_proc + QStringLiteral("/net/route")),
+      m_mountInfo(m_proc + QStringLiteral("/self/mountinfo")),
+      m_encodedProc(QFile::encodeName(m_proc).toStdString()),
+      m_sensors(m_sys)
 {
     m_osVersion = QStringLiteral("0.0.0");
     for (const QString &path : osReleasePaths) {
@@ -43,7 +58,7 @@ LinuxSystemInfoSource::LinuxSystemInfoSource(QString procRoot, QString sysRoot, 
         m_model = firstLine(m_buffer);
     else if (readProcFile(m_proc + QStringLiteral("/device-tree/model"), m_buffer))
         m_model = QString::fromUtf8(m_buffer.c_str()).trimmed(); // NUL-terminated
-    if (readProcFile(m_proc + QStringLiteral("/stat"), m_buffer))
+    if (m_stat.read(m_buffer))
         m_bootTime = parseBootTime(QByteArray(m_buffer.data(), qsizetype(m_buffer.size())));
     if (const long hz = ::sysconf(_SC_CLK_TCK); hz > 0)
         m_ticksPerSecond = hz;
@@ -53,23 +68,29 @@ LinuxSystemInfoSource::LinuxSystemInfoSource(QString procRoot, QString sysRoot, 
 
 std::optional<DiskSpace> LinuxSystemInfoSource::rootDiskSpace()
 {
-    m_rootVolume.refresh();
-    if (!m_rootVolume.isValid() || !m_rootVolume.isReady())
+    // statvfs() itself, as QStorageInfo would call it, without QStorageInfo's walk of the mount
+    // table on every refresh (the root folder's volume is the one mounted on "/").
+    struct statvfs vfs {};
+    int result;
+    do {
+        result = ::statvfs("/", &vfs);
+    } while (result != 0 && errno == EINTR);
+    if (result != 0)
         return std::nullopt;
     // Free is what users can still write (the root reserve excluded), as the file manager shows it.
-    return DiskSpace{m_rootVolume.bytesTotal(), m_rootVolume.bytesAvailable()};
+    return DiskSpace{qint64(vfs.f_blocks) * qint64(vfs.f_frsize), qint64(vfs.f_bavail) * qint64(vfs.f_frsize)};
 }
 
 std::optional<MemoryFigures> LinuxSystemInfoSource::memory()
 {
-    if (!readProcFile(m_proc + QStringLiteral("/meminfo"), m_buffer))
+    if (!m_meminfo.read(m_buffer))
         return std::nullopt;
     return parseMemInfo(m_buffer);
 }
 
 std::optional<CpuTicks> LinuxSystemInfoSource::cpuTicks()
 {
-    if (!readProcFile(m_proc + QStringLiteral("/stat"), m_buffer))
+    if (!m_stat.read(m_buffer))
         return std::nullopt;
     return parseCpuTicks(m_buffer);
 }
@@ -82,7 +103,7 @@ int LinuxSystemInfoSource::activeProcessorCount()
 
 double LinuxSystemInfoSource::uptimeSeconds()
 {
-    if (!readProcFile(m_proc + QStringLiteral("/uptime"), m_buffer))
+    if (!m_uptime.read(m_buffer))
         return 0;
     return parseUptime(m_buffer).value_or(0);
 }
@@ -118,7 +139,7 @@ QString LinuxSystemInfoSource::linkType(const QString &name)
 NetworkState LinuxSystemInfoSource::networkState()
 {
     QString primary;
-    if (readProcFile(m_proc + QStringLiteral("/net/route"), m_buffer))
+    if (m_route.read(m_buffer))
         primary = parseDefaultRouteInterface(m_buffer);
 
     QList<InterfaceAddress> addresses;
@@ -143,7 +164,7 @@ NetworkState LinuxSystemInfoSource::networkState()
 std::optional<QString> LinuxSystemInfoSource::wifiNetworkName()
 {
     const QString base = m_sys + QStringLiteral("/class/net");
-    for (const QString &name : QDir(base).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name)) {
+    for (const QString &name : kernelFolderEntries(base)) {
         if (exists(base + QLatin1Char('/') + name + QStringLiteral("/wireless"))) {
             if (auto ssid = m_wifi.forInterface(name))
                 return ssid;
@@ -152,19 +173,35 @@ std::optional<QString> LinuxSystemInfoSource::wifiNetworkName()
     return std::nullopt;
 }
 
+bool LinuxSystemInfoSource::mountTableChanged() const
+{
+    // The kernel marks an open mountinfo with a priority event after every mount and unmount
+    // (proc(5)); the poll itself takes the mark down.
+    pollfd entry{m_mountInfo.descriptor(), POLLPRI, 0};
+    if (entry.fd < 0 || ::poll(&entry, 1, 0) < 0)
+        return true;
+    return (entry.revents & (POLLPRI | POLLERR | POLLNVAL)) != 0;
+}
+
 QStringList LinuxSystemInfoSource::networkMounts()
 {
-    if (!readProcFile(m_proc + QStringLiteral("/self/mountinfo"), m_buffer))
+    if (m_mountsRead && m_mountsSignalChanges && !mountTableChanged())
+        return m_networkMounts;
+    m_mountsRead = m_mountInfo.read(m_buffer);
+    if (!m_mountsRead)
         return {};
-    return networkMountNames(parseMountInfo(m_buffer));
+    m_networkMounts = networkMountNames(parseMountInfo(m_buffer));
+    struct statfs fs {};
+    m_mountsSignalChanges = ::fstatfs(m_mountInfo.descriptor(), &fs) == 0 && fs.f_type == PROC_SUPER_MAGIC;
+    return m_networkMounts;
 }
 
 std::optional<ProcessFigures> LinuxSystemInfoSource::processFigures(qint32 pid)
 {
-    if (!readProcFile(pidPath(pid, "stat"), m_buffer))
+    if (!readProcFile(pidPath(pid, "stat").c_str(), m_buffer))
         return std::nullopt;
     const auto stat = parseProcessStatFields(m_buffer);
-    if (!stat || !readProcFile(pidPath(pid, "statm"), m_buffer))
+    if (!stat || !readProcFile(pidPath(pid, "statm").c_str(), m_buffer))
         return std::nullopt;
     const auto pages = parseStatmResidentPages(m_buffer);
     if (!pages)
@@ -181,15 +218,21 @@ bool LinuxSystemInfoSource::processResponds(qint32 pid) const
 {
     // Called from the probe's worker thread: its own buffer, no member state touched.
     std::string buffer;
-    if (!readProcFile(pidPath(pid, "stat"), buffer))
+    if (!readProcFile(pidPath(pid, "stat").c_str(), buffer))
         return false;
     const auto stat = parseProcessStatFields(buffer);
     return stat && !isStoppedState(stat->state) && !isEndedState(stat->state);
 }
 
-QString LinuxSystemInfoSource::pidPath(qint32 pid, const char *leaf) const
+std::string LinuxSystemInfoSource::pidPath(qint32 pid, const char *leaf) const
 {
-    return m_proc + QLatin1Char('/') + QString::number(pid) + QLatin1Char('/') + QLatin1String(leaf);
+    char digits[16];
+    const auto [end, ec] = std::to_chars(digits, digits + sizeof digits, pid);
+    Q_UNUSED(ec)
+    std::string path;
+    path.reserve(m_encodedProc.size() + 24);
+    path.append(m_encodedProc).append(1, '/').append(digits, end).append(1, '/').append(leaf);
+    return path;
 }
 
 } // namespace vesk

@@ -1,11 +1,11 @@
 #pragma once
 
 #include "platform/SystemInfoSource.h"
+#include "platform/linux/ProcFile.h"
 #include "platform/linux/SysfsSensors.h"
 #include "platform/linux/WifiNetworkName.h"
 
 #include <QHash>
-#include <QStorageInfo>
 
 #include <string>
 
@@ -15,6 +15,8 @@ namespace vesk {
 // /proc/meminfo, /proc/stat, /proc/uptime, /proc/net/route, /proc/self/mountinfo,
 // /proc/PID/stat and statm, /sys/class/{thermal,power_supply,net}, os-release and DMI.
 // The OS version, the model and the boot time do not change while we run and are read once.
+// The files read on every sample stay open and are read again from their start; the mount
+// table is parsed again only when the kernel says it changed (it flags the open file).
 //
 // Memory in use is MemTotal - MemAvailable: what a new program could not get without
 // swapping, the kernel's own answer to "how full is memory" (page cache it can drop is free).
@@ -45,7 +47,8 @@ public:
 
 private:
     QString linkType(const QString &name);
-    QString pidPath(qint32 pid, const char *leaf) const;
+    std::string pidPath(qint32 pid, const char *leaf) const;
+    bool mountTableChanged() const;
 
     QString m_proc;
     QString m_sys;
@@ -54,7 +57,15 @@ private:
     std::optional<qint64> m_bootTime;
     qint64 m_ticksPerSecond = 100;
     qint64 m_pageSize = 4096;
-    QStorageInfo m_rootVolume;
+    KernelFile m_meminfo;
+    KernelFile m_stat;
+    KernelFile m_uptime;
+    KernelFile m_route;
+    KernelFile m_mountInfo;
+    bool m_mountsRead = false;
+    bool m_mountsSignalChanges = false; // the real /proc/self/mountinfo, not a plain file
+    QStringList m_networkMounts;
+    std::string m_encodedProc;
     SysfsSensors m_sensors;
     WifiNetworkName m_wifi;
     QHash<QString, QString> m_linkTypes; // interface name -> type, read once per name

@@ -39,29 +39,9 @@ QString runningName(const BundleInfo &info)
 LinuxWorkspace::LinuxWorkspace(QStringList applicationFolders, ProcessTable processes)
     : m_folders(std::move(applicationFolders)), m_processes(std::move(processes))
 {
-}
-
-QString LinuxWorkspace::bundleOfProcess(qint32 pid) const
-{
-    const QString exe = m_processes.executable(pid);
-    if (QString bundle = bundleContaining(exe); !bundle.isEmpty())
-        return bundle;
-    const QStringList argv = m_processes.commandLine(pid);
-    // Another user's executable link is closed to us; its argv[0] usually names it.
-    if (exe.isEmpty() && !argv.isEmpty()) {
-        if (QString bundle = bundleContaining(argv.first()); !bundle.isEmpty())
-            return bundle;
-    }
-    QString script = scriptArgument(argv);
-    if (script.isEmpty())
-        return {};
-    if (!script.startsWith(QLatin1Char('/'))) {
-        const QString cwd = m_processes.workingDirectory(pid);
-        if (cwd.isEmpty())
-            return {};
-        script = cwd + QLatin1Char('/') + script;
-    }
-    return bundleContaining(script);
+    m_bootTime = m_processes.bootTime();
+    if (const qint64 hz = m_processes.ticksPerSecond(); hz > 0)
+        m_ticksPerSecond = hz;
 }
 
 QList<RunningApplication> LinuxWorkspace::runningApplications()
@@ -71,18 +51,14 @@ QList<RunningApplication> LinuxWorkspace::runningApplications()
         QString bundle;
     };
     QHash<qint32, Match> matches;
-    for (const qint32 pid : m_processes.pids()) {
-        QString bundle = bundleOfProcess(pid);
-        if (bundle.isEmpty())
-            continue;
-        const auto stat = m_processes.stat(pid);
+    for (ProcessBundleMap::Match &match : m_processBundles.scan(m_processes)) {
+        const auto stat = m_processes.stat(match.pid);
         if (!stat)
             continue;
-        matches.insert(pid, Match{*stat, std::move(bundle)});
+        matches.insert(match.pid, Match{*stat, std::move(match.bundle)});
     }
 
-    const auto bootTime = m_processes.bootTime();
-    const qint64 hz = m_processes.ticksPerSecond();
+    QSet<QString> bundles;
     QHash<QString, BundleInfo> infos;
     QList<RunningApplication> apps;
     for (auto it = matches.cbegin(); it != matches.cend(); ++it) {
@@ -91,20 +67,22 @@ QList<RunningApplication> LinuxWorkspace::runningApplications()
         if (parent != matches.cend() && parent->bundle == m.bundle)
             continue;
         if (!infos.contains(m.bundle))
-            infos.insert(m.bundle, readBundleInfo(m.bundle).value_or(BundleInfo{m.bundle, {}, {}, {}, {}, {}, {}}));
+            infos.insert(m.bundle, m_runningInfos.read(m.bundle).value_or(BundleInfo{m.bundle, {}, {}, {}, {}, {}, {}}));
         const BundleInfo &info = infos[m.bundle];
+        bundles.insert(m.bundle);
 
         RunningApplication app;
         app.bundleIdentifier = info.bundleIdentifier.value_or(QString());
         app.pid = m.stat.pid;
         app.localizedName = runningName(info);
         app.bundlePath = m.bundle;
-        if (bootTime)
-            app.launchDate = processStartTime(*bootTime, m.stat.startTicks, hz);
+        if (m_bootTime)
+            app.launchDate = processStartTime(*m_bootTime, m.stat.startTicks, m_ticksPerSecond);
         app.isTerminated = isEndedState(m.stat.state);
         app.isFinishedLaunching = !app.isTerminated && !isStoppedState(m.stat.state);
         apps.append(std::move(app));
     }
+    m_runningInfos.retain(bundles);
     std::sort(apps.begin(), apps.end(), [](const auto &a, const auto &b) { return a.pid < b.pid; });
     return apps;
 }

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "platform/Workspace.h"
+#include "platform/linux/BundleLayout.h"
+#include "platform/linux/ProcessBundleMap.h"
 #include "platform/linux/ProcessTable.h"
 
 #include <QHash>
@@ -17,6 +19,9 @@ namespace vesk {
 // A running application is a process whose executable, or whose script (the first
 // non-option argument of an interpreter), lies in a bundle's Contents/MacOS. A child that
 // runs from the same bundle as its parent is part of that application, not another one.
+// Which bundle a process runs from is remembered per process (see ProcessBundleMap), and each
+// bundle's Info.plist until the file changes, so a listing costs little more than reading the
+// process table and the state of the processes that run from bundles.
 //
 // Last use: there is no usage index, so we take the access time of the bundle's executable,
 // and only when it is later than the file's modification time. Exec reads the file, so under
@@ -47,10 +52,13 @@ public:
 private:
     void ensureScanned();
     QList<qint64> folderStamps() const;
-    QString bundleOfProcess(qint32 pid) const;
 
     QStringList m_folders;
     ProcessTable m_processes;
+    ProcessBundleMap m_processBundles;
+    BundleInfoCache m_runningInfos;
+    std::optional<qint64> m_bootTime; // read once, as the system figures do
+    qint64 m_ticksPerSecond = 100;
     bool m_scanned = false;
     QList<qint64> m_stamps;
     QList<BundleInfo> m_installed;

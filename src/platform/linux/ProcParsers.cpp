@@ -2,32 +2,80 @@
 
 #include <QTimeZone>
 
+#include <charconv>
+#include <string_view>
+
 namespace vesk {
 
-std::optional<ProcStat> parseProcStat(const QByteArray &text)
+namespace {
+
+bool isBlank(char c)
 {
-    const qsizetype open = text.indexOf('(');
-    const qsizetype close = text.lastIndexOf(')');
-    if (open <= 0 || close < open)
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
+
+std::string_view trimmed(std::string_view text)
+{
+    while (!text.empty() && isBlank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && isBlank(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
+// The next blank-separated word of `text`, consumed; empty at the end.
+std::string_view nextWord(std::string_view &text)
+{
+    size_t start = 0;
+    while (start < text.size() && isBlank(text[start]))
+        ++start;
+    size_t end = start;
+    while (end < text.size() && !isBlank(text[end]))
+        ++end;
+    const std::string_view word = text.substr(start, end - start);
+    text.remove_prefix(end);
+    return word;
+}
+
+template <typename T>
+bool parseNumber(std::string_view text, T &value)
+{
+    const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return !text.empty() && ec == std::errc() && ptr == text.data() + text.size();
+}
+
+} // namespace
+
+std::optional<ProcStat> parseProcStat(const QByteArray &bytes)
+{
+    // Read every sample for each running app: no copies of the line, no lists of fields.
+    const std::string_view text(bytes.constData(), size_t(bytes.size()));
+    const size_t open = text.find('(');
+    const size_t close = text.rfind(')');
+    if (open == std::string_view::npos || open == 0 || close == std::string_view::npos || close < open)
         return std::nullopt;
 
     ProcStat stat;
-    bool ok = false;
-    stat.pid = text.left(open).trimmed().toInt(&ok);
-    if (!ok)
+    if (!parseNumber(trimmed(text.substr(0, open)), stat.pid))
         return std::nullopt;
-    stat.comm = QString::fromUtf8(text.mid(open + 1, close - open - 1));
+    stat.comm = QString::fromUtf8(text.data() + open + 1, qsizetype(close - open - 1));
 
     // Fields after the name start at field 3 (state); start time is field 22.
-    const QList<QByteArray> fields = text.mid(close + 1).simplified().split(' ');
-    if (fields.size() < 20 || fields[0].size() != 1)
+    std::string_view rest = text.substr(close + 1);
+    std::string_view state, ppid, start;
+    int count = 0;
+    for (std::string_view word = nextWord(rest); !word.empty(); word = nextWord(rest), ++count) {
+        if (count == 0)
+            state = word;
+        else if (count == 1)
+            ppid = word;
+        else if (count == 19)
+            start = word;
+    }
+    if (count < 20 || state.size() != 1)
         return std::nullopt;
-    stat.state = fields[0][0];
-    stat.ppid = fields[1].toInt(&ok);
-    if (!ok)
-        return std::nullopt;
-    stat.startTicks = fields[19].toULongLong(&ok);
-    if (!ok)
+    stat.state = state.front();
+    if (!parseNumber(ppid, stat.ppid) || !parseNumber(start, stat.startTicks))
         return std::nullopt;
     return stat;
 }

@@ -12,10 +12,8 @@ namespace vesk {
 
 namespace {
 
-std::optional<qint64> readNumber(const QString &path, std::string &buffer)
+std::optional<qint64> parseNumber(std::string &buffer)
 {
-    if (!readProcFile(path, buffer))
-        return std::nullopt;
     while (!buffer.empty() && (buffer.back() == '\n' || buffer.back() == ' '))
         buffer.pop_back();
     qint64 value = 0;
@@ -23,6 +21,13 @@ std::optional<qint64> readNumber(const QString &path, std::string &buffer)
     if (buffer.empty() || ec != std::errc() || ptr != buffer.data() + buffer.size())
         return std::nullopt;
     return value;
+}
+
+std::optional<qint64> readNumber(const QString &path, std::string &buffer)
+{
+    if (!readProcFile(path, buffer))
+        return std::nullopt;
+    return parseNumber(buffer);
 }
 
 QString readText(const QString &path, std::string &buffer)
@@ -89,9 +94,8 @@ void SysfsSensors::loadZones()
     const QStringList names = QDir(base).entryList({QStringLiteral("thermal_zone*")}, QDir::Dirs | QDir::NoDotAndDotDot,
                                                    QDir::Name);
     for (const QString &name : names) {
-        Zone zone;
         const QString dir = base + QLatin1Char('/') + name;
-        zone.tempPath = dir + QStringLiteral("/temp");
+        Zone zone{KernelFile(dir + QStringLiteral("/temp")), {}};
         for (int i = 0;; ++i) {
             const QString prefix = dir + QStringLiteral("/trip_point_%1_").arg(i);
             const QString type = readText(prefix + QStringLiteral("type"), m_buffer);
@@ -100,7 +104,7 @@ void SysfsSensors::loadZones()
             if (const auto temp = readNumber(prefix + QStringLiteral("temp"), m_buffer))
                 zone.trips.append(TripPoint{type, *temp});
         }
-        m_zones.append(std::move(zone));
+        m_zones.push_back(std::move(zone));
     }
 }
 
@@ -109,8 +113,10 @@ int SysfsSensors::thermalState()
     if (!m_zonesLoaded)
         loadZones();
     QList<ThermalZoneReading> readings;
-    for (const Zone &zone : std::as_const(m_zones)) {
-        if (const auto temp = readNumber(zone.tempPath, m_buffer))
+    for (Zone &zone : m_zones) {
+        if (!zone.temp.read(m_buffer))
+            continue;
+        if (const auto temp = parseNumber(m_buffer))
             readings.append(ThermalZoneReading{*temp, zone.trips});
     }
     return thermalStateFromZones(readings);
@@ -119,7 +125,7 @@ int SysfsSensors::thermalState()
 std::optional<BatteryStatus> SysfsSensors::battery()
 {
     const QString base = m_root + QStringLiteral("/class/power_supply");
-    const QStringList names = QDir(base).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+    const QStringList names = kernelFolderEntries(base);
     if (names.isEmpty())
         return std::nullopt;
     QList<std::string> uevents;

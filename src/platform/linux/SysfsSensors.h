@@ -1,12 +1,14 @@
 #pragma once
 
 #include "platform/SystemInfoTypes.h"
+#include "platform/linux/ProcFile.h"
 
 #include <QList>
 #include <QString>
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace vesk {
 
@@ -32,7 +34,7 @@ int thermalStateFromZones(const QList<ThermalZoneReading> &zones);
 std::optional<BatteryStatus> batteryFromSupplies(const QList<std::string> &uevents);
 
 // Thermal zones and power supplies under a sysfs root ("/sys"). Trip points are read once;
-// zone temperatures and supplies on every call.
+// zone temperatures (from files kept open) and supplies on every call.
 class SysfsSensors {
 public:
     explicit SysfsSensors(QString sysRoot = QStringLiteral("/sys"));
@@ -42,14 +44,14 @@ public:
 
 private:
     struct Zone {
-        QString tempPath;
+        KernelFile temp;
         QList<TripPoint> trips;
     };
     void loadZones();
 
     QString m_root;
     bool m_zonesLoaded = false;
-    QList<Zone> m_zones;
+    std::vector<Zone> m_zones;
     std::string m_buffer;
 };
 
