@@ -53,9 +53,7 @@ QString FleetSecretManager::tenant() const
 
 void FleetSecretManager::raiseFlag(bool PairingFlags::Snapshot::*flag)
 {
-    PairingFlags::Snapshot flags = m_flags.snapshot();
-    flags.*flag = true;
-    m_flags.set(flags);
+    m_flags.raise(flag);
 }
 
 QCoro::Task<std::optional<StoredFleetSecret>> FleetSecretManager::storedSecret(QString tenant)

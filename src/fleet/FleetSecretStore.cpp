@@ -80,7 +80,13 @@ QCoro::Task<bool> FleetSecretStore::store(QString tenant, StoredFleetSecret secr
         if (!written.ok()) {
             qCWarning(lcFleetSecret).noquote() << "FleetSecretManager: keychain write failed:" << written.message;
             allWritten = false;
+            break;
         }
+    }
+    // Half a secret (a code without its id or preview) must not be left behind to be used.
+    if (!allWritten) {
+        const bool wiped = co_await wipe(tenant);
+        Q_UNUSED(wiped);
     }
     co_return allWritten;
 }

@@ -29,7 +29,8 @@ QCoro::Task<CommandOutcome> status(FleetSecretManager &secrets)
     QString text = current.headline();
     if (!current.detail().isEmpty())
         text += QLatin1Char('\n') + current.detail();
-    co_return CommandOutcome{0, text};
+    // Scripts check the exit status: only a paired machine succeeds.
+    co_return CommandOutcome{current.kind == PairingStatus::Kind::paired ? 0 : 1, text};
 }
 
 } // namespace vesk::PairingCommands

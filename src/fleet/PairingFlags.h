@@ -28,6 +28,12 @@ public:
         m_flags = flags;
     }
     void clear() { set(Snapshot{}); }
+    // Raises one flag, leaving the others as they are, in one step under the lock.
+    void raise(bool Snapshot::*flag)
+    {
+        QMutexLocker lock(&m_lock);
+        m_flags.*flag = true;
+    }
 
 private:
     mutable QMutex m_lock;

@@ -95,6 +95,7 @@ TEST(PairingEndToEnd, PairAfterFirstHeartbeatThenRotateAndRevokeAreNoticed)
     EXPECT_FALSE(QCoro::waitFor(side.secrets.storedSecret(kTenant)).has_value());
 
     const OneShot status = warden({QStringLiteral("pairing-status")}, server.baseUrl(), home);
-    EXPECT_EQ(status.exitCode, 0);
+    EXPECT_EQ(status.exitCode, 1);
+    EXPECT_FALSE(status.output.contains(QStringLiteral("Paired"))) << status.output.toStdString();
     EXPECT_EQ(agent->terminate(), 0);
 }

@@ -177,13 +177,19 @@ TEST(FleetSecretManager, PairAcceptsATrimmedUpperCaseCodeAndStoresItPerTenant)
 
 TEST(FleetSecretManager, PairReportsAKeychainThatWillNotSave)
 {
-    FleetTestRig rig;
-    rig.setTenant("abc");
-    rig.keychain.failWith(MemoryKeychainStore::Operation::Write,
-                          KeychainResult::failure(KeychainError::AccessDenied, "The keychain refused."));
-    apply(rig, Script{});
-    EXPECT_EQ(QCoro::waitFor(rig.secrets.pair(kCode)),
-              (PairResult{false, "Couldn't save the secret to the Keychain. Try again."}));
+    // A keychain that refuses the first item, or only a later one: either way no usable half
+    // of the secret stays behind.
+    for (const int savedFirst : {0, 2}) {
+        FleetTestRig rig;
+        rig.setTenant("abc");
+        rig.keychain.failWith(MemoryKeychainStore::Operation::Write,
+                              KeychainResult::failure(KeychainError::AccessDenied, "The keychain refused."), savedFirst);
+        apply(rig, Script{});
+        EXPECT_EQ(QCoro::waitFor(rig.secrets.pair(kCode)),
+                  (PairResult{false, "Couldn't save the secret to the Keychain. Try again."}));
+        EXPECT_EQ(rig.keychain.itemCount(), 0) << savedFirst;
+        EXPECT_FALSE(rig.hasSecret("abc")) << savedFirst;
+    }
 }
 
 TEST(FleetSecretManager, TwoSimultaneousPairingsShareOneDetailsFetch)
@@ -344,6 +350,9 @@ TEST(PairingCommands, ReturnExitCodesAndTheOperatorText)
 
     EXPECT_EQ(QCoro::waitFor(PairingCommands::unpair(rig.secrets, rig.settings)).exitCode, 0);
     EXPECT_EQ(rig.keychain.itemCount(), 0);
+    // Not paired is a failure for a script that checks the status.
+    rig.http.expect("POST", "/api/fetch_fleet_secret", 404);
+    EXPECT_EQ(QCoro::waitFor(PairingCommands::status(rig.secrets)).exitCode, 1);
     rig.setTenant("");
     EXPECT_EQ(QCoro::waitFor(PairingCommands::unpair(rig.secrets, rig.settings)).exitCode, 1);
 }

@@ -50,9 +50,10 @@ std::optional<QByteArray> MemoryKeychainStore::stored(const QString &service, co
     return it.value();
 }
 
-void MemoryKeychainStore::failWith(Operation op, const KeychainResult &result)
+void MemoryKeychainStore::failWith(Operation op, const KeychainResult &result, int succeedFirst)
 {
     m_failures[index(op)] = result;
+    m_failFromCall[index(op)] = m_calls[index(op)] + succeedFirst;
 }
 
 void MemoryKeychainStore::clearFailures()

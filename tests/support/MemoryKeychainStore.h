@@ -25,19 +25,24 @@ public:
     std::optional<QByteArray> stored(const QString &service, const QString &account) const;
     int itemCount() const { return int(m_items.size()); }
 
-    // Every later call of `op` fails with `result`; an ok result clears the failure.
-    void failWith(Operation op, const KeychainResult &result);
+    // Every later call of `op` fails with `result`, once `succeedFirst` more calls of it have
+    // succeeded; an ok result clears the failure.
+    void failWith(Operation op, const KeychainResult &result, int succeedFirst = 0);
     void clearFailures();
     // How many times `op` was asked for, failed calls included.
     int calls(Operation op) const { return m_calls[index(op)]; }
 
 private:
     static std::size_t index(Operation op) { return std::size_t(op); }
-    bool failing(Operation op) const { return !m_failures[index(op)].ok(); }
+    bool failing(Operation op) const
+    {
+        return !m_failures[index(op)].ok() && m_calls[index(op)] > m_failFromCall[index(op)];
+    }
 
     QMap<std::pair<QString, QString>, QByteArray> m_items;
     std::array<KeychainResult, 3> m_failures{};
     std::array<int, 3> m_calls{};
+    std::array<int, 3> m_failFromCall{};
 };
 
 } // namespace vesk::test
