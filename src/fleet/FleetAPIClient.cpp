@@ -202,19 +202,25 @@ QCoro::Task<ApiResult<PayloadResponse>> FleetAPIClient::fetchPayload(qint64 id)
 
 QCoro::Task<ApiResult<QString>> FleetAPIClient::downloadPayload(qint64 id)
 {
-    FleetRequest request =
-        FleetRequest::get(QStringLiteral("payload_download"), {{QStringLiteral("id"), QString::number(id)}});
-    const ApiResult<HttpResponse> response = co_await m_exchange.perform(std::move(request));
-    if (!response)
-        co_return ApiResult<QString>(response.error());
+    // The archive streams into a temporary file that the caller owns from here on.
     QTemporaryFile file(templateIn(m_paths.tempDir, QStringLiteral("payload-")));
     file.setAutoRemove(false);
-    if (!file.open() || file.write(response->body) != response->body.size() || !file.flush()) {
-        const QString reason = file.errorString();
-        file.remove();
-        co_return ApiResult<QString>(APIError::networkError(QStringLiteral("Couldn't save the payload: ") + reason));
+    if (!file.open())
+        co_return ApiResult<QString>(
+            APIError::networkError(QStringLiteral("Couldn't save the payload: ") + file.errorString()));
+    const QString path = file.fileName();
+    file.close();
+
+    FleetRequest request =
+        FleetRequest::get(QStringLiteral("payload_download"), {{QStringLiteral("id"), QString::number(id)}});
+    request.transfer = true;
+    request.responseFile = path;
+    const ApiResult<HttpResponse> response = co_await m_exchange.perform(std::move(request));
+    if (!response) {
+        QFile::remove(path);
+        co_return ApiResult<QString>(response.error());
     }
-    co_return ApiResult<QString>(file.fileName());
+    co_return ApiResult<QString>(path);
 }
 
 QCoro::Task<ApiResult<FleetDeviceStatus>> FleetAPIClient::deviceStatus(QString serial)
@@ -323,16 +329,16 @@ QCoro::Task<ApiResult<PayloadListResponse>> FleetAPIClient::payloadList()
 QCoro::Task<ApiResult<PayloadResponse>> FleetAPIClient::uploadPayload(PayloadUpload upload)
 {
     const MultipartBody multipart(upload);
-    // The body goes through a file in the temporary folder, as large archives would.
+    // The body is staged in a temporary file and sent from there as it is read.
     QTemporaryFile staged(templateIn(m_paths.tempDir, QStringLiteral("payload-upload-")));
-    if (!staged.open() || staged.write(multipart.bytes()) != multipart.bytes().size() || !staged.flush()
-        || !staged.seek(0))
+    if (!staged.open() || staged.write(multipart.bytes()) != multipart.bytes().size() || !staged.flush())
         co_return ApiResult<PayloadResponse>(
             APIError::networkError(QStringLiteral("Couldn't stage the upload: ") + staged.errorString()));
+    staged.close();
     FleetRequest request = FleetRequest::withoutBody("POST", QStringLiteral("payload"));
     request.contentType = multipart.contentType();
-    request.body = staged.readAll();
-    staged.close();
+    request.transfer = true;
+    request.bodyFile = staged.fileName();
     const ApiResult<HttpResponse> response = co_await m_exchange.perform(std::move(request));
     co_return decoded<PayloadResponse>(response, QStringLiteral("Payload upload"));
 }

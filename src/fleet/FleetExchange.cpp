@@ -65,6 +65,11 @@ QCoro::Task<ApiResult<HttpResponse>> FleetExchange::perform(FleetRequest request
     http.url = target;
     http.body = request.body;
     http.timeout = std::chrono::seconds(60);
+    if (request.transfer) {
+        http.totalTimeout = std::chrono::seconds(3600);
+        http.bodyFile = request.bodyFile;
+        http.responseFile = request.responseFile;
+    }
     if (!request.contentType.isEmpty())
         http.headers.append({"Content-Type", request.contentType});
     const HttpHeaders credentials = co_await credentialHeaders();

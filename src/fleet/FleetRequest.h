@@ -15,6 +15,10 @@ struct FleetRequest {
     QList<QPair<QString, QString>> query;
     QByteArray body;
     QByteArray contentType; // empty: no body header
+    // Payload transfers go through files and may take up to an hour in all.
+    bool transfer = false;
+    QString bodyFile;     // sent instead of `body` when set
+    QString responseFile; // receives a successful response's body when set
 
     static FleetRequest get(QString path, QList<QPair<QString, QString>> query = {});
     static FleetRequest json(QByteArray method, QString path, const QJsonObject &body);

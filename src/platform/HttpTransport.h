@@ -20,7 +20,14 @@ struct HttpRequest {
     QUrl url;
     HttpHeaders headers;
     QByteArray body;
+    // The longest wait without any progress before the exchange fails as timed out.
     std::chrono::milliseconds timeout{60000};
+    // Large transfers. A non-empty bodyFile is sent instead of `body`, read as it goes; a
+    // non-empty responseFile receives a successful (2xx) response's body as it arrives, and the
+    // response then carries no body. totalTimeout, when set, bounds the whole exchange.
+    QString bodyFile;
+    QString responseFile;
+    std::chrono::milliseconds totalTimeout{0};
 };
 
 struct HttpResponse {

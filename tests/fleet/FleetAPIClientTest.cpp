@@ -324,6 +324,8 @@ TEST(FleetAPIClient, PayloadUploadSendsAFreshBoundaryAndLeavesNoStagingFile)
     EXPECT_TRUE(sent.body.startsWith("--" + boundary + "\r\n"));
     EXPECT_TRUE(sent.body.contains("\r\n\r\n[\"com.lumora.kiosk\"]\r\n"));
     EXPECT_TRUE(sent.body.endsWith("--" + boundary + "--\r\n"));
+    EXPECT_FALSE(sent.bodyFile.isEmpty()) << "sent from the staged file";
+    EXPECT_EQ(sent.totalTimeout, std::chrono::milliseconds(3600 * 1000));
     EXPECT_EQ(QDir(rig.tempRoot.path() + "/tmp").entryList({"payload-upload-*"}, QDir::Files), QStringList());
 }
 
@@ -338,7 +340,13 @@ TEST(FleetAPIClient, PayloadDownloadLandsInATemporaryFile)
     QFile file(*result);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), "PK\x03\x04archive");
+    EXPECT_EQ(rig.http.requests().at(0).totalTimeout, std::chrono::milliseconds(3600 * 1000));
     file.remove();
+
+    // A refused download leaves no file behind.
+    rig.http.expect("GET", "/api/payload_download", 404, "gone");
+    EXPECT_FALSE(QCoro::waitFor(rig.api.downloadPayload(10)).ok());
+    EXPECT_EQ(QDir(rig.tempRoot.path() + "/tmp").entryList({"payload-*"}, QDir::Files), QStringList());
 }
 
 TEST(FleetAPIClient, SpeedTestMeasuresLatencyDownloadAndUpload)

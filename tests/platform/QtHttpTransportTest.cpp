@@ -4,8 +4,10 @@
 #include <QHttpServer>
 #include <QHttpServerRequest>
 #include <QHttpServerResponder>
+#include <QFile>
 #include <QPointer>
 #include <QTcpServer>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -39,6 +41,9 @@ public:
         m_server.route("/target", [this]() {
             ++m_targetHits;
             return QHttpServerResponse("text/plain", "here");
+        });
+        m_server.route("/missing", []() {
+            return QHttpServerResponse("text/plain", "no such payload", QHttpServerResponder::StatusCode::NotFound);
         });
         m_server.route("/silent", [this](const QHttpServerRequest &, QHttpServerResponder &&responder) {
             m_unanswered.push_back(std::move(responder));
@@ -156,4 +161,63 @@ TEST(QtHttpTransport, ReportsTransportFailuresAsErrors)
         EXPECT_FALSE(result->ok()) << tc.name;
         EXPECT_EQ(result->error.toStdString(), tc.wantError.toStdString()) << tc.name;
     }
+}
+
+TEST(QtHttpTransport, TransfersLargeBodiesThroughFiles)
+{
+    LoopbackServer server;
+    QTemporaryDir dir;
+    vesk::QtHttpTransport transport;
+    QByteArray archive(3 * 1024 * 1024, '\0');
+    for (qsizetype i = 0; i < archive.size(); ++i)
+        archive[i] = char(i * 7 % 251);
+    QFile source(dir.filePath("upload.bin"));
+    ASSERT_TRUE(source.open(QIODevice::WriteOnly) && source.write(archive) == archive.size());
+    source.close();
+
+    // Sent from one file, the echo lands in another; nothing of it is held in the response.
+    HttpRequest upload = request("POST", server.url("/echo"));
+    upload.bodyFile = source.fileName();
+    upload.responseFile = dir.filePath("download.bin");
+    const auto sent = sendWithin(transport, upload);
+    ASSERT_TRUE(sent && sent->ok()) << (sent ? sent->error.toStdString() : "no answer");
+    EXPECT_EQ(sent->response->status, 201);
+    EXPECT_TRUE(sent->response->body.isEmpty());
+    QFile received(upload.responseFile);
+    ASSERT_TRUE(received.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(received.readAll() == archive);
+
+    // A failure's body stays readable for the error message and the file is not written.
+    HttpRequest missing = request("GET", server.url("/missing"));
+    missing.responseFile = dir.filePath("never.bin");
+    const auto notFound = sendWithin(transport, missing);
+    ASSERT_TRUE(notFound && notFound->ok());
+    EXPECT_EQ(notFound->response->status, 404);
+    EXPECT_EQ(notFound->response->body, QByteArray("no such payload"));
+    EXPECT_FALSE(QFile::exists(missing.responseFile));
+
+    HttpRequest unreadable = request("POST", server.url("/echo"));
+    unreadable.bodyFile = dir.filePath("absent.bin");
+    const auto noBody = sendWithin(transport, unreadable);
+    ASSERT_TRUE(noBody.has_value());
+    EXPECT_TRUE(noBody->error.startsWith("Couldn't read the request body: ")) << noBody->error.toStdString();
+
+    HttpRequest unwritable = request("POST", server.url("/echo"), "x");
+    unwritable.responseFile = dir.filePath("no/such/folder/out.bin");
+    const auto noFile = sendWithin(transport, unwritable);
+    ASSERT_TRUE(noFile.has_value());
+    EXPECT_TRUE(noFile->error.startsWith("Couldn't save the response: ")) << noFile->error.toStdString();
+}
+
+TEST(QtHttpTransport, TotalTimeoutEndsAnExchangeThatStillWaits)
+{
+    LoopbackServer server;
+    vesk::QtHttpTransport transport;
+    // The wait without progress alone would outlast sendWithin's bound; only the total limit answers.
+    HttpRequest slow = request("POST", server.url("/silent"), "{}");
+    slow.timeout = 60s;
+    slow.totalTimeout = 300ms;
+    const auto result = sendWithin(transport, slow);
+    ASSERT_TRUE(result.has_value()) << "the total time-out did not end the exchange";
+    EXPECT_EQ(result->error, QStringLiteral("The request timed out."));
 }

@@ -1,5 +1,7 @@
 #include "ScriptedHttpTransport.h"
 
+#include <QFile>
+
 #include <gtest/gtest.h>
 
 namespace vesk::test {
@@ -30,18 +32,41 @@ void ScriptedHttpTransport::allowRepeated(QByteArray method, QString path, HttpR
     m_repeated.push_back({std::move(method), std::move(path), std::move(result)});
 }
 
+namespace {
+
+// Transfers through files behave as the real transport's do: the recorded request holds the
+// file's bytes, and a successful body lands in the response file.
+HttpResult delivered(const HttpRequest &request, HttpResult result)
+{
+    if (request.responseFile.isEmpty() || !result.ok() || result.response->status < 200
+        || result.response->status >= 300)
+        return result;
+    QFile file(request.responseFile);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(result.response->body) < 0)
+        return HttpResult::failure(QStringLiteral("Couldn't save the response: ") + file.errorString());
+    result.response->body.clear();
+    return result;
+}
+
+} // namespace
+
 QCoro::Task<HttpResult> ScriptedHttpTransport::send(HttpRequest request)
 {
+    if (!request.bodyFile.isEmpty()) {
+        QFile file(request.bodyFile);
+        EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << "request body file missing: " << request.bodyFile.toStdString();
+        request.body = file.readAll();
+    }
     m_requests.push_back(request);
     const QString path = request.url.path();
     if (!m_script.empty() && m_script.front().method == request.method && m_script.front().path == path) {
-        HttpResult result = m_script.front().result;
+        HttpResult result = delivered(request, m_script.front().result);
         m_script.pop_front();
         co_return result;
     }
     for (const auto &exchange : m_repeated) {
         if (exchange.method == request.method && exchange.path == path)
-            co_return exchange.result;
+            co_return delivered(request, exchange.result);
     }
     ADD_FAILURE() << "unexpected request " << request.method.constData() << " "
                   << request.url.toString().toStdString();

@@ -1,10 +1,14 @@
 #include "platform/linux/QtHttpTransport.h"
 
+#include "platform/linux/ResponseFileWriter.h"
+
 #include <QBuffer>
+#include <QFile>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QPointer>
+#include <QTimer>
 
 #include <qcoro/qcoronetworkreply.h>
 
@@ -18,38 +22,81 @@ QtHttpTransport::QtHttpTransport(QObject *parent) : QObject(parent), m_manager(n
     m_manager->setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
 }
 
+namespace {
+
+int clampedMilliseconds(std::chrono::milliseconds duration)
+{
+    // Qt takes an int of milliseconds; a longer time must not wrap into a negative one.
+    return static_cast<int>(std::clamp<qint64>(duration.count(), 0, INT_MAX));
+}
+
+// The request body as a device Qt reads while sending: the named file, or the bytes in memory.
+QIODevice *openBody(const HttpRequest &request, QString *error)
+{
+    if (!request.bodyFile.isEmpty()) {
+        auto *file = new QFile(request.bodyFile);
+        if (!file->open(QIODevice::ReadOnly)) {
+            *error = file->errorString();
+            delete file;
+            return nullptr;
+        }
+        return file;
+    }
+    auto *buffer = new QBuffer();
+    buffer->setData(request.body);
+    buffer->open(QIODevice::ReadOnly);
+    return buffer;
+}
+
+} // namespace
+
 QCoro::Task<HttpResult> QtHttpTransport::send(HttpRequest request)
 {
     QNetworkRequest qreq(request.url);
     for (const auto &[name, value] : request.headers)
         qreq.setRawHeader(name, value);
-    // Qt takes an int of milliseconds; a longer time-out must not wrap into a negative one.
-    qreq.setTransferTimeout(static_cast<int>(std::clamp<qint64>(request.timeout.count(), 0, INT_MAX)));
+    qreq.setTransferTimeout(clampedMilliseconds(request.timeout));
     qreq.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
 
-    auto *body = new QBuffer();
-    body->setData(request.body);
-    body->open(QIODevice::ReadOnly);
+    QString bodyError;
+    QIODevice *body = openBody(request, &bodyError);
+    if (!body)
+        co_return HttpResult::failure(QStringLiteral("Couldn't read the request body: ") + bodyError);
     QPointer<QNetworkReply> reply = m_manager->sendCustomRequest(qreq, request.method, body);
     body->setParent(reply);
+
+    QPointer<ResponseFileWriter> writer;
+    if (!request.responseFile.isEmpty())
+        writer = new ResponseFileWriter(reply, request.responseFile);
+    // The whole-exchange limit: the reply is aborted, which reads as a time-out below.
+    if (request.totalTimeout.count() > 0)
+        QTimer::singleShot(clampedMilliseconds(request.totalTimeout), reply, [reply]() {
+            if (reply)
+                reply->abort();
+        });
 
     co_await qCoro(reply.get()).waitForFinished();
     if (!reply)
         co_return HttpResult::failure(QStringLiteral("The request was cancelled."));
     reply->deleteLater();
 
+    if (writer && !writer->error().isEmpty())
+        co_return HttpResult::failure(QStringLiteral("Couldn't save the response: ") + writer->error());
+    // Qt reports its transfer time-out as an abort, also after the headers have arrived: a
+    // body cut short is never handed on as a response.
+    if (reply->error() == QNetworkReply::OperationCanceledError || reply->error() == QNetworkReply::TimeoutError)
+        co_return HttpResult::failure(QStringLiteral("The request timed out."));
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    if (!status.isValid()) {
-        // Qt reports its transfer time-out as an abort; say what happened.
-        if (reply->error() == QNetworkReply::OperationCanceledError
-            || reply->error() == QNetworkReply::TimeoutError)
-            co_return HttpResult::failure(QStringLiteral("The request timed out."));
+    if (!status.isValid())
         co_return HttpResult::failure(reply->errorString());
-    }
     HttpResponse response;
     response.status = status.toInt();
     response.headers = reply->rawHeaderPairs();
-    response.body = reply->readAll();
+    const bool savedToFile = writer && writer->finish();
+    if (writer && !writer->error().isEmpty())
+        co_return HttpResult::failure(QStringLiteral("Couldn't save the response: ") + writer->error());
+    if (!savedToFile)
+        response.body = reply->readAll();
     co_return HttpResult{std::move(response), {}};
 }
 
