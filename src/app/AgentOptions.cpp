@@ -23,6 +23,10 @@ AgentOptions AgentOptions::parse(const QStringList &arguments, const QProcessEnv
 
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString &arg = arguments.at(i);
+        // "--name value" or "--name=value"; "--name-other" is not "--name".
+        auto isOption = [&arg](QLatin1String name) {
+            return arg == name || (arg.startsWith(name) && arg.at(name.size()) == QLatin1Char('='));
+        };
         auto takeValue = [&](const QString &name) -> std::optional<QString> {
             if (arg.startsWith(name + QLatin1Char('=')))
                 return arg.mid(name.size() + 1);
@@ -35,17 +39,17 @@ AgentOptions AgentOptions::parse(const QStringList &arguments, const QProcessEnv
             options.showHelp = true;
         } else if (arg == QLatin1String("--headless")) {
             options.headless = true;
-        } else if (arg.startsWith(QLatin1String("--fleet-url"))) {
+        } else if (isOption(QLatin1String("--fleet-url"))) {
             const auto value = takeValue(QStringLiteral("--fleet-url"));
             if (!value)
                 return options;
             options.fleetUrl = *value;
-        } else if (arg.startsWith(QLatin1String("--serial"))) {
+        } else if (isOption(QLatin1String("--serial"))) {
             const auto value = takeValue(QStringLiteral("--serial"));
             if (!value)
                 return options;
             options.serial = *value;
-        } else if (arg.startsWith(QLatin1String("--restart-command"))) {
+        } else if (isOption(QLatin1String("--restart-command"))) {
             const auto value = takeValue(QStringLiteral("--restart-command"));
             if (!value)
                 return options;
@@ -70,7 +74,7 @@ AgentOptions AgentOptions::parse(const QStringList &arguments, const QProcessEnv
     const QUrl url(options.fleetUrl);
     if (!url.isValid() || url.host().isEmpty()
         || (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https")))
-        options.error = QStringLiteral("--fleet-url must be an http(s) URL ending in /api: ") + options.fleetUrl;
+        options.error = QStringLiteral("--fleet-url must be an http(s) URL: ") + options.fleetUrl;
     return options;
 }
 

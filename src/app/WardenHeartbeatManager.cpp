@@ -108,12 +108,15 @@ void WardenHeartbeatManager::start()
     });
 
     const QString serial = m_heartbeat->machineSerial();
+    const QString version = appVersion();
     QPointer<WardenHeartbeatManager> self(this);
-    m_heartbeat->start([self, serial]() -> QCoro::Task<HeartbeatPayload> {
+    m_heartbeat->start([self, serial, version]() -> QCoro::Task<HeartbeatPayload> {
         if (!self) {
+            // Without the manager there is no state and no event code; the machine is still named.
             HeartbeatPayload gone;
             gone.serial = serial;
             gone.app = QStringLiteral("warden");
+            gone.version = version;
             co_return gone;
         }
         co_return self->currentPayload(serial);

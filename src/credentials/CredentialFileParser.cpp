@@ -49,7 +49,7 @@ std::optional<QString> firstValue(const QString &text, const QString &tag)
         const qsizetype end = lineEnd(text, valueStart);
         const qsizetype closeAt = QStringView(text).mid(valueStart, end - valueStart).indexOf(close);
         if (closeAt >= 0) {
-            if (closeAt == 0 || closeAt > maxValueLength)
+            if (closeAt > maxValueLength)
                 return std::nullopt;
             return text.mid(valueStart, closeAt);
         }

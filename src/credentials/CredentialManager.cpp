@@ -230,7 +230,7 @@ bool CredentialManager::setPipeline(const QString &setName, const QString &pipel
 
 QCoro::Task<TestResult> CredentialManager::testConnection(QString account, QString location, QString setName)
 {
-    if (account.trimmed().isEmpty() || location.trimmed().isEmpty())
+    if (account.isEmpty() || location.isEmpty())
         co_return TestResult::failed(QStringLiteral("Account and location required"));
     if (!connectiontest::isUsableUrl(m_uploadTestUrl))
         co_return TestResult::failed(QStringLiteral("Invalid upload URL"));

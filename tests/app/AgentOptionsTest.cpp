@@ -24,6 +24,7 @@ TEST(AgentOptions, ArgumentsOverrideEnvironmentOverridesDefault)
          true, false},
         {"missing value", {"--serial"}, {}, {}, {}, false, true},
         {"unknown flag", {"--fleet"}, {}, {}, {}, false, true},
+        {"longer flag with a known prefix", {"--serial-number", "C02X"}, {}, {}, {}, false, true},
         {"not a URL", {"--fleet-url", "fleet.example"}, {}, {}, {}, false, true},
         {"ftp scheme", {"--fleet-url", "ftp://fleet.example/api"}, {}, {}, {}, false, true},
     };

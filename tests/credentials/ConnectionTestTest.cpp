@@ -105,7 +105,7 @@ TEST_F(ConnectionTestTest, RefusesBeforeSendingAndNamesTransportFailures)
         TestResult want;
     };
     const Case cases[] = {
-        {"blank location", manager, QStringLiteral("ABCD1234"), QStringLiteral("  "),
+        {"empty location", manager, QStringLiteral("ABCD1234"), QString(),
          TestResult::failed("Account and location required")},
         {"invalid URL", noUrl, QStringLiteral("ABCD1234"), QStringLiteral("L"), TestResult::failed("Invalid upload URL")},
         {"time-out", manager, QStringLiteral("ABCD1234"), QStringLiteral("L"), TestResult::failed("Connection timed out")},

@@ -76,6 +76,13 @@ TEST(CredentialFileParse, ReadsTheFirstValueOfEachElement)
     EXPECT_EQ(set->kr52Account, std::nullopt);
     EXPECT_EQ(set->lastReadAt, readAt);
     EXPECT_EQ(set->selectedPipeline, QStringLiteral("kr5"));
+
+    // An element written with nothing inside is present and empty, not missing.
+    const auto blank = files::parseText(QStringLiteral("<credentials><store_number></store_number>"),
+                                        QStringLiteral("Credentials_Blank.txt"), readAt);
+    ASSERT_TRUE(blank);
+    EXPECT_EQ(blank->storeNumber, QString(QLatin1String("")));
+    EXPECT_EQ(blank->date, std::nullopt);
 }
 
 TEST(CredentialFileParse, RejectsOrDefusesBadInput)

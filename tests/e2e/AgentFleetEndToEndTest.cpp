@@ -1,6 +1,11 @@
 // The agent and the reference fleet server as real processes over loopback.
 #include "AgentProcess.h"
 
+#include <QElapsedTimer>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -12,6 +17,26 @@ using vesk::test::ChildProcess;
 using vesk::test::FleetServer;
 
 namespace {
+
+// The heartbeat state the server stored for a serial, read straight from its database.
+QJsonObject storedState(const QString &dbPath, const QString &serial)
+{
+    QJsonObject state;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("e2e-read"));
+        db.setDatabaseName(dbPath);
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+        if (db.open()) {
+            QSqlQuery query(db);
+            query.prepare(QStringLiteral("SELECT state_json FROM machines WHERE serial = ?"));
+            query.addBindValue(serial);
+            if (query.exec() && query.next())
+                state = QJsonDocument::fromJson(query.value(0).toString().toUtf8()).object();
+        }
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("e2e-read"));
+    return state;
+}
 
 std::unique_ptr<ChildProcess> startAgent(const QString &fleetUrl, const QString &serial, const QString &home)
 {
@@ -41,6 +66,8 @@ TEST(AgentFleetEndToEnd, HeartbeatReachesTheServerAndTheMachineIsListed)
     EXPECT_EQ(columns[1], QStringLiteral("warden"));
     EXPECT_EQ(columns[2], QStringLiteral(VESK_VERSION));
     EXPECT_EQ(columns[3], QString()); // no credential set on this machine, so no event code
+    EXPECT_EQ(storedState(server.dbPath(), QStringLiteral("E2E-SERIAL-1")),
+              (QJsonObject{{QStringLiteral("status"), QStringLiteral("active")}, {QStringLiteral("agentMode"), false}}));
 
     EXPECT_EQ(agent->terminate(), 0);
     EXPECT_TRUE(agent->output().contains(QStringLiteral("Stopped")));
@@ -69,7 +96,10 @@ TEST(AgentFleetEndToEnd, ServerThatNeverAnswersCostsOneTimeoutNotAHang)
     QTcpServer silent;
     ASSERT_TRUE(silent.listen(QHostAddress::LocalHost, 0));
     std::vector<QTcpSocket *> held;
+    QElapsedTimer sinceConnected;
     QObject::connect(&silent, &QTcpServer::newConnection, [&]() {
+        if (!sinceConnected.isValid())
+            sinceConnected.start();
         while (QTcpSocket *s = silent.nextPendingConnection())
             held.push_back(s);
     });
@@ -78,7 +108,10 @@ TEST(AgentFleetEndToEnd, ServerThatNeverAnswersCostsOneTimeoutNotAHang)
                             dir.path());
     ASSERT_TRUE(agent->waitForOutput(QStringLiteral("HEARTBEAT failed: The request timed out."), 20000))
         << agent->output().toStdString();
-    EXPECT_FALSE(held.empty());
+    ASSERT_FALSE(held.empty());
+    // The beat gave up on its own 3-second timeout: not at once, and not after a long stall.
+    EXPECT_GE(sinceConnected.elapsed(), 2500);
+    EXPECT_LT(sinceConnected.elapsed(), 10000);
     EXPECT_TRUE(agent->isRunning());
     EXPECT_EQ(agent->terminate(), 0);
 }
