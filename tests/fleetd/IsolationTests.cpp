@@ -25,7 +25,9 @@ TEST_F(IsolationTest, ATenantNeverReachesAnotherTenantsMachinesOrData)
                    R"({"serial": "A1", "severity": "warning", "category": "disk", "title": "t", "message": "m"})")
                   .status,
               200);
-    ASSERT_EQ(call(m_a, "POST", "device_command", R"({"serial": "A1", "command": "report_apps"})").status, 200);
+    const HttpAnswer queued = call(m_a, "POST", "device_command", R"({"serial": "A1", "command": "report_apps"})");
+    ASSERT_EQ(queued.status, 200);
+    const qint64 commandId = queued.json.value("command_id").toInteger();
     const qint64 noteId = m_store.notes().list(m_a.tenantId, "A1").value.at(0).id;
 
     // Tenant B's key on A's machine gets 404, exactly as for a machine that does not exist.
@@ -47,6 +49,12 @@ TEST_F(IsolationTest, ATenantNeverReachesAnotherTenantsMachinesOrData)
         {"POST", "push_token", R"({"serial": "A1", "token": "ab"})"},
         {"PUT", "device_alert", R"({"alert_id": 1, "acknowledged": true})"},
         {"GET", "payload?id=1", {}},
+        {"POST", "device_command_result",
+         QStringLiteral(R"({"command_id": %1, "success": true, "result": "Done"})").arg(commandId).toUtf8()},
+        {"POST", "device_logs", R"({"serial": "A1", "bundle_id": "com.lumora.capture", "log_text": "x"})"},
+        {"POST", "device_installed_apps", R"({"serial": "A1", "apps": []})"},
+        {"POST", "policy", R"({"id": "5E1F6A3C-1111-4222-8333-944455556666", "name": "Takeover",
+            "assigned_serials": ["A1"]})"},
     };
     for (const auto &tc : foreign) {
         const HttpAnswer got = call(m_b, tc.method, tc.path, tc.body, "application/json", "B1");
@@ -60,8 +68,9 @@ TEST_F(IsolationTest, ATenantNeverReachesAnotherTenantsMachinesOrData)
     EXPECT_TRUE(call(m_b, "GET", "fleet_alerts?limit=10").json.value("alerts").toArray().isEmpty());
     EXPECT_EQ(call(m_b, "GET", "fleet_alerts?photographer=ABCD1234").status, 403);
 
-    // Nothing of A's moved: its note is there and its command is still pending for A1.
+    // Nothing of A's moved: its note is there, no policy reached A1 and its command is still pending.
     EXPECT_EQ(call(m_a, "GET", "device_notes?serial=A1").json.value("notes").toArray().size(), 1);
+    EXPECT_TRUE(call(m_a, "GET", "device_policy?serial=A1").json.value("policy").isNull());
     EXPECT_EQ(call(m_a, "POST", "device_commands", R"({"serial": "A1"})").json.value("commands").toArray().size(), 1);
 }
 

@@ -53,6 +53,11 @@ QHttpServerResponse PolicyHandlers::save(const QHttpServerRequest &request, cons
     const PolicyBody::Result parsed = PolicyBody::parse(json.object);
     if (!parsed.policy)
         return jsonError(Status::BadRequest, parsed.error);
+    // A policy may only be assigned to the tenant's own machines.
+    for (const QString &serial : parsed.policy->assignedSerials) {
+        if (auto refused = refuseForeignMachine(m_context.store, tenant, serial))
+            return std::move(*refused);
+    }
     const StoreStatus stored = m_context.store.policies().save(tenant.id, *parsed.policy, m_context.now());
     if (!stored.isOk())
         return storeFailure(stored, QStringLiteral("saving the policy"));
