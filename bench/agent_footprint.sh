@@ -4,6 +4,11 @@
 # sampling the same machine over the same period.
 #
 #   bench/agent_footprint.sh [minutes (default 10)] [agent binary (default build/src/app/vesk-warden)] [agent args...]
+#
+# With FOOTPRINT_FLEETD=path/to/vesk-fleetd the agent is measured doing its real reporting: a
+# vesk-fleetd on a free loopback port gets a tenant, an event code and a secret, the machine's
+# credential file names the event, and the agent is enrolled and paired before it is measured,
+# so telemetry, installed-apps reports, speed tests and command polls all run.
 set -eu
 
 MINUTES=${1:-10}
@@ -42,8 +47,36 @@ PLIST
     PIDS="$PIDS $!"
 done
 
-mkdir -p "$WORK/home"
-HOME="$WORK/home" VESK_APPLICATIONS="$APPS" QT_QPA_PLATFORM=offscreen "$AGENT" "$@" >"$WORK/agent.log" 2>&1 &
+mkdir -p "$WORK/home" "$WORK/Shared/Lumora"
+# Replaces the calling (sub)shell, so that `run_agent … &` leaves the agent's own pid in $!.
+run_agent() {
+    exec env HOME="$WORK/home" VESK_APPLICATIONS="$APPS" VESK_SHARED_DIR="$WORK/Shared" QT_QPA_PLATFORM=offscreen \
+        "$AGENT" "$@"
+}
+
+if [ -n "${FOOTPRINT_FLEETD:-}" ]; then
+    DB="$WORK/fleet.db"
+    "$FOOTPRINT_FLEETD" serve --listen 127.0.0.1:0 --db "$DB" >"$WORK/fleetd.out" 2>"$WORK/fleetd.log" &
+    PIDS="$PIDS $!"
+    for _ in $(seq 100); do [ -s "$WORK/fleetd.out" ] && break; sleep 0.1; done
+    URL=$(head -n1 "$WORK/fleetd.out")
+    [ -n "$URL" ] || { echo "vesk-fleetd did not start:"; cat "$WORK/fleetd.log"; exit 1; }
+    "$FOOTPRINT_FLEETD" tenant add ABCD1234 --db "$DB" >/dev/null
+    "$FOOTPRINT_FLEETD" event add ABCD1234 EVT-1 --db "$DB" >/dev/null
+    SECRET=$("$FOOTPRINT_FLEETD" secret issue ABCD1234 --db "$DB" | cut -f2)
+    printf '<credentials><kr5_account>ABCD1234</kr5_account><kr5_location>EVT-1</kr5_location></credentials>' \
+        >"$WORK/Shared/Lumora/credentials_Footprint.xml"
+    set -- "$@" --fleet-url "$URL" --serial FOOTPRINT-1
+    # Enrol: the first heartbeat puts the machine in the tenant, then the shell pairs it.
+    run_agent "$@" >"$WORK/enrol.log" 2>&1 &
+    ENROL_PID=$!
+    for _ in $(seq 300); do grep -q "HEARTBEAT OK HTTP 200" "$WORK/enrol.log" && break; sleep 0.1; done
+    kill "$ENROL_PID"; wait "$ENROL_PID" 2>/dev/null || true
+    (run_agent --fleet-url "$URL" --serial FOOTPRINT-1 pair "$SECRET") || { echo "pairing failed"; exit 1; }
+    echo "paired with vesk-fleetd at $URL"
+fi
+
+run_agent "$@" >"$WORK/agent.log" 2>&1 &
 AGENT_PID=$!
 PIDS="$PIDS $AGENT_PID"
 top -b -d "$INTERVAL" >/dev/null 2>&1 &
@@ -67,6 +100,10 @@ while [ "$n" -lt "$SAMPLES" ]; do
     [ "$n" -eq $((60 / INTERVAL)) ] && RSS_AT_1MIN=$r
 done
 A1=$(ticks "$AGENT_PID"); T1=$(ticks "$TOP_PID"); END=$(date +%s); RSS_END=$(rss_kb "$AGENT_PID")
+if [ -n "${FOOTPRINT_FLEETD:-}" ]; then
+    REPORTS=$("$FOOTPRINT_FLEETD" telemetry FOOTPRINT-1 --db "$DB" | wc -l)
+    echo "telemetry reports stored by vesk-fleetd: $REPORTS (one a minute expected)"
+fi
 
 awk -v a="$((A1 - A0))" -v t="$((T1 - T0))" -v hz="$HZ" -v secs="$((END - START))" -v n="$n" \
     -v rss="$RSS_SUM" -v trss="$TOP_RSS_SUM" -v max="$RSS_MAX" -v one="$RSS_AT_1MIN" -v last="$RSS_END" \
