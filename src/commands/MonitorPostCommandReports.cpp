@@ -11,8 +11,9 @@ namespace vesk {
 QCoro::Task<PostCommandReports::InstalledAppsReport> MonitorPostCommandReports::reportInstalledApps()
 {
     FleetReportingApi &api = m_api;
+    const QList<InstalledApp> found = co_await m_apps.installedFamilyApps();
     QJsonArray apps;
-    for (const InstalledApp &app : m_apps.installedFamilyApps())
+    for (const InstalledApp &app : found)
         apps.append(reportObject(app));
     const int count = int(apps.size());
     const ApiStatus status = co_await api.reportInstalledApps(apps);

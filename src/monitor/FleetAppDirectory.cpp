@@ -45,6 +45,17 @@ FleetAppDirectory::~FleetAppDirectory()
     m_scan.waitForFinished();
 }
 
+QCoro::Task<QList<InstalledApp>> FleetAppDirectory::familyApps(InstalledAppsScope scope)
+{
+    InstalledAppsDiscovery::Lookup lookup = m_discovery.lookup(scope);
+    // The discovery outlives the walk: the pool is destroyed, waiting for it, before it.
+    const InstalledAppsDiscovery *discovery = &m_discovery;
+    const QFuture<QList<InstalledApp>> walk =
+        QtConcurrent::run(&m_discoveryPool, [discovery, lookup = std::move(lookup)] { return discovery->describe(lookup); });
+    const QList<InstalledApp> apps = co_await walk;
+    co_return apps;
+}
+
 QCoro::Task<QList<AppRef>> FleetAppDirectory::allApplications()
 {
     if (m_fetchedAt) {

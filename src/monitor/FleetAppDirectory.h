@@ -7,6 +7,7 @@
 
 #include <QFuture>
 #include <QObject>
+#include <QThreadPool>
 
 #include <qcoro/qcorotask.h>
 
@@ -16,7 +17,8 @@ namespace vesk {
 
 // The agent's one entry point for "which applications are on this machine": the family
 // discoveries for reports and updates, and the cached list of every application for the
-// console's pickers. Lives on the main thread.
+// console's pickers. Lives on the main thread, which it never holds up: it asks the
+// workspace there and awaits the bundle reads and walks, which run on worker threads.
 class FleetAppDirectory final : public QObject {
     Q_OBJECT
 public:
@@ -25,9 +27,10 @@ public:
     FleetAppDirectory(Workspace &workspace, Clock &clock, const PlatformPaths &paths, QObject *parent = nullptr);
     ~FleetAppDirectory() override;
 
-    QList<InstalledApp> installedFamilyApps() const { return m_discovery.installedFamilyApps(); }
-    QList<InstalledApp> scanApplicationsFolder() const { return m_discovery.scanApplicationsFolder(); }
-    QList<InstalledApp> familyApps(InstalledAppsScope scope) const { return m_discovery.familyApps(scope); }
+    // A fresh discovery on every call, so a report after an app command sees the change.
+    QCoro::Task<QList<InstalledApp>> installedFamilyApps() { return familyApps(InstalledAppsScope::entireMachine); }
+    QCoro::Task<QList<InstalledApp>> scanApplicationsFolder() { return familyApps(InstalledAppsScope::applicationsFolder); }
+    QCoro::Task<QList<InstalledApp>> familyApps(InstalledAppsScope scope);
 
     // Every application in the application folders plus the family table, one row per
     // identifier, sorted by name. Answers from the last scan for 600 seconds; callers that
@@ -43,6 +46,7 @@ private:
     std::optional<QDateTime> m_fetchedAt;
     QFuture<QList<AppRef>> m_scan;                     // the file walk on a worker thread
     std::optional<QFuture<QList<AppRef>>> m_inFlight;  // the walk plus storing its result; finished = idle
+    QThreadPool m_discoveryPool; // last member: its destructor waits for a running discovery
 };
 
 // Builds the pickers' list from the bundles found on disk (in folder order): the first

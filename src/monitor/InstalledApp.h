@@ -24,13 +24,10 @@ struct InstalledApp {
     bool isVeskApp = false;
 
     bool operator==(const InstalledApp &) const = default;
-
-    // The stored form (camelCase keys); fromJson ignores what it does not know.
-    QJsonObject toJson() const;
-    static InstalledApp fromJson(const QJsonObject &json);
 };
 
-// The object one app contributes to the installed-apps report.
+// The object one app contributes to the installed-apps report: the wire record the fleet
+// server stores and hands back (RemoteInstalledApp), so both sides share one coding.
 QJsonObject reportObject(const InstalledApp &app);
 
 // Orders by name as people read it, then by path.

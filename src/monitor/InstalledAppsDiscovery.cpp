@@ -3,7 +3,6 @@
 #include "monitor/FamilyApps.h"
 
 #include <QFileInfo>
-#include <QHash>
 #include <QtConcurrent/QtConcurrentMap>
 
 #include <algorithm>
@@ -21,57 +20,46 @@ InstalledAppsDiscovery::InstalledAppsDiscovery(Workspace &workspace, QString app
 {
 }
 
-QSet<QString> InstalledAppsDiscovery::runningIdentifiers() const
+InstalledAppsDiscovery::Lookup InstalledAppsDiscovery::lookup(InstalledAppsScope scope) const
 {
-    QSet<QString> ids;
+    Lookup lookup;
+    lookup.scope = scope;
     for (const RunningApplication &app : m_workspace.runningApplications()) {
         if (!app.bundleIdentifier.isEmpty())
-            ids.insert(app.bundleIdentifier);
+            lookup.running.insert(app.bundleIdentifier);
     }
-    return ids;
+    if (scope == InstalledAppsScope::entireMachine) {
+        for (const QString &id : familyBundleIds()) {
+            if (const auto path = m_workspace.applicationPath(id))
+                lookup.registered.append({id, *path});
+        }
+    }
+    return lookup;
 }
 
-QList<InstalledApp> InstalledAppsDiscovery::describeAll(const QList<BundleInfo> &bundles) const
+QList<InstalledApp> InstalledAppsDiscovery::describe(const Lookup &lookup) const
 {
-    const QSet<QString> running = runningIdentifiers();
-    const Workspace &workspace = m_workspace;
-    // The size walks dominate; spread them over the cores instead of one after another.
-    QList<InstalledApp> apps = QtConcurrent::blockingMapped<QList<InstalledApp>>(bundles, [&](const BundleInfo &info) {
-        InstalledApp app;
-        app.bundleId = info.bundleIdentifier.value_or(QString());
-        app.name = info.name.value_or(QFileInfo(info.path).completeBaseName());
-        app.version = info.shortVersion.value_or(kUnknown);
-        app.build = info.buildVersion.value_or(kUnknown);
-        app.path = info.path;
-        app.lastOpened = workspace.lastUsedDate(info.path);
-        app.fileSize = workspace.allocatedSize(info.path);
-        app.isRunning = running.contains(app.bundleId);
-        app.iconName = app.name;
-        app.isVeskApp = true;
-        return app;
-    });
-    sortInstalledAppsByName(apps);
-    return apps;
+    const QList<BundleInfo> bundles = lookup.scope == InstalledAppsScope::applicationsFolder
+                                          ? applicationsFolderBundles()
+                                          : registeredBundles(lookup);
+    return describeAll(bundles, lookup.running);
 }
 
-QList<InstalledApp> InstalledAppsDiscovery::installedFamilyApps() const
+QList<BundleInfo> InstalledAppsDiscovery::registeredBundles(const Lookup &lookup) const
 {
     QList<BundleInfo> bundles;
-    for (const QString &id : familyBundleIds()) {
-        const auto path = m_workspace.applicationPath(id);
-        if (!path)
-            continue;
-        auto info = m_workspace.bundleInfo(*path);
+    for (const auto &[id, path] : lookup.registered) {
+        auto info = m_workspace.bundleInfo(path);
         if (!info)
             continue; // removed or broken since the workspace registered it
         // Reported under the identifier it was found by.
         info->bundleIdentifier = id;
         bundles.append(std::move(*info));
     }
-    return describeAll(bundles);
+    return bundles;
 }
 
-QList<InstalledApp> InstalledAppsDiscovery::scanApplicationsFolder() const
+QList<BundleInfo> InstalledAppsDiscovery::applicationsFolderBundles() const
 {
     // One copy per identifier: the shallowest, then the first in path order, so
     // "/Applications/X.app" wins over an old copy parked in a subfolder.
@@ -89,12 +77,29 @@ QList<InstalledApp> InstalledAppsDiscovery::scanApplicationsFolder() const
         seen.insert(*info.bundleIdentifier);
         bundles.append(std::move(info));
     }
-    return describeAll(bundles);
+    return bundles;
 }
 
-QList<InstalledApp> InstalledAppsDiscovery::familyApps(InstalledAppsScope scope) const
+QList<InstalledApp> InstalledAppsDiscovery::describeAll(const QList<BundleInfo> &bundles,
+                                                        const QSet<QString> &running) const
 {
-    return scope == InstalledAppsScope::applicationsFolder ? scanApplicationsFolder() : installedFamilyApps();
+    const Workspace &workspace = m_workspace;
+    QList<InstalledApp> apps = QtConcurrent::blockingMapped<QList<InstalledApp>>(bundles, [&](const BundleInfo &info) {
+        InstalledApp app;
+        app.bundleId = info.bundleIdentifier.value_or(QString());
+        app.name = info.name.value_or(QFileInfo(info.path).completeBaseName());
+        app.version = info.shortVersion.value_or(kUnknown);
+        app.build = info.buildVersion.value_or(kUnknown);
+        app.path = info.path;
+        app.lastOpened = workspace.lastUsedDate(info.path);
+        app.fileSize = workspace.allocatedSize(info.path);
+        app.isRunning = running.contains(app.bundleId);
+        app.iconName = app.name;
+        app.isVeskApp = true;
+        return app;
+    });
+    sortInstalledAppsByName(apps);
+    return apps;
 }
 
 } // namespace vesk

@@ -183,11 +183,15 @@ QCoro::Task<bool> SystemMonitor::reportInstalledApps()
         co_return false;
     QPointer<SystemMonitor> self(this);
     FleetReportingApi &api = m_api;
+    FleetAppDirectory &directory = m_appDirectory;
     const bool configured = co_await api.isConfigured();
     if (!configured || !self)
         co_return false;
+    const QList<InstalledApp> found = co_await directory.installedFamilyApps();
+    if (!self)
+        co_return false;
     QJsonArray apps;
-    for (const InstalledApp &app : self->m_appDirectory.installedFamilyApps())
+    for (const InstalledApp &app : found)
         apps.append(reportObject(app));
     const ApiStatus status = co_await api.reportInstalledApps(apps);
     if (!status.ok()) {

@@ -2,6 +2,10 @@
 
 #include "platform/Workspace.h"
 
+#include <QCoreApplication>
+#include <QSemaphore>
+#include <QThread>
+
 #include <atomic>
 
 namespace vesk::test {
@@ -14,6 +18,9 @@ public:
     TestWorkspace(Workspace &real, QString root) : m_real(real), m_root(std::move(root) + QLatin1Char('/')) {}
 
     int walks() const { return m_walks.load(); }
+    // A test sets a gate to hold every size walk until it releases one permit per bundle.
+    QSemaphore *sizeGate = nullptr;
+    bool sizedOnMainThread() const { return m_sizedOnMainThread.load(); }
 
     QList<RunningApplication> runningApplications() override
     {
@@ -33,13 +40,22 @@ public:
         return m_real.findBundles(folders);
     }
     std::optional<BundleInfo> bundleInfo(const QString &path) const override { return m_real.bundleInfo(path); }
-    std::optional<qint64> allocatedSize(const QString &path) const override { return m_real.allocatedSize(path); }
+    std::optional<qint64> allocatedSize(const QString &path) const override
+    {
+        if (QThread::currentThread() == QCoreApplication::instance()->thread())
+            m_sizedOnMainThread = true;
+        // Bounded, so that a walk wrongly run on the main thread fails the test instead of hanging it.
+        if (sizeGate && !sizeGate->tryAcquire(1, 5000))
+            return std::nullopt;
+        return m_real.allocatedSize(path);
+    }
     std::optional<QDateTime> lastUsedDate(const QString &path) const override { return m_real.lastUsedDate(path); }
 
 private:
     Workspace &m_real;
     QString m_root;
     mutable std::atomic<int> m_walks{0};
+    mutable std::atomic<bool> m_sizedOnMainThread{false};
 };
 
 } // namespace vesk::test

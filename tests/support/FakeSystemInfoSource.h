@@ -29,6 +29,9 @@ public:
 
     // Processes that do not answer (stopped), asked from the probe's worker thread.
     void setUnresponsive(qint32 pid, bool unresponsive);
+    // The answers to one process's next probes, in order; after them the rule above applies.
+    void scriptResponses(qint32 pid, QList<bool> answers);
+    int timesAsked(qint32 pid) const;
 
     std::optional<DiskSpace> rootDiskSpace() override { return disk; }
     std::optional<MemoryFigures> memory() override { return mem; }
@@ -49,6 +52,8 @@ public:
 private:
     mutable QMutex m_mutex;
     QSet<qint32> m_unresponsive;
+    mutable QHash<qint32, QList<bool>> m_scripted;
+    mutable QHash<qint32, int> m_asked;
 };
 
 } // namespace vesk::test

@@ -4,9 +4,11 @@
 #include "platform/linux/ProcFile.h"
 #include "platform/linux/ProcParsers.h"
 #include "platform/linux/SystemInfoParsers.h"
+#include "platform/linux/WifiNetworkName.h"
 
 #include <QFile>
 #include <QFileInfo>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include <cerrno>
 #include <charconv>
@@ -44,8 +46,15 @@ LinuxSystemInfoSource::LinuxSystemInfoSource(QString procRoot, QString sysRoot, 
       m_route(m_proc + QStringLiteral("/net/route")),
       m_mountInfo(m_proc + QStringLiteral("/self/mountinfo")),
       m_encodedProc(QFile::encodeName(m_proc).toStdString()),
-      m_sensors(m_sys)
+      m_sensors(m_sys),
+      m_wifiNames(
+          [this](const QString &interfaceName) {
+              return QtConcurrent::run(&m_wifiPool,
+                                       [interfaceName] { return WifiNetworkName().forInterface(interfaceName); });
+          },
+          m_clock)
 {
+    m_wifiPool.setMaxThreadCount(1);
     m_osVersion = QStringLiteral("0.0.0");
     for (const QString &path : osReleasePaths) {
         if (readProcFile(path, m_buffer)) {
@@ -164,13 +173,12 @@ NetworkState LinuxSystemInfoSource::networkState()
 std::optional<QString> LinuxSystemInfoSource::wifiNetworkName()
 {
     const QString base = m_sys + QStringLiteral("/class/net");
+    QStringList wireless;
     for (const QString &name : kernelFolderEntries(base)) {
-        if (exists(base + QLatin1Char('/') + name + QStringLiteral("/wireless"))) {
-            if (auto ssid = m_wifi.forInterface(name))
-                return ssid;
-        }
+        if (exists(base + QLatin1Char('/') + name + QStringLiteral("/wireless")))
+            wireless.append(name);
     }
-    return std::nullopt;
+    return m_wifiNames.current(wireless);
 }
 
 bool LinuxSystemInfoSource::mountTableChanged() const

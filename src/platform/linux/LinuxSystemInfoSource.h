@@ -3,9 +3,11 @@
 #include "platform/SystemInfoSource.h"
 #include "platform/linux/ProcFile.h"
 #include "platform/linux/SysfsSensors.h"
-#include "platform/linux/WifiNetworkName.h"
+#include "platform/linux/SystemClock.h"
+#include "platform/linux/WifiNameCache.h"
 
 #include <QHash>
+#include <QThreadPool>
 
 #include <string>
 
@@ -20,6 +22,11 @@ namespace vesk {
 //
 // Memory in use is MemTotal - MemAvailable: what a new program could not get without
 // swapping, the kernel's own answer to "how full is memory" (page cache it can drop is free).
+//
+// The Wi-Fi network name comes from NetworkManager over the system bus. Those calls can take
+// a quarter of a second each, so a pass reads the name a look-up on a worker found, and the
+// look-up runs again at most every WifiNameCache::kRefreshSeconds per wireless interface: the
+// name can lag a change of network by that much, and is absent on the first pass that asks.
 //
 // There is no frontmost application: no desktop-neutral way tells it without running a tool
 // per sample (X11 keeps it in a window property, Wayland does not publish it at all).
@@ -67,7 +74,9 @@ private:
     QStringList m_networkMounts;
     std::string m_encodedProc;
     SysfsSensors m_sensors;
-    WifiNetworkName m_wifi;
+    SystemClock m_clock;
+    QThreadPool m_wifiPool; // one thread: a slow bus never holds the shared pool
+    WifiNameCache m_wifiNames;
     QHash<QString, QString> m_linkTypes; // interface name -> type, read once per name
     std::string m_buffer;
 };
