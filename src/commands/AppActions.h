@@ -5,6 +5,8 @@
 
 #include <QString>
 
+#include <optional>
+
 #include <qcoro/qcorotask.h>
 
 namespace vesk {
@@ -25,11 +27,17 @@ public:
     // Opens the installed app with this identifier; false when none is installed or it
     // could not start.
     QCoro::Task<bool> launchApp(QString bundleId) const;
-    // Quit, wait 2 s, launch; an app that is not running is launched at once.
+    // Quit, wait 2 s, launch; an app that is not running is launched at once. An app whose
+    // process outlives the wait (it ignores the request) was not restarted: launching would
+    // only find it still running.
     // "Restarted <id>" or "Failed to restart: <id>".
     QCoro::Task<CommandResult> restartApp(QString bundleId, StopToken token) const;
 
 private:
+    // The pid asked to quit, none when no app with this identifier runs.
+    std::optional<qint32> askToQuit(const QString &bundleId) const;
+    bool isStillRunning(qint32 pid, const QString &bundleId) const;
+
     Workspace *m_workspace;
     Clock *m_clock;
 };

@@ -11,13 +11,12 @@ namespace vesk {
 
 CommandPoller::CommandPoller(Dependencies deps, QObject *parent)
     : QObject(parent), m_fleet(deps.fleet), m_settings(deps.settings), m_clock(deps.clock), m_reports(deps.reports),
-      m_messages(deps.messages), m_reporter(deps.fleet),
+      m_messages(deps.messages), m_restart(deps.machine, std::move(deps.quitAgent)), m_reporter(deps.fleet),
       m_handlers(CommandHandlers::Dependencies{
-          deps.settings, deps.clock, AppActions(deps.workspace, deps.clock),
-          ComputerRestart(deps.machine, deps.quitAgent), LogCollector(deps.processes, deps.recentLogs, deps.fleet),
-          deps.reports, deps.payloads, deps.messages, deps.locale}),
-      m_scheduledWork(deps.settings, deps.clock, ComputerRestart(deps.machine, deps.quitAgent), m_reporter,
-                      AppActions(deps.workspace, deps.clock))
+          deps.settings, deps.clock, AppActions(deps.workspace, deps.clock), m_restart,
+          LogCollector(deps.processes, deps.recentLogs, deps.fleet), deps.reports, deps.payloads, deps.messages,
+          deps.locale}),
+      m_scheduledWork(deps.settings, deps.clock, m_restart, m_reporter, AppActions(deps.workspace, deps.clock))
 {
 }
 
@@ -119,6 +118,7 @@ QCoro::Task<CommandResult> CommandPoller::execute(FleetCommand command, StopToke
     // Nothing of the poller is touched after the first suspension: a command that has
     // started finishes and is reported even if the poller goes away meanwhile.
     const ResultReporter reporter = m_reporter;
+    const ComputerRestart restart = m_restart;
     PostCommandReports &reports = m_reports;
     Clock &clock = m_clock;
     const QString name = command.command;
@@ -126,6 +126,10 @@ QCoro::Task<CommandResult> CommandPoller::execute(FleetCommand command, StopToke
 
     const CommandResult result = co_await m_handlers.run(std::move(command), token);
     co_await reporter.report(id, result);
+    if (result.quitAgentAfterReport) {
+        restart.quitAgent();
+        co_return result;
+    }
     if (result.success && CommandHandlers::changesInstalledOrRunningApps(name)) {
         // The reports also go out when a stop cuts the wait short.
         const bool waited = co_await clock.sleep(postCommandReportDelay, token);

@@ -52,10 +52,10 @@ public:
         PostCommandReports &reports;
         PayloadCommands &payloads;
         MessageCommands &messages;
-        // Called (queued on the event loop) once the machine accepted a restart.
+        // Called (queued on the event loop) once a restart the machine accepted was reported.
         std::function<void()> quitAgent = {};
         // How result texts write dates for people.
-        QLocale locale = QLocale();
+        QLocale locale = QLocale(QLocale::English, QLocale::UnitedStates); // result texts are English
     };
 
     static constexpr std::chrono::seconds pollInterval{30};
@@ -93,7 +93,8 @@ signals:
 
 private:
     // Runs one command through the switches and its handler, reports it, and follows a
-    // successful app command with fresh reports.
+    // successful app command with fresh reports. An accepted restart quits the agent once
+    // its result went out.
     QCoro::Task<CommandResult> execute(FleetCommand command, StopToken token);
     QCoro::Task<> pollRound();
     void markPolled();
@@ -107,6 +108,7 @@ private:
     Clock &m_clock;
     PostCommandReports &m_reports;
     MessageCommands &m_messages;
+    ComputerRestart m_restart;
     ResultReporter m_reporter;
     CommandHandlers m_handlers;
     ScheduledWork m_scheduledWork;

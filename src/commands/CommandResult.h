@@ -12,6 +12,9 @@ namespace vesk {
 struct CommandResult {
     bool success = false;
     std::optional<QString> message;
+    // A restart the machine accepted: the agent quits, but only once this result has been
+    // posted, or the post would die with the agent.
+    bool quitAgentAfterReport = false;
 
     static CommandResult ok(QString message) { return {true, std::move(message)}; }
     static CommandResult failure(QString message) { return {false, std::move(message)}; }

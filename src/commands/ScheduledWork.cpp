@@ -40,6 +40,8 @@ QCoro::Task<> ScheduledWork::restartOnSchedule(ComputerRestart restart, ResultRe
     // A failed restart is only logged (by the restart itself); the fleet hears of successes.
     if (result.success)
         co_await reporter.report(0, CommandResult::ok(QStringLiteral("Scheduled restart executed")));
+    if (result.quitAgentAfterReport)
+        restart.quitAgent();
 }
 
 QCoro::Task<> ScheduledWork::runDueUpdates(ScheduledWork work, StopToken token)
@@ -70,7 +72,9 @@ QCoro::Task<> ScheduledWork::runDueActions(ScheduledWork work, StopToken token)
         if (action.command == QLatin1String("restart")) {
             qCInfo(lcFleet).noquote() << "Executing scheduled computer restart";
             const CommandResult result = co_await work.m_restart.run();
-            Q_UNUSED(result)
+            // Deferred actions report nothing, so nothing holds the agent back.
+            if (result.quitAgentAfterReport)
+                work.m_restart.quitAgent();
         } else if (action.command == QLatin1String("restart_app")) {
             if (!action.bundleId || action.bundleId->isEmpty())
                 continue;

@@ -7,6 +7,7 @@
 #include "commands/PayloadCommands.h"
 #include "commands/PostCommandReports.h"
 #include "commands/UpdateCommands.h"
+#include "platform/Clock.h"
 
 #include <deque>
 #include <vector>
@@ -14,7 +15,8 @@
 namespace vesk::test {
 
 // The fleet as the poller sees it: scripted poll answers (none pending once the script
-// runs out), and every result and log upload recorded.
+// runs out), and every result and log upload recorded. A result is recorded when its post
+// completes, which slowReports() delays on a (manual) clock.
 class FakeCommandChannel final : public FleetCommandChannel {
 public:
     struct Report {
@@ -28,6 +30,11 @@ public:
     void queueFailure(const QString &error) { m_polls.push_back(APIError::networkError(error)); }
     void failReports(bool fail) { m_failReports = fail; }
     void failUploads(bool fail) { m_failUploads = fail; }
+    void slowReports(Clock &clock, std::chrono::milliseconds latency)
+    {
+        m_reportClock = &clock;
+        m_reportLatency = latency;
+    }
 
     int fetches = 0;
     std::vector<Report> reports;
@@ -44,6 +51,10 @@ public:
     }
     QCoro::Task<ApiStatus> reportCommandResult(qint64 id, bool success, std::optional<QString> result) override
     {
+        if (m_reportClock) {
+            const bool waited = co_await m_reportClock->sleep(m_reportLatency);
+            Q_UNUSED(waited)
+        }
         reports.push_back({id, success, std::move(result)});
         co_return m_failReports ? ApiStatus(APIError::serverError(QStringLiteral("HTTP 500"))) : ApiStatus();
     }
@@ -57,6 +68,8 @@ private:
     std::deque<ApiResult<FleetPendingCommands>> m_polls;
     bool m_failReports = false;
     bool m_failUploads = false;
+    Clock *m_reportClock = nullptr;
+    std::chrono::milliseconds m_reportLatency{0};
 };
 
 class FakeReports final : public PostCommandReports {

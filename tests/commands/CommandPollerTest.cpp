@@ -125,6 +125,22 @@ TEST(CommandPoller, RestartsARunningAppAfterTwoSecondsAndAStoppedOneAtOnce)
     QCoro::waitFor(second);
 }
 
+TEST(CommandPoller, QuitsForAnAcceptedRestartOnlyOnceItsResultIsPosted)
+{
+    PollerRig rig;
+    rig.fleet.slowReports(rig.clock, 5s);
+    rig.fleet.queue({PollerRig::command(7, "restart")});
+    auto poll = rig.poller.pollOnce();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(rig.machine.restarts(), 1);
+    EXPECT_TRUE(rig.quitsAfterReports.empty()) << "the result is still on its way";
+    rig.clock.advance(5s);
+    QCoro::waitFor(poll);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(rig.fleet.reports, (std::vector<FakeCommandChannel::Report>{{7, true, "Restart initiated"}}));
+    EXPECT_EQ(rig.quitsAfterReports, std::vector<std::size_t>{1});
+}
+
 TEST(CommandPoller, APollAskedForDuringAPollFollowsIt)
 {
     PollerRig rig;

@@ -12,6 +12,8 @@
 
 #include <qcoro/qcorotask.h>
 
+#include <memory>
+
 namespace vesk::test {
 
 // A command poller over fakes, with every switch on, a manual clock and English dates.
@@ -29,14 +31,22 @@ struct PollerRig {
     FakePayloads payloads;
     FakeMessages messages;
     std::vector<std::optional<QString>> logQueries;
-    int agentQuits = 0;
+    // For each time the agent was told to quit: how many results the fleet had by then.
+    std::vector<std::size_t> quitsAfterReports;
+    // The quit is queued on the application, so it may run after this rig is gone.
+    std::shared_ptr<PollerRig *> alive = std::make_shared<PollerRig *>(this);
     CommandPoller poller{CommandPoller::Dependencies{
         fleet, settings, clock, workspace, machine, processes,
         [this](const std::optional<QString> &id) {
             logQueries.push_back(id);
             return ToolInvocation{QStringLiteral("journal"), {id.value_or(QStringLiteral("all"))}};
         },
-        reports, payloads, messages, [this] { ++agentQuits; }, QLocale(QLocale::English, QLocale::UnitedStates)}};
+        reports, payloads, messages,
+        [rig = std::weak_ptr<PollerRig *>(alive)] {
+            if (const auto live = rig.lock())
+                (*live)->quitsAfterReports.push_back((*live)->fleet.reports.size());
+        },
+        QLocale(QLocale::English, QLocale::UnitedStates)}};
 
     PollerRig()
     {

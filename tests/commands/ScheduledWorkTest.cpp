@@ -65,7 +65,6 @@ TEST(ScheduledWork, WeeklyRestartMatchesDayHourAndMinuteInLocalTime)
         {"every day", 127, 9, 1, utc, 1},
         {"another day", 127 & ~monday, 9, 1, utc, 0},
         {"no day", 0, 9, 1, utc, 0},
-        {"minute already passed", monday, 8, 59, utc, 0},
         {"local time, not UTC", monday, 10, 1, QTimeZone("Europe/Berlin"), 1},
         {"UTC hour in a shifted zone", monday, 9, 1, QTimeZone("Europe/Berlin"), 0},
     };
@@ -87,6 +86,46 @@ TEST(ScheduledWork, WeeklyRestartMatchesDayHourAndMinuteInLocalTime)
     EXPECT_EQ(runLoopFor(recent, 90s), 0) << "a restart less than 120 s ago";
 }
 
+TEST(ScheduledWork, WeeklyRestartWhoseMinutePassedTodayWaitsForNextWeek)
+{
+    // Configured for Monday 08:59; the clock starts on Monday 2026-03-02 at 09:00 (UTC).
+    PollerRig rig;
+    weeklyRestart(rig, monday, 8, 59);
+    const std::chrono::milliseconds week = std::chrono::hours(24 * 7);
+    rig.poller.start();
+    rig.clock.advance(week - 61s);
+    EXPECT_EQ(rig.machine.restarts(), 0) << "not today after 08:59, nor on the other days";
+    rig.clock.advance(61s);
+    rig.poller.stop();
+    EXPECT_EQ(rig.machine.restarts(), 1) << "exactly one, on the next Monday";
+    const QDateTime nextMonday(QDate(2026, 3, 9), QTime(8, 59), QTimeZone::utc());
+    EXPECT_EQ(rig.defaults.object("lastScheduledRestart").toDouble(), double(nextMonday.toSecsSinceEpoch()));
+}
+
+TEST(ScheduledWork, ScheduledRestartsQuitTheAgentOnlyAfterTheirReport)
+{
+    PollerRig rig;
+    weeklyRestart(rig, monday, 9, 1);
+    rig.fleet.slowReports(rig.clock, 5s);
+    rig.poller.start();
+    rig.clock.advance(60s); // the 09:01:00 pass
+    QCoreApplication::processEvents();
+    EXPECT_EQ(rig.machine.restarts(), 1);
+    EXPECT_TRUE(rig.quitsAfterReports.empty()) << "the report is still on its way";
+    rig.clock.advance(5s);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(rig.fleet.reports, (std::vector<FakeCommandChannel::Report>{{0, true, "Scheduled restart executed"}}));
+    EXPECT_EQ(rig.quitsAfterReports, std::vector<std::size_t>{1});
+    rig.poller.stop();
+
+    // A deferred restart reports nothing, so nothing holds the agent back.
+    PollerRig deferred;
+    deferred.settings.setScheduledActions({{QUuid::createUuid(), "restart", std::nullopt, deferred.clock.now()}});
+    QCoro::waitFor(deferred.poller.runScheduledWork());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(deferred.quitsAfterReports, std::vector<std::size_t>{0});
+}
+
 TEST(ScheduledWork, FailedWeeklyRestartIsNotReported)
 {
     PollerRig rig;
@@ -96,7 +135,8 @@ TEST(ScheduledWork, FailedWeeklyRestartIsNotReported)
     EXPECT_EQ(runLoopFor(rig, 10min), 1) << "not retried within the guard's reach of the same minute";
     EXPECT_TRUE(rig.fleet.reports.empty());
     EXPECT_EQ(log.count("Restart failed (1): Interactive authentication required."), 1);
-    EXPECT_EQ(rig.agentQuits, 0);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(rig.quitsAfterReports.empty()) << "the agent stays when the machine refused";
 }
 
 TEST(ScheduledWork, InstallsUpdatesThatAreDue)

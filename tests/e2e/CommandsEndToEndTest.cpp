@@ -13,6 +13,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -31,6 +33,26 @@ const QString kTenant = QStringLiteral("EVNT5678");
 const QString kEvent = QStringLiteral("GALA-26");
 const QString kCapture = QStringLiteral("com.lumora.capture");
 const QString kPrint = QStringLiteral("com.lumora.print");
+
+// When the server stored a command's result, read straight from its database.
+QDateTime completedAt(const QString &dbPath, qint64 id)
+{
+    QString at;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("e2e-commands"));
+        db.setDatabaseName(dbPath);
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+        if (db.open()) {
+            QSqlQuery query(db);
+            query.prepare(QStringLiteral("SELECT completed_at FROM commands WHERE id = ?"));
+            query.addBindValue(id);
+            if (query.exec() && query.next())
+                at = query.value(0).toString();
+        }
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("e2e-commands"));
+    return QDateTime::fromString(at, Qt::ISODateWithMs);
+}
 
 // One machine: a fleet server with a tenant and its secret, shared and application folders
 // every agent of the machine sees, and the family apps the test puts there.
@@ -197,11 +219,18 @@ TEST_F(FleetMachine, RestartAppReplacesTheProcessAndTheReportsThatFollowShowTheH
     EXPECT_EQ(::kill(before, 0), -1) << "the old one is gone";
 
     // The reports after the command: installed apps, then telemetry naming the stopped app.
+    // The agent also reports as it starts, before the command ran: only later reports count.
+    const QDateTime completed = completedAt(server.dbPath(), id);
+    ASSERT_TRUE(completed.isValid());
+    const auto afterCommand = [&](const QString &stamp) {
+        return QDateTime::fromString(stamp, Qt::ISODateWithMs) > completed;
+    };
     QJsonObject hungReport;
     const bool reported = QTest::qWaitFor(
         [&] {
             for (const QJsonObject &report : telemetry(serial)) {
-                if (report.value(QStringLiteral("hung_apps")).toArray().contains(kPrint))
+                if (afterCommand(report.value(QStringLiteral("received_at")).toString()) &&
+                    report.value(QStringLiteral("hung_apps")).toArray().contains(kPrint))
                     hungReport = report;
             }
             return !hungReport.isEmpty();
@@ -226,8 +255,11 @@ TEST_F(FleetMachine, RestartAppReplacesTheProcessAndTheReportsThatFollowShowTheH
     const auto installed = QCoro::waitFor(console.api.installedApps(serial));
     ASSERT_TRUE(installed.ok()) << installed.errorMessage().toStdString();
     QStringList reportedIds;
-    for (const auto &app : installed->apps)
+    for (const auto &app : installed->apps) {
         reportedIds << app.bundleId;
+        EXPECT_TRUE(afterCommand(app.reportedAt.value_or(QString())))
+            << app.bundleId.toStdString() << " last reported at " << app.reportedAt.value_or("never").toStdString();
+    }
     EXPECT_TRUE(reportedIds.contains(kCapture) && reportedIds.contains(kPrint))
         << reportedIds.join(QLatin1Char(' ')).toStdString();
 

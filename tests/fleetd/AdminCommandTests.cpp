@@ -82,7 +82,7 @@ TEST_F(AdminCommandTest, SecretCodesAreShownOnceAndNeverStored)
     }
 }
 
-TEST_F(AdminCommandTest, QueuedCommandsCarryTypedParamsAndNeedAMachineOfATenant)
+TEST_F(AdminCommandTest, QueuedCommandsCarryTextParamsAndNeedAMachineOfATenant)
 {
     ASSERT_EQ(run({"tenant", "add", "ABCD1234"}).code, 0);
     ASSERT_EQ(run({"event", "add", "ABCD1234", "EVT-1"}).code, 0);
@@ -96,7 +96,8 @@ TEST_F(AdminCommandTest, QueuedCommandsCarryTypedParamsAndNeedAMachineOfATenant)
                   StoreStatus::ok());
     }
     const CliRun queued = run({"command", "queue", "S1", "show_message", "--param", "message=Back soon", "--param",
-                            "dismissable=true", "--param", "payload_id=42", "--param", "version=1.2"});
+                            "dismissable=true", "--param", "payload_id=42", "--param", "version=010",
+                            "--param", "note=a=b"});
     ASSERT_EQ(queued.code, 0) << queued.err.toStdString();
     EXPECT_EQ(queued.out.trimmed(), "1");
     EXPECT_EQ(run({"command", "queue", "S1", "format_disk"}).code, 1);
@@ -107,10 +108,12 @@ TEST_F(AdminCommandTest, QueuedCommandsCarryTypedParamsAndNeedAMachineOfATenant)
     ASSERT_EQ(store.open(m_db, FleetStore::OpenMode::ExistingOnly), StoreStatus::ok());
     const QList<CommandRecord> commands = store.commands().list("S1").value;
     ASSERT_EQ(commands.size(), 1);
+    // The agent reads every parameter as text: "010" must not arrive as the number 10.
     EXPECT_EQ(commands[0].params, (QJsonObject{{"message", "Back soon"},
-                                              {"dismissable", true},
-                                              {"payload_id", 42},
-                                              {"version", "1.2"}}));
+                                              {"dismissable", "true"},
+                                              {"payload_id", "42"},
+                                              {"version", "010"},
+                                              {"note", "a=b"}}));
     const CliRun listed = run({"command", "list", "S1"});
     EXPECT_TRUE(listed.out.startsWith("1\tshow_message\t")) << listed.out.toStdString();
     EXPECT_TRUE(listed.out.contains("\tpending\t"));

@@ -1,6 +1,9 @@
 #include "BundleFixture.h"
+#include "ManualClock.h"
+#include "commands/AppActions.h"
 #include "platform/linux/LinuxWorkspace.h"
 
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -10,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <sched.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -61,6 +65,16 @@ protected:
         m_fifo = fifo;
         return "#!/bin/sh\n" + setup + "\necho ready > '" + QFile::encodeName(fifo) + "'\nsleep 100\n";
     }
+    // The one live process of a test bundle, none when none (or several) run.
+    std::optional<qint32> runningPid(const QString &id)
+    {
+        QList<qint32> pids;
+        for (const RunningApplication &app : ours()) {
+            if (app.bundleIdentifier == id && !app.isTerminated)
+                pids.append(app.pid);
+        }
+        return pids.size() == 1 ? std::optional<qint32>(pids[0]) : std::nullopt;
+    }
     // Blocks until the last signalling script wrote its line.
     QByteArray awaitReady()
     {
@@ -110,6 +124,52 @@ TEST_F(AppLaunchTest, ForceTerminatesAnAppThatIgnoresTheQuitRequest)
     EXPECT_FALSE(QCoro::waitFor(m_workspace.waitForTermination(launched.pid, 200ms)));
     EXPECT_TRUE(m_workspace.forceTerminate(launched.pid));
     EXPECT_TRUE(QCoro::waitFor(m_workspace.waitForTermination(launched.pid, 10s)));
+}
+
+// The kernel stops a process shortly after SIGSTOP is sent; this waits for it, bounded.
+bool becomesStopped(qint32 pid)
+{
+    const ProcessTable table;
+    const QDeadlineTimer deadline(5000);
+    while (!deadline.hasExpired()) {
+        if (const auto stat = table.stat(pid); stat && isStoppedState(stat->state))
+            return true;
+        ::sched_yield();
+    }
+    return false;
+}
+
+TEST_F(AppLaunchTest, RestartReplacesAStoppedAppButNotOneThatIgnoresTheQuitRequest)
+{
+    ManualClock clock;
+    const AppActions actions(m_workspace, clock);
+
+    const QString frozen = QStringLiteral("com.lumora.Frozen");
+    const LaunchOutcome stopped = open(bundle(frozen, signallingScript({})));
+    ASSERT_TRUE(stopped.launched) << stopped.error.toStdString();
+    ASSERT_EQ(awaitReady(), "ready");
+    ASSERT_EQ(::kill(stopped.pid, SIGSTOP), 0);
+    ASSERT_TRUE(becomesStopped(stopped.pid));
+
+    auto restart = actions.restartApp(frozen, {});
+    EXPECT_TRUE(QCoro::waitFor(m_workspace.waitForTermination(stopped.pid, 5s)))
+        << "the quit request must reach a stopped app within the restart's 2 s";
+    clock.advance(2s);
+    EXPECT_EQ(QCoro::waitFor(restart), CommandResult::ok("Restarted " + frozen));
+    const std::optional<qint32> relaunched = runningPid(frozen);
+    ASSERT_TRUE(relaunched.has_value());
+    m_started.append(*relaunched);
+    EXPECT_NE(*relaunched, stopped.pid);
+
+    const QString stubborn = QStringLiteral("com.lumora.Stubborn");
+    const LaunchOutcome ignoring = open(bundle(stubborn, signallingScript("trap '' TERM")));
+    ASSERT_TRUE(ignoring.launched) << ignoring.error.toStdString();
+    ASSERT_EQ(awaitReady(), "ready");
+    auto refused = actions.restartApp(stubborn, {});
+    clock.advance(2s);
+    EXPECT_EQ(QCoro::waitFor(refused), CommandResult::failure("Failed to restart: " + stubborn))
+        << "its process is still the one that was asked to quit";
+    EXPECT_EQ(runningPid(stubborn), ignoring.pid);
 }
 
 TEST_F(AppLaunchTest, ReportsWhyAnAppCannotStart)

@@ -104,13 +104,17 @@ TEST_F(LinuxWorkspaceTest, LookupPrefersTheEarlierFolderAndLearnsOfNewBundles)
     makeBundle(homeApps(), "Capture.app", appInfo("com.lumora.capture", "Capture", "1.0"));
     ageFolder(apps());
     LinuxWorkspace ws({apps(), homeApps()});
-    EXPECT_EQ(ws.applicationPath("com.lumora.capture"), first);
-    EXPECT_FALSE(ws.applicationPath("com.lumora.print"));
+    LinuxWorkspace staleAtOnce({apps(), homeApps()}, ProcessTable(), std::chrono::milliseconds(0));
+    for (LinuxWorkspace *w : {&ws, &staleAtOnce}) {
+        EXPECT_EQ(w->applicationPath("com.lumora.capture"), first);
+        EXPECT_FALSE(w->applicationPath("com.lumora.print"));
+    }
 
-    // Deeper than the folder's top level: unseen until a refresh.
+    // Deeper than the folder's top level: unseen until a refresh or until the scan is old.
     const QString nested = makeBundle(apps() + "/Lumora", "Print.app", appInfo("com.lumora.print", "Print"));
     ageFolder(apps());
-    EXPECT_FALSE(ws.applicationPath("com.lumora.print"));
+    EXPECT_FALSE(ws.applicationPath("com.lumora.print")) << "a scan younger than the period is reused";
+    EXPECT_EQ(staleAtOnce.applicationPath("com.lumora.print"), nested);
     ws.refreshApplications();
     EXPECT_EQ(ws.applicationPath("com.lumora.print"), nested);
 

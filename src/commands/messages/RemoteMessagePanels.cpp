@@ -50,8 +50,9 @@ void RemoteMessagePanels::rebuild()
         return;
     const QList<QScreen *> screens = QGuiApplication::screens();
     for (QScreen *screen : screens) {
+        // Not deleted on close: a panel closed from outside (a window manager's shortcut) stays
+        // ours while the message is active, and only withdraw() or the next rebuild releases it.
         auto *panel = new RemoteMessagePanel(m_shown->message, m_shown->sentText, m_shown->dismiss);
-        panel->setAttribute(Qt::WA_DeleteOnClose);
         panel->showOn(screen);
         m_panels.append(panel);
     }

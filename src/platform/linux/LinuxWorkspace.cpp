@@ -36,8 +36,9 @@ QString runningName(const BundleInfo &info)
 
 } // namespace
 
-LinuxWorkspace::LinuxWorkspace(QStringList applicationFolders, ProcessTable processes)
-    : m_folders(std::move(applicationFolders)), m_processes(std::move(processes))
+LinuxWorkspace::LinuxWorkspace(QStringList applicationFolders, ProcessTable processes,
+                               std::chrono::milliseconds rescanPeriod)
+    : m_folders(std::move(applicationFolders)), m_processes(std::move(processes)), m_rescanPeriod(rescanPeriod)
 {
     m_bootTime = m_processes.bootTime();
     if (const qint64 hz = m_processes.ticksPerSecond(); hz > 0)
@@ -100,9 +101,12 @@ QList<qint64> LinuxWorkspace::folderStamps() const
 void LinuxWorkspace::ensureScanned()
 {
     const QList<qint64> stamps = folderStamps();
-    if (m_scanned && stamps == m_stamps)
+    const bool fresh = m_scanAge.isValid() &&
+                       std::chrono::nanoseconds(m_scanAge.nsecsElapsed()) < m_rescanPeriod;
+    if (m_scanned && stamps == m_stamps && fresh)
         return;
     m_stamps = stamps;
+    m_scanAge.start();
     m_installed = findBundles(m_folders);
     m_byIdentifier.clear();
     for (qsizetype i = 0; i < m_installed.size(); ++i) {
@@ -182,7 +186,13 @@ QCoro::Task<LaunchOutcome> LinuxWorkspace::openApplication(const QString &bundle
 
 bool LinuxWorkspace::terminate(qint32 pid)
 {
-    return signalApplication(pid, SIGTERM);
+    if (!signalApplication(pid, SIGTERM))
+        return false;
+    // A stopped process keeps SIGTERM pending until it runs again: continue it so the
+    // request is delivered instead of waiting for whoever stopped it.
+    if (const auto stat = m_processes.stat(pid); stat && isStoppedState(stat->state))
+        signalApplication(pid, SIGCONT);
+    return true;
 }
 
 bool LinuxWorkspace::forceTerminate(qint32 pid)

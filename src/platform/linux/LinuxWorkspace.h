@@ -5,14 +5,19 @@
 #include "platform/linux/ProcessBundleMap.h"
 #include "platform/linux/ProcessTable.h"
 
+#include <QElapsedTimer>
 #include <QHash>
+
+#include <chrono>
 
 namespace vesk {
 
 // Applications on Linux are ".app" bundle folders in the platform's application folders.
 //
-// Lookup by identifier answers from one scan of those folders, kept until refreshApplications()
-// or until an application folder itself changes (a bundle moved in or out at its top level).
+// Lookup by identifier answers from one scan of those folders, kept until refreshApplications(),
+// until an application folder itself changes (a bundle moved in or out at its top level), or
+// until the scan is older than the rescan period: a bundle installed into a subfolder
+// (Applications/Lumora/Print.app) changes no top-level folder, so only age finds it.
 // When two bundles share an identifier, the one in the earlier application folder wins, then
 // the one that comes first in name order.
 //
@@ -30,7 +35,12 @@ namespace vesk {
 // (The bundle folder's own access time is useless: every size walk reads it.)
 class LinuxWorkspace final : public Workspace {
 public:
-    explicit LinuxWorkspace(QStringList applicationFolders, ProcessTable processes = ProcessTable());
+    // Short enough that an app installed deep down is found within minutes, long enough that
+    // the lookups of a busy minute share one walk.
+    static constexpr std::chrono::milliseconds defaultRescanPeriod = std::chrono::minutes(5);
+
+    explicit LinuxWorkspace(QStringList applicationFolders, ProcessTable processes = ProcessTable(),
+                            std::chrono::milliseconds rescanPeriod = defaultRescanPeriod);
 
     QList<RunningApplication> runningApplications() override;
     std::optional<QString> applicationPath(const QString &bundleIdentifier) override;
@@ -44,7 +54,8 @@ public:
 
     // Runs the bundle's CFBundleExecutable from Contents/MacOS (see DetachedLauncher).
     QCoro::Task<LaunchOutcome> openApplication(const QString &bundlePath) override;
-    // SIGTERM and SIGKILL, to the application's process group when it leads one.
+    // SIGTERM and SIGKILL, to the application's process group when it leads one. A stopped
+    // application is continued after SIGTERM, so the request reaches it.
     bool terminate(qint32 pid) override;
     bool forceTerminate(qint32 pid) override;
     QCoro::Task<bool> waitForTermination(qint32 pid, std::chrono::milliseconds timeout) override;
@@ -60,6 +71,8 @@ private:
     std::optional<qint64> m_bootTime; // read once, as the system figures do
     qint64 m_ticksPerSecond = 100;
     bool m_scanned = false;
+    std::chrono::milliseconds m_rescanPeriod;
+    QElapsedTimer m_scanAge; // monotonic, so a clock change neither hides nor forces a rescan
     QList<qint64> m_stamps;
     QList<BundleInfo> m_installed;
     QHash<QString, qsizetype> m_byIdentifier;

@@ -1,8 +1,11 @@
 #include "commands/messages/RemoteMessagePanel.h"
 #include "commands/messages/RemoteMessagePanels.h"
 
+#include <QApplication>
 #include <QLabel>
+#include <QPointer>
 #include <QPushButton>
+#include <QScreen>
 
 #include <gtest/gtest.h>
 
@@ -16,6 +19,20 @@ QStringList labelTexts(const QWidget &panel)
         if (!label->text().isEmpty())
             texts.append(label->text());
     return texts;
+}
+
+QList<RemoteMessagePanel *> panelWindows()
+{
+    QList<RemoteMessagePanel *> panels;
+    for (QWidget *window : QApplication::topLevelWidgets())
+        if (auto *panel = qobject_cast<RemoteMessagePanel *>(window))
+            panels.append(panel);
+    return panels;
+}
+
+void runDeferredDeletes()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
 RemoteMessage message(bool dismissable)
@@ -45,6 +62,26 @@ TEST(RemoteMessagePanel, LockedShowsTheNoticeInsteadOfAButton)
     RemoteMessagePanel panel(message(false), "Mar 2, 2026 at 9:00 AM", {});
     EXPECT_TRUE(panel.findChildren<QPushButton *>().isEmpty());
     EXPECT_TRUE(labelTexts(panel).contains("Only your administrator can clear this notice."));
+}
+
+TEST(RemoteMessagePanels, OnePanelPerScreenKeptWhenClosedUntilWithdrawn)
+{
+    RemoteMessagePanels panels;
+    panels.present(message(false), "Mar 2, 2026 at 9:00 AM", {});
+    const QList<RemoteMessagePanel *> shown = panelWindows();
+    ASSERT_EQ(shown.size(), QGuiApplication::screens().size());
+    ASSERT_FALSE(shown.isEmpty());
+    EXPECT_TRUE(shown[0]->isVisible());
+
+    const QPointer<RemoteMessagePanel> closed = shown[0];
+    closed->close();
+    runDeferredDeletes();
+    EXPECT_FALSE(closed.isNull()) << "closing a panel while the message is active must not release it";
+
+    panels.withdraw();
+    runDeferredDeletes();
+    EXPECT_TRUE(closed.isNull());
+    EXPECT_TRUE(panelWindows().isEmpty());
 }
 
 TEST(RemoteMessagePanel, OffscreenHasNoPanels)
