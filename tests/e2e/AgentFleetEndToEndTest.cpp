@@ -4,8 +4,6 @@
 #include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -18,24 +16,12 @@ using vesk::test::FleetServer;
 
 namespace {
 
-// The heartbeat state the server stored for a serial, read straight from its database.
+// The heartbeat state the server stored for a serial.
 QJsonObject storedState(const QString &dbPath, const QString &serial)
 {
-    QJsonObject state;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("e2e-read"));
-        db.setDatabaseName(dbPath);
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
-        if (db.open()) {
-            QSqlQuery query(db);
-            query.prepare(QStringLiteral("SELECT state_json FROM machines WHERE serial = ?"));
-            query.addBindValue(serial);
-            if (query.exec() && query.next())
-                state = QJsonDocument::fromJson(query.value(0).toString().toUtf8()).object();
-        }
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("e2e-read"));
-    return state;
+    const QVariant json =
+        vesk::test::storedValue(dbPath, QStringLiteral("SELECT state_json FROM machines WHERE serial = ?"), serial);
+    return QJsonDocument::fromJson(json.toString().toUtf8()).object();
 }
 
 std::unique_ptr<ChildProcess> startAgent(const QString &fleetUrl, const QString &serial, const QString &home)

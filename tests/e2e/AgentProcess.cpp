@@ -2,6 +2,8 @@
 
 #include <QDeadlineTimer>
 #include <QProcessEnvironment>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -107,6 +109,26 @@ QString fleetdAdmin(const QStringList &arguments, const QString &db)
 QString secretCodeOf(const QString &issued)
 {
     return issued.section(QLatin1Char('\t'), 1).trimmed();
+}
+
+QVariant storedValue(const QString &dbPath, const QString &sql, const QVariant &bound)
+{
+    const QString connection = QStringLiteral("e2e-store-read");
+    QVariant value;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
+        db.setDatabaseName(dbPath);
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+        if (db.open()) {
+            QSqlQuery query(db);
+            query.prepare(sql);
+            query.addBindValue(bound);
+            if (query.exec() && query.next())
+                value = query.value(0);
+        }
+    }
+    QSqlDatabase::removeDatabase(connection);
+    return value;
 }
 
 } // namespace vesk::test

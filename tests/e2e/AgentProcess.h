@@ -4,6 +4,7 @@
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+#include <QVariant>
 #include <QTemporaryDir>
 
 #include <memory>
@@ -54,5 +55,8 @@ private:
 QString fleetdAdmin(const QStringList &arguments, const QString &db);
 // The code of an "id<TAB>code" line as the secret commands print it.
 QString secretCodeOf(const QString &issued);
+// The first column of the first row `sql` (one bound value) finds in the server's store,
+// opened read-only beside the running server; null when there is none.
+QVariant storedValue(const QString &dbPath, const QString &sql, const QVariant &bound);
 
 } // namespace vesk::test

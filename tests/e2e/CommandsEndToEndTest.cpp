@@ -13,8 +13,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -34,24 +32,11 @@ const QString kEvent = QStringLiteral("GALA-26");
 const QString kCapture = QStringLiteral("com.lumora.capture");
 const QString kPrint = QStringLiteral("com.lumora.print");
 
-// When the server stored a command's result, read straight from its database.
+// When the server stored a command's result.
 QDateTime completedAt(const QString &dbPath, qint64 id)
 {
-    QString at;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("e2e-commands"));
-        db.setDatabaseName(dbPath);
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
-        if (db.open()) {
-            QSqlQuery query(db);
-            query.prepare(QStringLiteral("SELECT completed_at FROM commands WHERE id = ?"));
-            query.addBindValue(id);
-            if (query.exec() && query.next())
-                at = query.value(0).toString();
-        }
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("e2e-commands"));
-    return QDateTime::fromString(at, Qt::ISODateWithMs);
+    const QVariant at = storedValue(dbPath, QStringLiteral("SELECT completed_at FROM commands WHERE id = ?"), id);
+    return QDateTime::fromString(at.toString(), Qt::ISODateWithMs);
 }
 
 // One machine: a fleet server with a tenant and its secret, shared and application folders
