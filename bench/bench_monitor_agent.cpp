@@ -1,7 +1,7 @@
 // The system monitor alone on the real platform objects at its default periods, for the
 // footprint script while the monitor is not yet part of vesk-warden's start-up. Samples every
 // 15 s with every switch on; the fleet is never configured, so nothing is sent.
-#include "app/FleetSettingsStore.h"
+#include "settings/FleetSettingsStore.h"
 #include "monitor/FleetAppDirectory.h"
 #include "monitor/FleetReportingApi.h"
 #include "monitor/SystemMonitor.h"

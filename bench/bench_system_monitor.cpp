@@ -1,7 +1,7 @@
 // One sampling pass of the system monitor with 10 family apps running, against reading the
 // same figures with `ps -o pid,pcpu,rss -p …` and `df -k /` in the same run. The pass runs
 // every 15 s on the main thread, so it must stay well under a millisecond and spawn nothing.
-#include "app/FleetSettingsStore.h"
+#include "settings/FleetSettingsStore.h"
 #include "monitor/FamilyApps.h"
 #include "monitor/FleetAppDirectory.h"
 #include "monitor/FleetReportingApi.h"

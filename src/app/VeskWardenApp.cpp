@@ -1,7 +1,7 @@
 #include "app/VeskWardenApp.h"
 
 #include "app/AppDelegate.h"
-#include "app/FleetSettingsStore.h"
+#include "settings/FleetSettingsStore.h"
 #include "app/WardenHeartbeatManager.h"
 #include "commands/CommandPoller.h"
 #include "monitor/SystemMonitor.h"

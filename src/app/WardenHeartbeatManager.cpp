@@ -1,11 +1,10 @@
 #include "app/WardenHeartbeatManager.h"
 
-#include "app/AgentEnvironment.h"
-#include "app/FleetSettingsStore.h"
+#include "settings/FleetSettingsStore.h"
 #include "app/AgentOptions.h"
 #include "credentials/CredentialManager.h"
 #include "credentials/CredentialsConfig.h"
-#include "fleet/FleetSecretManager.h"
+#include "pairing/FleetSecretManager.h"
 #include "platform/Clock.h"
 #include "platform/LogCategories.h"
 #include "platform/MachineIdentity.h"
@@ -28,20 +27,6 @@ WardenHeartbeatManager::WardenHeartbeatManager(Dependencies deps, QObject *paren
 WardenHeartbeatManager::~WardenHeartbeatManager()
 {
     stop();
-}
-
-WardenHeartbeatManager &WardenHeartbeatManager::shared()
-{
-    // Process-wide objects live until exit; the services are stopped before that.
-    static WardenHeartbeatManager *manager = []() {
-        const AgentEnvironment &env = AgentEnvironment::current();
-        auto *credentials = new CredentialManager(*env.defaults, *env.clock, *env.http, env.paths,
-                                                  credentials::defaultUploadTestUrl());
-        return new WardenHeartbeatManager(Dependencies{FleetSettingsStore::shared(), *credentials, FleetSecretManager::shared().flags(),
-                                                       *env.http, *env.clock, *env.identity,
-                                                       heartbeatEndpointFor(env.fleetBaseUrl), env.appVersion});
-    }();
-    return *manager;
 }
 
 QString WardenHeartbeatManager::appVersion() const

@@ -36,8 +36,6 @@ public:
     explicit WardenHeartbeatManager(Dependencies deps, QObject *parent = nullptr);
     ~WardenHeartbeatManager() override;
 
-    // The process-wide manager, built from the installed agent environment.
-    static WardenHeartbeatManager &shared();
 
     // One credential scan and one tenant sync (start of services, then hourly).
     void runCredentialPass();

@@ -1,14 +1,14 @@
-// vesk-warden: builds the real platform objects, installs them, and runs the agent
-// in the foreground until SIGTERM or SIGINT.
-#include "app/AgentEnvironment.h"
+// vesk-warden: builds the real platform objects and the services over them, and runs the
+// agent in the foreground until SIGTERM or SIGINT.
+#include "app/AgentFoundation.h"
 #include "app/AgentOptions.h"
 #include "app/AgentServiceSet.h"
-#include "app/FleetSettingsStore.h"
+#include "settings/FleetSettingsStore.h"
 #include "app/TrayMenu.h"
 #include "app/VeskWardenApp.h"
 #include "app/WardenHeartbeatManager.h"
-#include "fleet/FleetSecretManager.h"
-#include "fleet/PairingCommands.h"
+#include "pairing/FleetSecretManager.h"
+#include "pairing/PairingCommands.h"
 #include "fleet/FleetAPIClient.h"
 #include "commands/messages/RemoteMessagePanels.h"
 #include "platform/LogCategories.h"
@@ -36,14 +36,14 @@ using namespace vesk;
 namespace {
 
 // The one-shot pairing commands: run, print the operator's message, exit.
-int runPairingCommand(const AgentOptions &options)
+int runPairingCommand(const AgentOptions &options, AgentFoundation &foundation)
 {
-    FleetSecretManager &secrets = FleetSecretManager::shared();
+    FleetSecretManager &secrets = foundation.secrets;
     CommandOutcome outcome;
     if (options.command == QLatin1String("pair"))
         outcome = QCoro::waitFor(PairingCommands::pair(secrets, options.pairCode));
     else if (options.command == QLatin1String("unpair"))
-        outcome = QCoro::waitFor(PairingCommands::unpair(secrets, FleetSettingsStore::shared()));
+        outcome = QCoro::waitFor(PairingCommands::unpair(secrets, foundation.settings));
     else
         outcome = QCoro::waitFor(PairingCommands::status(secrets));
     std::fprintf(outcome.exitCode == 0 ? stdout : stderr, "%s\n", qPrintable(outcome.message));
@@ -89,14 +89,14 @@ int main(int argc, char **argv)
     QtHttpTransport http;
     LinuxMachineIdentity identity(options.serial);
     const std::unique_ptr<KeychainStore> keychain = makeKeychainStore(paths);
-    AgentEnvironment::install(AgentEnvironment{&clock, &defaults, &http, &identity, paths, options.fleetUrl,
-                                               QStringLiteral(VESK_VERSION), keychain.get()});
+    AgentFoundation foundation(AgentPlatformObjects{clock, defaults, http, identity, *keychain, paths, options.fleetUrl,
+                                                    QStringLiteral(VESK_VERSION)});
 
     if (!options.command.isEmpty())
-        return runPairingCommand(options);
+        return runPairingCommand(options, foundation);
 
-    auto &settings = FleetSettingsStore::shared();
-    auto &heartbeatManager = WardenHeartbeatManager::shared();
+    auto &settings = foundation.settings;
+    auto &heartbeatManager = foundation.heartbeat;
     LinuxWorkspace workspace(paths.applicationDirs);
     LinuxSystemInfoSource systemInfo;
     QtProcessRunner processes;
@@ -106,7 +106,7 @@ int main(int argc, char **argv)
         AgentServiceSet::Platform{clock, workspace, systemInfo, processes, machine, &journalRecentLogInvocation,
                                   identity, paths, headless ? nullptr : RemoteMessagePanels::forThisDisplay(),
                                   [] { QApplication::quit(); }},
-        settings, FleetAPIClient::shared());
+        settings, foundation.api);
     VeskWardenApp app(settings, heartbeatManager, clock, services.services());
 
     std::unique_ptr<TrayMenu> tray;

@@ -1,6 +1,6 @@
 #include "commands/CommandDeferral.h"
 
-#include "app/FleetSettingsStore.h"
+#include "settings/FleetSettingsStore.h"
 #include "commands/CommandDates.h"
 #include "commands/CommandParams.h"
 #include "platform/Clock.h"

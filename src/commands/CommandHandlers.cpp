@@ -1,6 +1,6 @@
 #include "commands/CommandHandlers.h"
 
-#include "app/FleetSettingsStore.h"
+#include "settings/FleetSettingsStore.h"
 #include "commands/CommandDates.h"
 #include "commands/MessageCommands.h"
 #include "commands/PayloadCommands.h"

@@ -6,7 +6,7 @@
 #include "commands/CommandResult.h"
 #include "commands/ComputerRestart.h"
 #include "commands/LogCollector.h"
-#include "fleet/FleetCommand.h"
+#include "wire/FleetCommand.h"
 #include "platform/StopToken.h"
 
 #include <QHash>

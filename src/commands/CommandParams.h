@@ -1,6 +1,6 @@
 #pragma once
 
-#include "fleet/AnyCodable.h"
+#include "wire/AnyCodable.h"
 
 #include <QMap>
 #include <QString>

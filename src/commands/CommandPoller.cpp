@@ -1,6 +1,6 @@
 #include "commands/CommandPoller.h"
 
-#include "app/FleetSettingsStore.h"
+#include "settings/FleetSettingsStore.h"
 #include "commands/FleetCommandChannel.h"
 #include "commands/MessageCommands.h"
 #include "commands/PostCommandReports.h"

@@ -4,7 +4,7 @@
 #include "commands/CommandResult.h"
 #include "commands/ResultReporter.h"
 #include "commands/ScheduledWork.h"
-#include "fleet/FleetCommand.h"
+#include "wire/FleetCommand.h"
 #include "platform/ProcessRunner.h"
 #include "platform/StopToken.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "fleet/ApiResult.h"
-#include "fleet/FleetCommand.h"
+#include "wire/FleetCommand.h"
 
 #include <QString>
 

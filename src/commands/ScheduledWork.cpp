@@ -1,6 +1,6 @@
 #include "commands/ScheduledWork.h"
 
-#include "app/FleetSettingsStore.h"
+#include "settings/FleetSettingsStore.h"
 #include "commands/PinnedVersions.h"
 #include "commands/ScheduledUpdates.h"
 #include "commands/UpdateCommands.h"

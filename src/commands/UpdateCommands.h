@@ -1,7 +1,7 @@
 #pragma once
 
 #include "commands/CommandResult.h"
-#include "policy/AvailableUpdate.h"
+#include "wire/policy/AvailableUpdate.h"
 
 #include <QList>
 #include <QMap>

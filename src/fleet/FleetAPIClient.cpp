@@ -1,8 +1,6 @@
 #include "fleet/FleetAPIClient.h"
 
-#include "app/AgentEnvironment.h"
-#include "app/FleetSettingsStore.h"
-#include "fleet/FleetSecretManager.h"
+#include "pairing/FleetSecretManager.h"
 #include "fleet/MultipartBody.h"
 #include "fleet/ResponseDecoding.h"
 #include "platform/MachineIdentity.h"
@@ -15,15 +13,6 @@ namespace vesk {
 namespace {
 
 using Query = QList<QPair<QString, QString>>;
-
-FleetAPIClient::Dependencies sharedDependencies()
-{
-    const AgentEnvironment &env = AgentEnvironment::current();
-    if (!env.http || !env.identity)
-        qFatal("FleetAPIClient::shared() needs the environment's http transport and machine identity");
-    return FleetAPIClient::Dependencies{*env.http,  FleetSettingsStore::shared(), FleetSecretManager::shared(),
-                                        *env.identity, env.paths, env.fleetBaseUrl, QString(), env.appVersion};
-}
 
 // Decodes a successful exchange, or passes its error on.
 template <class T>
@@ -66,12 +55,6 @@ FleetAPIClient::FleetAPIClient(Dependencies deps)
     , m_bundleId(deps.bundleId.isEmpty() ? QStringLiteral("com.lumora.VeskWarden") : std::move(deps.bundleId))
     , m_appVersion(deps.appVersion.isEmpty() ? QStringLiteral("1.0") : std::move(deps.appVersion))
 {
-}
-
-FleetAPIClient &FleetAPIClient::shared()
-{
-    static FleetAPIClient client(sharedDependencies());
-    return client;
 }
 
 QString FleetAPIClient::serial() const

@@ -1,23 +1,23 @@
 #pragma once
 
 #include "fleet/ApiResult.h"
-#include "fleet/AppLogEntry.h"
-#include "fleet/DeviceTelemetrySnapshot.h"
-#include "fleet/FleetAppStatus.h"
-#include "fleet/FleetCommand.h"
-#include "fleet/FleetCommandResponse.h"
+#include "wire/AppLogEntry.h"
+#include "wire/DeviceTelemetrySnapshot.h"
+#include "wire/FleetAppStatus.h"
+#include "wire/FleetCommand.h"
+#include "wire/FleetCommandResponse.h"
 #include "fleet/FleetExchange.h"
-#include "fleet/MachineNote.h"
-#include "fleet/PayloadUpload.h"
-#include "fleet/PushTokenRegistration.h"
-#include "fleet/RemoteInstalledApp.h"
-#include "fleet/RemotePayload.h"
+#include "wire/MachineNote.h"
+#include "wire/PayloadUpload.h"
+#include "wire/PushTokenRegistration.h"
+#include "wire/RemoteInstalledApp.h"
+#include "wire/RemotePayload.h"
 #include "fleet/SpeedTest.h"
-#include "fleet/SpeedTestResult.h"
+#include "wire/SpeedTestResult.h"
 #include "platform/PlatformPaths.h"
-#include "policy/AppUpdatesResponse.h"
-#include "policy/DevicePolicy.h"
-#include "policy/DevicePolicyResponse.h"
+#include "wire/policy/AppUpdatesResponse.h"
+#include "wire/policy/DevicePolicy.h"
+#include "wire/policy/DevicePolicyResponse.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
@@ -55,8 +55,6 @@ public:
 
     explicit FleetAPIClient(Dependencies deps);
 
-    // The process-wide client over the installed agent environment.
-    static FleetAPIClient &shared();
 
     const QString &baseUrl() const { return m_baseUrl; }
     const QString &bundleId() const { return m_bundleId; }

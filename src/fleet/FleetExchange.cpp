@@ -1,10 +1,10 @@
 #include "fleet/FleetExchange.h"
 
-#include "app/FleetSettingsStore.h"
+#include "settings/FleetSettingsStore.h"
 #include "fleet/FailureText.h"
-#include "fleet/FleetKey.h"
-#include "fleet/FleetSecretManager.h"
-#include "fleet/SecretStatusHeaders.h"
+#include "wire/FleetKey.h"
+#include "pairing/FleetSecretManager.h"
+#include "pairing/SecretStatusHeaders.h"
 #include "platform/LogCategories.h"
 #include "platform/MachineIdentity.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "fleet/PayloadUpload.h"
+#include "wire/PayloadUpload.h"
 
 #include <QByteArray>
 

@@ -2,7 +2,7 @@
 
 #include "fleet/ApiResult.h"
 #include "fleet/FailureText.h"
-#include "fleet/KeyCaseConversion.h"
+#include "wire/KeyCaseConversion.h"
 
 #include <QJsonDocument>
 

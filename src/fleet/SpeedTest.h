@@ -2,7 +2,7 @@
 
 #include "fleet/ApiResult.h"
 #include "fleet/FleetRequest.h"
-#include "fleet/SpeedTestResult.h"
+#include "wire/SpeedTestResult.h"
 
 #include <qcoro/qcorotask.h>
 

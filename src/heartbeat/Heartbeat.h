@@ -1,7 +1,7 @@
 #pragma once
 
 #include "heartbeat/HeartbeatConfig.h"
-#include "heartbeat/HeartbeatPayload.h"
+#include "wire/HeartbeatPayload.h"
 #include "platform/Clock.h"
 #include "platform/HttpTransport.h"
 #include "platform/StopToken.h"

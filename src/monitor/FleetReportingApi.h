@@ -1,7 +1,7 @@
 #pragma once
 
 #include "fleet/ApiResult.h"
-#include "fleet/SpeedTestResult.h"
+#include "wire/SpeedTestResult.h"
 
 #include <QJsonArray>
 #include <QJsonObject>

@@ -1,6 +1,6 @@
 #include "monitor/InstalledApp.h"
 
-#include "fleet/RemoteInstalledApp.h"
+#include "wire/RemoteInstalledApp.h"
 
 #include <QCollator>
 #include <QTimeZone>

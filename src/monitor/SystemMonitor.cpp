@@ -1,6 +1,6 @@
 #include "monitor/SystemMonitor.h"
 
-#include "app/FleetSettingsStore.h"
+#include "settings/FleetSettingsStore.h"
 #include "monitor/FamilyApps.h"
 #include "monitor/FleetAppDirectory.h"
 #include "monitor/FleetReportingApi.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "fleet/SpeedTestResult.h"
+#include "wire/SpeedTestResult.h"
 #include "monitor/AppSampler.h"
 #include "monitor/AppSnapshot.h"
 #include "monitor/SnapshotBuilder.h"

@@ -7,11 +7,11 @@
 #include "MemoryDefaultsStore.h"
 #include "ScriptedHttpTransport.h"
 #include "app/AppDelegate.h"
-#include "app/FleetSettingsStore.h"
+#include "settings/FleetSettingsStore.h"
 #include "app/VeskWardenApp.h"
 #include "app/WardenHeartbeatManager.h"
 #include "credentials/CredentialManager.h"
-#include "fleet/PairingFlags.h"
+#include "pairing/PairingFlags.h"
 #include "platform/MachineIdentity.h"
 
 #include <QCoreApplication>

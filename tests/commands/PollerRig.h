@@ -7,7 +7,7 @@
 #include "ManualClock.h"
 #include "MemoryDefaultsStore.h"
 
-#include "app/FleetSettingsStore.h"
+#include "settings/FleetSettingsStore.h"
 #include "commands/CommandPoller.h"
 
 #include <qcoro/qcorotask.h>

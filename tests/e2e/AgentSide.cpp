@@ -1,6 +1,6 @@
 #include "AgentSide.h"
 
-#include "fleet/AgentBundle.h"
+#include "pairing/AgentBundle.h"
 #include "platform/linux/LinuxPaths.h"
 
 namespace vesk::test {

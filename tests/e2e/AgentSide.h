@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/FleetSettingsStore.h"
+#include "settings/FleetSettingsStore.h"
 #include "fleet/FleetAPIClient.h"
-#include "fleet/FleetSecretManager.h"
+#include "pairing/FleetSecretManager.h"
 #include "platform/linux/FileKeychainStore.h"
 #include "platform/linux/LinuxMachineIdentity.h"
 #include "platform/linux/QtHttpTransport.h"

@@ -1,7 +1,7 @@
 #include "FleetTestRig.h"
 #include "LogCapture.h"
 
-#include "fleet/KeyCaseConversion.h"
+#include "wire/KeyCaseConversion.h"
 #include "fleet/MultipartBody.h"
 
 #include <QDir>

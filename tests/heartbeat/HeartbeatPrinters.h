@@ -1,6 +1,6 @@
 #pragma once
 
-#include "heartbeat/HeartbeatStateValue.h"
+#include "wire/HeartbeatStateValue.h"
 
 #include <QString>
 

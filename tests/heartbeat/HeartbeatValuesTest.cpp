@@ -1,5 +1,5 @@
 #include "HeartbeatPrinters.h"
-#include "heartbeat/HeartbeatPayload.h"
+#include "wire/HeartbeatPayload.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

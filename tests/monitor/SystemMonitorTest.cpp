@@ -6,7 +6,7 @@
 #include "ManualClock.h"
 #include "MemoryDefaultsStore.h"
 
-#include "app/FleetSettingsStore.h"
+#include "settings/FleetSettingsStore.h"
 #include "monitor/FamilyApps.h"
 #include "monitor/FleetAppDirectory.h"
 #include "monitor/SystemMonitor.h"

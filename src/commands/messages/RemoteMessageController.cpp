@@ -1,6 +1,6 @@
 #include "commands/messages/RemoteMessageController.h"
 
-#include "app/FleetSettingsStore.h"
+#include "settings/FleetSettingsStore.h"
 #include "commands/messages/RemoteMessagePresenter.h"
 #include "commands/messages/RemoteMessageText.h"
 #include "fleet/FleetAPIClient.h"

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "commands/messages/RemoteMessageResult.h"
-#include "fleet/RemoteMessage.h"
+#include "wire/RemoteMessage.h"
 
 #include <QMap>
 #include <QObject>

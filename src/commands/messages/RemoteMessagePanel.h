@@ -1,6 +1,6 @@
 #pragma once
 
-#include "fleet/RemoteMessage.h"
+#include "wire/RemoteMessage.h"
 
 #include <QPoint>
 #include <QWidget>

@@ -6,7 +6,7 @@
 
 #include <optional>
 
-#include "fleet/RemoteMessage.h"
+#include "wire/RemoteMessage.h"
 
 namespace vesk::RemoteMessageText {
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "commands/payload/PayloadArchiver.h"
-#include "fleet/RemotePayload.h"
+#include "wire/RemotePayload.h"
 #include "platform/PlatformPaths.h"
 
 #include <QString>

@@ -5,10 +5,10 @@
 #include "MemoryKeychainStore.h"
 #include "ScriptedHttpTransport.h"
 
-#include "app/FleetSettingsStore.h"
+#include "settings/FleetSettingsStore.h"
 #include "commands/payload/AppLifecycle.h"
 #include "fleet/FleetAPIClient.h"
-#include "fleet/FleetSecretManager.h"
+#include "pairing/FleetSecretManager.h"
 #include "platform/MachineIdentity.h"
 
 #include <QCoreApplication>
