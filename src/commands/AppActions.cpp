@@ -4,70 +4,161 @@
 #include "platform/LogCategories.h"
 #include "platform/Workspace.h"
 
-#include <algorithm>
+#include <memory>
 
 namespace vesk {
 
 namespace {
-// Long enough for an app to save and exit before the relaunch.
-constexpr std::chrono::seconds relaunchDelay{2};
+
+// Nothing tells us when a process joins the running apps, so the launch is checked this often.
+constexpr std::chrono::milliseconds appearPoll{250};
+
+QString pidList(const QList<qint32> &pids)
+{
+    QStringList texts;
+    for (const qint32 pid : pids)
+        texts.append(QString::number(pid));
+    return texts.join(QStringLiteral(", "));
+}
+
+// Stops `allEnded` once the workspace saw the last of the watched processes end. Detached:
+// the restart stops listening when its own time is up, and this finishes with the
+// workspace's wait.
+QCoro::Task<> watchExit(Workspace *workspace, qint32 pid, std::chrono::milliseconds timeout,
+                        std::shared_ptr<qsizetype> left, StopSource allEnded)
+{
+    const bool ended = co_await workspace->waitForTermination(pid, timeout);
+    if (ended && --*left == 0)
+        allEnded.requestStop();
+}
+
 } // namespace
 
-std::optional<qint32> AppActions::askToQuit(const QString &bundleId) const
+bool AppActions::quitApp(const QString &bundleId) const
 {
     for (const RunningApplication &app : m_workspace->runningApplications()) {
         if (app.bundleIdentifier != bundleId)
             continue;
         if (!m_workspace->terminate(app.pid))
             qCWarning(lcFleet).noquote() << "Could not ask" << bundleId << "to quit (pid" << app.pid << ")";
-        return app.pid;
+        return true;
     }
-    return std::nullopt;
+    return false;
 }
 
-bool AppActions::quitApp(const QString &bundleId) const
+QList<qint32> AppActions::processesOf(const QString &bundleId) const
 {
-    return askToQuit(bundleId).has_value();
+    QList<qint32> pids;
+    for (const RunningApplication &app : m_workspace->runningApplications()) {
+        if (app.bundleIdentifier == bundleId)
+            pids.append(app.pid);
+    }
+    return pids;
 }
 
-bool AppActions::isStillRunning(qint32 pid, const QString &bundleId) const
+QList<qint32> AppActions::stillRunning(const QList<qint32> &pids, const QString &bundleId) const
 {
-    const QList<RunningApplication> running = m_workspace->runningApplications();
-    return std::any_of(running.cbegin(), running.cend(), [&](const RunningApplication &app) {
-        return app.pid == pid && app.bundleIdentifier == bundleId && !app.isTerminated;
-    });
+    QList<qint32> running;
+    for (const RunningApplication &app : m_workspace->runningApplications()) {
+        if (app.bundleIdentifier == bundleId && !app.isTerminated && pids.contains(app.pid))
+            running.append(app.pid);
+    }
+    return running;
+}
+
+QCoro::Task<QList<qint32>> AppActions::awaitExit(QString bundleId, QList<qint32> pids,
+                                                 std::chrono::milliseconds timeout, StopToken token) const
+{
+    const AppActions self = *this;
+    StopSource allEnded;
+    auto left = std::make_shared<qsizetype>(pids.size());
+    for (const qint32 pid : pids)
+        watchExit(self.m_workspace, pid, timeout, left, allEnded);
+    std::uint64_t stopId = 0;
+    if (const auto &stop = token.state())
+        stopId = stop->addCallback([allEnded]() mutable { allEnded.requestStop(); });
+    // The workspace watches the processes; the clock bounds the wait.
+    const bool timedOut = co_await self.m_clock->sleep(timeout, allEnded.token());
+    Q_UNUSED(timedOut)
+    if (const auto &stop = token.state())
+        stop->removeCallback(stopId);
+    co_return self.stillRunning(pids, bundleId);
+}
+
+QCoro::Task<std::optional<qint32>> AppActions::awaitNewProcess(QString bundleId, QList<qint32> old,
+                                                               StopToken token) const
+{
+    const AppActions self = *this;
+    const auto isNew = [&]() -> std::optional<qint32> {
+        for (const RunningApplication &app : self.m_workspace->runningApplications()) {
+            if (app.bundleIdentifier == bundleId && !app.isTerminated && !old.contains(app.pid))
+                return app.pid;
+        }
+        return std::nullopt;
+    };
+    for (auto waited = std::chrono::milliseconds(0);; waited += appearPoll) {
+        if (const std::optional<qint32> pid = isNew())
+            co_return pid;
+        if (waited >= appearTimeout)
+            co_return std::nullopt;
+        if (!co_await self.m_clock->sleep(appearPoll, token))
+            co_return isNew(); // stopping: one last look
+    }
+}
+
+QCoro::Task<std::optional<QString>> AppActions::open(QString bundleId) const
+{
+    const AppActions self = *this;
+    const std::optional<QString> path = self.m_workspace->applicationPath(bundleId);
+    if (!path)
+        co_return QStringLiteral("not installed");
+    const LaunchOutcome outcome = co_await self.m_workspace->openApplication(*path);
+    if (outcome.launched)
+        co_return std::nullopt;
+    qCCritical(lcFleet).noquote() << "Launching" << bundleId << "failed:" << outcome.error;
+    co_return QStringLiteral("launch failed: ") + outcome.error;
 }
 
 QCoro::Task<bool> AppActions::launchApp(QString bundleId) const
 {
     const AppActions self = *this;
-    const std::optional<QString> path = self.m_workspace->applicationPath(bundleId);
-    if (!path)
-        co_return false;
-    const LaunchOutcome outcome = co_await self.m_workspace->openApplication(*path);
-    if (!outcome.launched)
-        qCCritical(lcFleet).noquote() << "Launching" << bundleId << "failed:" << outcome.error;
-    co_return outcome.launched;
+    const std::optional<QString> error = co_await self.open(bundleId);
+    co_return !error;
 }
 
 QCoro::Task<CommandResult> AppActions::restartApp(QString bundleId, StopToken token) const
 {
     const AppActions self = *this;
-    const CommandResult failed = CommandResult::failure(QStringLiteral("Failed to restart: ") + bundleId);
-    if (const std::optional<qint32> pid = self.askToQuit(bundleId)) {
-        const bool waited = co_await self.m_clock->sleep(relaunchDelay, token);
-        // A stop during the wait still relaunches: an app left quit is worse than an early start.
-        if (!waited && token.stopRequested())
-            qCInfo(lcFleet).noquote() << "Relaunching" << bundleId << "early: the poller is stopping";
-        if (self.isStillRunning(*pid, bundleId)) {
-            qCCritical(lcFleet).noquote() << "Restart of" << bundleId << "failed: pid" << *pid << "did not quit";
-            co_return failed;
+    const auto failed = [&](const QString &why) {
+        qCCritical(lcFleet).noquote() << "Restart of" << bundleId << "failed:" << why;
+        return CommandResult::failure(QStringLiteral("Failed to restart: ") + bundleId + QStringLiteral(" (") + why +
+                                      QLatin1Char(')'));
+    };
+
+    const QList<qint32> old = self.processesOf(bundleId);
+    if (const QList<qint32> running = self.stillRunning(old, bundleId); !running.isEmpty()) {
+        for (const qint32 pid : running) {
+            if (!self.m_workspace->terminate(pid))
+                qCWarning(lcFleet).noquote() << "Could not ask" << bundleId << "to quit (pid" << pid << ")";
+        }
+        QList<qint32> left = co_await self.awaitExit(bundleId, running, quitTimeout, token);
+        if (!left.isEmpty()) {
+            qCWarning(lcFleet).noquote() << bundleId << "did not quit in time; ending pid" << pidList(left);
+            for (const qint32 pid : std::as_const(left))
+                self.m_workspace->forceTerminate(pid);
+            left = co_await self.awaitExit(bundleId, left, endTimeout, token);
+            if (!left.isEmpty())
+                co_return failed(QStringLiteral("pid %1 could not be ended").arg(pidList(left)));
         }
     }
-    const bool launched = co_await self.launchApp(bundleId);
-    if (launched)
-        co_return CommandResult::ok(QStringLiteral("Restarted ") + bundleId);
-    co_return failed;
+
+    if (const std::optional<QString> error = co_await self.open(bundleId))
+        co_return failed(*error);
+    const std::optional<qint32> started = co_await self.awaitNewProcess(bundleId, old, token);
+    if (!started)
+        co_return failed(QStringLiteral("no new process within %1 s of the launch").arg(appearTimeout.count()));
+    qCInfo(lcFleet).noquote() << "Restarted" << bundleId << "as pid" << *started;
+    co_return CommandResult::ok(QStringLiteral("Restarted ") + bundleId);
 }
 
 } // namespace vesk

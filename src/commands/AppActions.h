@@ -3,8 +3,10 @@
 #include "commands/CommandResult.h"
 #include "platform/StopToken.h"
 
+#include <QList>
 #include <QString>
 
+#include <chrono>
 #include <optional>
 
 #include <qcoro/qcorotask.h>
@@ -19,6 +21,13 @@ class Workspace;
 // outlive the object that started them.
 class AppActions {
 public:
+    // How long an app asked to quit has to save and exit before it is ended.
+    static constexpr std::chrono::seconds quitTimeout{10};
+    // How long an ended app's process may take to go.
+    static constexpr std::chrono::seconds endTimeout{5};
+    // How long after the launch the new process has to show up among the running apps.
+    static constexpr std::chrono::seconds appearTimeout{5};
+
     AppActions(Workspace &workspace, Clock &clock) : m_workspace(&workspace), m_clock(&clock) {}
 
     // Asks the first running app with this identifier to quit (not forced). True when
@@ -27,16 +36,27 @@ public:
     // Opens the installed app with this identifier; false when none is installed or it
     // could not start.
     QCoro::Task<bool> launchApp(QString bundleId) const;
-    // Quit, wait 2 s, launch; an app that is not running is launched at once. An app whose
-    // process outlives the wait (it ignores the request) was not restarted: launching would
-    // only find it still running.
-    // "Restarted <id>" or "Failed to restart: <id>".
+    // Asks every process of the app to quit and watches them exit for up to quitTimeout,
+    // ends those still there, then launches the app; an app that is not running is launched
+    // at once. A stop (the poller stopping) cuts the waits short but not the restart: an app
+    // left closed is worse than one ended early.
+    // "Restarted <id>" only once a process of the bundle runs that is none of the old ones,
+    // else "Failed to restart: <id> (<why>)".
     QCoro::Task<CommandResult> restartApp(QString bundleId, StopToken token) const;
 
 private:
-    // The pid asked to quit, none when no app with this identifier runs.
-    std::optional<qint32> askToQuit(const QString &bundleId) const;
-    bool isStillRunning(qint32 pid, const QString &bundleId) const;
+    // Every process the workspace lists for this identifier, ended ones included.
+    QList<qint32> processesOf(const QString &bundleId) const;
+    // Those of `pids` still running as this app.
+    QList<qint32> stillRunning(const QList<qint32> &pids, const QString &bundleId) const;
+    // Waits until every one of `pids` has ended, `timeout` passed or `token` stopped; answers
+    // those still running.
+    QCoro::Task<QList<qint32>> awaitExit(QString bundleId, QList<qint32> pids, std::chrono::milliseconds timeout,
+                                         StopToken token) const;
+    // A running process of the app that is none of `old`, looked for until appearTimeout.
+    QCoro::Task<std::optional<qint32>> awaitNewProcess(QString bundleId, QList<qint32> old, StopToken token) const;
+    // Opens the installed app; none when it started, else why not.
+    QCoro::Task<std::optional<QString>> open(QString bundleId) const;
 
     Workspace *m_workspace;
     Clock *m_clock;

@@ -57,14 +57,15 @@ TEST(CommandDispatch, AnswersEveryCommandWithItsText)
          CommandResult::failure("Failed to launch: " + kiosk)},
         {"launch without id", "launch_app", {}, installed, CommandResult::failure("Missing bundle_id parameter")},
         {"restart app without id", "restart_app", {}, running, CommandResult::failure("Missing bundle_id parameter")},
-        {"restart app not installed", "restart_app", {{"bundle_id", kiosk}}, none, CommandResult::failure("Failed to restart: " + kiosk)},
+        {"restart app not installed", "restart_app", {{"bundle_id", kiosk}}, none,
+         CommandResult::failure("Failed to restart: " + kiosk + " (not installed)")},
         {"restart app that does not quit", "restart_app", {{"bundle_id", kiosk}},
          [](PollerRig &rig) {
              rig.workspace.install(kiosk);
              rig.workspace.addRunning(kiosk);
              rig.workspace.quitsOnTerminate = false;
          },
-         CommandResult::failure("Failed to restart: " + kiosk)},
+         CommandResult::ok("Restarted " + kiosk)},
         {"update without service", "update_app", {{"bundle_id", kiosk}}, none, CommandResult::failure("Update service not available")},
         {"update without id", "update_app", {}, none, CommandResult::failure("Missing bundle_id parameter")},
         {"schedule update", "schedule_update", {{"bundle_id", kiosk}, {"scheduled_at", "2026-03-05T22:00:00+01:00"}}, none,

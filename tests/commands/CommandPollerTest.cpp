@@ -1,5 +1,6 @@
 #include "LogCapture.h"
 #include "PollerRig.h"
+#include "commands/AppActions.h"
 #include "commands/LogCollector.h"
 
 #include <gtest/gtest.h>
@@ -98,31 +99,77 @@ TEST(CommandPoller, FollowUpReportsWaitOneSecondAndSkipTelemetryWithoutAMonitor)
     EXPECT_EQ(rig.reports.telemetryReports, 0);
 }
 
-TEST(CommandPoller, RestartsARunningAppAfterTwoSecondsAndAStoppedOneAtOnce)
+struct AppRestartCase {
+    const char *name;
+    std::function<void(FakeWorkspace &)> arrange;
+    bool running;                         // the app runs when the restart begins
+    std::chrono::milliseconds launchedAt; // on the clock, since the restart began
+    bool forced;                          // its old process was ended
+    std::chrono::milliseconds took;
+    CommandResult want;
+};
+
+// An app's restart from the quit request to the new process, on virtual time.
+TEST(AppActions, RestartEndsWithANewProcessOrSaysWhyNot)
+{
+    const auto none = [](FakeWorkspace &) {};
+    const std::vector<AppRestartCase> cases = {
+        {"quits at once", none, true, 0s, false, 0s, CommandResult::ok("Restarted " + kiosk)},
+        {"quits slowly", [](FakeWorkspace &ws) { ws.quitsAfter(5s); }, true, 5s, false, 5s,
+         CommandResult::ok("Restarted " + kiosk)},
+        {"ignores the quit request", [](FakeWorkspace &ws) { ws.quitsOnTerminate = false; }, true, 10s, true, 10s,
+         CommandResult::ok("Restarted " + kiosk)},
+        {"not running", none, false, 0s, false, 0s, CommandResult::ok("Restarted " + kiosk)},
+        {"launch fails", [](FakeWorkspace &ws) { ws.failOpening(*ws.applicationPath(kiosk), "Exec format error"); },
+         true, 0s, false, 0s, CommandResult::failure("Failed to restart: " + kiosk + " (launch failed: Exec format error)")},
+        {"new process never shows", [](FakeWorkspace &ws) { ws.launchesVanish = true; }, true, 0s, false, 5s,
+         CommandResult::failure("Failed to restart: " + kiosk + " (no new process within 5 s of the launch)")},
+    };
+    for (const AppRestartCase &tc : cases) {
+        ManualClock clock;
+        FakeWorkspace workspace;
+        workspace.useClock(clock);
+        workspace.install(kiosk);
+        const qint32 old = tc.running ? workspace.addRunning(kiosk) : 0;
+        tc.arrange(workspace);
+        const QDateTime began = clock.now();
+
+        auto restart = AppActions(workspace, clock).restartApp(kiosk, {});
+        if (tc.launchedAt > 0s) {
+            clock.advance(tc.launchedAt - 1ms);
+            EXPECT_TRUE(workspace.opened().isEmpty()) << tc.name << ": launched while the old process may still run";
+            clock.advance(1ms);
+        }
+        EXPECT_EQ(workspace.opened().size(), 1) << tc.name;
+        while (!restart.isReady() && clock.sleeperCount() > 0)
+            clock.advance(clock.nextWakeIn());
+        ASSERT_TRUE(restart.isReady()) << tc.name;
+        EXPECT_EQ(QCoro::waitFor(restart), tc.want) << tc.name;
+        EXPECT_EQ(std::chrono::milliseconds(began.msecsTo(clock.now())), tc.took) << tc.name;
+        EXPECT_EQ(workspace.terminated(), tc.running ? QList<qint32>{old} : QList<qint32>{}) << tc.name;
+        EXPECT_EQ(workspace.forceTerminated(), tc.forced ? QList<qint32>{old} : QList<qint32>{}) << tc.name;
+        if (tc.want.success) {
+            ASSERT_EQ(workspace.running.size(), 1) << tc.name;
+            EXPECT_NE(workspace.running[0].pid, old) << tc.name;
+        }
+    }
+}
+
+// A deferred restart goes the same way: an app that ignores the quit request still comes back.
+TEST(AppActions, DeferredRestartOfAnAppThatIgnoresTheQuitRequest)
 {
     PollerRig rig;
     rig.workspace.install(kiosk);
-    const qint32 pid = rig.workspace.addRunning(kiosk);
-    rig.fleet.queue({PollerRig::command(8, "restart_app", {{"bundle_id", kiosk}})});
-    auto poll = rig.poller.pollOnce();
-    EXPECT_EQ(rig.workspace.terminated(), QList<qint32>{pid});
-    EXPECT_TRUE(rig.workspace.forceTerminated().isEmpty()) << "a restart asks, it does not force";
-    rig.clock.advance(1999ms);
-    EXPECT_TRUE(rig.workspace.opened().isEmpty());
-    rig.clock.advance(1ms);
-    EXPECT_EQ(rig.workspace.opened().size(), 1);
-    rig.clock.advance(1s);
-    QCoro::waitFor(poll);
-    EXPECT_EQ(rig.fleet.reports.back(), (FakeCommandChannel::Report{8, true, "Restarted " + kiosk}));
+    const qint32 old = rig.workspace.addRunning(kiosk);
+    rig.workspace.quitsOnTerminate = false;
+    rig.settings.setScheduledActions({{QUuid::createUuid(), "restart_app", kiosk, rig.clock.now()}});
 
-    // Not running now? Then it is launched without the wait.
-    rig.workspace.running.clear();
-    rig.fleet.queue({PollerRig::command(9, "restart_app", {{"bundle_id", kiosk}})});
-    auto second = rig.poller.pollOnce();
-    EXPECT_EQ(rig.workspace.opened().size(), 2);
-    EXPECT_EQ(rig.fleet.reports.back(), (FakeCommandChannel::Report{9, true, "Restarted " + kiosk}));
-    rig.clock.advance(1s);
-    QCoro::waitFor(second);
+    auto pass = rig.poller.runScheduledWork();
+    rig.clock.advance(AppActions::quitTimeout);
+    QCoro::waitFor(pass);
+    EXPECT_EQ(rig.workspace.forceTerminated(), QList<qint32>{old});
+    ASSERT_EQ(rig.workspace.running.size(), 1);
+    EXPECT_NE(rig.workspace.running[0].pid, old);
 }
 
 TEST(CommandPoller, QuitsForAnAcceptedRestartOnlyOnceItsResultIsPosted)
@@ -146,9 +193,10 @@ TEST(CommandPoller, APollAskedForDuringAPollFollowsIt)
     PollerRig rig;
     rig.workspace.install(kiosk);
     rig.workspace.addRunning(kiosk);
+    rig.workspace.quitsAfter(2s);
     rig.fleet.queue({PollerRig::command(1, "restart_app", {{"bundle_id", kiosk}})});
     rig.fleet.queue({PollerRig::command(2, "quit_app", {{"bundle_id", kiosk}})});
-    auto first = rig.poller.pollOnce(); // now waiting 2 s between quit and launch
+    auto first = rig.poller.pollOnce(); // now waiting 2 s for the app to quit
     auto pushed = rig.poller.pollOnce();
     EXPECT_TRUE(pushed.isReady());
     EXPECT_EQ(rig.fleet.fetches, 1) << "no second fetch while a command runs";
@@ -160,6 +208,8 @@ TEST(CommandPoller, APollAskedForDuringAPollFollowsIt)
     QCoro::waitFor(first);
     ASSERT_EQ(rig.fleet.reports.size(), 2u);
     EXPECT_EQ(rig.fleet.reports[1], (FakeCommandChannel::Report{2, true, "Quit " + kiosk}));
+    rig.clock.advance(2s);
+    EXPECT_FALSE(rig.workspace.isRunning(kiosk)) << "the relaunched app took its time to quit as well";
 }
 
 struct DeferralCase {

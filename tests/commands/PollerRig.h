@@ -53,6 +53,7 @@ struct PollerRig {
         for (const char *key : {"fleetReportingEnabled", "appManagementEnabled", "remoteCommandsEnabled"})
             defaults.setValue(QString::fromLatin1(key), true);
         reports.reportsSoFar = [this] { return fleet.reports.size(); };
+        workspace.useClock(clock);
     }
     ~PollerRig() { poller.stop(); }
 

@@ -59,18 +59,31 @@ QCoro::Task<LaunchOutcome> FakeWorkspace::openApplication(const QString &bundleP
         co_return LaunchOutcome{false, 0, *error};
     const auto info = bundleInfo(bundlePath);
     const QString id = info && info->bundleIdentifier ? *info->bundleIdentifier : QString();
+    if (launchesVanish)
+        co_return LaunchOutcome{true, m_nextPid++, {}};
     co_return LaunchOutcome{true, startRunning(id, bundlePath), {}};
 }
 
 bool FakeWorkspace::removeRunning(qint32 pid)
 {
-    return running.removeIf([pid](const RunningApplication &app) { return app.pid == pid; }) > 0;
+    const bool removed = running.removeIf([pid](const RunningApplication &app) { return app.pid == pid; }) > 0;
+    // Taken out first: the waiters resume at once and may come back here.
+    if (auto exit = m_exits.find(pid); exit != m_exits.end()) {
+        StopSource ended = *exit;
+        m_exits.erase(exit);
+        ended.requestStop();
+    }
+    return removed;
 }
 
 bool FakeWorkspace::terminate(qint32 pid)
 {
     m_terminated.append(pid);
-    if (quitsOnTerminate)
+    if (!quitsOnTerminate)
+        return true;
+    if (m_clock && m_quitDelay > std::chrono::milliseconds(0))
+        m_clock->scheduleWake(m_quitDelay, [this, pid] { removeRunning(pid); });
+    else
         removeRunning(pid);
     return true;
 }
@@ -81,10 +94,17 @@ bool FakeWorkspace::forceTerminate(qint32 pid)
     return removeRunning(pid);
 }
 
-QCoro::Task<bool> FakeWorkspace::waitForTermination(qint32 pid, std::chrono::milliseconds)
+QCoro::Task<bool> FakeWorkspace::waitForTermination(qint32 pid, std::chrono::milliseconds timeout)
 {
-    co_return std::none_of(running.cbegin(), running.cend(),
-                           [pid](const RunningApplication &app) { return app.pid == pid; });
+    const auto gone = [this, pid] {
+        return std::none_of(running.cbegin(), running.cend(), [pid](const RunningApplication &app) { return app.pid == pid; });
+    };
+    if (gone() || !m_clock)
+        co_return gone();
+    const StopToken ended = m_exits[pid].token();
+    const bool timedOut = co_await m_clock->sleep(timeout, ended);
+    Q_UNUSED(timedOut)
+    co_return gone();
 }
 
 } // namespace vesk::test

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Clock.h"
+#include "platform/StopToken.h"
 #include "platform/Workspace.h"
 
 #include <QHash>
@@ -8,13 +10,21 @@ namespace vesk::test {
 
 // A workspace held in memory. `running` and `installed` are what the test says; every
 // bundle walk answers `installed`. Terminate requests are recorded (and quit the app while
-// `quitsOnTerminate` holds); opening an installed bundle adds it to `running` unless the
-// test made that bundle fail.
+// `quitsOnTerminate` holds, at once or after quitsAfter()'s delay); opening an installed
+// bundle adds it to `running` unless the test made that bundle fail or `launchesVanish`.
+// Waiting for a process to end takes time on the clock given by useClock(); without one
+// the wait only looks.
 class FakeWorkspace final : public Workspace {
 public:
     QList<RunningApplication> running;
     QList<BundleInfo> installed;
     bool quitsOnTerminate = true;
+    // Launches succeed but the process is gone before anyone sees it.
+    bool launchesVanish = false;
+
+    void useClock(Clock &clock) { m_clock = &clock; }
+    // Apps asked to quit take this long to go (needs useClock()).
+    void quitsAfter(std::chrono::milliseconds delay) { m_quitDelay = delay; }
 
     // Adds an installed bundle for `bundleId` and returns its path.
     QString install(const QString &bundleId, QString path = {});
@@ -45,6 +55,9 @@ private:
     qint32 startRunning(const QString &bundleId, const QString &path);
     bool removeRunning(qint32 pid);
 
+    Clock *m_clock = nullptr;
+    std::chrono::milliseconds m_quitDelay{0};
+    QHash<qint32, StopSource> m_exits; // the waits on each running pid
     QHash<QString, QString> m_openErrors;
     QList<qint32> m_terminated;
     QList<qint32> m_forceTerminated;

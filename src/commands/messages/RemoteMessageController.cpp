@@ -1,6 +1,7 @@
 #include "commands/messages/RemoteMessageController.h"
 
 #include "settings/FleetSettingsStore.h"
+#include "commands/messages/RemoteMessagePanels.h"
 #include "commands/messages/RemoteMessagePresenter.h"
 #include "commands/messages/RemoteMessageText.h"
 #include "fleet/FleetAPIClient.h"
@@ -24,7 +25,8 @@ RemoteMessageResult RemoteMessageController::showFromCommand(qint64 commandId, c
     const std::optional<RemoteMessage> message = RemoteMessageText::fromParams(commandId, params, m_clock.now());
     if (!message)
         return {false, QStringLiteral("Missing message parameter")};
-    show(*message);
+    if (const std::optional<QString> notShown = show(*message))
+        return {false, QStringLiteral("Message not shown: ") + *notShown};
     return {true, message->dismissable ? QStringLiteral("Message displayed (dismissable)")
                                        : QStringLiteral("Message displayed (stays until cleared from the portal)")};
 }
@@ -34,11 +36,12 @@ RemoteMessageResult RemoteMessageController::clearFromCommand()
     return {true, clearRemotely() ? QStringLiteral("Message cleared") : QStringLiteral("No message was on screen")};
 }
 
-void RemoteMessageController::show(const RemoteMessage &message)
+std::optional<QString> RemoteMessageController::show(const RemoteMessage &message)
 {
     m_settings.setActiveRemoteMessage(message);
     m_active = message;
     const QString kind = message.dismissable ? QStringLiteral("dismissable") : QStringLiteral("locked");
+    std::optional<QString> notShown;
     if (m_presenter) {
         const QString sent =
             RemoteMessageText::abbreviatedDateTime(message.receivedAt.toTimeZone(m_clock.timeZone()));
@@ -50,15 +53,20 @@ void RemoteMessageController::show(const RemoteMessage &message)
                     self->dismissShown(message);
             };
         }
-        m_presenter->present(message, sent, std::move(dismiss));
+        notShown = m_presenter->present(message, sent, std::move(dismiss));
     } else {
         // No screen to show it on: the console reads it from activeMessage().
+        notShown = RemoteMessagePanels::missingDisplay().value_or(QStringLiteral("no display (the agent runs headless)"));
         qCInfo(lcFleet).noquote() << "Admin message kept without a display:"
                                   << (message.title ? *message.title + QStringLiteral(" — ") : QString()) +
                                          message.message;
     }
-    qCInfo(lcFleet).noquote() << "Displaying admin message (" + kind + ")";
+    if (notShown)
+        qCWarning(lcFleet).noquote() << "Admin message (" + kind + ") not on screen: " + *notShown;
+    else
+        qCInfo(lcFleet).noquote() << "Displaying admin message (" + kind + ")";
     emit activeMessageChanged();
+    return notShown;
 }
 
 void RemoteMessageController::clear()

@@ -22,8 +22,9 @@ class RemoteMessagePresenter;
 // The administrator's message on this machine's screens: shown by "show_message", kept in
 // the settings store across restarts of the agent, taken down by "clear_message" or, when
 // the message allows it, by the person at the machine, which is reported to the fleet.
-// Without a display (no presenter) the message is still kept, logged and readable through
-// activeMessage(). Main thread only.
+// Without a display (no presenter, or one with no screen) the message is still kept, logged
+// and readable through activeMessage(), but "show_message" says it is not on screen and why.
+// Main thread only.
 class RemoteMessageController : public QObject {
     Q_OBJECT
 public:
@@ -42,8 +43,8 @@ public:
     // "clear_message".
     RemoteMessageResult clearFromCommand();
 
-    // Replaces any shown message with this one.
-    void show(const RemoteMessage &message);
+    // Replaces any shown message with this one. None when it is on screen, else why not.
+    std::optional<QString> show(const RemoteMessage &message);
     // The panel's Dismiss button: clears a dismissable message and reports it to the fleet.
     void dismissAtMachine();
     // True when a message was shown (and is now gone). Sends no report.

@@ -7,9 +7,26 @@
 
 namespace vesk {
 
+namespace {
+
+const QString noScreen = QStringLiteral("no screen is connected");
+
+} // namespace
+
+std::optional<QString> RemoteMessagePanels::missingDisplay()
+{
+    const QString platform = QGuiApplication::platformName();
+    // Both platforms draw into memory only: a window there is seen by nobody.
+    if (platform == QLatin1String("offscreen") || platform == QLatin1String("minimal"))
+        return QStringLiteral("no display (the agent runs headless, on the \"%1\" platform)").arg(platform);
+    if (QGuiApplication::screens().isEmpty())
+        return noScreen;
+    return std::nullopt;
+}
+
 std::unique_ptr<RemoteMessagePresenter> RemoteMessagePanels::forThisDisplay()
 {
-    if (QGuiApplication::platformName() == QStringLiteral("offscreen") || QGuiApplication::screens().isEmpty())
+    if (missingDisplay())
         return nullptr;
     return std::make_unique<RemoteMessagePanels>();
 }
@@ -25,10 +42,14 @@ RemoteMessagePanels::~RemoteMessagePanels()
     withdraw();
 }
 
-void RemoteMessagePanels::present(const RemoteMessage &message, const QString &sentText, std::function<void()> dismiss)
+std::optional<QString> RemoteMessagePanels::present(const RemoteMessage &message, const QString &sentText,
+                                                   std::function<void()> dismiss)
 {
     m_shown = Shown{message, sentText, std::move(dismiss)};
     rebuild();
+    if (m_panels.isEmpty())
+        return noScreen;
+    return std::nullopt;
 }
 
 void RemoteMessagePanels::withdraw()

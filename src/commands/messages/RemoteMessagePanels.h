@@ -20,11 +20,16 @@ class RemoteMessagePanels final : public QObject, public RemoteMessagePresenter 
 public:
     // The panels when this process has a display; none when it runs offscreen or without screens.
     static std::unique_ptr<RemoteMessagePresenter> forThisDisplay();
+    // Why this process cannot show windows (a platform without a display, or no screen); none
+    // when it can.
+    static std::optional<QString> missingDisplay();
 
     RemoteMessagePanels();
     ~RemoteMessagePanels() override;
 
-    void present(const RemoteMessage &message, const QString &sentText, std::function<void()> dismiss) override;
+    // Not on screen while no screen is connected: the panels follow when one is.
+    std::optional<QString> present(const RemoteMessage &message, const QString &sentText,
+                                   std::function<void()> dismiss) override;
     void withdraw() override;
 
 private:

@@ -21,16 +21,19 @@ struct ScreenLog {
     QString sentText;
     std::function<void()> dismiss;
     int withdrawals = 0;
+    std::optional<QString> noScreen; // what present() answers: why nothing is on screen
 };
 
 class FakePresenter final : public RemoteMessagePresenter {
 public:
     explicit FakePresenter(ScreenLog &log) : m_log(log) {}
-    void present(const RemoteMessage &message, const QString &sentText, std::function<void()> dismiss) override
+    std::optional<QString> present(const RemoteMessage &message, const QString &sentText,
+                                   std::function<void()> dismiss) override
     {
         m_log.shown = message;
         m_log.sentText = sentText;
         m_log.dismiss = std::move(dismiss);
+        return m_log.noScreen;
     }
     void withdraw() override
     {
@@ -173,14 +176,16 @@ TEST(RemoteMessage, ReplacedOrLockedMessagesIgnoreStaleDismissals)
     EXPECT_TRUE(rig.http.requests().empty()) << "replacing a message sends no dismissal report";
 }
 
-TEST(RemoteMessage, HeadlessKeepsTheMessageForTheConsole)
+TEST(RemoteMessage, HeadlessKeepsTheMessageForTheConsoleAndSaysItIsNotShown)
 {
     MessageRig rig;
     rig.controller = rig.make(false);
     QSignalSpy changed(rig.controller.get(), &RemoteMessageController::activeMessageChanged);
     LogCapture log;
 
-    rig.show(41, {{"message", "Doors open at 6"}, {"title", "Tonight"}});
+    EXPECT_EQ(rig.show(41, {{"message", "Doors open at 6"}, {"title", "Tonight"}}),
+              (RemoteMessageResult{false, "Message not shown: no display (the agent runs headless, on the \"offscreen\" platform)"}))
+        << "tests run on the offscreen platform";
 
     EXPECT_FALSE(rig.controller->hasDisplay());
     ASSERT_TRUE(rig.controller->activeMessage());
@@ -189,6 +194,15 @@ TEST(RemoteMessage, HeadlessKeepsTheMessageForTheConsole)
     EXPECT_EQ(log.count("Admin message kept without a display: Tonight — Doors open at 6"), 1);
     EXPECT_TRUE(rig.controller->clearRemotely());
     EXPECT_EQ(changed.count(), 2);
+}
+
+TEST(RemoteMessage, APresenterWithoutAScreenIsReportedButKeepsTheMessage)
+{
+    MessageRig rig;
+    rig.screen.noScreen = "no screen is connected";
+    EXPECT_EQ(rig.show(41, {{"message", "Doors open at 6"}}), (RemoteMessageResult{false, "Message not shown: no screen is connected"}));
+    EXPECT_TRUE(rig.screen.shown) << "handed over, for when a screen comes";
+    EXPECT_TRUE(rig.settings.activeRemoteMessage());
 }
 
 } // namespace

@@ -67,7 +67,7 @@ TEST(RemoteMessagePanel, LockedShowsTheNoticeInsteadOfAButton)
 TEST(RemoteMessagePanels, OnePanelPerScreenKeptWhenClosedUntilWithdrawn)
 {
     RemoteMessagePanels panels;
-    panels.present(message(false), "Mar 2, 2026 at 9:00 AM", {});
+    EXPECT_EQ(panels.present(message(false), "Mar 2, 2026 at 9:00 AM", {}), std::nullopt);
     const QList<RemoteMessagePanel *> shown = panelWindows();
     ASSERT_EQ(shown.size(), QGuiApplication::screens().size());
     ASSERT_FALSE(shown.isEmpty());
@@ -87,6 +87,7 @@ TEST(RemoteMessagePanels, OnePanelPerScreenKeptWhenClosedUntilWithdrawn)
 TEST(RemoteMessagePanel, OffscreenHasNoPanels)
 {
     EXPECT_EQ(RemoteMessagePanels::forThisDisplay(), nullptr) << "tests run on the offscreen platform";
+    EXPECT_EQ(RemoteMessagePanels::missingDisplay(), "no display (the agent runs headless, on the \"offscreen\" platform)");
 }
 
 } // namespace
