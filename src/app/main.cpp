@@ -86,7 +86,7 @@ int main(int argc, char **argv)
 
     SystemClock clock;
     SettingsDefaultsStore defaults(paths.settingsFile);
-    QtHttpTransport http;
+    QtHttpTransport http{QStringLiteral(VESK_VERSION)};
     LinuxMachineIdentity identity(options.serial);
     const std::unique_ptr<KeychainStore> keychain = makeKeychainStore(paths);
     AgentFoundation foundation(AgentPlatformObjects{clock, defaults, http, identity, *keychain, paths, options.fleetUrl,

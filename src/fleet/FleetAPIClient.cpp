@@ -252,6 +252,8 @@ QCoro::Task<ApiResult<DeviceTelemetryResponse>> FleetAPIClient::telemetryHistory
 {
     const Query query{{QStringLiteral("serial"), serial}, {QStringLiteral("hours"), QString::number(hours)}};
     FleetRequest request = FleetRequest::get(QStringLiteral("device_telemetry"), query);
+    // Up to 10 000 snapshots (the server's cap) of a KiB or more each: past an ordinary answer's cap.
+    request.maxResponseBytes = 32LL * 1024 * 1024;
     const ApiResult<HttpResponse> response = co_await m_exchange.perform(std::move(request));
     co_return decoded<DeviceTelemetryResponse>(response, QStringLiteral("Device telemetry"));
 }

@@ -65,6 +65,7 @@ QCoro::Task<ApiResult<HttpResponse>> FleetExchange::perform(FleetRequest request
     http.url = target;
     http.body = request.body;
     http.timeout = std::chrono::seconds(60);
+    http.maxBodyBytes = request.maxResponseBytes;
     if (request.transfer) {
         http.totalTimeout = std::chrono::seconds(3600);
         http.bodyFile = request.bodyFile;

@@ -14,7 +14,8 @@ class FleetSecretManager;
 class FleetSettingsStore;
 class MachineIdentity;
 
-// Sends one fleet request: URL under the base, the 60-second timeout, the credential
+// Sends one fleet request: URL under the base, the 60-second inactivity timeout within the
+// transport's whole-exchange deadline and response caps (an hour for transfers), the credential
 // headers read fresh for every request, and the mapping of failures to APIError,
 // including the server's verdict on the secret (which wipes it and raises a flag).
 class FleetExchange {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/HttpTransport.h"
+
 #include <QByteArray>
 #include <QJsonObject>
 #include <QList>
@@ -19,6 +21,8 @@ struct FleetRequest {
     bool transfer = false;
     QString bodyFile;     // sent instead of `body` when set
     QString responseFile; // receives a successful response's body when set
+    // The largest answer held in memory; only a query known to answer in bulk raises it.
+    qint64 maxResponseBytes = HttpRequest::kDefaultMaxBodyBytes;
 
     static FleetRequest get(QString path, QList<QPair<QString, QString>> query = {});
     static FleetRequest json(QByteArray method, QString path, const QJsonObject &body);

@@ -50,7 +50,7 @@ protected:
 
 TEST_F(ConnectionTestTest, ClassifiesTheUploadServiceAnswers)
 {
-    QtHttpTransport transport;
+    QtHttpTransport transport(QStringLiteral("1.0.0"));
     CredentialManager manager(m_defaults, m_clock, transport, m_paths, uploadUrl());
     QStringList audits;
     manager.setAuditLogger([&](const QString &event, const QString &text) { audits.append(event + ' ' + text); });

@@ -17,7 +17,7 @@ QProcessEnvironment agentEnvironment(const QString &home, const QString &sharedD
 
 AgentSide::AgentSide(const QString &home, const QString &fleetUrl, const QString &serial, const QString &sharedDir)
     : env(agentEnvironment(home, sharedDir)), paths(linuxPaths(env)), defaults(paths.settingsFile),
-      keychain(paths.keychainFile), identity(serial), settings(defaults, clock),
+      keychain(paths.keychainFile), http(QStringLiteral(VESK_VERSION)), identity(serial), settings(defaults, clock),
       secrets({keychain, http, settings, identity, clock, fleetUrl, AgentBundle{}, QStringLiteral("1.0.0")}),
       api({http, settings, secrets, identity, paths, fleetUrl, {}, {}, {}})
 {

@@ -60,6 +60,7 @@ TEST(FleetAPIClient, SignsEveryRequestWithTheTenantHashSecretIdAndCode)
     EXPECT_EQ(header(sent, "Content-Type"), "application/json");
     EXPECT_EQ(bodyOf(sent), QJsonObject({{"serial", "C02XK1ABCD"}}));
     EXPECT_EQ(sent.timeout, 60s);
+    EXPECT_EQ(sent.totalTimeout, 2min) << "a server trickling bytes must not stall command polling";
 }
 
 TEST(FleetAPIClient, SendsNoCredentialsWithoutATenantOrWithoutAStoredSecret)
@@ -367,6 +368,7 @@ TEST(FleetAPIClient, SpeedTestMeasuresLatencyDownloadAndUpload)
     EXPECT_EQ(sent.at(1).url.query(), "size=524288");
     EXPECT_EQ(header(sent.at(2), "Content-Type"), "application/octet-stream");
     EXPECT_EQ(sent.at(2).body.size(), 524288);
+    EXPECT_GE(sent.at(1).maxBodyBytes, 524288) << "the download must fit under the response cap";
     for (const HttpRequest &request : sent)
         EXPECT_TRUE(header(request, "X-Fleet-Key")) << request.method.constData();
 }
@@ -387,6 +389,7 @@ TEST(FleetAPIClient, ConsoleQueriesCarryTheirItems)
     rig.http.expect("GET", "/api/fleet_alerts", 200, R"({"alerts":[{"serial":"S1","severity":"critical"}]})");
     rig.http.expect("GET", "/api/device_logs", 200, R"({"serial":"S1","logs":[]})");
     rig.http.expect("DELETE", "/api/policy", 200);
+    rig.http.expect("GET", "/api/device_telemetry", 200, R"({"telemetry":[]})");
     const auto alerts = QCoro::waitFor(rig.api.fleetAlerts(50));
     ASSERT_TRUE(alerts.ok()) << alerts;
     EXPECT_EQ(alerts->at(0).toObject().value("severity"), "critical");
@@ -399,6 +402,9 @@ TEST(FleetAPIClient, ConsoleQueriesCarryTheirItems)
     EXPECT_EQ(QUrlQuery(sent.at(1).url).queryItems(),
               (QList<QPair<QString, QString>>{{"serial", "S1"}, {"limit", "20"}, {"bundle_id", "com.lumora.print"}}));
     EXPECT_EQ(sent.at(2).url.query(), "uuid=5B0D3C57-6A8E-4E6F-9D2B-8F1A2C3D4E5F");
+    // A week of telemetry answers in bulk: ten thousand snapshots must not hit the ordinary cap.
+    ASSERT_TRUE(QCoro::waitFor(rig.api.telemetryHistory("S1", 168)).ok());
+    EXPECT_GE(sent.at(3).maxBodyBytes, 10000 * 2048);
 }
 
 TEST(FleetAPIClient, AnUnusableBaseUrlIsInvalidURLWithoutARequest)

@@ -5,8 +5,11 @@
 #include <QHttpServerRequest>
 #include <QHttpServerResponder>
 #include <QFile>
+#include <QFileInfo>
 #include <QPointer>
+#include <QSysInfo>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -71,6 +74,69 @@ private:
     std::vector<QHttpServerResponder> m_unanswered;
 };
 
+// A raw HTTP/1.1 server that misbehaves on purpose: it declares a body it never sends
+// ("/declared-huge"), streams one that never ends ("/endless", "/endless-500"), or trickles a
+// byte every 20 ms so that only a whole-exchange deadline can end the wait ("/trickle").
+class HostileServer {
+public:
+    HostileServer()
+    {
+        QObject::connect(&m_server, &QTcpServer::newConnection, [this]() {
+            while (QTcpSocket *socket = m_server.nextPendingConnection()) {
+                QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+                QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket]() { answer(socket); });
+            }
+        });
+        m_server.listen(QHostAddress::LocalHost, 0);
+    }
+
+    QUrl url(const QString &path) const
+    {
+        return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(m_server.serverPort()).arg(path));
+    }
+    quint16 port() const { return m_server.serverPort(); }
+    // Body bytes handed to the sockets so far, over every connection.
+    qint64 bodyBytesSent() const { return m_bodyBytesSent; }
+
+private:
+    void answer(QTcpSocket *socket)
+    {
+        if (!socket->peek(64 * 1024).contains("\r\n\r\n"))
+            return; // the request head is not all here yet
+        const QByteArray path = socket->readAll().split(' ').value(1);
+        QObject::disconnect(socket, &QTcpSocket::readyRead, nullptr, nullptr);
+        if (path == "/declared-huge") {
+            socket->write("HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Length: 1073741824\r\n\r\n");
+        } else if (path.startsWith("/endless")) {
+            socket->write(path.endsWith("-500") ? "HTTP/1.1 500 Internal Server Error\r\n" : "HTTP/1.1 200 OK\r\n");
+            socket->write("Connection: close\r\nContent-Type: application/json\r\n\r\n");
+            QObject::connect(socket, &QTcpSocket::bytesWritten, socket, [this, socket]() { feed(socket); });
+            feed(socket);
+        } else if (path == "/trickle") {
+            socket->write("HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Length: 100000\r\n\r\n");
+            auto *timer = new QTimer(socket);
+            QObject::connect(timer, &QTimer::timeout, socket, [this, socket]() {
+                socket->write("x");
+                ++m_bodyBytesSent;
+            });
+            timer->start(20);
+        }
+    }
+
+    // Keeps a bounded amount queued, so the server itself holds little while the body never ends.
+    void feed(QTcpSocket *socket)
+    {
+        static const QByteArray chunk(64 * 1024, '[');
+        while (socket->state() == QAbstractSocket::ConnectedState && socket->bytesToWrite() < 256 * 1024) {
+            socket->write(chunk);
+            m_bodyBytesSent += chunk.size();
+        }
+    }
+
+    QTcpServer m_server;
+    qint64 m_bodyBytesSent = 0;
+};
+
 QCoro::Task<> sendInto(vesk::HttpTransport &transport, HttpRequest request,
                        std::shared_ptr<std::optional<HttpResult>> out, QPointer<QEventLoop> loop)
 {
@@ -109,7 +175,7 @@ TEST(QtHttpTransport, CarriesMethodHeadersAndBodyBothWays)
 {
     LoopbackServer server;
     ASSERT_NE(server.port(), 0);
-    vesk::QtHttpTransport transport;
+    vesk::QtHttpTransport transport(QStringLiteral("1.2.3"));
     HttpRequest put = request("PUT", server.url("/echo"), "{\"a\":1}");
     put.headers = {{"X-Device-Serial", "C02X1234"}, {"Content-Type", "application/json"}};
 
@@ -120,12 +186,15 @@ TEST(QtHttpTransport, CarriesMethodHeadersAndBodyBothWays)
     EXPECT_EQ(result->response->header("x-fleet-secret-rotated"), QByteArray("1"));
     EXPECT_EQ(server.seenHeader("X-Device-Serial"), QByteArray("C02X1234"));
     EXPECT_EQ(server.seenHeader("Content-Type"), QByteArray("application/json"));
+    // The agent names itself, not the HTTP library.
+    EXPECT_EQ(server.seenHeader("User-Agent"),
+              QByteArray("VeskWarden/1.2.3 (Linux; ") + QSysInfo::currentCpuArchitecture().toUtf8() + ")");
 }
 
 TEST(QtHttpTransport, ReturnsARedirectInsteadOfFollowingIt)
 {
     LoopbackServer server;
-    vesk::QtHttpTransport transport;
+    vesk::QtHttpTransport transport(QStringLiteral("1.2.3"));
 
     const auto result = sendWithin(transport, request("GET", server.url("/moved")));
     ASSERT_TRUE(result && result->ok()) << (result ? result->error.toStdString() : "no answer");
@@ -154,7 +223,7 @@ TEST(QtHttpTransport, ReportsTransportFailuresAsErrors)
         {"connection refused", request("GET", QUrl(QStringLiteral("http://127.0.0.1:%1/x").arg(refusedPort))),
          QStringLiteral("Connection refused")},
     };
-    vesk::QtHttpTransport transport;
+    vesk::QtHttpTransport transport(QStringLiteral("1.2.3"));
     for (const Case &tc : cases) {
         const auto result = sendWithin(transport, tc.request);
         ASSERT_TRUE(result.has_value()) << tc.name;
@@ -167,7 +236,7 @@ TEST(QtHttpTransport, TransfersLargeBodiesThroughFiles)
 {
     LoopbackServer server;
     QTemporaryDir dir;
-    vesk::QtHttpTransport transport;
+    vesk::QtHttpTransport transport(QStringLiteral("1.2.3"));
     QByteArray archive(3 * 1024 * 1024, '\0');
     for (qsizetype i = 0; i < archive.size(); ++i)
         archive[i] = char(i * 7 % 251);
@@ -212,12 +281,66 @@ TEST(QtHttpTransport, TransfersLargeBodiesThroughFiles)
 TEST(QtHttpTransport, TotalTimeoutEndsAnExchangeThatStillWaits)
 {
     LoopbackServer server;
-    vesk::QtHttpTransport transport;
+    vesk::QtHttpTransport transport(QStringLiteral("1.2.3"));
     // The wait without progress alone would outlast sendWithin's bound; only the total limit answers.
     HttpRequest slow = request("POST", server.url("/silent"), "{}");
     slow.timeout = 60s;
     slow.totalTimeout = 300ms;
     const auto result = sendWithin(transport, slow);
     ASSERT_TRUE(result.has_value()) << "the total time-out did not end the exchange";
-    EXPECT_EQ(result->error, QStringLiteral("The request timed out."));
+    EXPECT_EQ(result->error, QStringLiteral("The request timed out: it did not finish within 300 ms."));
+}
+
+TEST(QtHttpTransport, HostileServersEndInBoundedFailures)
+{
+    QTemporaryDir dir;
+    constexpr qint64 kFileCap = 1024 * 1024;
+    struct Case {
+        const char *name;
+        QByteArray method;
+        QString path;
+        bool toFile;
+        QString wantError; // empty: a response is expected
+    };
+    const QString bodyTooLarge = QStringLiteral("The response was larger than the 4 MiB limit.");
+    const QString fileTooLarge = QStringLiteral("The response was larger than the 1 MiB limit.");
+    const Case cases[] = {
+        {"declared length over the default cap", "GET", "/declared-huge", false, bodyTooLarge},
+        {"body that never ends, over the default cap", "GET", "/endless", false, bodyTooLarge},
+        {"declared length over the file cap", "GET", "/declared-huge", true, fileTooLarge},
+        {"download that never ends, over the file cap", "GET", "/endless", true, fileTooLarge},
+        // A failed download's body is held in memory for its message, so the memory cap holds.
+        {"error body that never ends", "GET", "/endless-500", true, bodyTooLarge},
+        {"a byte every 20 ms", "GET", "/trickle", false,
+         QStringLiteral("The request timed out: it did not finish within 300 ms.")},
+        // A HEAD answer's length describes a body that is not sent.
+        {"HEAD declaring a huge length", "HEAD", "/declared-huge", false, {}},
+    };
+    for (const Case &tc : cases) {
+        HostileServer server;
+        ASSERT_NE(server.port(), 0);
+        vesk::QtHttpTransport transport(QStringLiteral("1.0.0"));
+        HttpRequest r = request(tc.method, server.url(tc.path));
+        r.totalTimeout = 300ms; // only the trickle should need it; a generous inactivity bound stays
+        r.maxFileBytes = kFileCap;
+        if (tc.toFile) {
+            r.responseFile = dir.filePath(QStringLiteral("download.bin"));
+            QFile::remove(r.responseFile);
+        }
+
+        const auto result = sendWithin(transport, r);
+        ASSERT_TRUE(result.has_value()) << tc.name << ": no answer at all";
+        if (tc.wantError.isEmpty()) {
+            ASSERT_TRUE(result->ok()) << tc.name << ": " << result->error.toStdString();
+            EXPECT_EQ(result->response->status, 200) << tc.name;
+            continue;
+        }
+        EXPECT_FALSE(result->ok()) << tc.name;
+        EXPECT_EQ(result->error.toStdString(), tc.wantError.toStdString()) << tc.name;
+        // Aborted near the cap: far less than the body on offer (a GiB, or no end) was taken in.
+        EXPECT_LT(server.bodyBytesSent(), 64 * 1024 * 1024) << tc.name;
+        if (tc.toFile) {
+            EXPECT_LE(QFileInfo(r.responseFile).size(), kFileCap) << tc.name;
+        }
+    }
 }

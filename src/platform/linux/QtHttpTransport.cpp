@@ -1,5 +1,6 @@
 #include "platform/linux/QtHttpTransport.h"
 
+#include "platform/linux/ReplyLimits.h"
 #include "platform/linux/ResponseFileWriter.h"
 
 #include <QBuffer>
@@ -8,7 +9,7 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QPointer>
-#include <QTimer>
+#include <QSysInfo>
 
 #include <qcoro/qcoronetworkreply.h>
 
@@ -17,9 +18,15 @@
 
 namespace vesk {
 
-QtHttpTransport::QtHttpTransport(QObject *parent) : QObject(parent), m_manager(new QNetworkAccessManager(this))
+QtHttpTransport::QtHttpTransport(const QString &appVersion, QObject *parent)
+    : QObject(parent), m_manager(new QNetworkAccessManager(this)), m_userAgent(userAgent(appVersion))
 {
     m_manager->setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
+}
+
+QByteArray QtHttpTransport::userAgent(const QString &appVersion)
+{
+    return QStringLiteral("VeskWarden/%1 (Linux; %2)").arg(appVersion, QSysInfo::currentCpuArchitecture()).toUtf8();
 }
 
 namespace {
@@ -53,6 +60,7 @@ QIODevice *openBody(const HttpRequest &request, QString *error)
 QCoro::Task<HttpResult> QtHttpTransport::send(HttpRequest request)
 {
     QNetworkRequest qreq(request.url);
+    qreq.setHeader(QNetworkRequest::UserAgentHeader, m_userAgent);
     for (const auto &[name, value] : request.headers)
         qreq.setRawHeader(name, value);
     qreq.setTransferTimeout(clampedMilliseconds(request.timeout));
@@ -62,26 +70,30 @@ QCoro::Task<HttpResult> QtHttpTransport::send(HttpRequest request)
     QIODevice *body = openBody(request, &bodyError);
     if (!body)
         co_return HttpResult::failure(QStringLiteral("Couldn't read the request body: ") + bodyError);
-    QPointer<QNetworkReply> reply = m_manager->sendCustomRequest(qreq, request.method, body);
+    // Qt knows a HEAD answer has no body only when asked through head(); sent as a custom verb,
+    // an answer declaring the resource's length would wait for bytes that never come.
+    const bool isHead = request.method.compare("HEAD", Qt::CaseInsensitive) == 0;
+    QPointer<QNetworkReply> reply =
+        isHead ? m_manager->head(qreq) : m_manager->sendCustomRequest(qreq, request.method, body);
     body->setParent(reply);
 
+    const auto total = request.totalTimeout.count() > 0 ? request.totalTimeout : HttpRequest::kDefaultTotalTimeout;
+    QPointer<ReplyLimits> limits = new ReplyLimits(
+        reply, {total, request.maxBodyBytes, request.maxFileBytes, !request.responseFile.isEmpty(), !isHead});
     QPointer<ResponseFileWriter> writer;
     if (!request.responseFile.isEmpty())
-        writer = new ResponseFileWriter(reply, request.responseFile);
-    // The whole-exchange limit: the reply is aborted, which reads as a time-out below.
-    if (request.totalTimeout.count() > 0)
-        QTimer::singleShot(clampedMilliseconds(request.totalTimeout), reply, [reply]() {
-            if (reply)
-                reply->abort();
-        });
+        writer = new ResponseFileWriter(reply, request.responseFile, request.maxFileBytes);
 
     co_await qCoro(reply.get()).waitForFinished();
     if (!reply)
         co_return HttpResult::failure(QStringLiteral("The request was cancelled."));
     reply->deleteLater();
 
-    if (writer && !writer->error().isEmpty())
-        co_return HttpResult::failure(QStringLiteral("Couldn't save the response: ") + writer->error());
+    // A crossed bound or a failed save aborted the reply: that, not the abort, is the story.
+    if (!limits->failure().isEmpty())
+        co_return HttpResult::failure(limits->failure());
+    if (writer && !writer->failure().isEmpty())
+        co_return HttpResult::failure(writer->failure());
     // Qt reports its transfer time-out as an abort, also after the headers have arrived: a
     // body cut short is never handed on as a response.
     if (reply->error() == QNetworkReply::OperationCanceledError || reply->error() == QNetworkReply::TimeoutError)
@@ -93,8 +105,8 @@ QCoro::Task<HttpResult> QtHttpTransport::send(HttpRequest request)
     response.status = status.toInt();
     response.headers = reply->rawHeaderPairs();
     const bool savedToFile = writer && writer->finish();
-    if (writer && !writer->error().isEmpty())
-        co_return HttpResult::failure(QStringLiteral("Couldn't save the response: ") + writer->error());
+    if (writer && !writer->failure().isEmpty())
+        co_return HttpResult::failure(writer->failure());
     if (!savedToFile)
         response.body = reply->readAll();
     co_return HttpResult{std::move(response), {}};

@@ -8,15 +8,21 @@ class QNetworkAccessManager;
 
 namespace vesk {
 
-// HTTP over QNetworkAccessManager: per-request time-out, no redirects followed.
+// HTTP over QNetworkAccessManager: each request's inactivity time-out, total deadline and
+// response caps, no redirects followed, and the agent's own User-Agent on every request.
 class QtHttpTransport final : public QObject, public HttpTransport {
     Q_OBJECT
 public:
-    explicit QtHttpTransport(QObject *parent = nullptr);
+    // appVersion goes into the User-Agent header.
+    explicit QtHttpTransport(const QString &appVersion, QObject *parent = nullptr);
     QCoro::Task<HttpResult> send(HttpRequest request) override;
+
+    // "VeskWarden/<version> (Linux; <cpu architecture>)".
+    static QByteArray userAgent(const QString &appVersion);
 
 private:
     QNetworkAccessManager *m_manager;
+    QByteArray m_userAgent;
 };
 
 } // namespace vesk

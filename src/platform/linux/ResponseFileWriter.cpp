@@ -1,12 +1,21 @@
 #include "platform/linux/ResponseFileWriter.h"
 
+#include "platform/linux/ReplyLimits.h"
+
 #include <QNetworkReply>
 #include <QNetworkRequest>
 
 namespace vesk {
 
-ResponseFileWriter::ResponseFileWriter(QNetworkReply *reply, const QString &path)
-    : QObject(reply), m_reply(reply), m_file(path)
+namespace {
+QString saveFailure(const QString &reason)
+{
+    return QStringLiteral("Couldn't save the response: ") + reason;
+}
+} // namespace
+
+ResponseFileWriter::ResponseFileWriter(QNetworkReply *reply, const QString &path, qint64 maxBytes)
+    : QObject(reply), m_reply(reply), m_file(path), m_maxBytes(maxBytes)
 {
     connect(reply, &QNetworkReply::readyRead, this, &ResponseFileWriter::drain);
 }
@@ -17,20 +26,29 @@ bool ResponseFileWriter::isSuccess() const
     return status >= 200 && status < 300;
 }
 
+void ResponseFileWriter::fail(QString message)
+{
+    m_failure = std::move(message);
+    if (m_reply)
+        m_reply->abort();
+}
+
 void ResponseFileWriter::drain()
 {
-    if (!m_reply || !m_error.isEmpty() || !isSuccess())
+    if (!m_reply || !m_failure.isEmpty() || !isSuccess())
         return;
     if (!m_file.isOpen() && !m_file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        m_error = m_file.errorString();
-        m_reply->abort();
+        fail(saveFailure(m_file.errorString()));
         return;
     }
     const QByteArray chunk = m_reply->readAll();
-    if (m_file.write(chunk) != chunk.size()) {
-        m_error = m_file.errorString();
-        m_reply->abort();
+    m_written += chunk.size();
+    if (m_written > m_maxBytes) {
+        fail(responseTooLargeMessage(m_maxBytes));
+        return;
     }
+    if (m_file.write(chunk) != chunk.size())
+        fail(saveFailure(m_file.errorString()));
 }
 
 bool ResponseFileWriter::finish()
@@ -38,10 +56,10 @@ bool ResponseFileWriter::finish()
     if (!m_reply || !isSuccess())
         return false;
     drain();
-    if (m_error.isEmpty() && !m_file.flush())
-        m_error = m_file.errorString();
+    if (m_failure.isEmpty() && !m_file.flush())
+        m_failure = saveFailure(m_file.errorString());
     m_file.close();
-    return m_error.isEmpty();
+    return m_failure.isEmpty();
 }
 
 } // namespace vesk
