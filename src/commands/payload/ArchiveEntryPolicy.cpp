@@ -55,6 +55,8 @@ std::optional<ArchiveError> refusal(const ArchiveEntryFacts &entry)
             return ArchiveError::dittoFailed(
                 QStringLiteral("an entry name has a part longer than %1 bytes").arg(maxComponentBytes));
     }
+    if (relativePath(name).count(QLatin1Char('/')) + 1 > maxNameParts)
+        return ArchiveError::dittoFailed(QStringLiteral("an entry name has more than %1 parts").arg(maxNameParts));
     if (entry.hardLink)
         return ArchiveError::escapedStaging();
 

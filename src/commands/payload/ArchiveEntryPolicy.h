@@ -24,6 +24,9 @@ namespace ArchiveEntryPolicy {
 
 inline constexpr int maxNameBytes = 1024;
 inline constexpr int maxComponentBytes = 255;
+// Parts of one name, the file's own included: a 1024-byte name could otherwise ask for 512
+// nested folders. Real settings folders stay far below this.
+inline constexpr int maxNameParts = 32;
 
 // Why the entry is refused, or none when it may be extracted.
 std::optional<ArchiveError> refusal(const ArchiveEntryFacts &entry);

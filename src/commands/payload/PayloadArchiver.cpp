@@ -107,10 +107,21 @@ ArchiveResult PayloadArchiver::archive(const QString &folder) const
     return ArchiveResult::success(output);
 }
 
-ArchiveResult PayloadArchiver::extract(const QString &archivePath, const QString &parent) const
+StagedArchive PayloadArchiver::stage(const QString &archivePath, const FolderHandle &parent) const
 {
     StagingExtraction extraction(archivePath, m_limits);
     return extraction.run(parent);
+}
+
+ArchiveResult PayloadArchiver::extract(const QString &archivePath, const QString &parent) const
+{
+    const Opened<FolderHandle> folder = FolderHandle::openTrusted(parent, true);
+    if (!folder.ok())
+        return ArchiveResult::failure(ArchiveError::dittoFailed(folder.error->text));
+    const StagedArchive staged = stage(archivePath, folder.handle);
+    if (!staged.ok())
+        return ArchiveResult::failure(*staged.error);
+    return ArchiveResult::success(folder.handle.path() + QLatin1Char('/') + staged.name);
 }
 
 } // namespace vesk

@@ -1,81 +1,110 @@
 #include "commands/payload/PayloadFolderSwap.h"
 
-#include "commands/payload/PayloadTarget.h"
-
-#include <QDir>
-#include <QFile>
-
-#include <filesystem>
+#include "platform/LogCategories.h"
 
 namespace vesk::PayloadFolderSwap {
 
-namespace fs = std::filesystem;
-
 namespace {
-fs::path native(const QString &path) { return fs::path(QFile::encodeName(path).toStdString()); }
+
+bool occupied(const FolderHandle &folder, const QString &name)
+{
+    return folder.statusOf(name).type != FolderEntryStatus::Type::missing;
+}
+
+void removeLeftover(const FolderHandle &folder, const QString &name)
+{
+    if (const auto failure = folder.removeTree(name))
+        qCWarning(lcPayload).noquote() << "Could not remove" << failure->text;
+}
+
 } // namespace
 
-std::optional<QString> move(const QString &from, const QString &to)
+std::optional<QString> move(const FolderHandle &from, const QString &name, const FolderHandle &to,
+                            const QString &newName)
 {
-    std::error_code ec;
-    fs::rename(native(from), native(to), ec);
-    if (ec == std::errc::cross_device_link) {
-        // The staging folder sits on another file system (a tmpfs /tmp, a mounted share):
-        // copy, links as links, and only then drop the source. A partial copy is removed.
-        ec.clear();
-        fs::copy(native(from), native(to), fs::copy_options::recursive | fs::copy_options::copy_symlinks, ec);
-        std::error_code ignored;
-        if (ec)
-            fs::remove_all(native(to), ignored);
+    const QString what = from.path() + QLatin1Char('/') + name;
+    const QString where = to.path() + QLatin1Char('/') + newName;
+    std::optional<FolderError> failure = from.rename(name, to, newName);
+    if (failure && failure->kind == FolderError::Kind::crossDevice) {
+        // The two folders sit on different file systems (a mounted share below the shared
+        // folder): copy, and only then drop the source. A partial copy is removed.
+        failure = from.copyTree(name, to, newName);
+        if (failure)
+            removeLeftover(to, newName);
         else
-            fs::remove_all(native(from), ignored);
+            removeLeftover(from, name);
     }
-    if (!ec)
+    if (!failure)
         return std::nullopt;
-    return QStringLiteral("Could not move %1 to %2: %3").arg(from, to, QString::fromStdString(ec.message()));
+    return QStringLiteral("Could not move %1 to %2: %3").arg(what, where, failure->text);
 }
 
-bool occupied(const QString &path)
-{
-    std::error_code ec;
-    return fs::exists(fs::symlink_status(native(path), ec));
-}
-
-SwapResult swapIn(const PayloadBackupStore &store, const QString &staging, const QString &target,
-                  const QDateTime &localTime)
+SwapResult swapIn(const PayloadBackupStore &store, const FolderHandle &parent, const FolderHandle &staged,
+                  const QString &stagingName, const QString &targetName, const QDateTime &localTime)
 {
     SwapResult result;
-    std::optional<QString> backupPath;
-    result.failure = store.ensureExists();
-    if (!result.failure && occupied(target)) {
-        const QString path = store.freshBackupPath(PayloadTarget::targetName(target), localTime);
-        result.failure = move(target, path);
+    // The name may now stand for something else than the folder that was filled and checked.
+    if (!parent.holds(stagingName, staged)) {
+        result.failure = QStringLiteral("The staging folder %1/%2 was replaced while the apps closed")
+                             .arg(parent.path(), stagingName);
+        return result;
+    }
+    std::optional<QString> backupName;
+    if (occupied(parent, targetName)) {
+        const QString name = store.freshBackupName(targetName, localTime);
+        result.failure = move(parent, targetName, store.folder(), name);
         if (!result.failure)
-            backupPath = path;
+            backupName = name;
     }
     if (!result.failure)
-        result.failure = move(staging, target);
-    result.backedUp = backupPath.has_value();
-    if (!result.failure)
+        result.failure = move(parent, stagingName, parent, targetName);
+    bool impostor = false;
+    if (!result.failure && !parent.holds(targetName, staged)) {
+        impostor = true;
+        result.failure = QStringLiteral("The staging folder %1/%2 was replaced while it moved into place")
+                             .arg(parent.path(), stagingName);
+    }
+    if (!result.failure) {
+        if (const auto failure = staged.setMode(0755))
+            qCWarning(lcPayload).noquote() << "Could not open the deployed folder to other users:" << failure->text;
+        result.backedUp = backupName.has_value();
         return result;
+    }
 
-    if (backupPath && occupied(*backupPath))
-        move(*backupPath, target); // best effort: the failure text already says what happened
-    QDir(staging).removeRecursively();
-    result.backedUp = false;
+    if (impostor)
+        move(parent, targetName, parent, stagingName); // what was put there goes back where it came from
+    if (backupName && occupied(store.folder(), *backupName)) {
+        // Best effort: the failure text already says what happened. Whatever took the
+        // target's name meanwhile is not ours to keep in the way.
+        if (const auto back = move(store.folder(), *backupName, parent, targetName))
+            qCCritical(lcPayload).noquote() << "The previous folder stays in the backup store:" << *back;
+    }
+    if (parent.holds(stagingName, staged))
+        removeLeftover(parent, stagingName);
     return result;
 }
 
-RestoreResult restore(const PayloadBackupStore &store, const QString &backupName, const QString &target,
-                      const QDateTime &localTime)
+RestoreResult restore(const PayloadBackupStore &store, const QString &backupName, const FolderHandle &parent,
+                      const QString &targetName, const QDateTime &localTime)
 {
     RestoreResult result{backupName, std::nullopt};
-    if (occupied(target)) {
-        result.failure = move(target, store.freshBackupPath(PayloadTarget::targetName(target), localTime));
+    if (store.folder().statusOf(backupName).type != FolderEntryStatus::Type::folder) {
+        result.failure = QStringLiteral("The backup %1 is not a folder").arg(backupName);
+        return result;
+    }
+    std::optional<QString> savedName;
+    if (occupied(parent, targetName)) {
+        const QString name = store.freshBackupName(targetName, localTime);
+        result.failure = move(parent, targetName, store.folder(), name);
         if (result.failure)
             return result;
+        savedName = name;
     }
-    result.failure = move(store.folder() + QLatin1Char('/') + backupName, target);
+    result.failure = move(store.folder(), backupName, parent, targetName);
+    if (result.failure && savedName) {
+        if (const auto back = move(store.folder(), *savedName, parent, targetName))
+            qCCritical(lcPayload).noquote() << "The previous folder stays in the backup store:" << *back;
+    }
     return result;
 }
 

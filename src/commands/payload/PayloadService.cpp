@@ -87,21 +87,21 @@ QCoro::Task<PayloadResult> PayloadService::install(RemotePayload payload, QStrin
         co_return failed(mismatch);
 
     const QString target = QDir::cleanPath(payload.targetPath);
-    const QString parent = QFileInfo(target).path();
-    auto unpacking = QtConcurrent::run([archiver = m_archiver, download, parent] {
-        return archiver.extract(download, parent);
+    const QString name = PayloadTarget::targetName(target);
+    auto unpacking = QtConcurrent::run([archiver = m_archiver, paths = m_paths, download, target] {
+        return stage(archiver, paths, download, target);
     });
-    const ArchiveResult staged = co_await unpacking;
-    if (!staged.ok())
-        co_return failed(staged.error->message());
+    const Staged staged = co_await unpacking;
+    if (staged.failure)
+        co_return failed(*staged.failure);
 
     PayloadAppCycle cycle(m_apps, m_clock);
     co_await cycle.closeApps(payload.relaunchBundleIds);
 
-    const PayloadBackupStore store(m_paths.payloadBackupDir());
     const QDateTime stamp = m_clock.localNow();
-    auto swapping = QtConcurrent::run([store, staging = staged.path, target, stamp] {
-        return PayloadFolderSwap::swapIn(store, staging, target, stamp);
+    auto swapping = QtConcurrent::run([staged, name, stamp] {
+        return PayloadFolderSwap::swapIn(*staged.store, staged.parent, staged.archive.folder, staged.archive.name, name,
+                                         stamp);
     });
     const PayloadFolderSwap::SwapResult swapped = co_await swapping;
     const QStringList relaunched = co_await cycle.relaunch(payload.relaunchBundleIds);
@@ -113,12 +113,62 @@ QCoro::Task<PayloadResult> PayloadService::install(RemotePayload payload, QStrin
                                         *swapped.failure);
     }
 
-    const QString name = PayloadTarget::targetName(target);
-    auto pruning = QtConcurrent::run([store, name] { store.prune(name); });
+    auto pruning = QtConcurrent::run([store = *staged.store, name] { store.prune(name); });
     co_await pruning;
     const QString text = deployedText(payload, target, swapped.backedUp, relaunched);
     qCInfo(lcPayload).noquote() << text;
     co_return PayloadResult::ok(text);
+}
+
+PayloadService::Staged PayloadService::stage(const PayloadArchiver &archiver, const PlatformPaths &paths,
+                                             const QString &download, const QString &target)
+{
+    Staged staged;
+    const Opened<FolderHandle> parent = openParent(paths, target);
+    if (!parent.ok()) {
+        staged.failure = parent.error->text;
+        return staged;
+    }
+    staged.parent = parent.handle;
+    staged.archive = archiver.stage(download, staged.parent);
+    if (!staged.archive.ok()) {
+        staged.failure = staged.archive.error->message();
+        return staged;
+    }
+    // Made and checked only now, so a refused archive leaves no trace; opened before the apps
+    // close, so what happens to its name meanwhile does not matter.
+    const PayloadBackupStore::Opened store = openStore(paths, true);
+    staged.store = store.store;
+    staged.failure = store.refusal;
+    if (!staged.store && !staged.failure)
+        staged.failure = QStringLiteral("Could not open the backup folder ") + paths.payloadBackupDir();
+    if (staged.failure)
+        staged.parent.removeTree(staged.archive.name);
+    return staged;
+}
+
+Opened<FolderHandle> PayloadService::openParent(const PlatformPaths &paths, const QString &target)
+{
+    const Opened<FolderHandle> shared = FolderHandle::openTrusted(paths.sharedDir, false);
+    if (!shared.ok())
+        return shared;
+    // Below the shared folder every part is opened without following links: other users may
+    // write there, and a link they put in the way must not lead the payload elsewhere.
+    const QString relative = QDir(shared.handle.path()).relativeFilePath(QFileInfo(target).path());
+    Opened<FolderHandle> parent = shared.handle.openFolder(relative, 0755);
+    if (!parent.ok() && parent.error->kind == FolderError::Kind::notAFolder)
+        parent.error->text = QStringLiteral("The target path %1 leads through a symbolic link or a file (%2)")
+                                 .arg(target, parent.error->text);
+    return parent;
+}
+
+PayloadBackupStore::Opened PayloadService::openStore(const PlatformPaths &paths, bool create)
+{
+    const Opened<FolderHandle> shared = FolderHandle::openTrusted(paths.sharedDir, false);
+    if (!shared.ok())
+        return {std::nullopt, shared.error->text};
+    return PayloadBackupStore::open(shared.handle, QDir(paths.sharedDir).relativeFilePath(paths.payloadBackupDir()),
+                                    create);
 }
 
 QCoro::Task<PayloadResult> PayloadService::restorePayloadBackup(QString targetPath)
@@ -130,25 +180,33 @@ QCoro::Task<PayloadResult> PayloadService::restorePayloadBackup(QString targetPa
 
     const QString target = QDir::cleanPath(targetPath);
     const QString name = PayloadTarget::targetName(target);
-    const PayloadBackupStore store(m_paths.payloadBackupDir());
     const QDateTime stamp = m_clock.localNow();
-    auto restoring = QtConcurrent::run([store, name, target, stamp]() -> std::optional<PayloadFolderSwap::RestoreResult> {
-        const QStringList backups = store.backupsOf(name);
+    struct Restored {
+        QString text;
+        bool ok = false;
+    };
+    auto restoring = QtConcurrent::run([paths = m_paths, name, target, stamp]() -> Restored {
+        const PayloadBackupStore::Opened store = openStore(paths, false);
+        if (store.refusal)
+            return {*store.refusal};
+        const QStringList backups = store.store ? store.store->backupsOf(name) : QStringList();
         if (backups.isEmpty())
-            return std::nullopt;
-        PayloadFolderSwap::RestoreResult result = PayloadFolderSwap::restore(store, backups.last(), target, stamp);
-        if (!result.failure)
-            store.prune(name);
-        return result;
+            return {QStringLiteral("No backup found for ") + target};
+        const Opened<FolderHandle> parent = openParent(paths, target);
+        if (!parent.ok())
+            return {QStringLiteral("Restore failed: ") + parent.error->text};
+        const PayloadFolderSwap::RestoreResult result =
+            PayloadFolderSwap::restore(*store.store, backups.last(), parent.handle, name, stamp);
+        if (result.failure)
+            return {QStringLiteral("Restore failed, previous folder kept: ") + *result.failure};
+        store.store->prune(name);
+        return {QStringLiteral("Restored ") + target + QStringLiteral(" from backup ") + result.backupName, true};
     });
-    const std::optional<PayloadFolderSwap::RestoreResult> restored = co_await restoring;
-    if (!restored)
-        co_return failed(QStringLiteral("No backup found for ") + target);
-    if (restored->failure)
-        co_return failed(QStringLiteral("Restore failed: ") + *restored->failure);
-    const QString text = QStringLiteral("Restored ") + target + QStringLiteral(" from backup ") + restored->backupName;
-    qCInfo(lcPayload).noquote() << text;
-    co_return PayloadResult::ok(text);
+    const Restored restored = co_await restoring;
+    if (!restored.ok)
+        co_return failed(restored.text);
+    qCInfo(lcPayload).noquote() << restored.text;
+    co_return PayloadResult::ok(restored.text);
 }
 
 } // namespace vesk

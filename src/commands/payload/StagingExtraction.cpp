@@ -1,25 +1,20 @@
 #include "commands/payload/StagingExtraction.h"
 
 #include "commands/payload/ArchiveEntryPolicy.h"
-#include "commands/payload/PathContainment.h"
+#include "platform/LogCategories.h"
 
-#include <QDir>
-#include <QDirIterator>
 #include <QFile>
-#include <QFileInfo>
 #include <QUuid>
 
 #include <archive.h>
 #include <archive_entry.h>
 
-#include <filesystem>
+#include <algorithm>
 #include <memory>
 
 namespace vesk {
 
 namespace {
-
-namespace fs = std::filesystem;
 
 using ArchivePtr = std::unique_ptr<archive, int (*)(archive *)>;
 
@@ -29,10 +24,13 @@ ArchiveError libraryError(archive *a)
     return ArchiveError::dittoFailed(text ? QString::fromUtf8(text).trimmed() : QStringLiteral("unknown error"));
 }
 
-fs::file_status statusOf(const QString &path)
+// A name already taken, or a link or file where a folder should be: the archive tries to
+// write through or over something, which only an escape attempt does.
+ArchiveError fromFolderError(const FolderError &error)
 {
-    std::error_code ec;
-    return fs::symlink_status(fs::path(QFile::encodeName(path).toStdString()), ec);
+    if (error.kind == FolderError::Kind::occupied || error.kind == FolderError::Kind::notAFolder)
+        return ArchiveError::escapedStaging();
+    return ArchiveError::dittoFailed(error.text);
 }
 
 ArchiveEntryFacts factsOf(archive_entry *entry)
@@ -50,12 +48,7 @@ ArchiveEntryFacts factsOf(archive_entry *entry)
     return facts;
 }
 
-// The destination paths handed to the disk writer are absolute paths inside staging that we
-// build ourselves, so libarchive's SECURE_NOABSOLUTEPATHS would refuse every one of them;
-// ArchiveEntryPolicy refuses absolute names in the archive instead, before the rewrite.
-// Relative destinations would need chdir(), which is process-wide and unsafe on a worker thread.
-constexpr int kDiskFlags = ARCHIVE_EXTRACT_SECURE_NODOTDOT | ARCHIVE_EXTRACT_SECURE_SYMLINKS |
-                           ARCHIVE_EXTRACT_NO_OVERWRITE | ARCHIVE_EXTRACT_TIME;
+constexpr unsigned kWorkingFolderMode = 0700;
 
 } // namespace
 
@@ -64,40 +57,37 @@ StagingExtraction::StagingExtraction(QString archivePath, PayloadArchiver::Limit
 {
 }
 
-ArchiveResult StagingExtraction::run(const QString &parent)
+StagedArchive StagingExtraction::run(const FolderHandle &parent)
 {
-    const QString staging = QDir::cleanPath(parent) + QStringLiteral("/.warden-staging-") +
-                            QUuid::createUuid().toString(QUuid::WithoutBraces);
-    if (!QDir().mkpath(staging))
-        return ArchiveResult::failure(ArchiveError::dittoFailed(staging + QStringLiteral(": cannot create folder")));
-    m_staging = QFileInfo(staging).canonicalFilePath();
+    const QString name = QStringLiteral(".warden-staging-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+    // Owner-only while it fills: nobody else may look or write into it before the swap.
+    Opened<FolderHandle> made = parent.makeFolder(name, kWorkingFolderMode);
+    if (!made.ok())
+        return StagedArchive{{}, {}, ArchiveError::dittoFailed(made.error->text + QStringLiteral(": cannot create folder"))};
+    m_staging = std::move(made.handle);
 
     ArchivePtr reader(archive_read_new(), archive_read_free);
     archive_read_support_format_zip(reader.get());
-    ArchivePtr writer(archive_write_disk_new(), archive_write_free);
-    archive_write_disk_set_options(writer.get(), kDiskFlags);
-
     std::optional<ArchiveError> failure;
     if (archive_read_open_filename(reader.get(), QFile::encodeName(m_archivePath).constData(), 1 << 16) !=
         ARCHIVE_OK)
         failure = libraryError(reader.get());
     if (!failure)
-        failure = unpack(reader.get(), writer.get());
-    // Closing applies the deferred folder times; only then is the tree final.
-    if (archive_write_close(writer.get()) != ARCHIVE_OK && !failure)
-        failure = libraryError(writer.get());
+        failure = unpack(reader.get());
     if (!failure)
-        failure = checkEverythingInside();
-    if (!failure && QDir(m_staging).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot))
+        failure = finishFolders();
+    if (!failure && m_staging.entries().isEmpty())
         failure = ArchiveError::emptyArchive();
     if (failure) {
-        QDir(m_staging).removeRecursively();
-        return ArchiveResult::failure(*failure);
+        m_staging = {};
+        if (const auto left = parent.removeTree(name))
+            qCWarning(lcPayload).noquote() << "Could not remove the staging folder:" << left->text;
+        return StagedArchive{{}, {}, failure};
     }
-    return ArchiveResult::success(m_staging);
+    return StagedArchive{std::move(m_staging), name, std::nullopt};
 }
 
-std::optional<ArchiveError> StagingExtraction::unpack(archive *reader, archive *writer)
+std::optional<ArchiveError> StagingExtraction::unpack(archive *reader)
 {
     while (true) {
         archive_entry *entry = nullptr;
@@ -109,91 +99,132 @@ std::optional<ArchiveError> StagingExtraction::unpack(archive *reader, archive *
         if (++m_entries > m_limits.maxEntries)
             return ArchiveError::dittoFailed(
                 QStringLiteral("the archive holds more than %1 entries").arg(m_limits.maxEntries));
-        if (const auto failure = unpackEntry(reader, writer, entry))
+        if (const auto failure = unpackEntry(reader, entry))
             return failure;
     }
 }
 
-std::optional<ArchiveError> StagingExtraction::unpackEntry(archive *reader, archive *writer, archive_entry *entry)
+std::optional<ArchiveError> StagingExtraction::unpackEntry(archive *reader, archive_entry *entry)
 {
     const ArchiveEntryFacts facts = factsOf(entry);
     if (const auto refused = ArchiveEntryPolicy::refusal(facts))
-        return refused;
-    const QString relative = ArchiveEntryPolicy::relativePath(facts.name);
-    if (const auto refused = checkLanding(relative, facts.fileType == AE_IFDIR))
         return refused;
     if (archive_entry_size_is_set(entry) && archive_entry_size(entry) > m_limits.maxTotalBytes - m_bytes)
         return ArchiveError::dittoFailed(
             QStringLiteral("the archive unpacks to more than %1 bytes").arg(m_limits.maxTotalBytes));
 
-    const QString destination = m_staging + QLatin1Char('/') + relative;
-    archive_entry_set_pathname(entry, QFile::encodeName(destination).constData());
-    if (archive_write_header(writer, entry) != ARCHIVE_OK)
-        return libraryError(writer);
-    if (facts.fileType == AE_IFREG) {
-        if (const auto failure = copyData(reader, writer))
-            return failure;
-    }
-    if (archive_write_finish_entry(writer) != ARCHIVE_OK)
-        return libraryError(writer);
-    if (!resolvesInside(destination))
-        return ArchiveError::escapedStaging();
-    return std::nullopt;
-}
-
-std::optional<ArchiveError> StagingExtraction::checkLanding(const QString &relative, bool isDirectory) const
-{
+    const QString relative = ArchiveEntryPolicy::relativePath(facts.name);
     const QStringList parts = relative.split(QLatin1Char('/'));
-    QString path = m_staging;
-    for (int i = 0; i < parts.size(); ++i) {
-        path += QLatin1Char('/') + parts[i];
-        const fs::file_status status = statusOf(path);
-        if (!fs::exists(status))
-            return std::nullopt; // libarchive creates the rest as plain folders
-        const bool last = i == parts.size() - 1;
-        if (!last && status.type() != fs::file_type::directory)
-            return ArchiveError::escapedStaging(); // through a link, or through a file
-        if (last && !(isDirectory && status.type() == fs::file_type::directory))
-            return ArchiveError::escapedStaging(); // would replace an earlier entry
+    FolderHandle folder;
+    if (const auto failure = openParents(parts, folder))
+        return failure;
+    const QString &name = parts.last();
+
+    switch (facts.fileType) {
+    case AE_IFDIR: {
+        // A folder an earlier entry's name already made gets its own mode now.
+        const FolderEntryStatus existing = folder.statusOf(name);
+        if (existing.type != FolderEntryStatus::Type::folder) {
+            if (const Opened<FolderHandle> made = folder.makeFolder(name, kWorkingFolderMode); !made.ok())
+                return fromFolderError(*made.error);
+            if (const auto failure = created())
+                return failure;
+        }
+        FolderFinish &finish = m_folders[relative];
+        finish.mode = facts.mode;
+        if (archive_entry_mtime_is_set(entry)) {
+            finish.modified = archive_entry_mtime(entry);
+            finish.modifiedNanoseconds = archive_entry_mtime_nsec(entry);
+        }
+        return std::nullopt;
+    }
+    case AE_IFLNK:
+        if (const auto failure = folder.makeLink(name, *facts.linkTarget))
+            return fromFolderError(*failure);
+        return created();
+    default:
+        return writeFile(reader, entry, folder, name);
+    }
+}
+
+std::optional<ArchiveError> StagingExtraction::openParents(const QStringList &parts, FolderHandle &folder)
+{
+    folder = m_staging;
+    QString relative;
+    for (qsizetype i = 0; i + 1 < parts.size(); ++i) {
+        relative += (i ? QStringLiteral("/") : QString()) + parts[i];
+        Opened<FolderHandle> next = folder.openFolder(parts[i]);
+        if (!next.ok() && next.error->kind == FolderError::Kind::missing) {
+            next = folder.makeFolder(parts[i], kWorkingFolderMode);
+            if (next.ok()) {
+                m_folders.insert(relative, FolderFinish{});
+                if (const auto failure = created())
+                    return failure;
+            }
+        }
+        if (!next.ok())
+            return fromFolderError(*next.error);
+        folder = std::move(next.handle);
     }
     return std::nullopt;
 }
 
-std::optional<ArchiveError> StagingExtraction::copyData(archive *reader, archive *writer)
+std::optional<ArchiveError> StagingExtraction::writeFile(archive *reader, archive_entry *entry,
+                                                         const FolderHandle &folder, const QString &name)
 {
+    Opened<FileHandle> file = folder.createFile(name);
+    if (!file.ok())
+        return fromFolderError(*file.error);
+    if (const auto failure = created())
+        return failure;
+    QByteArray block(1 << 16, Qt::Uninitialized);
     while (true) {
-        const void *block = nullptr;
-        size_t size = 0;
-        la_int64_t offset = 0;
-        const int status = archive_read_data_block(reader, &block, &size, &offset);
-        if (status == ARCHIVE_EOF)
-            return std::nullopt;
-        if (status != ARCHIVE_OK && status != ARCHIVE_WARN)
+        const la_ssize_t got = archive_read_data(reader, block.data(), size_t(block.size()));
+        if (got < 0)
             return libraryError(reader);
-        m_bytes += qint64(size);
+        if (got == 0)
+            break;
+        m_bytes += got;
         if (m_bytes > m_limits.maxTotalBytes)
             return ArchiveError::dittoFailed(
                 QStringLiteral("the archive unpacks to more than %1 bytes").arg(m_limits.maxTotalBytes));
-        if (archive_write_data_block(writer, block, size, offset) != ARCHIVE_OK)
-            return libraryError(writer);
+        if (const auto failure = file.handle.write(block.constData(), got))
+            return ArchiveError::dittoFailed(failure->text);
     }
+    std::optional<FolderError> failure = file.handle.setMode(archive_entry_perm(entry) & 0777);
+    if (!failure && archive_entry_mtime_is_set(entry))
+        failure = file.handle.setModifiedTime(archive_entry_mtime(entry), archive_entry_mtime_nsec(entry));
+    if (failure)
+        return ArchiveError::dittoFailed(failure->text);
+    return std::nullopt;
 }
 
-bool StagingExtraction::resolvesInside(const QString &path) const
+std::optional<ArchiveError> StagingExtraction::created()
 {
-    // A link whose target does not exist (yet) resolves to nothing; the policy already
-    // holds its target below its own folder.
-    const QString real = QFileInfo(path).canonicalFilePath();
-    return real.isEmpty() || PathContainment::isWithin(real, m_staging);
+    if (++m_created > m_limits.maxEntries)
+        return ArchiveError::dittoFailed(
+            QStringLiteral("the archive creates more than %1 files and folders").arg(m_limits.maxEntries));
+    return std::nullopt;
 }
 
-std::optional<ArchiveError> StagingExtraction::checkEverythingInside() const
+std::optional<ArchiveError> StagingExtraction::finishFolders()
 {
-    QDirIterator it(m_staging, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        if (!resolvesInside(it.next()))
-            return ArchiveError::escapedStaging();
+    // Deepest first: a folder that shuts its owner out is closed only after everything
+    // below it is done.
+    QStringList paths = m_folders.keys();
+    std::sort(paths.begin(), paths.end(), [](const QString &a, const QString &b) {
+        return a.count(QLatin1Char('/')) > b.count(QLatin1Char('/'));
+    });
+    for (const QString &path : paths) {
+        const FolderFinish &finish = m_folders[path];
+        const Opened<FolderHandle> folder = m_staging.openFolder(path);
+        if (!folder.ok())
+            return fromFolderError(*folder.error);
+        std::optional<FolderError> failure = folder.handle.setMode(finish.mode);
+        if (!failure && finish.modified)
+            failure = folder.handle.setModifiedTime(*finish.modified, finish.modifiedNanoseconds);
+        if (failure)
+            return ArchiveError::dittoFailed(failure->text);
     }
     return std::nullopt;
 }

@@ -100,6 +100,20 @@ std::vector<HostileCase> corpus()
              return buildZip(many);
          },
          failedWith("the archive holds more than 50 entries")},
+        {"parents of deep names count as created folders",
+         [](auto &) {
+             // Three entries, 63 things on disk: each name of 21 parts makes 20 folders.
+             QList<ZipEntry> deep;
+             for (int i = 0; i < 3; ++i)
+                 deep.append(file(QByteArray::number(i) + QByteArray("/d").repeated(19) + "/f"));
+             return buildZip(deep);
+         },
+         failedWith("the archive creates more than 50 files and folders")},
+        {"name deeper than 32 parts", [](auto &) { return buildZip({file(QByteArray("d/").repeated(32) + "f")}); },
+         failedWith("an entry name has more than 32 parts")},
+        {"folder of mode 000 with a file in it, then an escape",
+         [](auto &) { return buildZip({zipEntry("locked/", kDir, 0), file("locked/secret.txt"), file("../evil.txt")}); },
+         escaped},
         {"not an archive", [](auto &) { return QByteArray("PK\x03\x04 but nothing after"); }, std::nullopt,
          ArchiveError::Code::dittoFailed},
         {"empty archive", [](auto &) { return buildZip({}); }, ArchiveError::emptyArchive()},
@@ -120,7 +134,11 @@ TEST(HostileArchive, EveryCaseIsRefusedAndNothingLandsOutsideStaging)
         const QStringList before = listTree(root.path());
 
         const PayloadArchiver archiver(root.path() + "/tmp", kSmallLimits);
-        const ArchiveResult result = archiver.extract(archivePath, parent);
+        ArchiveResult result;
+        {
+            const OwnerPermissionsOnly asTheAgentsUser; // a folder of mode 000 keeps it out, too
+            result = archiver.extract(archivePath, parent);
+        }
 
         ASSERT_FALSE(result.ok()) << c.name << ": extracted to " << result.path.toStdString();
         if (c.want)

@@ -4,6 +4,7 @@
 #include "ZipFixture.h"
 
 #include "LogCapture.h"
+#include "commands/payload/PayloadArchiver.h"
 #include "commands/payload/PayloadFolderSwap.h"
 #include "commands/payload/PayloadService.h"
 #include "commands/payload/PayloadTarget.h"
@@ -17,6 +18,9 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace vesk::test {
 namespace {
@@ -66,6 +70,24 @@ struct DeployRig : FleetRig {
                QDir(paths.tempDir).entryList(QDir::Files);
     }
 };
+
+QByteArray folderBomb()
+{
+    // 40 names of 512 parts each: 20,440 nested folders asked for by about 84 KB of zip.
+    QList<ZipEntry> entries;
+    for (int i = 10; i < 50; ++i)
+        entries.append(zipEntry(QByteArray::number(i) + QByteArray("/d").repeated(510) + "/f", S_IFREG, 0644, "x"));
+    const QByteArray zip = buildZip(entries);
+    EXPECT_LT(zip.size(), 90 * 1024);
+    return zip;
+}
+
+void chmodPath(const QString &path, mode_t mode)
+{
+    ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), mode), 0) << path.toStdString();
+}
+
+const QDateTime kMorning(QDate(2026, 3, 2), QTime(9, 0));
 
 QByteArray prefsZip(const QByteArray &content)
 {
@@ -184,6 +206,8 @@ TEST(PayloadDeploy, FailuresBeforeTheSwapLeaveTheTargetUntouched)
          [](DeployRig &) { return QString("The archive tried to write outside its staging folder."); }},
         {"archive empty", [](DeployRig &r) { r.serve(5, buildZip({})); }, "5",
          [](DeployRig &) { return QString("The archive extracted to nothing."); }},
+        {"84 KB archive asking for 20,000 folders", [](DeployRig &r) { r.serve(5, folderBomb()); }, "5",
+         [](DeployRig &) { return QString("Archive operation failed: an entry name has more than 32 parts"); }},
     };
     for (const auto &c : cases) {
         DeployRig rig;
@@ -215,10 +239,9 @@ TEST(PayloadDeploy, AppIgnoringTerminateIsForceQuitAfterTenSeconds)
     EXPECT_EQ(slept, 11s) << "20 checks 0.5 s apart, then one second after the force-quit";
 }
 
-TEST(PayloadDeploy, FailedSwapRestoresThePreviousFolderAndRelaunches)
+TEST(PayloadDeploy, FailedSwapKeepsThePreviousFolderAndRelaunches)
 {
-    // A real failure at the last move: the staged folder vanishes while the apps close, so
-    // moving it into place fails after the previous folder already went to the store.
+    // The staged folder vanishes while the apps close: the swap notices before it moves anything.
     DeployRig rig;
     rig.apps.running = {"com.lumora.capture"};
     rig.apps.onQuit = [&](const QString &) {
@@ -231,12 +254,138 @@ TEST(PayloadDeploy, FailedSwapRestoresThePreviousFolderAndRelaunches)
     const PayloadResult result = rig.deploy("7");
 
     ASSERT_FALSE(result.success);
-    EXPECT_TRUE(result.message.startsWith("Deploy failed, previous folder restored: Could not move ")) << result;
+    EXPECT_TRUE(result.message.startsWith("Deploy failed, previous folder restored: The staging folder " + rig.shared))
+        << result;
     EXPECT_EQ(readBytes(rig.target + "/prefs.json"), "old");
     EXPECT_EQ(rig.backups(), QStringList()) << "the backup went back into place";
     EXPECT_EQ(rig.apps.actions, QStringList({"quit com.lumora.capture", "launch com.lumora.capture"}));
     EXPECT_EQ(rig.leftovers(), QStringList());
-    EXPECT_EQ(log.count("Payload 7 deploy failed and was rolled back: Could not move "), 1);
+    EXPECT_EQ(log.count("Payload 7 deploy failed and was rolled back: The staging folder "), 1);
+}
+
+TEST(PayloadDeploy, LinksPutInPlaceAfterTheChecksRedirectNothing)
+{
+    // While the apps close, after every check, a folder the deploy is about to use is moved
+    // aside and a link to another folder takes its name, as another user of the shared
+    // folder could do. Nothing may land in the linked folder.
+    const struct {
+        const char *name;
+        QString target;  // below the shared folder
+        QString swapped; // below the shared folder; "*" stands for the staging folder
+        QString landed;  // where the new folder is afterwards; empty: the deploy is refused
+    } cases[] = {
+        {"the target", "Lumora", "Lumora", "Lumora"},
+        {"the target's parent", "Vesk/Kiosk", "Vesk", "Vesk-moved/Kiosk"},
+        {"the backup store", "Lumora", ".warden-backups", "Lumora"},
+        {"the staging folder", "Lumora", "*", ""},
+    };
+    for (const auto &c : cases) {
+        DeployRig rig;
+        const QString target = rig.shared + "/" + c.target;
+        writeBytes(target + "/prefs.json", "old");
+        const QString decoy = rig.root.path() + "/decoy";
+        writeBytes(decoy + "/keep.txt", "decoy");
+        rig.apps.running = {"com.lumora.capture"};
+        rig.apps.onQuit = [&](const QString &) {
+            QString swapped = rig.shared + "/" + c.swapped;
+            if (c.swapped == "*")
+                swapped = rig.shared + "/" + QDir(rig.shared).entryList({".warden-staging-*"}, QDir::Dirs | QDir::Hidden).value(0);
+            ASSERT_TRUE(QDir().rename(swapped, swapped + "-moved")) << swapped.toStdString();
+            ASSERT_TRUE(QFile::link(decoy, swapped));
+        };
+        rig.serve(7, prefsZip("new"), {}, target);
+
+        const PayloadResult result = rig.deploy("7");
+
+        EXPECT_EQ(listTree(decoy), QStringList{"keep.txt"}) << c.name << ": nothing written through the link";
+        if (c.landed.isEmpty()) {
+            EXPECT_TRUE(result.message.startsWith("Deploy failed, previous folder restored: The staging folder "))
+                << c.name << ": " << result;
+            EXPECT_EQ(readBytes(target + "/prefs.json"), "old") << c.name;
+        } else {
+            EXPECT_TRUE(result.success) << c.name << ": " << result;
+            EXPECT_EQ(readBytes(rig.shared + "/" + c.landed + "/prefs.json"), "new") << c.name;
+            EXPECT_FALSE(QFileInfo(rig.shared + "/" + c.landed).isSymLink()) << c.name;
+        }
+    }
+}
+
+TEST(PayloadDeploy, RefusesABackupStoreThatIsNotThisUsersPrivateFolder)
+{
+    struct Case {
+        const char *name;
+        std::function<void(const QString &store, const QString &decoy)> make;
+        QString why;
+    };
+    std::vector<Case> cases = {
+        {"a link to another folder", [](const QString &store, const QString &decoy) { QFile::link(decoy, store); },
+         "it is a symbolic link"},
+        {"a file", [](const QString &store, const QString &) { writeBytes(store, "x"); }, "it is not a folder"},
+        {"open to other users",
+         [](const QString &store, const QString &) {
+             QDir().mkpath(store);
+             chmodPath(store, 0755);
+         },
+         "its mode is 0755"},
+    };
+    if (::geteuid() == 0) // giving a folder away takes root
+        cases.push_back({"another user's",
+                         [](const QString &store, const QString &) {
+                             QDir().mkpath(store);
+                             chmodPath(store, 0700);
+                             ASSERT_EQ(::chown(QFile::encodeName(store).constData(), 65534, 65534), 0);
+                         },
+                         "it belongs to user 65534"});
+    for (const Case &c : cases) {
+        DeployRig rig;
+        const QString store = rig.paths.payloadBackupDir();
+        const QString decoy = rig.root.path() + "/decoy";
+        QDir().mkpath(decoy);
+        c.make(store, decoy);
+        rig.apps.running = {"com.lumora.capture"};
+        rig.serve(7, prefsZip("new"));
+        const QStringList before = listTree(rig.root.path());
+
+        const PayloadResult result = rig.deploy("7");
+
+        EXPECT_EQ(result, PayloadResult::failed("Refusing the backup folder " + store + ": " + c.why +
+                                                "; it must be a folder of this user with mode 0700."))
+            << c.name;
+        EXPECT_EQ(listTree(rig.root.path()), before) << c.name << ": staging removed, target untouched";
+        EXPECT_EQ(rig.apps.actions, QStringList()) << c.name;
+    }
+}
+
+TEST(PayloadDeploy, FolderOfMode000IsDeployedBackedUpAndPruned)
+{
+    // The agent's user, unlike root, cannot enter a folder of mode 000 without opening it up
+    // first: deploy five times and the store still ends with the newest three backups.
+    QTemporaryDir root;
+    const QString shared = root.path() + "/Users/Shared";
+    QDir().mkpath(shared);
+    writeBytes(root.path() + "/locked.zip",
+               buildZip({zipEntry("prefs.json", S_IFREG, 0644, "v"), zipEntry("locked/", S_IFDIR, 0),
+                         zipEntry("locked/secret.json", S_IFREG, 0600, "{}")}));
+    const Opened<FolderHandle> parent = FolderHandle::openTrusted(shared, false);
+    const PayloadBackupStore::Opened store = PayloadBackupStore::open(parent.handle, ".warden-backups", true);
+    ASSERT_TRUE(store.store) << store.refusal.value_or("missing").toStdString();
+    const PayloadArchiver archiver(root.path() + "/tmp");
+    const OwnerPermissionsOnly asTheAgentsUser;
+
+    for (int round = 0; round < 5; ++round) {
+        const StagedArchive staged = archiver.stage(root.path() + "/locked.zip", parent.handle);
+        ASSERT_TRUE(staged.ok()) << round << ": " << *staged.error;
+        const PayloadFolderSwap::SwapResult swapped = PayloadFolderSwap::swapIn(
+            *store.store, parent.handle, staged.folder, staged.name, "Lumora", kMorning.addSecs(round));
+        ASSERT_EQ(swapped.failure, std::nullopt) << round;
+        store.store->prune("Lumora");
+    }
+
+    EXPECT_EQ(store.store->backupsOf("Lumora"),
+              QStringList({"Lumora-20260302-090002", "Lumora-20260302-090003", "Lumora-20260302-090004"}));
+    EXPECT_EQ(parent.handle.openFolder("Lumora").handle.statusOf("locked").mode, 0u) << "the archive's mode is kept";
+    EXPECT_EQ(parent.handle.openFolder("Lumora").handle.status().mode, 0755u);
+    EXPECT_EQ(QDir(shared).entryList({".warden-staging-*"}, QDir::AllEntries | QDir::Hidden), QStringList());
 }
 
 TEST(PayloadRestore, UndoesADeployAndCanItselfBeUndone)
@@ -258,12 +407,39 @@ TEST(PayloadRestore, UndoesADeployAndCanItselfBeUndone)
 TEST(PayloadRestore, RefusalsAndMissingBackups)
 {
     DeployRig rig;
+    ASSERT_EQ(::mkdir(QFile::encodeName(rig.paths.payloadBackupDir()).constData(), 0700), 0);
     writeBytes(rig.paths.payloadBackupDir() + "/Lumora-Extra-20260101-000000/x", "not ours");
     EXPECT_EQ(rig.restore(""), PayloadResult::failed("Missing target_path parameter"));
     EXPECT_EQ(rig.restore("relative"), PayloadResult::failed("Target path must be a full path."));
     EXPECT_EQ(rig.restore(rig.target), PayloadResult::failed("No backup found for " + rig.target))
         << "another target's backups do not count";
     EXPECT_EQ(readBytes(rig.target + "/prefs.json"), "old");
+}
+
+TEST(PayloadRestore, AMoveFailingHalfwayPutsThePreviousFolderBack)
+{
+    QTemporaryDir root;
+    const QString shared = root.path() + "/Users/Shared";
+    writeBytes(shared + "/Lumora/prefs.json", "current");
+    const Opened<FolderHandle> parent = FolderHandle::openTrusted(shared, false);
+    const PayloadBackupStore::Opened store = PayloadBackupStore::open(parent.handle, ".warden-backups", true);
+    ASSERT_TRUE(store.store);
+    const QString backup = shared + "/.warden-backups/Lumora-20260301-080000";
+    writeBytes(backup + "/prefs.json", "older");
+    // Moving a folder into another folder rewrites its "..": one its owner may not write to
+    // stays where it is, after the current folder already went to the store.
+    chmodPath(backup, 0555);
+    PayloadFolderSwap::RestoreResult result;
+    {
+        const OwnerPermissionsOnly asTheAgentsUser;
+        result = PayloadFolderSwap::restore(*store.store, "Lumora-20260301-080000", parent.handle, "Lumora", kMorning);
+    }
+
+    ASSERT_TRUE(result.failure.has_value());
+    EXPECT_TRUE(result.failure->startsWith("Could not move " + backup + " to " + shared + "/Lumora: "))
+        << result.failure->toStdString();
+    EXPECT_EQ(readBytes(shared + "/Lumora/prefs.json"), "current");
+    EXPECT_EQ(store.store->backupsOf("Lumora"), QStringList{"Lumora-20260301-080000"});
 }
 
 TEST(PayloadFolderSwap, MovesAFolderFromAnotherFileSystemWithItsLinks)
@@ -276,14 +452,18 @@ TEST(PayloadFolderSwap, MovesAFolderFromAnotherFileSystemWithItsLinks)
     writeBytes(from + "/prefs.json", "new");
     writeBytes(from + "/presets/a.json", "{}");
     ASSERT_TRUE(QFile::link("prefs.json", from + "/current.json"));
+    chmodPath(from + "/presets", 0750);
     const QString to = disk.filePath("Lumora");
+    const FolderHandle memoryFolder = FolderHandle::openTrusted(memory.path(), false).handle;
+    const FolderHandle diskFolder = FolderHandle::openTrusted(disk.path(), false).handle;
 
-    EXPECT_EQ(PayloadFolderSwap::move(from, to), std::nullopt);
+    EXPECT_EQ(PayloadFolderSwap::move(memoryFolder, "staged", diskFolder, "Lumora"), std::nullopt);
     EXPECT_EQ(readBytes(to + "/presets/a.json"), "{}");
     EXPECT_EQ(QFileInfo(to + "/current.json").symLinkTarget(), to + "/prefs.json") << "a link stays a link";
+    EXPECT_EQ(diskFolder.openFolder("Lumora").handle.statusOf("presets").mode, 0750u) << "modes are kept";
     EXPECT_FALSE(QFileInfo::exists(from));
 
-    const auto refused = PayloadFolderSwap::move(memory.filePath("absent"), disk.filePath("other"));
+    const auto refused = PayloadFolderSwap::move(memoryFolder, "absent", diskFolder, "other");
     ASSERT_TRUE(refused.has_value());
     EXPECT_TRUE(refused->startsWith("Could not move ")) << refused->toStdString();
 }

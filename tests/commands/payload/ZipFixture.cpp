@@ -13,6 +13,9 @@
 #include <cstring>
 #include <vector>
 
+#include <sys/syscall.h>
+#include <unistd.h>
+
 namespace vesk::test {
 
 namespace {
@@ -74,6 +77,23 @@ void patchNameByte(QByteArray &zip, const QByteArray &name, int index, char valu
     for (qsizetype at = zip.indexOf(name); at >= 0; at = zip.indexOf(name, at + 1), ++patched)
         zip[at + index] = value;
     EXPECT_GE(patched, 2) << "local and central copies of " << name.constData();
+}
+
+OwnerPermissionsOnly::OwnerPermissionsOnly()
+{
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    EXPECT_EQ(::syscall(SYS_capget, &header, m_saved), 0);
+    __user_cap_data_struct reduced[_LINUX_CAPABILITY_U32S_3];
+    std::memcpy(reduced, m_saved, sizeof reduced);
+    for (const int cap : {CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH, CAP_FOWNER})
+        reduced[CAP_TO_INDEX(cap)].effective &= ~CAP_TO_MASK(cap);
+    EXPECT_EQ(::syscall(SYS_capset, &header, reduced), 0);
+}
+
+OwnerPermissionsOnly::~OwnerPermissionsOnly()
+{
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    EXPECT_EQ(::syscall(SYS_capset, &header, m_saved), 0);
 }
 
 void writeBytes(const QString &path, const QByteArray &bytes)

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <linux/capability.h>
+
 namespace vesk::test {
 
 // One entry of an archive a test builds with libarchive's writer.
@@ -39,6 +41,21 @@ QByteArray buildTar(const QList<ZipEntry> &entries);
 void setUnixMode(QByteArray &zip, const QByteArray &name, unsigned mode);
 // Overwrites one byte of every copy of `name` in the archive (local and central headers).
 void patchNameByte(QByteArray &zip, const QByteArray &name, int index, char value);
+
+// While it lives, the calling thread meets file modes the way the agent's user does: root's
+// overrides (CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH, CAP_FOWNER) are taken from its effective
+// set and given back at the end. Linux keeps capabilities per thread, so only synchronous
+// work on this thread is affected; a user without them loses nothing.
+class OwnerPermissionsOnly {
+public:
+    OwnerPermissionsOnly();
+    ~OwnerPermissionsOnly();
+    OwnerPermissionsOnly(const OwnerPermissionsOnly &) = delete;
+    OwnerPermissionsOnly &operator=(const OwnerPermissionsOnly &) = delete;
+
+private:
+    __user_cap_data_struct m_saved[_LINUX_CAPABILITY_U32S_3] = {};
+};
 
 void writeBytes(const QString &path, const QByteArray &bytes);
 QByteArray readBytes(const QString &path);
