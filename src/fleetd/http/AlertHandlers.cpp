@@ -55,11 +55,11 @@ QHttpServerResponse AlertHandlers::list(const QHttpServerRequest &request, const
 {
     QueryReader query(request);
     const int limit = query.integer(QStringLiteral("limit"), 100, 1, 1000);
-    const QString photographer = query.optionalString(QStringLiteral("photographer"));
+    const QString tenantCode = query.optionalString(QStringLiteral("photographer"));
     if (Refusal refused = refuseBadInput(query))
         return std::move(*refused);
-    if (!photographer.isEmpty() && photographer.compare(tenant.code, Qt::CaseInsensitive) != 0)
-        return jsonError(Status::Forbidden, QStringLiteral("this fleet key is not for account %1").arg(photographer));
+    if (!tenantCode.isEmpty() && tenantCode.compare(tenant.code, Qt::CaseInsensitive) != 0)
+        return jsonError(Status::Forbidden, QStringLiteral("this fleet key is not for tenant %1").arg(tenantCode));
     const auto toJson = [&tenant](const AlertRecord &alert) { return alertJson(alert, tenant.code); };
     return storeRows(m_context.store.alerts().list(tenant.id, limit), QStringLiteral("listing alerts"),
                      QStringLiteral("alerts"), toJson);

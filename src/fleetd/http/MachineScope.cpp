@@ -16,7 +16,7 @@ Refusal refuseForeignMachine(FleetStore &store, const TenantRecord &tenant, cons
     if (!owner.status.isOk() && owner.status.code() != StoreStatus::Code::NotFound)
         return storeFailure(owner.status, QStringLiteral("machine lookup"));
     return jsonError(QHttpServerResponse::StatusCode::NotFound,
-                     QStringLiteral("no machine %1 in this account").arg(serial));
+                     QStringLiteral("no machine %1 for this tenant").arg(serial));
 }
 
 Refusal refuseMachineRequest(const InputReader &input, FleetStore &store, const TenantRecord &tenant,

@@ -18,7 +18,7 @@ using Refusal = std::optional<QHttpServerResponse>;
 
 // A tenant only reaches its own machines: nothing when `serial` belongs to the
 // tenant, else the 404 to answer (the same whether the machine is unknown or
-// another tenant's, so nothing leaks across accounts).
+// another tenant's, so nothing leaks across tenants).
 Refusal refuseForeignMachine(FleetStore &store, const TenantRecord &tenant, const QString &serial);
 
 // What a handler about one machine checks first: the 400 naming the input's first

@@ -18,7 +18,7 @@ PayloadRecord readPayload(const SqlStatement &row)
 {
     PayloadRecord payload;
     payload.id = row.value(0).toLongLong();
-    payload.photographer = row.value(1).toString();
+    payload.tenantCode = row.value(1).toString();
     payload.name = row.value(2).toString();
     payload.notes = row.value(3).toString();
     payload.filename = row.value(4).toString();
@@ -37,7 +37,7 @@ PayloadRecord readPayload(const SqlStatement &row)
 StoreResult<PayloadRecord> PayloadStore::add(const TenantRecord &tenant, PayloadRecord payload,
                                              const QByteArray &archive, const QDateTime &now)
 {
-    payload.photographer = tenant.code;
+    payload.tenantCode = tenant.code;
     payload.sha256 = QString::fromLatin1(QCryptographicHash::hash(archive, QCryptographicHash::Sha256).toHex());
     payload.sizeBytes = archive.size();
     payload.createdAt = isoTime(now);
