@@ -9,8 +9,8 @@
 #include "platform/MachineIdentity.h"
 #include "platform/linux/LinuxSystemInfoSource.h"
 #include "platform/linux/LinuxWorkspace.h"
+#include "platform/linux/SignalWatcher.h"
 #include "platform/linux/SystemClock.h"
-#include "platform/linux/TerminationSignals.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -69,8 +69,8 @@ int main(int argc, char **argv)
     Identity identity;
     SystemMonitor monitor({source, workspace, fleet, settings, directory, identity, clock});
 
-    TerminationSignals termination;
-    QObject::connect(&termination, &TerminationSignals::terminationRequested, &app, [] { QCoreApplication::quit(); });
+    SignalWatcher termination({SIGTERM, SIGINT});
+    QObject::connect(&termination, &SignalWatcher::received, &app, [] { QCoreApplication::quit(); });
     monitor.start();
     const int status = QCoreApplication::exec();
     monitor.stop();

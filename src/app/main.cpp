@@ -22,8 +22,8 @@
 #include "platform/linux/QtHttpTransport.h"
 #include "platform/linux/QtProcessRunner.h"
 #include "platform/linux/SettingsDefaultsStore.h"
+#include "platform/linux/SignalWatcher.h"
 #include "platform/linux/SystemClock.h"
-#include "platform/linux/TerminationSignals.h"
 
 #include <QApplication>
 #include <QDir>
@@ -117,8 +117,10 @@ int main(int argc, char **argv)
         qCInfo(lcApp) << "No system tray here; running without a menu-bar icon";
     }
 
-    TerminationSignals termination;
-    QObject::connect(&termination, &TerminationSignals::terminationRequested, &application, [&](int signalNumber) {
+    SignalWatcher termination({SIGTERM, SIGINT});
+    if (!termination.isActive())
+        qCWarning(lcApp) << "Cannot handle SIGTERM/SIGINT; a stop signal ends the agent without a clean shutdown";
+    QObject::connect(&termination, &SignalWatcher::received, &application, [&](int signalNumber) {
         qCInfo(lcApp) << "Signal" << signalNumber << "received; stopping services";
         QApplication::quit();
     });

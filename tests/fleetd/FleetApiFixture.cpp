@@ -11,14 +11,14 @@ void FleetApiFixture::SetUp()
     ASSERT_TRUE(m_dir.isValid());
     m_dbPath = m_dir.filePath("fleet.sqlite");
     ASSERT_EQ(m_store.open(m_dbPath, FleetStore::OpenMode::CreateIfMissing), StoreStatus::ok());
-    for (auto [account, code, event] : {std::tuple{&m_a, "ABCD1234", "EVT-A"}, std::tuple{&m_b, "WXYZ9876", "EVT-B"}}) {
+    for (auto [slot, code, event] : {std::tuple{&m_a, "ABCD1234", "EVT-A"}, std::tuple{&m_b, "WXYZ9876", "EVT-B"}}) {
         const StoreResult<TenantRecord> tenant = m_store.tenants().add(code, m_now);
         ASSERT_EQ(tenant.status, StoreStatus::ok());
         ASSERT_EQ(m_store.tenants().bindEventCode(tenant.value.id, event, m_now), StoreStatus::ok());
         const StoreResult<SecretStore::Issued> secret = m_store.secrets().issue(tenant.value.id, m_now);
         ASSERT_EQ(secret.status, StoreStatus::ok());
-        *account = {code, tenant.value.id, secret.value.id, secret.value.code,
-                    keyFor(code, secret.value.id, secret.value.code)};
+        *slot = {code, tenant.value.id, secret.value.id, secret.value.code,
+                 keyFor(code, secret.value.id, secret.value.code)};
     }
     beat("A1", "EVT-A");
     beat("A2", "evt-a");
@@ -41,10 +41,10 @@ void FleetApiFixture::beat(const QString &serial, const QString &eventCode, cons
     ASSERT_EQ(m_store.recordHeartbeat({eventCode, serial, app, "1.0", {}}, m_now), StoreStatus::ok());
 }
 
-HttpAnswer FleetApiFixture::call(const Account &account, const QByteArray &method, const QString &path,
+HttpAnswer FleetApiFixture::call(const Tenant &tenant, const QByteArray &method, const QString &path,
                                  const QByteArray &body, const QByteArray &contentType, const QString &serial)
 {
-    return raw(method, path, body, {{"X-Fleet-Key", account.key}, {"X-Device-Serial", serial.toUtf8()}},
+    return raw(method, path, body, {{"X-Fleet-Key", tenant.key}, {"X-Device-Serial", serial.toUtf8()}},
                contentType);
 }
 

@@ -16,7 +16,7 @@
 // machine B1), each with an active secret.
 class FleetApiFixture : public ::testing::Test {
 protected:
-    struct Account {
+    struct Tenant {
         QString code;
         qint64 tenantId = 0;
         qint64 secretId = 0;
@@ -29,8 +29,8 @@ protected:
     static QByteArray keyFor(const QString &tenantCode, qint64 secretId, const QString &code);
     void beat(const QString &serial, const QString &eventCode, const QString &app = "warden");
 
-    // Sends with the account's key and X-Device-Serial `serial`.
-    HttpAnswer call(const Account &account, const QByteArray &method, const QString &path,
+    // Sends with the tenant's key and X-Device-Serial `serial`.
+    HttpAnswer call(const Tenant &tenant, const QByteArray &method, const QString &path,
                     const QByteArray &body = {}, const QByteArray &contentType = "application/json",
                     const QString &serial = "A1");
     HttpAnswer raw(const QByteArray &method, const QString &path, const QByteArray &body,
@@ -44,6 +44,6 @@ protected:
     std::unique_ptr<vesk::fleetd::FleetHttpServer> m_server;
     TestHttpClient m_client;
     QString m_api;
-    Account m_a;
-    Account m_b;
+    Tenant m_a;
+    Tenant m_b;
 };

@@ -25,7 +25,7 @@ QString fleetdHelpText()
         "      serial: serial, app, version, event code, last seen (ISO 8601 UTC),\n"
         "      separated by tabs. The database must already exist.\n"
         "\n"
-        "Accounts:\n"
+        "Tenants:\n"
         "  tenant add CODE --db PATH\n"
         "      Add a tenant. CODE is the account code of its upload credentials\n"
         "      (e.g. ABCD1234); codes are compared without regard to case.\n"

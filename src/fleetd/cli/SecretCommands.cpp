@@ -36,7 +36,7 @@ int runSecretCommand(const CommandLine &commandLine, QTextStream &out, QTextStre
             return reportFailure(err, issued.status.message());
         out << issued.value.id << '\t' << issued.value.code << Qt::endl;
         err << "Secret " << issued.value.id << " for " << tenant->code
-            << ". The code above is shown once; paste it on the account's Macs." << Qt::endl;
+            << ". The code above is shown once; paste it on the tenant's Macs." << Qt::endl;
         return 0;
     }
     case Command::SecretRevoke: {

@@ -1,10 +1,10 @@
 #include "fleetd/cli/ServeCommand.h"
 
 #include "fleetd/FleetdLog.h"
-#include "fleetd/cli/SignalWatcher.h"
 #include "fleetd/http/FleetHttpServer.h"
 #include "fleetd/http/FleetRoutes.h"
 #include "fleetd/storage/FleetStore.h"
+#include "platform/linux/SignalWatcher.h"
 
 #include <QCoreApplication>
 #include <QDateTime>

@@ -14,7 +14,7 @@ namespace vesk::fleetd {
 //        → {"status": "ok", "alert_id"}; the serial must be one of the tenant's machines;
 //   PUT  device_alert {"alert_id", "acknowledged"}; the acknowledger is X-Device-Serial;
 //   GET  fleet_alerts?limit (default 100, 1-1000)&photographer → {"alerts": [...]}, newest
-//        first; a photographer other than the key's tenant gets 403;
+//        first; a tenant code in "photographer" other than the key's tenant gets 403;
 //   POST push_token {"serial", "token", ...} → {"status": "ok"}.
 class AlertHandlers {
 public:

@@ -4,10 +4,9 @@
 
 namespace vesk::fleetd {
 
-void BodyReader::fail(const QString &message)
+BodyReader::BodyReader(const QHttpServerRequest &request, qsizetype maxBytes)
+    : BodyReader(JsonRequest::readObject(request, maxBytes))
 {
-    if (m_error.isEmpty())
-        m_error = message;
 }
 
 std::optional<QJsonValue> BodyReader::take(const QString &key)

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "fleetd/http/InputReader.h"
+#include "fleetd/http/JsonRequest.h"
+
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QString>
@@ -8,11 +11,13 @@
 
 namespace vesk::fleetd {
 
-// Typed reads of a JSON request body's members. The first problem is remembered as
-// a sentence for the 400 answer and later reads return empty values.
-class BodyReader {
+// Typed reads of a JSON request body's members, with InputReader's first-error rule.
+class BodyReader : public InputReader {
 public:
     explicit BodyReader(QJsonObject body) : m_body(std::move(body)) {}
+    // The request's JSON object body (JsonRequest's checks); a body that fails them
+    // leaves the reader failed with the reason.
+    explicit BodyReader(const QHttpServerRequest &request, qsizetype maxBytes = JsonRequest::kMaxBodyBytes);
 
     // A string; `allowEmpty` false also refuses "" and blanks.
     QString string(const QString &key, bool allowEmpty = false);
@@ -24,16 +29,13 @@ public:
     // Absent or null gives an empty object.
     QJsonObject optionalObject(const QString &key);
 
-    bool ok() const { return m_error.isEmpty(); }
-    const QString &error() const { return m_error; }
     const QJsonObject &body() const { return m_body; }
 
 private:
+    explicit BodyReader(const JsonRequest::Result &json) : InputReader(json.error), m_body(json.object) {}
     std::optional<QJsonValue> take(const QString &key);
-    void fail(const QString &message);
 
     QJsonObject m_body;
-    QString m_error;
 };
 
 } // namespace vesk::fleetd

@@ -32,13 +32,13 @@ QHttpServerResponse FetchSecretHandler::operator()(const QHttpServerRequest &req
     const StoreResult<TenantRecord> tenant = m_context.store.tenants().machineTenant(serial);
     if (!tenant.status.isOk()) {
         if (tenant.status.code() == StoreStatus::Code::NotFound)
-            return jsonError(Status::NotFound, QStringLiteral("serial %1 is not registered to an account").arg(serial));
+            return jsonError(Status::NotFound, QStringLiteral("serial %1 is not registered to a tenant").arg(serial));
         return storeFailure(tenant.status, QStringLiteral("machine lookup"));
     }
     const StoreResult<SecretRecord> secret = m_context.store.secrets().active(tenant.value.id);
     if (!secret.status.isOk()) {
         if (secret.status.code() == StoreStatus::Code::NotFound)
-            return jsonError(Status::Conflict, QStringLiteral("the account has no active fleet secret"));
+            return jsonError(Status::Conflict, QStringLiteral("the tenant has no active fleet secret"));
         return storeFailure(secret.status, QStringLiteral("secret lookup"));
     }
     qCInfo(lcFleetd) << "pairing details for" << serial << "secret id" << secret.value.id;

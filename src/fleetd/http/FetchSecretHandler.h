@@ -12,9 +12,9 @@ class QHttpServerRequest;
 namespace vesk::fleetd {
 
 // POST /api/fetch_fleet_secret, unauthenticated: tells a machine which secret its
-// account uses, never the code. Body {"serial", "bundle_id", "app_version",
+// tenant uses, never the code. Body {"serial", "bundle_id", "app_version",
 // "client_clock_iso"}; the serial may also come from X-Device-Serial.
-//   200 {"fleet_secret_id", "secret_preview", "photographer"}
+//   200 {"fleet_secret_id", "secret_preview", "photographer": the tenant code}
 //   404 the serial never sent a heartbeat, or its event code is bound to no tenant
 //   409 the tenant has no active secret
 //   429 more than kLimit requests for one serial within kWindowMs

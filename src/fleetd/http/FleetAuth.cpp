@@ -98,7 +98,7 @@ FleetAuth::Outcome FleetAuth::authenticate(const QHttpServerRequest &request)
         return found->tenant;
     case Verdict::Stale:
         return forbidden(QByteArrayLiteral("X-Fleet-Secret-Stale"),
-                         QStringLiteral("this fleet secret is not current for the account"));
+                         QStringLiteral("this fleet secret is not current for the tenant"));
     case Verdict::Mismatch:
         return forbidden(QByteArrayLiteral("X-Fleet-Secret-Mismatch"),
                          QStringLiteral("the code does not match the fleet secret id"));

@@ -18,13 +18,13 @@ namespace vesk::fleetd {
 //   401  no key, a key of the wrong shape, or no X-Device-Serial;
 //   403 + X-Fleet-Secret-Stale     the secret id is unknown, or the key's tenant hash
 //                                  is not the hash of the tenant that owns the id
-//                                  (the machine's account changed under it);
+//                                  (the machine's tenant changed under it);
 //   403 + X-Fleet-Secret-Mismatch  the code is not the one issued with that id;
 //   403 + X-Fleet-Secret-Revoked   the secret was revoked;
 //   403 + X-Fleet-Secret-Rotated   the secret was replaced by a newer one.
 // The code is checked before the state, so only a holder of the real code learns
 // that its secret was revoked or rotated. Tenant hashes are accepted for the code as
-// stored, lower-cased and upper-cased, since account codes match without case.
+// stored, lower-cased and upper-cased, since tenant codes match without case.
 //
 // Verdicts are cached per key. The cache is dropped whenever SQLite's data_version
 // moves (another connection, such as the admin command line, committed) or this

@@ -14,6 +14,11 @@ QHttpServerResponse jsonOk()
     return QHttpServerResponse(QJsonObject{{QStringLiteral("status"), QStringLiteral("ok")}});
 }
 
+QHttpServerResponse jsonOk(const QString &key, const QJsonValue &value)
+{
+    return QHttpServerResponse(QJsonObject{{QStringLiteral("status"), QStringLiteral("ok")}, {key, value}});
+}
+
 QHttpServerResponse jsonObject(const QJsonObject &object, QHttpServerResponse::StatusCode status)
 {
     return QHttpServerResponse(object, status);
@@ -34,6 +39,16 @@ QHttpServerResponse storeFailure(const StoreStatus &status, const QString &what)
     }
     qCWarning(lcFleetd) << what << "failed:" << status.message();
     return jsonError(Status::InternalServerError, what + QStringLiteral(" failed"));
+}
+
+QHttpServerResponse storeOutcome(const StoreStatus &status, const QString &what)
+{
+    return status.isOk() ? jsonOk() : storeFailure(status, what);
+}
+
+QHttpServerResponse storeOutcome(const StoreResult<qint64> &added, const QString &what, const QString &idKey)
+{
+    return added.status.isOk() ? jsonOk(idKey, added.value) : storeFailure(added.status, what);
 }
 
 } // namespace vesk::fleetd

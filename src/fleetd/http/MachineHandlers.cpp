@@ -8,15 +8,12 @@
 #include "fleetd/storage/FleetStore.h"
 
 #include <QHttpServerRequest>
-#include <QJsonArray>
 
 #include <algorithm>
 
 namespace vesk::fleetd {
 
 namespace {
-
-using Status = QHttpServerResponse::StatusCode;
 
 QString statusText(int misses)
 {
@@ -36,23 +33,19 @@ int MachineHandlers::missedBeats(const QString &lastSeen, const QDateTime &now)
 
 QHttpServerResponse MachineHandlers::directory(const QHttpServerRequest &, const TenantRecord &tenant) const
 {
-    const StoreResult<QList<MachineRecord>> rows = m_context.store.tenants().machines(tenant.id);
-    if (!rows.status.isOk())
-        return storeFailure(rows.status, QStringLiteral("listing machines"));
     const QDateTime now = m_context.now();
-    QJsonArray devices;
-    for (const MachineRecord &machine : rows.value)
-        devices.append(machineJson(machine, statusText(missedBeats(machine.lastSeen, now))));
-    return jsonObject({{QStringLiteral("devices"), devices}});
+    const auto toJson = [&now](const MachineRecord &machine) {
+        return machineJson(machine, statusText(missedBeats(machine.lastSeen, now)));
+    };
+    return storeRows(m_context.store.tenants().machines(tenant.id), QStringLiteral("listing machines"),
+                     QStringLiteral("devices"), toJson);
 }
 
 QHttpServerResponse MachineHandlers::status(const QHttpServerRequest &request, const TenantRecord &tenant) const
 {
     QueryReader query(request);
     const QString serial = query.string(QStringLiteral("serial"));
-    if (!query.ok())
-        return jsonError(Status::BadRequest, query.error());
-    if (auto refused = refuseForeignMachine(m_context.store, tenant, serial))
+    if (Refusal refused = refuseMachineRequest(query, m_context.store, tenant, serial))
         return std::move(*refused);
     const StoreResult<QList<MachineAppRecord>> apps = m_context.store.tenants().machineApps(serial);
     if (!apps.status.isOk())
@@ -62,8 +55,7 @@ QHttpServerResponse MachineHandlers::status(const QHttpServerRequest &request, c
         return storeFailure(latest.status, QStringLiteral("reading telemetry"));
 
     const QDateTime now = m_context.now();
-    QJsonArray rows;
-    for (const MachineAppRecord &app : apps.value) {
+    const auto toJson = [&](const MachineAppRecord &app) {
         const int misses = missedBeats(app.lastSeen, now);
         QJsonObject row{{QStringLiteral("app"), app.app},
                         {QStringLiteral("app_version"), app.version},
@@ -74,9 +66,9 @@ QHttpServerResponse MachineHandlers::status(const QHttpServerRequest &request, c
                         {QStringLiteral("consecutive_misses"), misses}};
         if (latest.status.isOk())
             row.insert(QStringLiteral("telemetry"), telemetrySnapshot(latest.value));
-        rows.append(row);
-    }
-    return jsonObject({{QStringLiteral("serial"), serial}, {QStringLiteral("apps"), rows}});
+        return row;
+    };
+    return jsonObject({{QStringLiteral("serial"), serial}, {QStringLiteral("apps"), jsonArray(apps.value, toJson)}});
 }
 
 } // namespace vesk::fleetd

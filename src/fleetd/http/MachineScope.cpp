@@ -1,12 +1,14 @@
 #include "fleetd/http/MachineScope.h"
 
+#include "fleetd/http/InputReader.h"
 #include "fleetd/http/JsonResponse.h"
 #include "fleetd/storage/FleetStore.h"
 
+#include <QHttpServerRequest>
+
 namespace vesk::fleetd {
 
-std::optional<QHttpServerResponse> refuseForeignMachine(FleetStore &store, const TenantRecord &tenant,
-                                                        const QString &serial)
+Refusal refuseForeignMachine(FleetStore &store, const TenantRecord &tenant, const QString &serial)
 {
     const StoreResult<TenantRecord> owner = store.tenants().machineTenant(serial);
     if (owner.status.isOk() && owner.value.id == tenant.id)
@@ -14,7 +16,27 @@ std::optional<QHttpServerResponse> refuseForeignMachine(FleetStore &store, const
     if (!owner.status.isOk() && owner.status.code() != StoreStatus::Code::NotFound)
         return storeFailure(owner.status, QStringLiteral("machine lookup"));
     return jsonError(QHttpServerResponse::StatusCode::NotFound,
-                     QStringLiteral("no machine %1 in this account").arg(serial));
+                     QStringLiteral("no machine %1 for this tenant").arg(serial));
+}
+
+Refusal refuseMachineRequest(const InputReader &input, FleetStore &store, const TenantRecord &tenant,
+                             const QString &serial)
+{
+    if (Refusal refused = refuseBadInput(input))
+        return refused;
+    return refuseForeignMachine(store, tenant, serial);
+}
+
+Refusal refuseBadInput(const InputReader &input)
+{
+    if (input.ok())
+        return std::nullopt;
+    return jsonError(QHttpServerResponse::StatusCode::BadRequest, input.error());
+}
+
+QString deviceSerial(const QHttpServerRequest &request)
+{
+    return QString::fromUtf8(request.value(QByteArrayLiteral("X-Device-Serial"))).trimmed();
 }
 
 } // namespace vesk::fleetd

@@ -6,14 +6,30 @@
 
 #include <optional>
 
+class QHttpServerRequest;
+
 namespace vesk::fleetd {
 
 class FleetStore;
+class InputReader;
+
+// An answer that ends a handler before it does its work, or nothing to go on.
+using Refusal = std::optional<QHttpServerResponse>;
 
 // A tenant only reaches its own machines: nothing when `serial` belongs to the
 // tenant, else the 404 to answer (the same whether the machine is unknown or
-// another tenant's, so nothing leaks across accounts).
-std::optional<QHttpServerResponse> refuseForeignMachine(FleetStore &store, const TenantRecord &tenant,
-                                                        const QString &serial);
+// another tenant's, so nothing leaks across tenants).
+Refusal refuseForeignMachine(FleetStore &store, const TenantRecord &tenant, const QString &serial);
+
+// What a handler about one machine checks first: the 400 naming the input's first
+// problem, else refuseForeignMachine() for `serial`.
+Refusal refuseMachineRequest(const InputReader &input, FleetStore &store, const TenantRecord &tenant,
+                             const QString &serial);
+
+// The 400 naming the input's first problem, if it had one.
+Refusal refuseBadInput(const InputReader &input);
+
+// X-Device-Serial, trimmed: the machine that sent the request (empty when absent).
+QString deviceSerial(const QHttpServerRequest &request);
 
 } // namespace vesk::fleetd

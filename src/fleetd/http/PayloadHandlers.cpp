@@ -2,13 +2,13 @@
 
 #include "fleetd/FleetdLog.h"
 #include "fleetd/http/JsonResponse.h"
+#include "fleetd/http/MachineScope.h"
 #include "fleetd/http/MultipartForm.h"
 #include "fleetd/http/QueryReader.h"
 #include "fleetd/http/RecordJson.h"
 #include "fleetd/storage/FleetStore.h"
 
 #include <QHttpServerRequest>
-#include <QJsonArray>
 #include <QJsonDocument>
 
 namespace vesk::fleetd {
@@ -77,7 +77,7 @@ QHttpServerResponse PayloadHandlers::upload(const QHttpServerRequest &request, c
     if (!file->data.startsWith("PK\x03\x04") && !file->data.startsWith("PK\x05\x06"))
         return jsonError(Status::BadRequest, QStringLiteral("the \"file\" part is not a zip archive"));
     payload.filename = safeFilename(*file->filename);
-    payload.createdBy = QString::fromUtf8(request.value(QByteArrayLiteral("X-Device-Serial"))).trimmed();
+    payload.createdBy = deviceSerial(request);
 
     const StoreResult<PayloadRecord> stored =
         m_context.store.payloads().add(tenant, payload, file->data, m_context.now());
@@ -91,8 +91,8 @@ QHttpServerResponse PayloadHandlers::get(const QHttpServerRequest &request, cons
 {
     QueryReader query(request);
     const qint64 id = query.id(QStringLiteral("id"));
-    if (!query.ok())
-        return jsonError(Status::BadRequest, query.error());
+    if (Refusal refused = refuseBadInput(query))
+        return std::move(*refused);
     const StoreResult<PayloadRecord> found = m_context.store.payloads().get(tenant.id, id);
     if (!found.status.isOk())
         return storeFailure(found.status, QStringLiteral("reading the payload"));
@@ -101,21 +101,16 @@ QHttpServerResponse PayloadHandlers::get(const QHttpServerRequest &request, cons
 
 QHttpServerResponse PayloadHandlers::list(const QHttpServerRequest &, const TenantRecord &tenant) const
 {
-    const StoreResult<QList<PayloadRecord>> rows = m_context.store.payloads().list(tenant.id);
-    if (!rows.status.isOk())
-        return storeFailure(rows.status, QStringLiteral("listing payloads"));
-    QJsonArray payloads;
-    for (const PayloadRecord &payload : rows.value)
-        payloads.append(payloadJson(payload));
-    return jsonObject({{QStringLiteral("payloads"), payloads}});
+    return storeRows(m_context.store.payloads().list(tenant.id), QStringLiteral("listing payloads"),
+                     QStringLiteral("payloads"), payloadJson);
 }
 
 QHttpServerResponse PayloadHandlers::download(const QHttpServerRequest &request, const TenantRecord &tenant) const
 {
     QueryReader query(request);
     const qint64 id = query.id(QStringLiteral("id"));
-    if (!query.ok())
-        return jsonError(Status::BadRequest, query.error());
+    if (Refusal refused = refuseBadInput(query))
+        return std::move(*refused);
     StoreResult<QByteArray> archive = m_context.store.payloads().archive(tenant.id, id);
     if (!archive.status.isOk())
         return storeFailure(archive.status, QStringLiteral("reading the payload archive"));

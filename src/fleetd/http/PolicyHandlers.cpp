@@ -10,7 +10,6 @@
 #include "fleetd/storage/FleetStore.h"
 
 #include <QHttpServerRequest>
-#include <QJsonArray>
 
 namespace vesk::fleetd {
 
@@ -22,22 +21,15 @@ using Status = QHttpServerResponse::StatusCode;
 
 QHttpServerResponse PolicyHandlers::list(const QHttpServerRequest &, const TenantRecord &tenant) const
 {
-    const StoreResult<QList<PolicyRecord>> rows = m_context.store.policies().list(tenant.id);
-    if (!rows.status.isOk())
-        return storeFailure(rows.status, QStringLiteral("listing policies"));
-    QJsonArray policies;
-    for (const PolicyRecord &policy : rows.value)
-        policies.append(policyJson(policy));
-    return jsonObject({{QStringLiteral("policies"), policies}});
+    return storeRows(m_context.store.policies().list(tenant.id), QStringLiteral("listing policies"),
+                     QStringLiteral("policies"), policyJson);
 }
 
 QHttpServerResponse PolicyHandlers::forDevice(const QHttpServerRequest &request, const TenantRecord &tenant) const
 {
     QueryReader query(request);
     const QString serial = query.string(QStringLiteral("serial"));
-    if (!query.ok())
-        return jsonError(Status::BadRequest, query.error());
-    if (auto refused = refuseForeignMachine(m_context.store, tenant, serial))
+    if (Refusal refused = refuseMachineRequest(query, m_context.store, tenant, serial))
         return std::move(*refused);
     const StoreResult<std::optional<PolicyRecord>> found = m_context.store.policies().forSerial(tenant.id, serial);
     if (!found.status.isOk())
@@ -55,37 +47,31 @@ QHttpServerResponse PolicyHandlers::save(const QHttpServerRequest &request, cons
         return jsonError(Status::BadRequest, parsed.error);
     // A policy may only be assigned to the tenant's own machines.
     for (const QString &serial : parsed.policy->assignedSerials) {
-        if (auto refused = refuseForeignMachine(m_context.store, tenant, serial))
+        if (Refusal refused = refuseForeignMachine(m_context.store, tenant, serial))
             return std::move(*refused);
     }
     const StoreStatus stored = m_context.store.policies().save(tenant.id, *parsed.policy, m_context.now());
     if (!stored.isOk())
         return storeFailure(stored, QStringLiteral("saving the policy"));
     qCInfo(lcFleetd) << "policy" << parsed.policy->uuid << "saved for" << tenant.code;
-    return jsonObject({{QStringLiteral("status"), QStringLiteral("ok")}, {QStringLiteral("uuid"), parsed.policy->uuid}});
+    return jsonOk(QStringLiteral("uuid"), parsed.policy->uuid);
 }
 
 QHttpServerResponse PolicyHandlers::remove(const QHttpServerRequest &request, const TenantRecord &tenant) const
 {
     QueryReader query(request);
     const QString uuid = PolicyBody::normalizedUuid(query.string(QStringLiteral("uuid")));
-    if (!query.ok())
-        return jsonError(Status::BadRequest, query.error());
+    if (Refusal refused = refuseBadInput(query))
+        return std::move(*refused);
     if (uuid.isEmpty())
         return jsonError(Status::BadRequest, QStringLiteral("query item \"uuid\" must be a UUID"));
-    const StoreStatus removed = m_context.store.policies().remove(tenant.id, uuid);
-    return removed.isOk() ? jsonOk() : storeFailure(removed, QStringLiteral("deleting the policy"));
+    return storeOutcome(m_context.store.policies().remove(tenant.id, uuid), QStringLiteral("deleting the policy"));
 }
 
 QHttpServerResponse PolicyHandlers::appUpdates(const QHttpServerRequest &, const TenantRecord &) const
 {
-    const StoreResult<QList<ReleaseRecord>> rows = m_context.store.releases().list();
-    if (!rows.status.isOk())
-        return storeFailure(rows.status, QStringLiteral("listing releases"));
-    QJsonArray updates;
-    for (const ReleaseRecord &release : rows.value)
-        updates.append(releaseJson(release));
-    return jsonObject({{QStringLiteral("updates"), updates}});
+    return storeRows(m_context.store.releases().list(), QStringLiteral("listing releases"), QStringLiteral("updates"),
+                     releaseJson);
 }
 
 } // namespace vesk::fleetd

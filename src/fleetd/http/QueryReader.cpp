@@ -6,12 +6,6 @@ namespace vesk::fleetd {
 
 QueryReader::QueryReader(const QHttpServerRequest &request) : m_query(request.query()) {}
 
-void QueryReader::fail(const QString &message)
-{
-    if (m_error.isEmpty())
-        m_error = message;
-}
-
 QString QueryReader::optionalString(const QString &name)
 {
     return m_query.queryItemValue(name, QUrl::FullyDecoded);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "fleetd/http/InputReader.h"
+
 #include <QString>
 #include <QUrlQuery>
 
@@ -8,7 +10,7 @@ class QHttpServerRequest;
 namespace vesk::fleetd {
 
 // Typed reads of a request's query items, with the same first-error rule as BodyReader.
-class QueryReader {
+class QueryReader : public InputReader {
 public:
     explicit QueryReader(const QHttpServerRequest &request);
 
@@ -19,14 +21,8 @@ public:
     // Absent gives `fallback`; present must be an integer within [min, max].
     int integer(const QString &name, int fallback, int min, int max);
 
-    bool ok() const { return m_error.isEmpty(); }
-    const QString &error() const { return m_error; }
-
 private:
-    void fail(const QString &message);
-
     QUrlQuery m_query;
-    QString m_error;
 };
 
 } // namespace vesk::fleetd

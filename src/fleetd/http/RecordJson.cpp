@@ -49,7 +49,7 @@ QJsonObject appLogJson(const AppLogRecord &log)
 QJsonObject payloadJson(const PayloadRecord &payload)
 {
     return {{QStringLiteral("id"), payload.id},
-            {QStringLiteral("photographer"), payload.photographer},
+            {QStringLiteral("photographer"), payload.tenantCode},
             {QStringLiteral("name"), payload.name},
             {QStringLiteral("notes"), payload.notes},
             {QStringLiteral("filename"), payload.filename},

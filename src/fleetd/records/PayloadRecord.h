@@ -8,7 +8,7 @@ namespace vesk::fleetd {
 // A configuration payload's description; the archive bytes are kept apart.
 struct PayloadRecord {
     qint64 id = 0;
-    QString photographer;
+    QString tenantCode;
     QString name;
     QString notes;
     QString filename;

@@ -4,8 +4,8 @@
 
 namespace vesk::fleetd {
 
-// A fleet account. Codes are the account codes of upload credentials ("ABCD1234")
-// and are matched without regard to case.
+// A tenant: whoever owns machines on the fleet server. Codes are the account codes
+// of upload credentials ("ABCD1234") and are matched without regard to case.
 struct TenantRecord {
     qint64 id = 0;
     QString code;

@@ -8,7 +8,6 @@ namespace vesk::fleetd {
 
 StoreResult<qint64> AlertStore::add(qint64 tenantId, const AlertRecord &alert, const QDateTime &now)
 {
-    StoreResult<qint64> result;
     SqlStatement insert(m_connection,
                         QStringLiteral("INSERT INTO alerts (tenant_id, serial, severity, category, title, message,"
                                        " timestamp, received_at) VALUES (:tenant, :serial, :severity, :category,"
@@ -22,12 +21,7 @@ StoreResult<qint64> AlertStore::add(qint64 tenantId, const AlertRecord &alert, c
         .bind(QStringLiteral(":message"), alert.message)
         .bind(QStringLiteral(":timestamp"), alert.timestamp)
         .bind(QStringLiteral(":at"), isoTime(now));
-    if (!insert.exec()) {
-        result.status = insert.status();
-        return result;
-    }
-    result.value = insert.lastInsertId();
-    return result;
+    return insert.insertedId();
 }
 
 StoreStatus AlertStore::acknowledge(qint64 tenantId, qint64 alertId, bool acknowledged, const QString &by,
@@ -42,16 +36,11 @@ StoreStatus AlertStore::acknowledge(qint64 tenantId, qint64 alertId, bool acknow
         .bind(QStringLiteral(":at"), acknowledged ? QVariant(isoTime(now)) : QVariant())
         .bind(QStringLiteral(":id"), alertId)
         .bind(QStringLiteral(":tenant"), tenantId);
-    if (!update.exec())
-        return update.status();
-    if (update.rowsAffected() == 0)
-        return {StoreStatus::Code::NotFound, QStringLiteral("no alert %1").arg(alertId)};
-    return StoreStatus::ok();
+    return update.runChanging(QStringLiteral("no alert %1").arg(alertId));
 }
 
 StoreResult<QList<AlertRecord>> AlertStore::list(qint64 tenantId, int limit)
 {
-    StoreResult<QList<AlertRecord>> result;
     SqlStatement select(m_connection,
                         QStringLiteral("SELECT id, serial, severity, category, title, message, timestamp,"
                                        " received_at, acknowledged, COALESCE(acknowledged_by, ''),"
@@ -59,26 +48,21 @@ StoreResult<QList<AlertRecord>> AlertStore::list(qint64 tenantId, int limit)
                                        " ORDER BY id DESC LIMIT :limit"),
                         QStringLiteral("cannot list alerts"));
     select.bind(QStringLiteral(":tenant"), tenantId).bind(QStringLiteral(":limit"), limit);
-    if (!select.exec()) {
-        result.status = select.status();
-        return result;
-    }
-    while (select.next()) {
+    return select.rows([](const SqlStatement &row) {
         AlertRecord alert;
-        alert.id = select.value(0).toLongLong();
-        alert.serial = select.value(1).toString();
-        alert.severity = select.value(2).toString();
-        alert.category = select.value(3).toString();
-        alert.title = select.value(4).toString();
-        alert.message = select.value(5).toString();
-        alert.timestamp = select.value(6).toString();
-        alert.receivedAt = select.value(7).toString();
-        alert.acknowledged = select.value(8).toInt() != 0;
-        alert.acknowledgedBy = select.value(9).toString();
-        alert.acknowledgedAt = select.value(10).toString();
-        result.value.append(alert);
-    }
-    return result;
+        alert.id = row.value(0).toLongLong();
+        alert.serial = row.value(1).toString();
+        alert.severity = row.value(2).toString();
+        alert.category = row.value(3).toString();
+        alert.title = row.value(4).toString();
+        alert.message = row.value(5).toString();
+        alert.timestamp = row.value(6).toString();
+        alert.receivedAt = row.value(7).toString();
+        alert.acknowledged = row.value(8).toInt() != 0;
+        alert.acknowledgedBy = row.value(9).toString();
+        alert.acknowledgedAt = row.value(10).toString();
+        return alert;
+    });
 }
 
 StoreStatus AlertStore::registerPushToken(qint64 tenantId, const QString &serial, const QString &token,
@@ -96,7 +80,7 @@ StoreStatus AlertStore::registerPushToken(qint64 tenantId, const QString &serial
         .bind(QStringLiteral(":tenant"), tenantId)
         .bind(QStringLiteral(":json"), QString::fromUtf8(QJsonDocument(registration).toJson(QJsonDocument::Compact)))
         .bind(QStringLiteral(":at"), isoTime(now));
-    return upsert.exec() ? StoreStatus::ok() : upsert.status();
+    return upsert.run();
 }
 
 } // namespace vesk::fleetd

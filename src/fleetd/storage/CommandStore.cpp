@@ -25,7 +25,6 @@ QJsonObject parseObject(const QVariant &text)
 StoreResult<qint64> CommandStore::queue(qint64 tenantId, const QString &serial, const QString &command,
                                         const QJsonObject &params, const QString &queuedBy, const QDateTime &now)
 {
-    StoreResult<qint64> result;
     SqlStatement insert(m_connection,
                         QStringLiteral("INSERT INTO commands (tenant_id, serial, command, params_json, state,"
                                        " queued_by, queued_at) VALUES (:tenant, :serial, :command, :params,"
@@ -37,18 +36,12 @@ StoreResult<qint64> CommandStore::queue(qint64 tenantId, const QString &serial, 
         .bind(QStringLiteral(":params"), compact(params))
         .bind(QStringLiteral(":by"), queuedBy)
         .bind(QStringLiteral(":at"), isoTime(now));
-    if (!insert.exec()) {
-        result.status = insert.status();
-        return result;
-    }
-    result.value = insert.lastInsertId();
-    return result;
+    return insert.insertedId();
 }
 
 StoreResult<QList<CommandRecord>> CommandStore::takePending(qint64 tenantId, const QString &serial,
                                                             const QDateTime &now)
 {
-    StoreResult<QList<CommandRecord>> result;
     // Most polls find nothing: a plain read answers them without taking the write lock.
     {
         SqlStatement probe(m_connection,
@@ -56,12 +49,9 @@ StoreResult<QList<CommandRecord>> CommandStore::takePending(qint64 tenantId, con
                                           " AND tenant_id = :tenant LIMIT 1"),
                            QStringLiteral("cannot read pending commands"));
         probe.bind(QStringLiteral(":serial"), serial).bind(QStringLiteral(":tenant"), tenantId);
-        if (!probe.exec()) {
-            result.status = probe.status();
-            return result;
-        }
-        if (!probe.next())
-            return result;
+        const StoreResult<bool> any = probe.hasRow();
+        if (!any.status.isOk() || !any.value)
+            return {any.status};
     }
     // One statement marks and returns them, so a command is never handed out twice.
     SqlStatement take(m_connection,
@@ -72,23 +62,19 @@ StoreResult<QList<CommandRecord>> CommandStore::takePending(qint64 tenantId, con
     take.bind(QStringLiteral(":at"), isoTime(now))
         .bind(QStringLiteral(":serial"), serial)
         .bind(QStringLiteral(":tenant"), tenantId);
-    if (!take.exec()) {
-        result.status = take.status();
-        return result;
-    }
-    while (take.next()) {
+    StoreResult<QList<CommandRecord>> result = take.rows([&](const SqlStatement &row) {
         CommandRecord record;
-        record.id = take.value(0).toLongLong();
+        record.id = row.value(0).toLongLong();
         record.tenantId = tenantId;
         record.serial = serial;
-        record.command = take.value(1).toString();
-        record.params = parseObject(take.value(2));
+        record.command = row.value(1).toString();
+        record.params = parseObject(row.value(2));
         record.state = QStringLiteral("delivered");
-        record.queuedBy = take.value(3).toString();
-        record.queuedAt = take.value(4).toString();
+        record.queuedBy = row.value(3).toString();
+        record.queuedAt = row.value(4).toString();
         record.deliveredAt = isoTime(now);
-        result.value.append(record);
-    }
+        return record;
+    });
     std::sort(result.value.begin(), result.value.end(),
               [](const CommandRecord &a, const CommandRecord &b) { return a.id < b.id; });
     return result;
@@ -110,19 +96,17 @@ StoreStatus CommandStore::recordResult(qint64 tenantId, qint64 commandId, bool s
         .bind(QStringLiteral(":at"), isoTime(now))
         .bind(QStringLiteral(":id"), commandId)
         .bind(QStringLiteral(":tenant"), tenantId);
-    if (!update.exec())
-        return update.status();
-    if (update.rowsAffected() > 0)
-        return StoreStatus::ok();
+    const StoreStatus updated = update.runChanging(QStringLiteral("no command %1").arg(commandId));
+    if (updated.code() != StoreStatus::Code::NotFound)
+        return updated;
 
     SqlStatement exists(m_connection, QStringLiteral("SELECT 1 FROM commands WHERE id = :id AND tenant_id = :tenant"),
                         QStringLiteral("cannot read command"));
     exists.bind(QStringLiteral(":id"), commandId).bind(QStringLiteral(":tenant"), tenantId);
-    if (!exists.exec())
-        return exists.status();
-    if (exists.next())
+    const StoreResult<bool> found = exists.hasRow();
+    if (found.status.isOk() && found.value)
         return {StoreStatus::Code::Conflict, QStringLiteral("command %1 already has a result").arg(commandId)};
-    return {StoreStatus::Code::NotFound, QStringLiteral("no command %1").arg(commandId)};
+    return found.status.isOk() ? updated : found.status;
 }
 
 StoreResult<qint64> CommandStore::recordLocalResult(qint64 tenantId, const QString &serial, bool success,
@@ -137,35 +121,29 @@ StoreResult<qint64> CommandStore::recordLocalResult(qint64 tenantId, const QStri
 
 StoreResult<QList<CommandRecord>> CommandStore::list(const QString &serial)
 {
-    StoreResult<QList<CommandRecord>> result;
     SqlStatement select(m_connection,
                         QStringLiteral("SELECT id, tenant_id, command, params_json, state, queued_by, queued_at,"
                                        " COALESCE(delivered_at, ''), COALESCE(completed_at, ''), success,"
                                        " COALESCE(result, '') FROM commands WHERE serial = :serial ORDER BY id"),
                         QStringLiteral("cannot list commands"));
     select.bind(QStringLiteral(":serial"), serial);
-    if (!select.exec()) {
-        result.status = select.status();
-        return result;
-    }
-    while (select.next()) {
+    return select.rows([&serial](const SqlStatement &row) {
         CommandRecord record;
-        record.id = select.value(0).toLongLong();
-        record.tenantId = select.value(1).toLongLong();
+        record.id = row.value(0).toLongLong();
+        record.tenantId = row.value(1).toLongLong();
         record.serial = serial;
-        record.command = select.value(2).toString();
-        record.params = parseObject(select.value(3));
-        record.state = select.value(4).toString();
-        record.queuedBy = select.value(5).toString();
-        record.queuedAt = select.value(6).toString();
-        record.deliveredAt = select.value(7).toString();
-        record.completedAt = select.value(8).toString();
-        if (!select.value(9).isNull())
-            record.success = select.value(9).toInt() != 0;
-        record.result = select.value(10).toString();
-        result.value.append(record);
-    }
-    return result;
+        record.command = row.value(2).toString();
+        record.params = parseObject(row.value(3));
+        record.state = row.value(4).toString();
+        record.queuedBy = row.value(5).toString();
+        record.queuedAt = row.value(6).toString();
+        record.deliveredAt = row.value(7).toString();
+        record.completedAt = row.value(8).toString();
+        if (!row.value(9).isNull())
+            record.success = row.value(9).toInt() != 0;
+        record.result = row.value(10).toString();
+        return record;
+    });
 }
 
 } // namespace vesk::fleetd

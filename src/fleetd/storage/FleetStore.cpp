@@ -2,6 +2,7 @@
 
 #include "fleetd/FleetdLog.h"
 #include "fleetd/storage/FleetSchema.h"
+#include "fleetd/storage/MachineRows.h"
 #include "fleetd/storage/SqlStatement.h"
 #include "fleetd/storage/StoreTransaction.h"
 
@@ -208,25 +209,10 @@ StoreResult<qint64> FleetStore::dataVersion()
 
 StoreResult<QList<MachineRecord>> FleetStore::machines() const
 {
-    StoreResult<QList<MachineRecord>> result;
-    if (!isOpen()) {
-        result.status = {StoreStatus::Code::QueryFailed, QStringLiteral("store is not open")};
-        return result;
-    }
-    QSqlQuery query(database());
-    query.setForwardOnly(true);
-    if (!query.exec(QStringLiteral("SELECT serial, first_seen, last_seen, app, version, event_code, state_json"
-                                   " FROM machines ORDER BY serial"))) {
-        result.status = queryFailed(QStringLiteral("cannot list machines"), query.lastError());
-        return result;
-    }
-    while (query.next()) {
-        result.value.append(MachineRecord{query.value(0).toString(), query.value(1).toString(),
-                                          query.value(2).toString(), query.value(3).toString(),
-                                          query.value(4).toString(), query.value(5).toString(),
-                                          query.value(6).toString()});
-    }
-    return result;
+    SqlStatement select(m_connection,
+                        QStringLiteral("SELECT %1 FROM machines m ORDER BY m.serial").arg(kMachineColumns),
+                        QStringLiteral("cannot list machines"));
+    return select.rows(readMachine);
 }
 
 } // namespace vesk::fleetd

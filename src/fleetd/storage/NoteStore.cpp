@@ -7,7 +7,6 @@ namespace vesk::fleetd {
 StoreResult<NoteRecord> NoteStore::add(qint64 tenantId, const QString &serial, const QString &author,
                                        const QString &note, const QDateTime &now)
 {
-    StoreResult<NoteRecord> result;
     SqlStatement insert(m_connection,
                         QStringLiteral("INSERT INTO notes (tenant_id, serial, author, note, created_at)"
                                        " VALUES (:tenant, :serial, :author, :note, :at)"),
@@ -17,31 +16,21 @@ StoreResult<NoteRecord> NoteStore::add(qint64 tenantId, const QString &serial, c
         .bind(QStringLiteral(":author"), author)
         .bind(QStringLiteral(":note"), note)
         .bind(QStringLiteral(":at"), isoTime(now));
-    if (!insert.exec()) {
-        result.status = insert.status();
-        return result;
-    }
-    result.value = {insert.lastInsertId(), serial, author, note, isoTime(now)};
-    return result;
+    const StoreResult<qint64> id = insert.insertedId();
+    return {id.status, {id.value, serial, author, note, isoTime(now)}};
 }
 
 StoreResult<QList<NoteRecord>> NoteStore::list(qint64 tenantId, const QString &serial)
 {
-    StoreResult<QList<NoteRecord>> result;
     SqlStatement select(m_connection,
                         QStringLiteral("SELECT id, author, note, created_at FROM notes"
                                        " WHERE tenant_id = :tenant AND serial = :serial ORDER BY id"),
                         QStringLiteral("cannot list notes"));
     select.bind(QStringLiteral(":tenant"), tenantId).bind(QStringLiteral(":serial"), serial);
-    if (!select.exec()) {
-        result.status = select.status();
-        return result;
-    }
-    while (select.next()) {
-        result.value.append({select.value(0).toLongLong(), serial, select.value(1).toString(),
-                             select.value(2).toString(), select.value(3).toString()});
-    }
-    return result;
+    return select.rows([&serial](const SqlStatement &row) {
+        return NoteRecord{row.value(0).toLongLong(), serial, row.value(1).toString(), row.value(2).toString(),
+                          row.value(3).toString()};
+    });
 }
 
 StoreStatus NoteStore::remove(qint64 tenantId, qint64 noteId)
@@ -49,11 +38,7 @@ StoreStatus NoteStore::remove(qint64 tenantId, qint64 noteId)
     SqlStatement remove(m_connection, QStringLiteral("DELETE FROM notes WHERE id = :id AND tenant_id = :tenant"),
                         QStringLiteral("cannot delete note"));
     remove.bind(QStringLiteral(":id"), noteId).bind(QStringLiteral(":tenant"), tenantId);
-    if (!remove.exec())
-        return remove.status();
-    if (remove.rowsAffected() == 0)
-        return {StoreStatus::Code::NotFound, QStringLiteral("no note %1").arg(noteId)};
-    return StoreStatus::ok();
+    return remove.runChanging(QStringLiteral("no note %1").arg(noteId));
 }
 
 } // namespace vesk::fleetd

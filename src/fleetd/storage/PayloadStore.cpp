@@ -18,7 +18,7 @@ PayloadRecord readPayload(const SqlStatement &row)
 {
     PayloadRecord payload;
     payload.id = row.value(0).toLongLong();
-    payload.photographer = row.value(1).toString();
+    payload.tenantCode = row.value(1).toString();
     payload.name = row.value(2).toString();
     payload.notes = row.value(3).toString();
     payload.filename = row.value(4).toString();
@@ -37,8 +37,7 @@ PayloadRecord readPayload(const SqlStatement &row)
 StoreResult<PayloadRecord> PayloadStore::add(const TenantRecord &tenant, PayloadRecord payload,
                                              const QByteArray &archive, const QDateTime &now)
 {
-    StoreResult<PayloadRecord> result;
-    payload.photographer = tenant.code;
+    payload.tenantCode = tenant.code;
     payload.sha256 = QString::fromLatin1(QCryptographicHash::hash(archive, QCryptographicHash::Sha256).toHex());
     payload.sizeBytes = archive.size();
     payload.createdAt = isoTime(now);
@@ -60,65 +59,35 @@ StoreResult<PayloadRecord> PayloadStore::add(const TenantRecord &tenant, Payload
         .bind(QStringLiteral(":by"), payload.createdBy)
         .bind(QStringLiteral(":at"), payload.createdAt)
         .bind(QStringLiteral(":data"), archive);
-    if (!insert.exec()) {
-        result.status = insert.status();
-        return result;
-    }
-    payload.id = insert.lastInsertId();
-    result.value = payload;
-    return result;
+    const StoreResult<qint64> id = insert.insertedId();
+    payload.id = id.value;
+    return {id.status, payload};
 }
 
 StoreResult<PayloadRecord> PayloadStore::get(qint64 tenantId, qint64 payloadId)
 {
-    StoreResult<PayloadRecord> result;
     SqlStatement select(m_connection, kSelectPayload + QStringLiteral("WHERE p.id = :id AND p.tenant_id = :tenant"),
                         QStringLiteral("cannot read payload"));
     select.bind(QStringLiteral(":id"), payloadId).bind(QStringLiteral(":tenant"), tenantId);
-    if (!select.exec()) {
-        result.status = select.status();
-        return result;
-    }
-    if (!select.next()) {
-        result.status = {StoreStatus::Code::NotFound, QStringLiteral("no payload %1").arg(payloadId)};
-        return result;
-    }
-    result.value = readPayload(select);
-    return result;
+    return select.firstRow(readPayload, QStringLiteral("no payload %1").arg(payloadId));
 }
 
 StoreResult<QByteArray> PayloadStore::archive(qint64 tenantId, qint64 payloadId)
 {
-    StoreResult<QByteArray> result;
     SqlStatement select(m_connection,
                         QStringLiteral("SELECT data FROM payloads WHERE id = :id AND tenant_id = :tenant"),
                         QStringLiteral("cannot read payload archive"));
     select.bind(QStringLiteral(":id"), payloadId).bind(QStringLiteral(":tenant"), tenantId);
-    if (!select.exec()) {
-        result.status = select.status();
-        return result;
-    }
-    if (!select.next()) {
-        result.status = {StoreStatus::Code::NotFound, QStringLiteral("no payload %1").arg(payloadId)};
-        return result;
-    }
-    result.value = select.value(0).toByteArray();
-    return result;
+    return select.firstRow([](const SqlStatement &row) { return row.value(0).toByteArray(); },
+                           QStringLiteral("no payload %1").arg(payloadId));
 }
 
 StoreResult<QList<PayloadRecord>> PayloadStore::list(qint64 tenantId)
 {
-    StoreResult<QList<PayloadRecord>> result;
     SqlStatement select(m_connection, kSelectPayload + QStringLiteral("WHERE p.tenant_id = :tenant ORDER BY p.id DESC"),
                         QStringLiteral("cannot list payloads"));
     select.bind(QStringLiteral(":tenant"), tenantId);
-    if (!select.exec()) {
-        result.status = select.status();
-        return result;
-    }
-    while (select.next())
-        result.value.append(readPayload(select));
-    return result;
+    return select.rows(readPayload);
 }
 
 } // namespace vesk::fleetd

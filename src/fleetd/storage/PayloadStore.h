@@ -16,7 +16,7 @@ class PayloadStore {
 public:
     explicit PayloadStore(StoreConnection &connection) : m_connection(connection) {}
 
-    // Stores the archive; id, photographer, sha256, size and creation time are
+    // Stores the archive; id, tenant code, sha256, size and creation time are
     // filled in from the arguments and returned.
     StoreResult<PayloadRecord> add(const TenantRecord &tenant, PayloadRecord payload, const QByteArray &archive,
                                    const QDateTime &now);

@@ -62,9 +62,10 @@ StoreStatus PolicyStore::assign(qint64 tenantId, const QString &serial, const QS
                             QStringLiteral("SELECT 1 FROM policies WHERE tenant_id = :tenant AND uuid = :uuid"),
                             QStringLiteral("cannot read policy"));
         exists.bind(QStringLiteral(":tenant"), tenantId).bind(QStringLiteral(":uuid"), uuid);
-        if (!exists.exec())
-            return exists.status();
-        if (!exists.next())
+        const StoreResult<bool> found = exists.hasRow();
+        if (!found.status.isOk())
+            return found.status;
+        if (!found.value)
             return {StoreStatus::Code::NotFound, QStringLiteral("no policy %1").arg(uuid)};
     }
     SqlStatement upsert(m_connection,
@@ -77,7 +78,7 @@ StoreStatus PolicyStore::assign(qint64 tenantId, const QString &serial, const QS
         .bind(QStringLiteral(":serial"), serial)
         .bind(QStringLiteral(":uuid"), uuid)
         .bind(QStringLiteral(":at"), isoTime(now));
-    return upsert.exec() ? StoreStatus::ok() : upsert.status();
+    return upsert.run();
 }
 
 StoreStatus PolicyStore::remove(qint64 tenantId, const QString &uuid)
@@ -85,28 +86,17 @@ StoreStatus PolicyStore::remove(qint64 tenantId, const QString &uuid)
     SqlStatement remove(m_connection, QStringLiteral("DELETE FROM policies WHERE tenant_id = :tenant AND uuid = :uuid"),
                         QStringLiteral("cannot delete policy"));
     remove.bind(QStringLiteral(":tenant"), tenantId).bind(QStringLiteral(":uuid"), uuid);
-    if (!remove.exec())
-        return remove.status();
-    if (remove.rowsAffected() == 0)
-        return {StoreStatus::Code::NotFound, QStringLiteral("no policy %1").arg(uuid)};
-    return StoreStatus::ok();
+    return remove.runChanging(QStringLiteral("no policy %1").arg(uuid));
 }
 
 StoreResult<QStringList> PolicyStore::serialsOf(qint64 tenantId, const QString &uuid)
 {
-    StoreResult<QStringList> result;
     SqlStatement select(m_connection,
                         QStringLiteral("SELECT serial FROM policy_assignments WHERE tenant_id = :tenant"
                                        " AND policy_uuid = :uuid ORDER BY serial"),
                         QStringLiteral("cannot read policy assignments"));
     select.bind(QStringLiteral(":tenant"), tenantId).bind(QStringLiteral(":uuid"), uuid);
-    if (!select.exec()) {
-        result.status = select.status();
-        return result;
-    }
-    while (select.next())
-        result.value.append(select.value(0).toString());
-    return result;
+    return select.rows([](const SqlStatement &row) { return row.value(0).toString(); });
 }
 
 StoreResult<QList<PolicyRecord>> PolicyStore::list(qint64 tenantId)
@@ -118,12 +108,9 @@ StoreResult<QList<PolicyRecord>> PolicyStore::list(qint64 tenantId)
                                            " ORDER BY name, uuid"),
                             QStringLiteral("cannot list policies"));
         select.bind(QStringLiteral(":tenant"), tenantId);
-        if (!select.exec()) {
-            result.status = select.status();
+        result = select.rows(readPolicy);
+        if (!result.status.isOk())
             return result;
-        }
-        while (select.next())
-            result.value.append(readPolicy(select));
     }
     for (PolicyRecord &policy : result.value) {
         StoreResult<QStringList> serials = serialsOf(tenantId, policy.uuid);
@@ -146,13 +133,9 @@ StoreResult<std::optional<PolicyRecord>> PolicyStore::forSerial(qint64 tenantId,
                                            " WHERE a.tenant_id = :tenant AND a.serial = :serial"),
                             QStringLiteral("cannot read device policy"));
         select.bind(QStringLiteral(":tenant"), tenantId).bind(QStringLiteral(":serial"), serial);
-        if (!select.exec()) {
-            result.status = select.status();
+        result = select.optionalRow(readPolicy);
+        if (!result.status.isOk() || !result.value)
             return result;
-        }
-        if (!select.next())
-            return result;
-        result.value = readPolicy(select);
     }
     StoreResult<QStringList> serials = serialsOf(tenantId, result.value->uuid);
     result.status = serials.status;

@@ -30,26 +30,20 @@ StoreStatus ReleaseStore::publish(const ReleaseRecord &release, const QDateTime 
         .bind(QStringLiteral(":notes"), release.releaseNotes)
         .bind(QStringLiteral(":critical"), release.critical ? 1 : 0)
         .bind(QStringLiteral(":at"), isoTime(now));
-    return insert.exec() ? StoreStatus::ok() : insert.status();
+    return insert.run();
 }
 
 StoreResult<QList<ReleaseRecord>> ReleaseStore::list()
 {
-    StoreResult<QList<ReleaseRecord>> result;
     SqlStatement select(m_connection,
                         QStringLiteral("SELECT bundle_id, name, version, build, download_url, sha256, release_notes,"
                                        " released_at, critical FROM releases ORDER BY bundle_id, id DESC"),
                         QStringLiteral("cannot list releases"));
-    if (!select.exec()) {
-        result.status = select.status();
-        return result;
-    }
-    while (select.next()) {
-        result.value.append({select.value(0).toString(), select.value(1).toString(), select.value(2).toString(),
-                             select.value(3).toString(), select.value(4).toString(), select.value(5).toString(),
-                             select.value(6).toString(), select.value(7).toString(), select.value(8).toInt() != 0});
-    }
-    return result;
+    return select.rows([](const SqlStatement &row) {
+        return ReleaseRecord{row.value(0).toString(), row.value(1).toString(), row.value(2).toString(),
+                             row.value(3).toString(), row.value(4).toString(), row.value(5).toString(),
+                             row.value(6).toString(), row.value(7).toString(), row.value(8).toInt() != 0};
+    });
 }
 
 } // namespace vesk::fleetd

@@ -40,7 +40,6 @@ QString SecretStore::hashCode(const QString &code)
 
 StoreResult<SecretStore::Issued> SecretStore::insertActive(qint64 tenantId, const QDateTime &now)
 {
-    StoreResult<Issued> result;
     const QString code = newCode();
     SqlStatement insert(m_connection,
                         QStringLiteral("INSERT INTO fleet_secrets (tenant_id, code_sha256, preview, state, issued_at)"
@@ -50,12 +49,8 @@ StoreResult<SecretStore::Issued> SecretStore::insertActive(qint64 tenantId, cons
         .bind(QStringLiteral(":hash"), hashCode(code))
         .bind(QStringLiteral(":preview"), code.left(kPreviewLength))
         .bind(QStringLiteral(":at"), isoTime(now));
-    if (!insert.exec()) {
-        result.status = insert.status();
-        return result;
-    }
-    result.value = {insert.lastInsertId(), code, code.left(kPreviewLength)};
-    return result;
+    const StoreResult<qint64> id = insert.insertedId();
+    return {id.status, {id.value, code, code.left(kPreviewLength)}};
 }
 
 StoreStatus SecretStore::retireActive(qint64 tenantId, const QString &state, const QString &timeColumn,
@@ -70,49 +65,38 @@ StoreStatus SecretStore::retireActive(qint64 tenantId, const QString &state, con
     update.bind(QStringLiteral(":state"), state)
         .bind(QStringLiteral(":at"), isoTime(now))
         .bind(QStringLiteral(":tenant"), tenantId);
-    if (!update.exec())
-        return update.status();
-    if (update.rowsAffected() == 0)
-        return {StoreStatus::Code::NotFound, QStringLiteral("the tenant has no active secret")};
-    return StoreStatus::ok();
+    return update.runChanging(QStringLiteral("the tenant has no active secret"));
+}
+
+StoreResult<SecretStore::Issued> SecretStore::issueAfter(qint64 tenantId, const QDateTime &now,
+                                                         const std::function<StoreStatus()> &makeRoom)
+{
+    StoreTransaction transaction(m_connection);
+    const StoreStatus ready = transaction.ok() ? makeRoom() : transaction.status();
+    if (!ready.isOk())
+        return {ready};
+    StoreResult<Issued> result = insertActive(tenantId, now);
+    if (result.status.isOk())
+        result.status = transaction.commit();
+    ++m_generation;
+    return result;
 }
 
 StoreResult<SecretStore::Issued> SecretStore::issue(qint64 tenantId, const QDateTime &now)
 {
-    StoreResult<Issued> result;
-    StoreTransaction transaction(m_connection);
-    if (!transaction.ok()) {
-        result.status = transaction.status();
-        return result;
-    }
-    if (active(tenantId).status.isOk()) {
-        result.status = {StoreStatus::Code::Conflict,
-                         QStringLiteral("the tenant already has an active secret; rotate it instead")};
-        return result;
-    }
-    result = insertActive(tenantId, now);
-    if (result.status.isOk())
-        result.status = transaction.commit();
-    ++m_generation;
-    return result;
+    return issueAfter(tenantId, now, [&] {
+        if (active(tenantId).status.isOk())
+            return StoreStatus(StoreStatus::Code::Conflict,
+                               QStringLiteral("the tenant already has an active secret; rotate it instead"));
+        return StoreStatus::ok();
+    });
 }
 
 StoreResult<SecretStore::Issued> SecretStore::rotate(qint64 tenantId, const QDateTime &now)
 {
-    StoreResult<Issued> result;
-    StoreTransaction transaction(m_connection);
-    if (!transaction.ok()) {
-        result.status = transaction.status();
-        return result;
-    }
-    result.status = retireActive(tenantId, QStringLiteral("rotated"), QStringLiteral("rotated_at"), now);
-    if (!result.status.isOk())
-        return result;
-    result = insertActive(tenantId, now);
-    if (result.status.isOk())
-        result.status = transaction.commit();
-    ++m_generation;
-    return result;
+    return issueAfter(tenantId, now, [&] {
+        return retireActive(tenantId, QStringLiteral("rotated"), QStringLiteral("rotated_at"), now);
+    });
 }
 
 StoreStatus SecretStore::revoke(qint64 tenantId, const QDateTime &now)
@@ -124,53 +108,24 @@ StoreStatus SecretStore::revoke(qint64 tenantId, const QDateTime &now)
 
 StoreResult<QList<SecretRecord>> SecretStore::list(qint64 tenantId)
 {
-    StoreResult<QList<SecretRecord>> result;
     SqlStatement select(m_connection, kSelectSecret + QStringLiteral("WHERE s.tenant_id = :tenant ORDER BY s.id"),
                         QStringLiteral("cannot list secrets"));
-    select.bind(QStringLiteral(":tenant"), tenantId);
-    if (!select.exec()) {
-        result.status = select.status();
-        return result;
-    }
-    while (select.next())
-        result.value.append(readSecret(select));
-    return result;
+    return select.bind(QStringLiteral(":tenant"), tenantId).rows(readSecret);
 }
 
 StoreResult<SecretRecord> SecretStore::byId(qint64 id)
 {
-    StoreResult<SecretRecord> result;
     SqlStatement select(m_connection, kSelectSecret + QStringLiteral("WHERE s.id = :id"),
                         QStringLiteral("cannot read secret"));
-    select.bind(QStringLiteral(":id"), id);
-    if (!select.exec()) {
-        result.status = select.status();
-        return result;
-    }
-    if (!select.next()) {
-        result.status = {StoreStatus::Code::NotFound, QStringLiteral("no secret %1").arg(id)};
-        return result;
-    }
-    result.value = readSecret(select);
-    return result;
+    return select.bind(QStringLiteral(":id"), id).firstRow(readSecret, QStringLiteral("no secret %1").arg(id));
 }
 
 StoreResult<SecretRecord> SecretStore::active(qint64 tenantId)
 {
-    StoreResult<SecretRecord> result;
     SqlStatement select(m_connection, kSelectSecret + QStringLiteral("WHERE s.tenant_id = :tenant AND s.state = 'active'"),
                         QStringLiteral("cannot read secret"));
-    select.bind(QStringLiteral(":tenant"), tenantId);
-    if (!select.exec()) {
-        result.status = select.status();
-        return result;
-    }
-    if (!select.next()) {
-        result.status = {StoreStatus::Code::NotFound, QStringLiteral("the tenant has no active secret")};
-        return result;
-    }
-    result.value = readSecret(select);
-    return result;
+    return select.bind(QStringLiteral(":tenant"), tenantId)
+        .firstRow(readSecret, QStringLiteral("the tenant has no active secret"));
 }
 
 } // namespace vesk::fleetd

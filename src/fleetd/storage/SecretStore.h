@@ -6,6 +6,8 @@
 #include <QDateTime>
 #include <QList>
 
+#include <functional>
+
 namespace vesk::fleetd {
 
 // Fleet secrets: an integer id and a 64-hex code shown once at issue. Only the
@@ -44,6 +46,8 @@ public:
 
 private:
     StoreResult<Issued> insertActive(qint64 tenantId, const QDateTime &now);
+    // In one transaction: `makeRoom` (which may refuse), then a new active secret.
+    StoreResult<Issued> issueAfter(qint64 tenantId, const QDateTime &now, const std::function<StoreStatus()> &makeRoom);
     StoreStatus retireActive(qint64 tenantId, const QString &state, const QString &timeColumn, const QDateTime &now);
 
     StoreConnection &m_connection;

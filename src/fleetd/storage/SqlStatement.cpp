@@ -42,4 +42,33 @@ bool SqlStatement::exec()
     return false;
 }
 
+StoreStatus SqlStatement::run()
+{
+    exec();
+    return m_status;
+}
+
+StoreStatus SqlStatement::runChanging(const QString &notFound)
+{
+    if (!exec())
+        return m_status;
+    if (rowsAffected() == 0)
+        return {StoreStatus::Code::NotFound, notFound};
+    return StoreStatus::ok();
+}
+
+StoreResult<qint64> SqlStatement::insertedId()
+{
+    if (!exec())
+        return {m_status};
+    return {StoreStatus::ok(), lastInsertId()};
+}
+
+StoreResult<bool> SqlStatement::hasRow()
+{
+    if (!exec())
+        return {m_status};
+    return {StoreStatus::ok(), next()};
+}
+
 } // namespace vesk::fleetd

@@ -1,8 +1,18 @@
 #include "fleetd/storage/TenantStore.h"
 
+#include "fleetd/storage/MachineRows.h"
 #include "fleetd/storage/SqlStatement.h"
 
 namespace vesk::fleetd {
+
+namespace {
+
+TenantRecord readTenant(const SqlStatement &row)
+{
+    return {row.value(0).toLongLong(), row.value(1).toString()};
+}
+
+} // namespace
 
 StoreResult<TenantRecord> TenantStore::add(const QString &code, const QDateTime &now)
 {
@@ -15,30 +25,17 @@ StoreResult<TenantRecord> TenantStore::add(const QString &code, const QDateTime 
     SqlStatement insert(m_connection, QStringLiteral("INSERT INTO tenants (code, created_at) VALUES (:code, :at)"),
                         QStringLiteral("cannot add tenant"));
     insert.bind(QStringLiteral(":code"), code).bind(QStringLiteral(":at"), isoTime(now));
-    if (!insert.exec()) {
-        result.status = insert.status();
-        return result;
-    }
-    result.value = {insert.lastInsertId(), code};
+    const StoreResult<qint64> id = insert.insertedId();
+    result.status = id.status;
+    result.value = {id.value, code};
     return result;
 }
 
 StoreResult<TenantRecord> TenantStore::byCode(const QString &code)
 {
-    StoreResult<TenantRecord> result;
     SqlStatement select(m_connection, QStringLiteral("SELECT id, code FROM tenants WHERE code = :code"),
                         QStringLiteral("cannot read tenants"));
-    select.bind(QStringLiteral(":code"), code);
-    if (!select.exec()) {
-        result.status = select.status();
-        return result;
-    }
-    if (!select.next()) {
-        result.status = {StoreStatus::Code::NotFound, QStringLiteral("no tenant %1").arg(code)};
-        return result;
-    }
-    result.value = {select.value(0).toLongLong(), select.value(1).toString()};
-    return result;
+    return select.bind(QStringLiteral(":code"), code).firstRow(readTenant, QStringLiteral("no tenant %1").arg(code));
 }
 
 StoreStatus TenantStore::bindEventCode(qint64 tenantId, const QString &eventCode, const QDateTime &now)
@@ -64,68 +61,40 @@ StoreStatus TenantStore::bindEventCode(qint64 tenantId, const QString &eventCode
     insert.bind(QStringLiteral(":code"), eventCode)
         .bind(QStringLiteral(":tenant"), tenantId)
         .bind(QStringLiteral(":at"), isoTime(now));
-    return insert.exec() ? StoreStatus::ok() : insert.status();
+    return insert.run();
 }
 
 StoreResult<TenantRecord> TenantStore::machineTenant(const QString &serial)
 {
-    StoreResult<TenantRecord> result;
     SqlStatement select(m_connection,
                         QStringLiteral("SELECT t.id, t.code FROM machines m"
                                        " JOIN event_codes e ON e.code = m.event_code"
                                        " JOIN tenants t ON t.id = e.tenant_id WHERE m.serial = :serial"),
                         QStringLiteral("cannot read machine tenant"));
     select.bind(QStringLiteral(":serial"), serial);
-    if (!select.exec()) {
-        result.status = select.status();
-        return result;
-    }
-    if (!select.next()) {
-        result.status = {StoreStatus::Code::NotFound, QStringLiteral("machine %1 is not bound to a tenant").arg(serial)};
-        return result;
-    }
-    result.value = {select.value(0).toLongLong(), select.value(1).toString()};
-    return result;
+    return select.firstRow(readTenant, QStringLiteral("machine %1 is not bound to a tenant").arg(serial));
 }
 
 StoreResult<QList<MachineRecord>> TenantStore::machines(qint64 tenantId)
 {
-    StoreResult<QList<MachineRecord>> result;
     SqlStatement select(m_connection,
-                        QStringLiteral("SELECT m.serial, m.first_seen, m.last_seen, m.app, m.version, m.event_code,"
-                                       " m.state_json FROM machines m JOIN event_codes e ON e.code = m.event_code"
-                                       " WHERE e.tenant_id = :tenant ORDER BY m.serial"),
+                        QStringLiteral("SELECT %1 FROM machines m JOIN event_codes e ON e.code = m.event_code"
+                                       " WHERE e.tenant_id = :tenant ORDER BY m.serial")
+                            .arg(kMachineColumns),
                         QStringLiteral("cannot list machines"));
-    select.bind(QStringLiteral(":tenant"), tenantId);
-    if (!select.exec()) {
-        result.status = select.status();
-        return result;
-    }
-    while (select.next()) {
-        result.value.append({select.value(0).toString(), select.value(1).toString(), select.value(2).toString(),
-                             select.value(3).toString(), select.value(4).toString(), select.value(5).toString(),
-                             select.value(6).toString()});
-    }
-    return result;
+    return select.bind(QStringLiteral(":tenant"), tenantId).rows(readMachine);
 }
 
 StoreResult<QList<MachineAppRecord>> TenantStore::machineApps(const QString &serial)
 {
-    StoreResult<QList<MachineAppRecord>> result;
     SqlStatement select(m_connection,
                         QStringLiteral("SELECT serial, app, version, event_code, first_seen, last_seen"
                                        " FROM machine_apps WHERE serial = :serial ORDER BY app"),
                         QStringLiteral("cannot list machine apps"));
-    select.bind(QStringLiteral(":serial"), serial);
-    if (!select.exec()) {
-        result.status = select.status();
-        return result;
-    }
-    while (select.next()) {
-        result.value.append({select.value(0).toString(), select.value(1).toString(), select.value(2).toString(),
-                             select.value(3).toString(), select.value(4).toString(), select.value(5).toString()});
-    }
-    return result;
+    return select.bind(QStringLiteral(":serial"), serial).rows([](const SqlStatement &row) {
+        return MachineAppRecord{row.value(0).toString(), row.value(1).toString(), row.value(2).toString(),
+                                row.value(3).toString(), row.value(4).toString(), row.value(5).toString()};
+    });
 }
 
 } // namespace vesk::fleetd

@@ -7,18 +7,21 @@
 
 class QSocketNotifier;
 
-namespace vesk::fleetd {
+namespace vesk {
 
 // Turns POSIX signals into a Qt signal on the event loop (self-pipe): the handler
 // only writes one byte, everything else happens on the thread that owns this object.
-// One instance at a time; the previous handlers come back when it is destroyed.
+// Both executables stop through it on SIGTERM/SIGINT, so they shut down cleanly
+// instead of dying mid-write. One instance at a time; the previous handlers come
+// back when it is destroyed.
 class SignalWatcher : public QObject {
     Q_OBJECT
 public:
     explicit SignalWatcher(const QList<int> &signalNumbers, QObject *parent = nullptr);
     ~SignalWatcher() override;
 
-    // False when the pipe or a handler could not be set up.
+    // False when the pipe or a handler could not be set up (or another instance is
+    // active); the caller says so in its own log.
     bool isActive() const { return m_active; }
 
 signals:
@@ -35,4 +38,4 @@ private:
     QList<std::pair<int, struct sigaction>> m_previous;
 };
 
-} // namespace vesk::fleetd
+} // namespace vesk

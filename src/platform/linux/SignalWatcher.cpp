@@ -1,6 +1,4 @@
-#include "fleetd/cli/SignalWatcher.h"
-
-#include "fleetd/FleetdLog.h"
+#include "platform/linux/SignalWatcher.h"
 
 #include <QSocketNotifier>
 
@@ -9,7 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-namespace vesk::fleetd {
+namespace vesk {
 
 namespace {
 
@@ -27,16 +25,12 @@ bool makeNonBlockingAndCloseOnExec(int fd)
 SignalWatcher::SignalWatcher(const QList<int> &signalNumbers, QObject *parent) : QObject(parent)
 {
     int fds[2];
-    if (g_writeFd >= 0 || ::socketpair(AF_UNIX, SOCK_STREAM, 0, fds) != 0) {
-        qCWarning(lcFleetd) << "cannot set up signal handling";
+    if (g_writeFd >= 0 || ::socketpair(AF_UNIX, SOCK_STREAM, 0, fds) != 0)
         return;
-    }
     m_readFd = fds[0];
     m_writeFd = fds[1];
-    if (!makeNonBlockingAndCloseOnExec(m_readFd) || !makeNonBlockingAndCloseOnExec(m_writeFd)) {
-        qCWarning(lcFleetd) << "cannot configure the signal pipe";
+    if (!makeNonBlockingAndCloseOnExec(m_readFd) || !makeNonBlockingAndCloseOnExec(m_writeFd))
         return;
-    }
     g_writeFd = m_writeFd;
 
     m_notifier = new QSocketNotifier(m_readFd, QSocketNotifier::Read, this);
@@ -50,7 +44,6 @@ SignalWatcher::SignalWatcher(const QList<int> &signalNumbers, QObject *parent) :
         action.sa_flags = SA_RESTART;
         struct sigaction previous {};
         if (::sigaction(signalNumber, &action, &previous) != 0) {
-            qCWarning(lcFleetd) << "cannot handle signal" << signalNumber;
             m_active = false;
             continue;
         }
@@ -88,4 +81,4 @@ void SignalWatcher::drain()
         emit received(byte);
 }
 
-} // namespace vesk::fleetd
+} // namespace vesk
