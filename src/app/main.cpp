@@ -130,6 +130,7 @@ int main(int argc, char **argv)
     app.launch();
     const int status = QApplication::exec();
     app.shutdown();
+    http.cancelPending();
     qCInfo(lcApp) << "Stopped";
     return status;
 }

@@ -99,5 +99,5 @@ TEST(AgentFleetEndToEnd, ServerThatNeverAnswersCostsOneTimeoutNotAHang)
     EXPECT_GE(sinceConnected.elapsed(), 2500);
     EXPECT_LT(sinceConnected.elapsed(), 10000);
     EXPECT_TRUE(agent->isRunning());
-    EXPECT_EQ(agent->terminate(), 0);
+    EXPECT_EQ(agent->terminate(), 0) << agent->output().toStdString();
 }

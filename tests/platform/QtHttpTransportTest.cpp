@@ -344,3 +344,28 @@ TEST(QtHttpTransport, HostileServersEndInBoundedFailures)
         }
     }
 }
+
+// At shutdown nothing answers any more: a request left in flight must still end, or the task
+// awaiting it stays suspended past the event loop and its frame leaks.
+TEST(QtHttpTransport, CancelPendingEndsEveryRequestStillInFlight)
+{
+    LoopbackServer server;
+    vesk::QtHttpTransport transport;
+    std::vector<std::shared_ptr<std::optional<HttpResult>>> results;
+    for (int i = 0; i < 2; ++i) {
+        HttpRequest waiting = request("POST", server.url("/silent"), "{}");
+        waiting.timeout = 60s;
+        results.push_back(std::make_shared<std::optional<HttpResult>>());
+        sendInto(transport, waiting, results.back(), nullptr);
+    }
+    QEventLoop loop;
+    QTimer::singleShot(200ms, &loop, &QEventLoop::quit); // let both reach the server
+    loop.exec();
+    ASSERT_FALSE(results[0]->has_value());
+
+    transport.cancelPending();
+    for (const auto &result : results) {
+        ASSERT_TRUE(result->has_value());
+        EXPECT_EQ((*result)->error, QStringLiteral("The request was cancelled."));
+    }
+}

@@ -4,6 +4,7 @@
 #include "platform/linux/ResponseFileWriter.h"
 
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QFile>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -30,6 +31,8 @@ QByteArray QtHttpTransport::userAgent(const QString &appVersion)
 }
 
 namespace {
+
+constexpr char kCancelled[] = "veskCancelled";
 
 int clampedMilliseconds(std::chrono::milliseconds duration)
 {
@@ -88,6 +91,8 @@ QCoro::Task<HttpResult> QtHttpTransport::send(HttpRequest request)
     if (!reply)
         co_return HttpResult::failure(QStringLiteral("The request was cancelled."));
     reply->deleteLater();
+    if (reply->property(kCancelled).toBool())
+        co_return HttpResult::failure(QStringLiteral("The request was cancelled."));
 
     // A crossed bound or a failed save aborted the reply: that, not the abort, is the story.
     if (!limits->failure().isEmpty())
@@ -110,6 +115,21 @@ QCoro::Task<HttpResult> QtHttpTransport::send(HttpRequest request)
     if (!savedToFile)
         response.body = reply->readAll();
     co_return HttpResult{std::move(response), {}};
+}
+
+void QtHttpTransport::cancelPending()
+{
+    // A reply destroyed unfinished never emits finished, so its awaiting task would leak.
+    const auto replies = m_manager->findChildren<QNetworkReply *>(Qt::FindDirectChildrenOnly);
+    for (QNetworkReply *reply : replies) {
+        if (reply->isFinished())
+            continue;
+        reply->setProperty(kCancelled, true);
+        reply->abort();
+    }
+    // The awaiting tasks resume from the event queue, which no loop may be running any more.
+    if (!replies.isEmpty())
+        QCoreApplication::processEvents();
 }
 
 } // namespace vesk

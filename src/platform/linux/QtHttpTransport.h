@@ -20,6 +20,11 @@ public:
     // "VeskWarden/<version> (Linux; <cpu architecture>)".
     static QByteArray userAgent(const QString &appVersion);
 
+    // Ends every request still in flight as cancelled and lets the tasks awaiting them run to
+    // their end, instead of staying suspended (and leaked) past the event loop. For shutdown,
+    // once the loops are stopped.
+    void cancelPending();
+
 private:
     QNetworkAccessManager *m_manager;
     QByteArray m_userAgent;
