@@ -7,6 +7,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-httpserver-dev qt6-charts-dev qt6-qpa-plugins
   libqt6sql6-sqlite qcoro-qt6-dev qtkeychain-qt6-dev libarchive-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  libsodium-dev libxcb1-dev xvfb
 )
 
 missing=()

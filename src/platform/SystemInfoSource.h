@@ -2,6 +2,8 @@
 
 #include "platform/SystemInfoTypes.h"
 
+#include <QHash>
+#include <QList>
 #include <QStringList>
 
 #include <optional>
@@ -41,8 +43,18 @@ public:
 
     // None when the process has gone or may not be inspected.
     virtual std::optional<ProcessFigures> processFigures(qint32 pid) = 0;
-    // Whether the process can answer its user: not stopped, not ended. Thread-safe.
+    // Whether the process can answer its user: not stopped, not ended, not stuck. Thread-safe.
     virtual bool processResponds(qint32 pid) const = 0;
+    // The same question for several processes at once, for platforms that ask the apps
+    // themselves and wait for all the answers together (a probe may then take seconds).
+    // Thread-safe. Every pid gets a verdict; by default each is asked on its own.
+    virtual QHash<qint32, bool> processesRespond(const QList<qint32> &pids) const
+    {
+        QHash<qint32, bool> verdicts;
+        for (const qint32 pid : pids)
+            verdicts.insert(pid, processResponds(pid));
+        return verdicts;
+    }
 };
 
 } // namespace vesk

@@ -5,6 +5,7 @@
 #include "platform/linux/ProcParsers.h"
 #include "platform/linux/SystemInfoParsers.h"
 #include "platform/linux/WifiNetworkName.h"
+#include "platform/linux/X11WindowPing.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -47,6 +48,8 @@ LinuxSystemInfoSource::LinuxSystemInfoSource(QString procRoot, QString sysRoot, 
       m_mountInfo(m_proc + QStringLiteral("/self/mountinfo")),
       m_encodedProc(QFile::encodeName(m_proc).toStdString()),
       m_sensors(m_sys),
+      m_hangWatch(m_proc, m_clock),
+      m_windowPingTimeout(defaultWindowPingTimeout),
       m_wifiNames(
           [this](const QString &interfaceName) {
               return QtConcurrent::run(&m_wifiPool,
@@ -224,12 +227,29 @@ std::optional<ProcessFigures> LinuxSystemInfoSource::processFigures(qint32 pid)
 
 bool LinuxSystemInfoSource::processResponds(qint32 pid) const
 {
-    // Called from the probe's worker thread: its own buffer, no member state touched.
-    std::string buffer;
-    if (!readProcFile(pidPath(pid, "stat").c_str(), buffer))
-        return false;
-    const auto stat = parseProcessStatFields(buffer);
-    return stat && !isStoppedState(stat->state) && !isEndedState(stat->state);
+    // Called from the probe's worker thread: the watch keeps its own state under its lock.
+    return m_hangWatch.responds(pid);
+}
+
+QHash<qint32, bool> LinuxSystemInfoSource::processesRespond(const QList<qint32> &pids) const
+{
+    QHash<qint32, bool> verdicts;
+    QList<qint32> running;
+    for (const qint32 pid : pids) {
+        const bool responds = processResponds(pid);
+        verdicts.insert(pid, responds);
+        if (responds)
+            running.append(pid);
+    }
+    if (running.isEmpty())
+        return verdicts;
+    if (const auto pings = pingX11Windows(running, m_windowPingTimeout)) {
+        for (auto it = pings->cbegin(); it != pings->cend(); ++it) {
+            if (!it.value())
+                verdicts.insert(it.key(), false);
+        }
+    }
+    return verdicts;
 }
 
 std::string LinuxSystemInfoSource::pidPath(qint32 pid, const char *leaf) const

@@ -2,6 +2,7 @@
 
 #include "platform/SystemInfoSource.h"
 #include "platform/linux/ProcFile.h"
+#include "platform/linux/ProcessHangWatch.h"
 #include "platform/linux/SysfsSensors.h"
 #include "platform/linux/SystemClock.h"
 #include "platform/linux/WifiNameCache.h"
@@ -28,6 +29,12 @@ namespace vesk {
 // look-up runs again at most every WifiNameCache::kRefreshSeconds per wireless interface: the
 // name can lag a change of network by that much, and is absent on the first pass that asks.
 //
+// A process does not respond when it is stopped, has ended, or has sat in uninterruptible
+// sleep for more than 30 s (see ProcessHangWatch); and, when several are asked together and an
+// X display answers, when none of its X11 windows answers a _NET_WM_PING within 5 s (see
+// pingX11Windows). Native Wayland apps get the process checks only: Wayland has no ping between
+// clients, only the compositor can ping its clients.
+//
 // There is no frontmost application: no desktop-neutral way tells it without running a tool
 // per sample (X11 keeps it in a window property, Wayland does not publish it at all).
 class LinuxSystemInfoSource final : public SystemInfoSource {
@@ -51,6 +58,10 @@ public:
     QStringList networkMounts() override;
     std::optional<ProcessFigures> processFigures(qint32 pid) override;
     bool processResponds(qint32 pid) const override;
+    QHash<qint32, bool> processesRespond(const QList<qint32> &pids) const override;
+
+    // How long the X11 probe waits for answers. Set before the first probe runs.
+    void setWindowPingTimeout(std::chrono::milliseconds timeout) { m_windowPingTimeout = timeout; }
 
 private:
     QString linkType(const QString &name);
@@ -75,6 +86,8 @@ private:
     std::string m_encodedProc;
     SysfsSensors m_sensors;
     SystemClock m_clock;
+    ProcessHangWatch m_hangWatch;
+    std::chrono::milliseconds m_windowPingTimeout;
     QThreadPool m_wifiPool; // one thread: a slow bus never holds the shared pool
     WifiNameCache m_wifiNames;
     QHash<QString, QString> m_linkTypes; // interface name -> type, read once per name

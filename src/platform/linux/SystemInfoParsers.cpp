@@ -274,6 +274,27 @@ std::optional<ProcessStatFields> parseProcessStatFields(std::string_view text)
     return fields;
 }
 
+std::optional<quint64> parseContextSwitches(std::string_view text)
+{
+    std::optional<quint64> voluntary;
+    std::optional<quint64> involuntary;
+    forEachLine(text, [&](std::string_view line) {
+        const size_t colon = line.find(':');
+        if (colon == std::string_view::npos)
+            return true;
+        const std::string_view key = line.substr(0, colon);
+        std::string_view value = line.substr(colon + 1);
+        if (key == "voluntary_ctxt_switches")
+            voluntary = toNumber<quint64>(nextField(value));
+        else if (key == "nonvoluntary_ctxt_switches")
+            involuntary = toNumber<quint64>(nextField(value));
+        return !(voluntary && involuntary);
+    });
+    if (!voluntary || !involuntary)
+        return std::nullopt;
+    return *voluntary + *involuntary;
+}
+
 std::optional<quint64> parseStatmResidentPages(std::string_view text)
 {
     nextField(text);

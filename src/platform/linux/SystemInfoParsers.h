@@ -63,6 +63,10 @@ struct ProcessStatFields {
 
 std::optional<ProcessStatFields> parseProcessStatFields(std::string_view text);
 
+// voluntary_ctxt_switches + nonvoluntary_ctxt_switches of /proc/PID/status: how often the
+// process's main thread has been switched out. None when either line is missing.
+std::optional<quint64> parseContextSwitches(std::string_view text);
+
 // The resident page count of /proc/PID/statm (its second figure).
 std::optional<quint64> parseStatmResidentPages(std::string_view text);
 
