@@ -350,7 +350,7 @@ TEST(QtHttpTransport, HostileServersEndInBoundedFailures)
 TEST(QtHttpTransport, CancelPendingEndsEveryRequestStillInFlight)
 {
     LoopbackServer server;
-    vesk::QtHttpTransport transport;
+    vesk::QtHttpTransport transport(QStringLiteral("1.2.3"));
     std::vector<std::shared_ptr<std::optional<HttpResult>>> results;
     for (int i = 0; i < 2; ++i) {
         HttpRequest waiting = request("POST", server.url("/silent"), "{}");
