@@ -92,6 +92,11 @@ void WardenHeartbeatManager::start()
             qCInfo(lcHeartbeat).noquote() << message;
     });
 
+    connect(m_heartbeat.get(), &Heartbeat::beatFinished, this, [this](const HeartbeatOutcome &outcome) {
+        m_lastHeartbeat = outcome;
+        emit heartbeatFinished(outcome);
+    });
+
     const QString serial = m_heartbeat->machineSerial();
     const QString version = appVersion();
     QPointer<WardenHeartbeatManager> self(this);

@@ -53,6 +53,11 @@ public:
     // The location code of the current set's selected pipeline, or "" without one.
     QString currentEventCode() const;
     HeartbeatPayload currentPayload(const QString &serial) const;
+    // The last beat's outcome since this process started, kept across service restarts.
+    std::optional<HeartbeatOutcome> lastHeartbeat() const { return m_lastHeartbeat; }
+
+signals:
+    void heartbeatFinished(const vesk::HeartbeatOutcome &outcome);
 
 private:
     QCoro::Task<> scanLoop(StopToken token);
@@ -61,6 +66,7 @@ private:
     std::unique_ptr<Heartbeat> m_heartbeat;
     std::optional<StopSource> m_scanStop;
     bool m_cachedAgentMode = false;
+    std::optional<HeartbeatOutcome> m_lastHeartbeat;
 };
 
 } // namespace vesk

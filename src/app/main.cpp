@@ -1,8 +1,10 @@
 // vesk-warden: builds the real platform objects and the services over them, and runs the
 // agent in the foreground until SIGTERM or SIGINT.
 #include "app/AgentFoundation.h"
+#include "app/AgentMenu.h"
 #include "app/AgentOptions.h"
 #include "app/AgentServiceSet.h"
+#include "app/AgentStatusModel.h"
 #include "settings/FleetSettingsStore.h"
 #include "app/TrayMenu.h"
 #include "app/VeskWardenApp.h"
@@ -109,12 +111,20 @@ int main(int argc, char **argv)
         settings, foundation.api);
     VeskWardenApp app(settings, heartbeatManager, clock, services.services());
 
+    // Declared after the app so they go first: the menu outlives its tray icon, the model its menu.
+    std::unique_ptr<AgentStatusModel> agentStatus;
+    std::unique_ptr<AgentMenu> menu;
     std::unique_ptr<TrayMenu> tray;
-    if (!headless && TrayMenu::isAvailable()) {
-        tray = std::make_unique<TrayMenu>(app);
-        QObject::connect(tray.get(), &TrayMenu::quitRequested, &application, &QApplication::quit);
-    } else {
-        qCInfo(lcApp) << "No system tray here; running without a menu-bar icon";
+    if (!headless) {
+        agentStatus = std::make_unique<AgentStatusModel>(app, heartbeatManager, foundation.secrets, clock);
+        menu = std::make_unique<AgentMenu>(app, *agentStatus);
+        QObject::connect(menu.get(), &AgentMenu::quitRequested, &application, &QApplication::quit);
+        if (TrayMenu::isAvailable())
+            tray = std::make_unique<TrayMenu>(*menu);
+        else
+            qCInfo(lcApp) << "No system tray here; running without a menu-bar icon";
+        if (!settings.hideWindowAtLaunch())
+            menu->openWindow();
     }
 
     SignalWatcher termination({SIGTERM, SIGINT});

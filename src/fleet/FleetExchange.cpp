@@ -39,17 +39,22 @@ QUrl FleetExchange::url(const QString &path, const QList<QPair<QString, QString>
     return url;
 }
 
-QCoro::Task<HttpHeaders> FleetExchange::credentialHeaders()
+QCoro::Task<FleetExchange::Signer> FleetExchange::signer()
 {
-    const QString tenantCode = tenant();
-    if (tenantCode.isEmpty())
-        co_return HttpHeaders{};
+    Signer signer{tenant(), std::nullopt};
+    if (signer.tenant.isEmpty())
+        co_return signer;
     // Read at every request: a wipe or a new pairing takes effect on the next one.
-    const std::optional<StoredFleetSecret> secret = co_await m_deps.secrets.storedSecret(tenantCode);
-    if (!secret)
-        co_return HttpHeaders{};
-    co_return HttpHeaders{
-        {"X-Fleet-Key", fleetKeyHeaderValue(tenantCode, secret->id, secret->code)},
+    signer.secret = co_await m_deps.secrets.storedSecret(signer.tenant);
+    co_return signer;
+}
+
+HttpHeaders FleetExchange::credentialHeaders(const Signer &signer) const
+{
+    if (signer.tenant.isEmpty() || !signer.secret)
+        return {};
+    return HttpHeaders{
+        {"X-Fleet-Key", fleetKeyHeaderValue(signer.tenant, signer.secret->id, signer.secret->code)},
         {"X-Device-Serial", m_deps.identity.serialOrUnknown().toUtf8()},
     };
 }
@@ -73,8 +78,8 @@ QCoro::Task<ApiResult<HttpResponse>> FleetExchange::perform(FleetRequest request
     }
     if (!request.contentType.isEmpty())
         http.headers.append({"Content-Type", request.contentType});
-    const HttpHeaders credentials = co_await credentialHeaders();
-    http.headers.append(credentials);
+    Signer sentAs = co_await signer();
+    http.headers.append(credentialHeaders(sentAs));
 
     const HttpResult result = co_await m_deps.http.send(std::move(http));
     if (!result.ok())
@@ -83,31 +88,30 @@ QCoro::Task<ApiResult<HttpResponse>> FleetExchange::perform(FleetRequest request
     if (response.status == kExpectedStatus)
         co_return ApiResult<HttpResponse>(response);
     if (response.status == 401 || response.status == 403) {
-        const std::optional<APIError> secretError = co_await handleSecretStatus(response);
+        const std::optional<APIError> secretError = co_await handleSecretStatus(response, std::move(sentAs));
         if (secretError)
             co_return ApiResult<HttpResponse>(*secretError);
     }
     co_return ApiResult<HttpResponse>(APIError::serverError(failedResponseMessage(response.status, response.body)));
 }
 
-QCoro::Task<std::optional<APIError>> FleetExchange::handleSecretStatus(HttpResponse response)
+QCoro::Task<std::optional<APIError>> FleetExchange::handleSecretStatus(HttpResponse response, Signer signer)
 {
-    const QString tenantCode = tenant();
-    if (tenantCode.isEmpty())
+    if (signer.tenant.isEmpty())
         co_return std::nullopt;
     const SecretStatusHeaders status = SecretStatusHeaders::from(response);
     if (!status.any())
         co_return std::nullopt;
 
     if (status.revoked) {
-        co_await m_deps.secrets.markRevoked(tenantCode);
+        co_await m_deps.secrets.markRevoked(signer.tenant, signer.secret);
         co_return APIError::serverError(QStringLiteral(
             "This device has been revoked by your administrator. Contact your admin to restore service."));
     }
     if (!status.rotated && !status.stale)
         qCWarning(lcFleetSecret) << "FleetSecretManager: server reported secret mismatch — wiping local cache, "
                                     "operator must re-pair";
-    co_await m_deps.secrets.markNeedsReentry(tenantCode);
+    co_await m_deps.secrets.markNeedsReentry(signer.tenant, signer.secret);
     co_return APIError::serverError(QStringLiteral(
         "Your fleet secret changed. Open Settings and paste the new secret from your admin to reconnect."));
 }

@@ -2,6 +2,7 @@
 
 #include "fleet/ApiResult.h"
 #include "fleet/FleetRequest.h"
+#include "pairing/StoredFleetSecret.h"
 #include "platform/HttpTransport.h"
 
 #include <QUrl>
@@ -17,7 +18,8 @@ class MachineIdentity;
 // Sends one fleet request: URL under the base, the 60-second inactivity timeout within the
 // transport's whole-exchange deadline and response caps (an hour for transfers), the credential
 // headers read fresh for every request, and the mapping of failures to APIError,
-// including the server's verdict on the secret (which wipes it and raises a flag).
+// including the server's verdict on the secret (which wipes the secret the request carried,
+// if it is still the stored one, and raises a flag).
 class FleetExchange {
 public:
     struct Dependencies {
@@ -40,9 +42,17 @@ public:
     QString tenant() const;
 
 private:
-    QCoro::Task<HttpHeaders> credentialHeaders();
+    // Whom a request speaks for: the tenant and its secret as read when it is sent. The
+    // server's verdict on the secret is about this one, whatever is stored by the time it comes.
+    struct Signer {
+        QString tenant;
+        std::optional<StoredFleetSecret> secret;
+    };
+
+    QCoro::Task<Signer> signer();
+    HttpHeaders credentialHeaders(const Signer &signer) const;
     // The error of a 401 or 403 whose headers speak about the secret, after acting on them.
-    QCoro::Task<std::optional<APIError>> handleSecretStatus(HttpResponse response);
+    QCoro::Task<std::optional<APIError>> handleSecretStatus(HttpResponse response, Signer signer);
 
     Dependencies m_deps;
 };

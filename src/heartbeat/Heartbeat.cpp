@@ -97,14 +97,14 @@ QCoro::Task<bool> Heartbeat::sendOnce(HeartbeatPayload payload)
     const QUrl url = endpointUrl(m_config.endpoint);
     if (url.isEmpty()) {
         log(QStringLiteral("error"), QStringLiteral("HEARTBEAT bad endpoint URL: ") + m_config.endpoint);
-        co_return false;
+        co_return finish(false, QStringLiteral("bad endpoint URL: ") + m_config.endpoint);
     }
 
     QString encodeError;
     const std::optional<QByteArray> body = payload.encode(&encodeError);
     if (!body) {
         log(QStringLiteral("error"), QStringLiteral("HEARTBEAT encode failed: ") + encodeError);
-        co_return false;
+        co_return finish(false, QStringLiteral("encode failed: ") + encodeError);
     }
 
     HttpRequest request;
@@ -123,16 +123,16 @@ QCoro::Task<bool> Heartbeat::sendOnce(HeartbeatPayload payload)
     // Our transport answers only with HTTP responses, so there is no non-HTTP answer to skip.
     if (!result.ok()) {
         log(QStringLiteral("error"), QStringLiteral("HEARTBEAT failed: ") + result.error);
-        co_return false;
+        co_return finish(false, result.error);
     }
     const int status = result.response->status;
     if (status >= 200 && status <= 299) {
         m_lastSuccessAt = m_clock.now();
         log(QStringLiteral("info"), QStringLiteral("HEARTBEAT OK HTTP %1").arg(status));
-        co_return true;
+        co_return finish(true);
     }
     log(QStringLiteral("error"), QStringLiteral("HEARTBEAT HTTP %1").arg(status));
-    co_return false;
+    co_return finish(false, QStringLiteral("HTTP %1").arg(status));
 }
 
 QString Heartbeat::machineSerial() const
@@ -144,6 +144,12 @@ QString Heartbeat::machineSerial() const
     if (!host.isEmpty())
         return host;
     return QStringLiteral("unknown");
+}
+
+bool Heartbeat::finish(bool delivered, const QString &error)
+{
+    emit beatFinished(HeartbeatOutcome{*m_lastAttemptAt, delivered, error});
+    return delivered;
 }
 
 void Heartbeat::log(const QString &level, const QString &message) const

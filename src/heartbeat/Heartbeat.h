@@ -15,6 +15,15 @@
 
 namespace vesk {
 
+// How one beat went: when it was tried, whether the server took it, and why not.
+struct HeartbeatOutcome {
+    QDateTime at;
+    bool delivered = false;
+    QString error; // empty when delivered
+
+    friend bool operator==(const HeartbeatOutcome &, const HeartbeatOutcome &) = default;
+};
+
 // Announces the machine to the fleet server: one unauthenticated POST at once on
 // start, then one every `interval` seconds. Configuration, transport, clock and the
 // payload provider are handed in; the heartbeat knows nothing else of the agent.
@@ -49,10 +58,15 @@ public:
     // The hardware serial, else the host name, else "unknown".
     QString machineSerial() const;
 
+signals:
+    // After every beat, delivered or not.
+    void beatFinished(const vesk::HeartbeatOutcome &outcome);
+
 private:
     // Static so the loop reaches the heartbeat only through `self`, which clears when it is destroyed.
     static QCoro::Task<> beatLoop(QPointer<Heartbeat> self, StateProvider stateProvider, StopToken token);
     void log(const QString &level, const QString &message) const;
+    bool finish(bool delivered, const QString &error = {});
 
     HeartbeatConfig m_config;
     HttpTransport &m_transport;

@@ -57,18 +57,33 @@ QCoro::Task<bool> FleetSecretManager::wipe(QString tenant)
     co_return removed;
 }
 
-QCoro::Task<> FleetSecretManager::markRevoked(QString tenant)
+QCoro::Task<bool> FleetSecretManager::wipeIfStillStored(QString tenant, std::optional<StoredFleetSecret> used)
 {
+    if (tenant.compare(this->tenant(), Qt::CaseInsensitive) != 0) {
+        qCInfo(lcFleetSecret) << "FleetSecretManager: ignoring a verdict on the secret of a previous tenant";
+        co_return false;
+    }
+    const std::optional<StoredFleetSecret> current = co_await m_store.storedSecret(tenant);
+    // Nothing stored is nothing to protect: the flag still tells the operator what happened.
+    if (current && current != used) {
+        qCInfo(lcFleetSecret) << "FleetSecretManager: ignoring a verdict on a secret replaced since its request";
+        co_return false;
+    }
     const bool wiped = co_await m_store.wipe(std::move(tenant));
     Q_UNUSED(wiped);
-    raiseFlag(&PairingFlags::Snapshot::isRevoked);
+    co_return true;
 }
 
-QCoro::Task<> FleetSecretManager::markNeedsReentry(QString tenant)
+QCoro::Task<> FleetSecretManager::markRevoked(QString tenant, std::optional<StoredFleetSecret> used)
 {
-    const bool wiped = co_await m_store.wipe(std::move(tenant));
-    Q_UNUSED(wiped);
-    raiseFlag(&PairingFlags::Snapshot::needsReentry);
+    if (co_await wipeIfStillStored(std::move(tenant), std::move(used)))
+        raiseFlag(&PairingFlags::Snapshot::isRevoked);
+}
+
+QCoro::Task<> FleetSecretManager::markNeedsReentry(QString tenant, std::optional<StoredFleetSecret> used)
+{
+    if (co_await wipeIfStillStored(std::move(tenant), std::move(used)))
+        raiseFlag(&PairingFlags::Snapshot::needsReentry);
 }
 
 QCoro::Task<ProbeResult> FleetSecretManager::fetchPairingDetails()
@@ -150,11 +165,11 @@ QCoro::Task<> FleetSecretManager::refreshStatus()
             m_flags.clear();
             break;
         case SecretVerdict::Kind::revoked:
-            co_await markRevoked(current);
+            co_await markRevoked(current, secret);
             break;
         case SecretVerdict::Kind::rotated:
         case SecretVerdict::Kind::mismatch:
-            co_await markNeedsReentry(current);
+            co_await markNeedsReentry(current, secret);
             break;
         case SecretVerdict::Kind::rejected:
         case SecretVerdict::Kind::unreachable:

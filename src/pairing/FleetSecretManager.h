@@ -51,10 +51,12 @@ public:
     // Deletes the tenant's stored secret; false when the keychain refused a removal.
     QCoro::Task<bool> wipe(QString tenant);
 
-    // The server refused the tenant's secret: wipe it and raise isRevoked, or needsReentry
-    // (rotated, stale or mismatched).
-    QCoro::Task<> markRevoked(QString tenant);
-    QCoro::Task<> markNeedsReentry(QString tenant);
+    // The server refused `used`, the secret a request carried for `tenant` (none: it carried
+    // none): wipe it and raise isRevoked, or needsReentry (rotated, stale or mismatched). A late
+    // verdict changes nothing once the tenant changed or another secret was stored meanwhile
+    // (the operator re-paired while the request was out): it is about a secret that is gone.
+    QCoro::Task<> markRevoked(QString tenant, std::optional<StoredFleetSecret> used);
+    QCoro::Task<> markNeedsReentry(QString tenant, std::optional<StoredFleetSecret> used);
 
     // The operator pastes a code: validate, check with the server, store.
     QCoro::Task<PairResult> pair(QString code);
@@ -71,6 +73,8 @@ public:
 private:
     QString tenant() const;
     void raiseFlag(bool PairingFlags::Snapshot::*flag);
+    // Wipes the tenant's secret unless the verdict on `used` has gone stale; true when it acted.
+    QCoro::Task<bool> wipeIfStillStored(QString tenant, std::optional<StoredFleetSecret> used);
 
     FleetSettingsStore &m_settings;
     Clock &m_clock;

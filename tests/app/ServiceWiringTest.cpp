@@ -110,6 +110,19 @@ TEST_F(ServiceWiring, LaunchStartsServicesAfterASecondAndStartingTwiceStartsOnce
               (QJsonObject{{QStringLiteral("status"), QStringLiteral("active")}, {QStringLiteral("agentMode"), false}}));
 }
 
+TEST_F(ServiceWiring, HeartbeatStateCarriesTheAgentModeSwitch)
+{
+    defaults.setValue(QStringLiteral("agentMode"), true);
+    app.startServices();
+    EXPECT_EQ(lastBeat().value(QStringLiteral("state")).toObject(),
+              (QJsonObject{{QStringLiteral("status"), QStringLiteral("active")}, {QStringLiteral("agentMode"), true}}));
+
+    // Switched off: the beats after the next hourly credential pass say so.
+    defaults.setValue(QStringLiteral("agentMode"), false);
+    clock.advance(3600s + 900s);
+    EXPECT_EQ(lastBeat().value(QStringLiteral("state")).toObject().value(QStringLiteral("agentMode")), false);
+}
+
 TEST_F(ServiceWiring, StopEndsEveryLoopAndIsIdempotent)
 {
     app.startServices();

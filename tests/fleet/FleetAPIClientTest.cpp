@@ -165,6 +165,47 @@ TEST(FleetAPIClient, SecretStatusHeadersWipeTheSecretAndRaiseAFlag)
     }
 }
 
+TEST(FleetAPIClient, ALateVerdictWipesOnlyTheSecretItsRequestCarried)
+{
+    const QString newCode = QStringLiteral("fedcba9876543210fedcba9876543210fedcba9876543210fedcba9876543210");
+    const HttpHeaders revoked{{"X-Fleet-Secret-Revoked", "true"}};
+    const HttpHeaders rotated{{"X-Fleet-Secret-Rotated", "true"}};
+    const StoredFleetSecret oldSecret{kCode, 42};
+    enum class Meanwhile { nothing, repaired, tenantChanged };
+    struct Case {
+        const char *name;
+        HttpHeaders verdict;
+        Meanwhile meanwhile;
+        std::optional<StoredFleetSecret> wantStored; // for kTenant once the answer is in
+        PairingFlags::Snapshot flags;
+    } cases[] = {
+        {"revoked after the operator re-paired", revoked, Meanwhile::repaired, StoredFleetSecret{newCode, 43}, {}},
+        {"rotated after the operator re-paired", rotated, Meanwhile::repaired, StoredFleetSecret{newCode, 43}, {}},
+        {"revoked after the tenant changed", revoked, Meanwhile::tenantChanged, oldSecret, {}},
+        {"revoked, nothing changed meanwhile", revoked, Meanwhile::nothing, std::nullopt, {.isRevoked = true}},
+        {"rotated, nothing changed meanwhile", rotated, Meanwhile::nothing, std::nullopt, {.needsReentry = true}},
+    };
+    for (const Case &c : cases) {
+        PairedRig rig;
+        rig.http.expect("GET", "/api/device_notes", 403, {}, c.verdict).held();
+        QCoro::Task<ApiResult<MachineNotesResponse>> notes = rig.api.machineNotes("S1");
+        ASSERT_EQ(rig.http.heldCount(), 1u) << c.name;
+        if (c.meanwhile == Meanwhile::repaired) {
+            rig.http.expect("POST", "/api/fetch_fleet_secret", 200,
+                            R"({"fleet_secret_id":43,"secret_preview":"fedcba98","photographer":"abc"})");
+            rig.http.expect("GET", "/api/policies", 200);
+            ASSERT_TRUE(QCoro::waitFor(rig.secrets.pair(newCode)).paired) << c.name;
+        } else if (c.meanwhile == Meanwhile::tenantChanged) {
+            rig.setTenant("xyz");
+        }
+        rig.http.releaseHeld();
+
+        EXPECT_FALSE(QCoro::waitFor(std::move(notes)).ok()) << c.name;
+        EXPECT_EQ(QCoro::waitFor(rig.secrets.storedSecret(kTenant)), c.wantStored) << c.name;
+        EXPECT_EQ(rig.secrets.flags().snapshot(), c.flags) << c.name;
+    }
+}
+
 TEST(FleetAPIClient, AfterRevocationLaterRequestsGoOutWithoutTheKey)
 {
     PairedRig rig;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "heartbeat/Heartbeat.h"
 #include "wire/HeartbeatStateValue.h"
 
 #include <QString>
@@ -14,6 +15,12 @@ inline void PrintTo(const QString &text, std::ostream *os)
 }
 
 namespace vesk {
+inline void PrintTo(const HeartbeatOutcome &outcome, std::ostream *os)
+{
+    *os << (outcome.delivered ? "delivered" : "failed") << " at " << outcome.at.toString(Qt::ISODate).toStdString()
+        << " \"" << outcome.error.toStdString() << '"';
+}
+
 inline void PrintTo(const HeartbeatStateValue &value, std::ostream *os)
 {
     std::visit(

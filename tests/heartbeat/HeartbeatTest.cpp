@@ -97,14 +97,15 @@ TEST(Heartbeat, OnlyA2xxAnswerCountsAsSuccess)
         HttpResult result;
         bool wantOk;
         std::pair<QString, QString> wantLine;
+        QString wantError; // what the agent's status shows
     };
     const Case cases[] = {
-        {"200", answer(200), true, {"info", "HEARTBEAT OK HTTP 200"}},
-        {"204 without body", answer(204), true, {"info", "HEARTBEAT OK HTTP 204"}},
-        {"redirect is not followed", answer(301), false, {"error", "HEARTBEAT HTTP 301"}},
-        {"server error", answer(500), false, {"error", "HEARTBEAT HTTP 500"}},
+        {"200", answer(200), true, {"info", "HEARTBEAT OK HTTP 200"}, ""},
+        {"204 without body", answer(204), true, {"info", "HEARTBEAT OK HTTP 204"}, ""},
+        {"redirect is not followed", answer(301), false, {"error", "HEARTBEAT HTTP 301"}, "HTTP 301"},
+        {"server error", answer(500), false, {"error", "HEARTBEAT HTTP 500"}, "HTTP 500"},
         {"transport failure", HttpResult::failure(QStringLiteral("The request timed out.")), false,
-         {"error", "HEARTBEAT failed: The request timed out."}},
+         {"error", "HEARTBEAT failed: The request timed out."}, "The request timed out."},
     };
     for (const Case &tc : cases) {
         ManualClock clock;
@@ -112,8 +113,12 @@ TEST(Heartbeat, OnlyA2xxAnswerCountsAsSuccess)
         transport.allowRepeated("POST", QStringLiteral("/api/heartbeat"), tc.result);
         Lines lines;
         auto heartbeat = makeHeartbeat(transport, clock, lines);
+        std::vector<vesk::HeartbeatOutcome> outcomes;
+        QObject::connect(heartbeat.get(), &Heartbeat::beatFinished,
+                         [&outcomes](const vesk::HeartbeatOutcome &outcome) { outcomes.push_back(outcome); });
 
         EXPECT_EQ(QCoro::waitFor(heartbeat->sendOnce(payload())), tc.wantOk) << tc.name;
+        EXPECT_EQ(outcomes, (std::vector{vesk::HeartbeatOutcome{clock.now(), tc.wantOk, tc.wantError}})) << tc.name;
         EXPECT_EQ(heartbeat->lastAttemptAt(), clock.now()) << tc.name;
         EXPECT_EQ(heartbeat->lastSuccessAt(), tc.wantOk ? std::optional(clock.now()) : std::nullopt) << tc.name;
         EXPECT_EQ(lines, Lines{tc.wantLine}) << tc.name;

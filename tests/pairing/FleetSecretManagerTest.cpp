@@ -335,6 +335,24 @@ TEST(FleetSecretManager, RefreshActsOnTheServersVerdictOnTheStoredSecret)
     }
 }
 
+TEST(FleetSecretManager, ARefreshVerdictOnAReplacedSecretLeavesTheNewOneStored)
+{
+    const QString oldCode = QStringLiteral("0123456789abcdef0123456789abcdef0123456789abcdef0123456789abcdef");
+    FleetTestRig rig;
+    rig.setTenant("abc");
+    rig.storeSecret("abc", oldCode, 6);
+    rig.http.expect("GET", "/api/policies", 403, {}, {{"X-Fleet-Secret-Revoked", "true"}}).held();
+    QCoro::Task<> refresh = rig.secrets.refreshStatus();
+
+    apply(rig, Script{});
+    EXPECT_EQ(QCoro::waitFor(rig.secrets.pair(kCode)), (PairResult{true, kPaired}));
+    rig.http.releaseHeld();
+    QCoro::waitFor(std::move(refresh));
+
+    EXPECT_EQ(QCoro::waitFor(rig.secrets.storedSecret("abc")), (StoredFleetSecret{kCode, 7}));
+    EXPECT_EQ(rig.secrets.flags().snapshot(), PairingFlags::Snapshot{});
+}
+
 TEST(PairingCommands, ReturnExitCodesAndTheOperatorText)
 {
     FleetTestRig rig;

@@ -2,12 +2,15 @@
 
 #include <QFile>
 
+#include <utility>
+
 #include <gtest/gtest.h>
 
 namespace vesk::test {
 
 ScriptedHttpTransport::~ScriptedHttpTransport()
 {
+    EXPECT_TRUE(m_waiting.empty()) << m_waiting.size() << " held answer(s) never released";
     EXPECT_TRUE(m_script.empty()) << m_script.size() << " scripted request(s) never came, first: "
                                   << m_script.front().method.constData() << " "
                                   << m_script.front().path.toStdString();
@@ -27,12 +30,34 @@ ScriptedHttpTransport &ScriptedHttpTransport::expectFailure(QByteArray method, Q
     return *this;
 }
 
+ScriptedHttpTransport &ScriptedHttpTransport::held()
+{
+    EXPECT_FALSE(m_script.empty()) << "held() needs a scripted exchange";
+    if (!m_script.empty())
+        m_script.back().held = true;
+    return *this;
+}
+
+void ScriptedHttpTransport::releaseHeld()
+{
+    for (const std::coroutine_handle<> waiting : std::exchange(m_waiting, {}))
+        waiting.resume();
+}
+
 void ScriptedHttpTransport::allowRepeated(QByteArray method, QString path, HttpResult result)
 {
     m_repeated.push_back({std::move(method), std::move(path), std::move(result)});
 }
 
 namespace {
+
+// Parks the request's coroutine with the transport until releaseHeld().
+struct HeldAnswer {
+    std::vector<std::coroutine_handle<>> &waiting;
+    bool await_ready() const { return false; }
+    void await_suspend(std::coroutine_handle<> handle) { waiting.push_back(handle); }
+    void await_resume() const {}
+};
 
 // Transfers through files behave as the real transport's do: the recorded request holds the
 // file's bytes, and a successful body lands in the response file.
@@ -60,9 +85,11 @@ QCoro::Task<HttpResult> ScriptedHttpTransport::send(HttpRequest request)
     m_requests.push_back(request);
     const QString path = request.url.path();
     if (!m_script.empty() && m_script.front().method == request.method && m_script.front().path == path) {
-        HttpResult result = delivered(request, m_script.front().result);
+        const Exchange exchange = m_script.front();
         m_script.pop_front();
-        co_return result;
+        if (exchange.held)
+            co_await HeldAnswer{m_waiting};
+        co_return delivered(request, exchange.result);
     }
     for (const auto &exchange : m_repeated) {
         if (exchange.method == request.method && exchange.path == path)

@@ -2,6 +2,7 @@
 
 #include "platform/HttpTransport.h"
 
+#include <coroutine>
 #include <deque>
 #include <functional>
 #include <vector>
@@ -17,6 +18,7 @@ public:
         QByteArray method;
         QString path;
         HttpResult result;
+        bool held = false;
     };
 
     ~ScriptedHttpTransport() override;
@@ -25,6 +27,12 @@ public:
     ScriptedHttpTransport &expect(QByteArray method, QString path, int status, QByteArray body = {},
                                   HttpHeaders headers = {});
     ScriptedHttpTransport &expectFailure(QByteArray method, QString path, QString error);
+    // Holds the answer of the exchange scripted last until releaseHeld(): its request counts
+    // as sent, and the exchanges scripted after it answer meanwhile.
+    ScriptedHttpTransport &held();
+    // Delivers every held answer, in the order their requests came.
+    void releaseHeld();
+    std::size_t heldCount() const { return m_waiting.size(); }
     // Lets any number of requests to `path` through with the same answer.
     void allowRepeated(QByteArray method, QString path, HttpResult result);
 
@@ -37,6 +45,7 @@ private:
     std::deque<Exchange> m_script;
     std::vector<Exchange> m_repeated;
     std::vector<HttpRequest> m_requests;
+    std::vector<std::coroutine_handle<>> m_waiting;
 };
 
 } // namespace vesk::test

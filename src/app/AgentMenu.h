@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QObject>
+
+#include <memory>
+
+class QAction;
+class QMenu;
+
+namespace vesk {
+
+class AgentStatusModel;
+class AgentWindow;
+class VeskWardenApp;
+
+// The agent's menu: its status line, the operator's service controls and the way to its
+// window. Built apart from the tray icon, so it works (and is tested) where there is no tray.
+class AgentMenu : public QObject {
+    Q_OBJECT
+public:
+    AgentMenu(VeskWardenApp &app, AgentStatusModel &status, QObject *parent = nullptr);
+    ~AgentMenu() override;
+
+    QMenu *menu() const { return m_menu.get(); }
+    QAction *statusAction() const { return m_statusLine; }
+    QAction *startAction() const { return m_startServices; }
+    QAction *openAction() const { return m_open; }
+    // The window, once opened.
+    AgentWindow *window() const { return m_window.get(); }
+
+    // Builds the window on first use and brings it to the front.
+    void openWindow();
+
+signals:
+    void quitRequested();
+
+private:
+    void refresh();
+
+    VeskWardenApp &m_app;
+    AgentStatusModel &m_status;
+    std::unique_ptr<QMenu> m_menu;
+    std::unique_ptr<AgentWindow> m_window;
+    QAction *m_statusLine;
+    QAction *m_startServices;
+    QAction *m_open;
+};
+
+} // namespace vesk
