@@ -1,7 +1,7 @@
 #pragma once
 
+#include "commands/PayloadCommands.h"
 #include "commands/payload/PayloadArchiver.h"
-#include "commands/payload/PayloadResult.h"
 #include "platform/PlatformPaths.h"
 
 #include <QString>
@@ -16,10 +16,10 @@ class FleetAPIClient;
 struct RemotePayload;
 
 // Deploys configuration payloads into folders under the shared folder and puts the newest
-// backup back. Every check (id, record, path, download, checksum, unpacking) happens
-// before the target is touched; file work runs on worker threads and is awaited. Runs
-// inside the command poller's serial loop, so two deploys never overlap.
-class PayloadService {
+// backup back. Every check (record, path, download, checksum, unpacking) happens before
+// the target is touched; file work runs on worker threads and is awaited. Runs inside the
+// command poller's serial loop, so two deploys never overlap.
+class PayloadService final : public PayloadCommands {
 public:
     struct Dependencies {
         FleetAPIClient &api;
@@ -31,13 +31,11 @@ public:
 
     explicit PayloadService(Dependencies deps);
 
-    // "deploy_payload": `payloadId` is the command's "payload_id" text (empty when missing).
-    QCoro::Task<PayloadResult> deployPayload(QString payloadId);
-    // "restore_payload_backup": `targetPath` is the command's "target_path" text.
-    QCoro::Task<PayloadResult> restorePayloadBackup(QString targetPath);
+    QCoro::Task<CommandResult> deployPayload(qint64 payloadId) override;
+    QCoro::Task<CommandResult> restorePayloadBackup(QString targetPath) override;
 
 private:
-    QCoro::Task<PayloadResult> install(RemotePayload payload, QString download);
+    QCoro::Task<CommandResult> install(RemotePayload payload, QString download);
 
     FleetAPIClient &m_api;
     AppLifecycle &m_apps;
