@@ -10,11 +10,14 @@ AgentServiceSet::AgentServiceSet(Platform platform, FleetSettingsStore &settings
                      platform.clock}),
       commandChannel(api), postCommandReports(appDirectory, monitorApi),
       payloadApps(platform.workspace, platform.clock),
-      payloads({api, payloadApps, platform.clock, platform.paths}), payloadCommands(payloads),
-      messages({settings, api, platform.clock, std::move(platform.messagePresenter)}), messageCommands(messages),
+      payloads({api, payloadApps, platform.clock, platform.paths}),
+      messages({settings, commandChannel, platform.clock, std::move(platform.messagePresenter)}),
       commandPoller({commandChannel, settings, platform.clock, platform.workspace, platform.machine,
-                     platform.processes, std::move(platform.recentLogs), postCommandReports, payloadCommands,
-                     messageCommands, std::move(platform.quitAgent)})
+                     platform.processes, std::move(platform.recentLogs),
+                     [&api](QString bundleId, QString logText) {
+                         return api.uploadAppLog(std::move(bundleId), std::move(logText));
+                     },
+                     postCommandReports, payloads, messages, std::move(platform.quitAgent)})
 {
     // The poller's reports after an app command include a fresh telemetry sample.
     postCommandReports.setSystemMonitor(&systemMonitor);

@@ -5,9 +5,7 @@
 #include "commands/CommandPoller.h"
 #include "commands/FleetApiCommandChannel.h"
 #include "commands/MonitorPostCommandReports.h"
-#include "commands/messages/MessageCommandBridge.h"
 #include "commands/messages/RemoteMessageController.h"
-#include "commands/payload/PayloadCommandBridge.h"
 #include "commands/payload/PayloadService.h"
 #include "commands/payload/WorkspaceAppLifecycle.h"
 #include "monitor/FleetAppDirectory.h"
@@ -56,9 +54,7 @@ public:
     MonitorPostCommandReports postCommandReports;
     WorkspaceAppLifecycle payloadApps;
     PayloadService payloads;
-    PayloadCommandBridge payloadCommands;
     RemoteMessageController messages;
-    MessageCommandBridge messageCommands;
     CommandPoller commandPoller;
     AppDelegate appDelegate;
 };

@@ -1,7 +1,6 @@
 #include "commands/CommandHandlers.h"
 
 #include "settings/FleetSettingsStore.h"
-#include "commands/CommandDates.h"
 #include "commands/MessageCommands.h"
 #include "commands/PayloadCommands.h"
 #include "commands/PinnedVersions.h"
@@ -167,7 +166,7 @@ QCoro::Task<CommandResult> CommandHandlers::scheduleUpdate(qint64, CommandParams
     const auto at = params.nonEmpty(QStringLiteral("scheduled_at"));
     if (!id || !at)
         co_return CommandResult::failure(QStringLiteral("Missing bundle_id or scheduled_at"));
-    const auto when = CommandDates::parseInternetDateTime(*at);
+    const auto when = CommandParams::internetDateTime(*at);
     if (!when)
         co_return CommandResult::failure(QStringLiteral("Invalid scheduled_at date"));
     ScheduledUpdates::setDue(m_settings.defaults(), *id, *when);
@@ -217,16 +216,12 @@ QCoro::Task<CommandResult> CommandHandlers::reportApps(qint64, CommandParams, St
 
 QCoro::Task<CommandResult> CommandHandlers::showMessage(qint64 id, CommandParams params, StopToken)
 {
-    MessageCommands &messages = m_messages;
-    const CommandResult result = co_await messages.showMessage(id, params.texts());
-    co_return result;
+    co_return m_messages.showMessage(id, params.texts());
 }
 
 QCoro::Task<CommandResult> CommandHandlers::clearMessage(qint64, CommandParams, StopToken)
 {
-    MessageCommands &messages = m_messages;
-    const CommandResult result = co_await messages.clearMessage();
-    co_return result;
+    co_return m_messages.clearMessage();
 }
 
 QCoro::Task<CommandResult> CommandHandlers::deployPayload(qint64, CommandParams params, StopToken)
@@ -242,7 +237,8 @@ QCoro::Task<CommandResult> CommandHandlers::deployPayload(qint64, CommandParams 
 QCoro::Task<CommandResult> CommandHandlers::restorePayloadBackup(qint64, CommandParams params, StopToken)
 {
     PayloadCommands &payloads = m_payloads;
-    const CommandResult result = co_await payloads.restorePayloadBackup(params.text(QStringLiteral("target_path")));
+    const CommandResult result =
+        co_await payloads.restorePayloadBackup(params.text(QStringLiteral("target_path")).value_or(QString()));
     co_return result;
 }
 

@@ -1,6 +1,7 @@
 #include "commands/CommandParams.h"
 
 #include <QLocale>
+#include <QRegularExpression>
 
 namespace vesk {
 
@@ -42,6 +43,20 @@ QString CommandParams::textForm(const AnyCodable &value)
     if (const auto b = value.boolean())
         return *b ? QStringLiteral("true") : QStringLiteral("false");
     return QString::number(value.number().value_or(0.0), 'g', QLocale::FloatingPointShortest);
+}
+
+std::optional<QDateTime> CommandParams::internetDateTime(const QString &text)
+{
+    // Qt's ISO parser alone accepts more (no zone, fractions, dates only); the fleet's
+    // commands always carry the full form, and anything else is refused.
+    static const QRegularExpression shape(
+        QStringLiteral(R"(^\d{4}-\d{2}-\d{2}T\d{2}:\d{2}:\d{2}(Z|[+-]\d{2}:?\d{2})$)"));
+    if (!shape.match(text).hasMatch())
+        return std::nullopt;
+    const QDateTime date = QDateTime::fromString(text, Qt::ISODate);
+    if (!date.isValid())
+        return std::nullopt;
+    return date;
 }
 
 } // namespace vesk

@@ -2,6 +2,7 @@
 
 #include "wire/AnyCodable.h"
 
+#include <QDateTime>
 #include <QMap>
 #include <QString>
 
@@ -26,6 +27,9 @@ public:
     // Strings as they are, integers in decimal, doubles in their shortest exact form,
     // booleans as "true" or "false".
     static QString textForm(const AnyCodable &value);
+    // An internet date-time as fleet commands carry it: "2026-03-02T09:05:00Z" or with a
+    // "+01:00" offset, whole seconds, nothing more and nothing less. None otherwise.
+    static std::optional<QDateTime> internetDateTime(const QString &text);
 
 private:
     QMap<QString, AnyCodable> m_values;

@@ -14,7 +14,7 @@ CommandPoller::CommandPoller(Dependencies deps, QObject *parent)
       m_messages(deps.messages), m_restart(deps.machine, std::move(deps.quitAgent)), m_reporter(deps.fleet),
       m_handlers(CommandHandlers::Dependencies{
           deps.settings, deps.clock, AppActions(deps.workspace, deps.clock), m_restart,
-          LogCollector(deps.processes, deps.recentLogs, deps.fleet), deps.reports, deps.payloads, deps.messages,
+          LogCollector(deps.processes, deps.recentLogs, deps.uploadLog), deps.reports, deps.payloads, deps.messages,
           deps.locale}),
       m_scheduledWork(deps.settings, deps.clock, m_restart, m_reporter, AppActions(deps.workspace, deps.clock))
 {
@@ -155,12 +155,6 @@ QCoro::Task<> CommandPoller::runScheduledWork()
 {
     const ScheduledWork work = m_scheduledWork;
     co_await work.runOnce(m_stop.token());
-}
-
-QCoro::Task<> CommandPoller::reportResult(qint64 commandId, bool success, std::optional<QString> message)
-{
-    const ResultReporter reporter = m_reporter;
-    co_await reporter.report(commandId, CommandResult{success, std::move(message)});
 }
 
 QCoro::Task<> CommandPoller::pollLoop(QPointer<CommandPoller> self, Clock &clock, StopToken token)

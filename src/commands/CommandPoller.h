@@ -49,6 +49,7 @@ public:
         MachineControl &machine;
         ProcessRunner &processes;
         RecentLogQuery recentLogs;
+        AppLogUpload uploadLog;
         PostCommandReports &reports;
         PayloadCommands &payloads;
         MessageCommands &messages;
@@ -81,8 +82,6 @@ public:
     QCoro::Task<> pollOnce();
     // One pass of the timed work.
     QCoro::Task<> runScheduledWork();
-    // Posts one result; a failure is logged, never thrown.
-    QCoro::Task<> reportResult(qint64 commandId, bool success, std::optional<QString> message);
 
     std::optional<QDateTime> lastPoll() const { return m_lastPoll; }
     std::optional<QString> lastCommand() const { return m_lastCommand; }

@@ -1,19 +1,24 @@
 #pragma once
 
 #include "commands/FleetCommandChannel.h"
+#include "fleet/FleetAPIClient.h"
 
 namespace vesk {
 
-class FleetAPIClient;
-
-// The command poller's requests through the fleet API client.
+// The command traffic through the agent's fleet API client. The client's calls take their
+// arguments by value and the client outlives every call, so its tasks are handed on as they are.
 class FleetApiCommandChannel final : public FleetCommandChannel {
 public:
     explicit FleetApiCommandChannel(FleetAPIClient &api) : m_api(api) {}
 
-    QCoro::Task<ApiResult<FleetPendingCommands>> fetchPendingCommands() override;
-    QCoro::Task<ApiStatus> reportCommandResult(qint64 commandId, bool success, std::optional<QString> result) override;
-    QCoro::Task<ApiStatus> uploadAppLog(QString bundleId, QString logText) override;
+    QCoro::Task<ApiResult<FleetPendingCommands>> fetchPendingCommands() override
+    {
+        return m_api.fetchPendingCommands();
+    }
+    QCoro::Task<ApiStatus> reportCommandResult(qint64 commandId, bool success, std::optional<QString> result) override
+    {
+        return m_api.reportCommandResult(commandId, success, std::move(result));
+    }
 
 private:
     FleetAPIClient &m_api;

@@ -11,7 +11,8 @@
 
 namespace vesk {
 
-// The three fleet requests the command poller makes itself.
+// The command traffic with the fleet: the commands queued for this machine, and a result
+// for each (also for the agent's own timed work, and for a message dismissed at the machine).
 class FleetCommandChannel {
 public:
     virtual ~FleetCommandChannel() = default;
@@ -19,7 +20,6 @@ public:
     virtual QCoro::Task<ApiResult<FleetPendingCommands>> fetchPendingCommands() = 0;
     virtual QCoro::Task<ApiStatus> reportCommandResult(qint64 commandId, bool success,
                                                        std::optional<QString> result) = 0;
-    virtual QCoro::Task<ApiStatus> uploadAppLog(QString bundleId, QString logText) = 0;
 };
 
 } // namespace vesk

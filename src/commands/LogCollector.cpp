@@ -1,6 +1,5 @@
 #include "commands/LogCollector.h"
 
-#include "commands/FleetCommandChannel.h"
 #include "platform/LogCategories.h"
 
 #include <QRegularExpression>
@@ -75,7 +74,7 @@ QCoro::Task<CommandResult> LogCollector::collectAndUpload(std::optional<QString>
     if (text.isEmpty())
         co_return CommandResult::ok(QStringLiteral("No logs found"));
 
-    const ApiStatus uploaded = co_await self.m_fleet->uploadAppLog(bundleId.value_or(QStringLiteral("system")), text);
+    const ApiStatus uploaded = co_await self.m_upload(bundleId.value_or(QStringLiteral("system")), text);
     if (!uploaded)
         qCCritical(lcFleet).noquote() << QStringLiteral("Log submission failed: ") + uploaded.errorMessage();
     co_return CommandResult::ok(QStringLiteral("Collected %1 bytes of logs").arg(characterCount(text)));

@@ -1,27 +1,30 @@
 #pragma once
 
 #include "commands/CommandResult.h"
+#include "fleet/ApiResult.h"
 #include "platform/ProcessRunner.h"
 
 #include <QString>
 
 #include <qcoro/qcorotask.h>
 
+#include <functional>
 #include <optional>
 
 namespace vesk {
 
-class FleetCommandChannel;
+// Uploads one app's log text ("system" for the whole machine) to the fleet.
+using AppLogUpload = std::function<QCoro::Task<ApiStatus>(QString bundleId, QString logText)>;
 
 // "collect_logs": the last five minutes of the system log, for one app or for the whole
-// machine, uploaded to the fleet. Copies share their runner and channel, and the coroutine
-// keeps its own copy.
+// machine, uploaded to the fleet. Copies share their runner, and the coroutine keeps its
+// own copy.
 class LogCollector {
 public:
     static constexpr qsizetype maxCharacters = 50000;
 
-    LogCollector(ProcessRunner &runner, RecentLogQuery query, FleetCommandChannel &fleet)
-        : m_runner(&runner), m_query(std::move(query)), m_fleet(&fleet)
+    LogCollector(ProcessRunner &runner, RecentLogQuery query, AppLogUpload upload)
+        : m_runner(&runner), m_query(std::move(query)), m_upload(std::move(upload))
     {
     }
 
@@ -40,7 +43,7 @@ public:
 private:
     ProcessRunner *m_runner;
     RecentLogQuery m_query;
-    FleetCommandChannel *m_fleet;
+    AppLogUpload m_upload;
 };
 
 } // namespace vesk

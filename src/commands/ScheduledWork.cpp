@@ -4,11 +4,57 @@
 #include "commands/PinnedVersions.h"
 #include "commands/ScheduledUpdates.h"
 #include "commands/UpdateCommands.h"
-#include "commands/WeeklyRestartSchedule.h"
 #include "platform/Clock.h"
+#include "platform/DefaultsStore.h"
 #include "platform/LogCategories.h"
 
 namespace vesk {
+
+namespace {
+
+// The weekly restart configured on this machine: "scheduledRestartEnabled", "…Hour",
+// "…Minute", "…Days" as a weekday mask (Sunday = 1), and its guard "lastScheduledRestart".
+const QString restartEnabledKey = QStringLiteral("scheduledRestartEnabled");
+const QString restartHourKey = QStringLiteral("scheduledRestartHour");
+const QString restartMinuteKey = QStringLiteral("scheduledRestartMinute");
+const QString restartDaysKey = QStringLiteral("scheduledRestartDays");
+const QString lastRestartKey = QStringLiteral("lastScheduledRestart");
+// Two passes run 30 s apart; more than that keeps one minute to one restart.
+constexpr double restartGuardSeconds = 120.0;
+
+int intValue(const DefaultsStore &defaults, const QString &key)
+{
+    return defaults.object(key).toInt();
+}
+
+// Sunday = bit 0 … Saturday = bit 6; Qt counts Monday = 1 … Sunday = 7.
+int weekdayBit(const QDate &date)
+{
+    return 1 << (date.dayOfWeek() % 7);
+}
+
+// True when the weekly restart is due at `localNow` (weekday, hour and minute match) and
+// the last one is more than 120 s ago; the time is then recorded before anything else
+// happens, so a second pass in the same minute finds it and does nothing.
+bool claimWeeklyRestartIfDue(DefaultsStore &defaults, const QDateTime &localNow)
+{
+    if (!defaults.boolValue(restartEnabledKey))
+        return false;
+    const int days = intValue(defaults, restartDaysKey);
+    if ((days & weekdayBit(localNow.date())) == 0)
+        return false;
+    if (localNow.time().hour() != intValue(defaults, restartHourKey) ||
+        localNow.time().minute() != intValue(defaults, restartMinuteKey))
+        return false;
+    const double now = double(localNow.toMSecsSinceEpoch()) / 1000.0;
+    const double last = defaults.object(lastRestartKey).toDouble();
+    if (now - last <= restartGuardSeconds)
+        return false;
+    defaults.setValue(lastRestartKey, now);
+    return true;
+}
+
+} // namespace
 
 ScheduledWork::ScheduledWork(FleetSettingsStore &settings, Clock &clock, ComputerRestart restart,
                              ResultReporter reporter, AppActions apps)
@@ -30,7 +76,7 @@ QCoro::Task<> ScheduledWork::runOnce(StopToken token) const
 
 void ScheduledWork::startWeeklyRestartIfDue() const
 {
-    if (WeeklyRestartSchedule::claimIfDue(m_settings->defaults(), m_clock->localNow()))
+    if (claimWeeklyRestartIfDue(m_settings->defaults(), m_clock->localNow()))
         restartOnSchedule(m_restart, m_reporter);
 }
 

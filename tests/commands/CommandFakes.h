@@ -15,8 +15,8 @@
 namespace vesk::test {
 
 // The fleet as the poller sees it: scripted poll answers (none pending once the script
-// runs out), and every result and log upload recorded. A result is recorded when its post
-// completes, which slowReports() delays on a (manual) clock.
+// runs out), and every result and log upload (the poller's AppLogUpload) recorded. A result
+// is recorded when its post completes, which slowReports() delays on a (manual) clock.
 class FakeCommandChannel final : public FleetCommandChannel {
 public:
     struct Report {
@@ -58,7 +58,7 @@ public:
         reports.push_back({id, success, std::move(result)});
         co_return m_failReports ? ApiStatus(APIError::serverError(QStringLiteral("HTTP 500"))) : ApiStatus();
     }
-    QCoro::Task<ApiStatus> uploadAppLog(QString bundleId, QString text) override
+    QCoro::Task<ApiStatus> uploadAppLog(QString bundleId, QString text)
     {
         uploads.emplace_back(bundleId, text);
         co_return m_failUploads ? ApiStatus(APIError::serverError(QStringLiteral("HTTP 413"))) : ApiStatus();
@@ -102,14 +102,14 @@ public:
 class FakePayloads final : public PayloadCommands {
 public:
     std::vector<qint64> deployed;
-    std::vector<std::optional<QString>> restored;
+    std::vector<QString> restored;
 
     QCoro::Task<CommandResult> deployPayload(qint64 id) override
     {
         deployed.push_back(id);
         co_return CommandResult::ok(QStringLiteral("Deployed %1").arg(id));
     }
-    QCoro::Task<CommandResult> restorePayloadBackup(std::optional<QString> path) override
+    QCoro::Task<CommandResult> restorePayloadBackup(QString path) override
     {
         restored.push_back(path);
         co_return CommandResult::failure(QStringLiteral("Missing target_path parameter"));
@@ -122,17 +122,17 @@ public:
     qint64 shownBy = 0;
     int restores = 0;
 
-    QCoro::Task<CommandResult> showMessage(qint64 id, QMap<QString, QString> params) override
+    CommandResult showMessage(qint64 id, const QMap<QString, QString> &params) override
     {
         shown = params;
         shownBy = id;
-        co_return CommandResult::ok(QStringLiteral("Message displayed (dismissable)"));
+        return CommandResult::ok(QStringLiteral("Message displayed (dismissable)"));
     }
-    QCoro::Task<CommandResult> clearMessage() override
+    CommandResult clearMessage() override
     {
         const bool wasShown = shown.has_value();
         shown.reset();
-        co_return CommandResult::ok(wasShown ? QStringLiteral("Message cleared") : QStringLiteral("No message was on screen"));
+        return CommandResult::ok(wasShown ? QStringLiteral("Message cleared") : QStringLiteral("No message was on screen"));
     }
     void restoreMessage() override { ++restores; }
 };

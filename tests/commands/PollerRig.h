@@ -41,6 +41,7 @@ struct PollerRig {
             logQueries.push_back(id);
             return ToolInvocation{QStringLiteral("journal"), {id.value_or(QStringLiteral("all"))}};
         },
+        [this](QString bundleId, QString text) { return fleet.uploadAppLog(std::move(bundleId), std::move(text)); },
         reports, payloads, messages,
         [rig = std::weak_ptr<PollerRig *>(alive)] {
             if (const auto live = rig.lock())

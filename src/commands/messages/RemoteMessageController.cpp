@@ -1,10 +1,10 @@
 #include "commands/messages/RemoteMessageController.h"
 
 #include "settings/FleetSettingsStore.h"
+#include "commands/FleetCommandChannel.h"
 #include "commands/messages/RemoteMessagePanels.h"
 #include "commands/messages/RemoteMessagePresenter.h"
 #include "commands/messages/RemoteMessageText.h"
-#include "fleet/FleetAPIClient.h"
 #include "platform/Clock.h"
 #include "platform/LogCategories.h"
 
@@ -13,27 +13,29 @@
 namespace vesk {
 
 RemoteMessageController::RemoteMessageController(Dependencies deps, QObject *parent)
-    : QObject(parent), m_settings(deps.settings), m_api(deps.api), m_clock(deps.clock),
+    : QObject(parent), m_settings(deps.settings), m_results(deps.results), m_clock(deps.clock),
       m_presenter(std::move(deps.presenter))
 {
 }
 
 RemoteMessageController::~RemoteMessageController() = default;
 
-RemoteMessageResult RemoteMessageController::showFromCommand(qint64 commandId, const QMap<QString, QString> &params)
+CommandResult RemoteMessageController::showMessage(qint64 commandId, const QMap<QString, QString> &params)
 {
     const std::optional<RemoteMessage> message = RemoteMessageText::fromParams(commandId, params, m_clock.now());
     if (!message)
-        return {false, QStringLiteral("Missing message parameter")};
+        return CommandResult::failure(QStringLiteral("Missing message parameter"));
     if (const std::optional<QString> notShown = show(*message))
-        return {false, QStringLiteral("Message not shown: ") + *notShown};
-    return {true, message->dismissable ? QStringLiteral("Message displayed (dismissable)")
-                                       : QStringLiteral("Message displayed (stays until cleared from the portal)")};
+        return CommandResult::failure(QStringLiteral("Message not shown: ") + *notShown);
+    return CommandResult::ok(message->dismissable
+                                 ? QStringLiteral("Message displayed (dismissable)")
+                                 : QStringLiteral("Message displayed (stays until cleared from the portal)"));
 }
 
-RemoteMessageResult RemoteMessageController::clearFromCommand()
+CommandResult RemoteMessageController::clearMessage()
 {
-    return {true, clearRemotely() ? QStringLiteral("Message cleared") : QStringLiteral("No message was on screen")};
+    return CommandResult::ok(clearRemotely() ? QStringLiteral("Message cleared")
+                                             : QStringLiteral("No message was on screen"));
 }
 
 std::optional<QString> RemoteMessageController::show(const RemoteMessage &message)
@@ -99,8 +101,8 @@ void RemoteMessageController::dismissShown(const RemoteMessage &shown)
 QCoro::Task<> RemoteMessageController::reportDismissal(qint64 commandId, QString text)
 {
     QPointer<RemoteMessageController> self(this);
-    FleetAPIClient &api = m_api;
-    const ApiStatus sent = co_await api.reportCommandResult(commandId, true, text);
+    FleetCommandChannel &results = m_results;
+    const ApiStatus sent = co_await results.reportCommandResult(commandId, true, text);
     if (!sent)
         qCCritical(lcFleet).noquote() << "Message dismissal report failed: " + sent.errorMessage();
     if (self)
@@ -116,7 +118,7 @@ bool RemoteMessageController::clearRemotely()
     return true;
 }
 
-void RemoteMessageController::restore()
+void RemoteMessageController::restoreMessage()
 {
     if (const std::optional<RemoteMessage> persisted = m_settings.activeRemoteMessage())
         show(*persisted);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "commands/messages/RemoteMessageResult.h"
+#include "commands/MessageCommands.h"
 #include "wire/RemoteMessage.h"
 
 #include <QMap>
@@ -15,7 +15,7 @@
 namespace vesk {
 
 class Clock;
-class FleetAPIClient;
+class FleetCommandChannel;
 class FleetSettingsStore;
 class RemoteMessagePresenter;
 
@@ -25,12 +25,12 @@ class RemoteMessagePresenter;
 // Without a display (no presenter, or one with no screen) the message is still kept, logged
 // and readable through activeMessage(), but "show_message" says it is not on screen and why.
 // Main thread only.
-class RemoteMessageController : public QObject {
+class RemoteMessageController : public QObject, public MessageCommands {
     Q_OBJECT
 public:
     struct Dependencies {
         FleetSettingsStore &settings;
-        FleetAPIClient &api;
+        FleetCommandChannel &results; // where a dismissal at the machine is reported
         Clock &clock;
         std::unique_ptr<RemoteMessagePresenter> presenter; // none: headless
     };
@@ -38,10 +38,10 @@ public:
     explicit RemoteMessageController(Dependencies deps, QObject *parent = nullptr);
     ~RemoteMessageController() override;
 
-    // "show_message" with the command's parameters as text.
-    RemoteMessageResult showFromCommand(qint64 commandId, const QMap<QString, QString> &params);
-    // "clear_message".
-    RemoteMessageResult clearFromCommand();
+    // The command poller's side: "show_message", "clear_message" and the restore at start.
+    CommandResult showMessage(qint64 commandId, const QMap<QString, QString> &params) override;
+    CommandResult clearMessage() override;
+    void restoreMessage() override;
 
     // Replaces any shown message with this one. None when it is on screen, else why not.
     std::optional<QString> show(const RemoteMessage &message);
@@ -49,8 +49,6 @@ public:
     void dismissAtMachine();
     // True when a message was shown (and is now gone). Sends no report.
     bool clearRemotely();
-    // At start: shows the persisted message again, with its first receive time.
-    void restore();
 
     const std::optional<RemoteMessage> &activeMessage() const { return m_active; }
     bool hasDisplay() const { return m_presenter != nullptr; }
@@ -66,7 +64,7 @@ private:
     QCoro::Task<> reportDismissal(qint64 commandId, QString text);
 
     FleetSettingsStore &m_settings;
-    FleetAPIClient &m_api;
+    FleetCommandChannel &m_results;
     Clock &m_clock;
     std::unique_ptr<RemoteMessagePresenter> m_presenter;
     std::optional<RemoteMessage> m_active;

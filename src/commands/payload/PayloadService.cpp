@@ -12,7 +12,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <qcoro/qcorofuture.h>
@@ -21,20 +20,10 @@ namespace vesk {
 
 namespace {
 
-std::optional<qint64> parsePayloadId(const QString &text)
-{
-    static const QRegularExpression decimal(QStringLiteral("^[+-]?[0-9]+$"));
-    if (!decimal.match(text).hasMatch())
-        return std::nullopt;
-    bool ok = false;
-    const qint64 id = text.toLongLong(&ok);
-    return ok ? std::optional<qint64>(id) : std::nullopt;
-}
-
-PayloadResult failed(QString text)
+CommandResult failed(QString text)
 {
     qCWarning(lcPayload).noquote() << text;
-    return PayloadResult::failed(std::move(text));
+    return CommandResult::failure(std::move(text));
 }
 
 QString deployedText(const RemotePayload &payload, const QString &target, bool backedUp, const QStringList &relaunched)
@@ -55,28 +44,24 @@ PayloadService::PayloadService(Dependencies deps)
 {
 }
 
-QCoro::Task<PayloadResult> PayloadService::deployPayload(QString payloadId)
+QCoro::Task<CommandResult> PayloadService::deployPayload(qint64 payloadId)
 {
-    const std::optional<qint64> id = parsePayloadId(payloadId);
-    if (!id)
-        co_return failed(QStringLiteral("Missing or invalid payload_id parameter"));
-
-    const ApiResult<PayloadResponse> record = co_await m_api.fetchPayload(*id);
+    const ApiResult<PayloadResponse> record = co_await m_api.fetchPayload(payloadId);
     if (!record)
-        co_return failed(QStringLiteral("Could not fetch payload %1: %2").arg(*id).arg(record.errorMessage()));
+        co_return failed(QStringLiteral("Could not fetch payload %1: %2").arg(payloadId).arg(record.errorMessage()));
     const RemotePayload payload = record->payload;
     if (const auto refused = PayloadTarget::validateTarget(payload.targetPath, m_paths))
         co_return failed(*refused);
 
-    const ApiResult<QString> download = co_await m_api.downloadPayload(*id);
+    const ApiResult<QString> download = co_await m_api.downloadPayload(payloadId);
     if (!download)
         co_return failed(QStringLiteral("Download failed: ") + download.errorMessage());
-    const PayloadResult result = co_await install(payload, *download);
+    const CommandResult result = co_await install(payload, *download);
     QFile::remove(*download);
     co_return result;
 }
 
-QCoro::Task<PayloadResult> PayloadService::install(RemotePayload payload, QString download)
+QCoro::Task<CommandResult> PayloadService::install(RemotePayload payload, QString download)
 {
     // The archive is opened only once its bytes are known to be the ones the server vouched for.
     auto hashing = QtConcurrent::run([download] { return PayloadChecksum::sha256OfFile(download); });
@@ -109,7 +94,7 @@ QCoro::Task<PayloadResult> PayloadService::install(RemotePayload payload, QStrin
         qCCritical(lcPayload).noquote() << QStringLiteral("Payload %1 deploy failed and was rolled back: %2")
                                                .arg(payload.id)
                                                .arg(*swapped.failure);
-        co_return PayloadResult::failed(QStringLiteral("Deploy failed, previous folder restored: ") +
+        co_return CommandResult::failure(QStringLiteral("Deploy failed, previous folder restored: ") +
                                         *swapped.failure);
     }
 
@@ -117,7 +102,7 @@ QCoro::Task<PayloadResult> PayloadService::install(RemotePayload payload, QStrin
     co_await pruning;
     const QString text = deployedText(payload, target, swapped.backedUp, relaunched);
     qCInfo(lcPayload).noquote() << text;
-    co_return PayloadResult::ok(text);
+    co_return CommandResult::ok(text);
 }
 
 PayloadService::Staged PayloadService::stage(const PayloadArchiver &archiver, const PlatformPaths &paths,
@@ -171,7 +156,7 @@ PayloadBackupStore::Opened PayloadService::openStore(const PlatformPaths &paths,
                                     create);
 }
 
-QCoro::Task<PayloadResult> PayloadService::restorePayloadBackup(QString targetPath)
+QCoro::Task<CommandResult> PayloadService::restorePayloadBackup(QString targetPath)
 {
     if (targetPath.isEmpty())
         co_return failed(QStringLiteral("Missing target_path parameter"));
@@ -206,7 +191,7 @@ QCoro::Task<PayloadResult> PayloadService::restorePayloadBackup(QString targetPa
     if (!restored.ok)
         co_return failed(restored.text);
     qCInfo(lcPayload).noquote() << restored.text;
-    co_return PayloadResult::ok(restored.text);
+    co_return CommandResult::ok(restored.text);
 }
 
 } // namespace vesk

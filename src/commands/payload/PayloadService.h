@@ -1,8 +1,8 @@
 #pragma once
 
+#include "commands/PayloadCommands.h"
 #include "commands/payload/PayloadArchiver.h"
 #include "commands/payload/PayloadBackupStore.h"
-#include "commands/payload/PayloadResult.h"
 #include "platform/FolderHandle.h"
 #include "platform/PlatformPaths.h"
 
@@ -23,7 +23,7 @@ struct RemotePayload;
 // the store are opened once and the swap works on those handles. File work runs on worker
 // threads and is awaited. Runs inside the command poller's serial loop, so two deploys never
 // overlap.
-class PayloadService {
+class PayloadService final : public PayloadCommands {
 public:
     struct Dependencies {
         FleetAPIClient &api;
@@ -35,10 +35,8 @@ public:
 
     explicit PayloadService(Dependencies deps);
 
-    // "deploy_payload": `payloadId` is the command's "payload_id" text (empty when missing).
-    QCoro::Task<PayloadResult> deployPayload(QString payloadId);
-    // "restore_payload_backup": `targetPath` is the command's "target_path" text.
-    QCoro::Task<PayloadResult> restorePayloadBackup(QString targetPath);
+    QCoro::Task<CommandResult> deployPayload(qint64 payloadId) override;
+    QCoro::Task<CommandResult> restorePayloadBackup(QString targetPath) override;
 
 private:
     // What a deploy prepared before the apps close.
@@ -49,7 +47,7 @@ private:
         std::optional<QString> failure;
     };
 
-    QCoro::Task<PayloadResult> install(RemotePayload payload, QString download);
+    QCoro::Task<CommandResult> install(RemotePayload payload, QString download);
     static Staged stage(const PayloadArchiver &archiver, const PlatformPaths &paths, const QString &download,
                         const QString &target);
     static Opened<FolderHandle> openParent(const PlatformPaths &paths, const QString &target);

@@ -1,6 +1,7 @@
 #include "../payload/PayloadRig.h"
 
 #include "LogCapture.h"
+#include "commands/FleetApiCommandChannel.h"
 #include "commands/messages/RemoteMessageController.h"
 #include "commands/messages/RemoteMessagePresenter.h"
 
@@ -46,15 +47,16 @@ private:
 };
 
 struct MessageRig : FleetRig {
+    FleetApiCommandChannel results{api};
     ScreenLog screen;
     std::unique_ptr<RemoteMessageController> controller = make(true);
 
     std::unique_ptr<RemoteMessageController> make(bool display)
     {
         return std::make_unique<RemoteMessageController>(RemoteMessageController::Dependencies{
-            settings, api, clock, display ? std::make_unique<FakePresenter>(screen) : nullptr});
+            settings, results, clock, display ? std::make_unique<FakePresenter>(screen) : nullptr});
     }
-    RemoteMessageResult show(qint64 id, QMap<QString, QString> params) { return controller->showFromCommand(id, params); }
+    CommandResult show(qint64 id, QMap<QString, QString> params) { return controller->showMessage(id, params); }
 };
 
 TEST(RemoteMessage, ShowReadsTheCommandsParameters)
@@ -75,9 +77,9 @@ TEST(RemoteMessage, ShowReadsTheCommandsParameters)
     };
     for (const auto &c : cases) {
         MessageRig rig;
-        const RemoteMessageResult result = rig.show(41, c.params);
-        EXPECT_EQ(result, (RemoteMessageResult{true, c.dismissable ? "Message displayed (dismissable)"
-                                                                   : "Message displayed (stays until cleared from the portal)"}))
+        const CommandResult result = rig.show(41, c.params);
+        EXPECT_EQ(result, CommandResult::ok(c.dismissable ? "Message displayed (dismissable)"
+                                                          : "Message displayed (stays until cleared from the portal)"))
             << c.name;
         ASSERT_TRUE(rig.screen.shown) << c.name;
         EXPECT_EQ(rig.screen.shown->dismissable, c.dismissable) << c.name;
@@ -87,8 +89,8 @@ TEST(RemoteMessage, ShowReadsTheCommandsParameters)
         EXPECT_EQ(rig.settings.activeRemoteMessage(), rig.screen.shown) << c.name;
     }
     MessageRig rig;
-    EXPECT_EQ(rig.show(42, {{"message", " \n\t "}}), (RemoteMessageResult{false, "Missing message parameter"}));
-    EXPECT_EQ(rig.show(42, {}), (RemoteMessageResult{false, "Missing message parameter"}));
+    EXPECT_EQ(rig.show(42, {{"message", " \n\t "}}), CommandResult::failure("Missing message parameter"));
+    EXPECT_EQ(rig.show(42, {}), CommandResult::failure("Missing message parameter"));
     EXPECT_FALSE(rig.settings.activeRemoteMessage());
     EXPECT_FALSE(rig.screen.shown);
 }
@@ -103,7 +105,7 @@ TEST(RemoteMessage, RestartShowsThePersistedMessageWithItsFirstReceiveTime)
     rig.clock.advance(3h);
 
     rig.controller = rig.make(true);
-    rig.controller->restore();
+    rig.controller->restoreMessage();
 
     ASSERT_TRUE(rig.screen.shown);
     EXPECT_EQ(rig.screen.shown->message, "Doors open at 6");
@@ -154,8 +156,8 @@ TEST(RemoteMessage, RemoteClearSendsNoReportAndAnswersTwice)
     MessageRig rig; // the scripted transport fails the test on any request
     rig.show(41, {{"message", "m"}});
     LogCapture log;
-    EXPECT_EQ(rig.controller->clearFromCommand(), (RemoteMessageResult{true, "Message cleared"}));
-    EXPECT_EQ(rig.controller->clearFromCommand(), (RemoteMessageResult{true, "No message was on screen"}));
+    EXPECT_EQ(rig.controller->clearMessage(), CommandResult::ok("Message cleared"));
+    EXPECT_EQ(rig.controller->clearMessage(), CommandResult::ok("No message was on screen"));
     EXPECT_EQ(log.count("Admin message cleared remotely"), 1);
     EXPECT_FALSE(rig.settings.activeRemoteMessage());
     EXPECT_TRUE(rig.http.requests().empty());
@@ -184,7 +186,7 @@ TEST(RemoteMessage, HeadlessKeepsTheMessageForTheConsoleAndSaysItIsNotShown)
     LogCapture log;
 
     EXPECT_EQ(rig.show(41, {{"message", "Doors open at 6"}, {"title", "Tonight"}}),
-              (RemoteMessageResult{false, "Message not shown: no display (the agent runs headless, on the \"offscreen\" platform)"}))
+              CommandResult::failure("Message not shown: no display (the agent runs headless, on the \"offscreen\" platform)"))
         << "tests run on the offscreen platform";
 
     EXPECT_FALSE(rig.controller->hasDisplay());
@@ -200,7 +202,7 @@ TEST(RemoteMessage, APresenterWithoutAScreenIsReportedButKeepsTheMessage)
 {
     MessageRig rig;
     rig.screen.noScreen = "no screen is connected";
-    EXPECT_EQ(rig.show(41, {{"message", "Doors open at 6"}}), (RemoteMessageResult{false, "Message not shown: no screen is connected"}));
+    EXPECT_EQ(rig.show(41, {{"message", "Doors open at 6"}}), CommandResult::failure("Message not shown: no screen is connected"));
     EXPECT_TRUE(rig.screen.shown) << "handed over, for when a screen comes";
     EXPECT_TRUE(rig.settings.activeRemoteMessage());
 }

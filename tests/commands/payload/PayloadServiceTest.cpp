@@ -58,11 +58,11 @@ struct DeployRig : FleetRig {
         http.expect("GET", "/api/payload_download", 200, archive);
     }
 
-    PayloadResult deploy(const QString &id, std::chrono::milliseconds *slept = nullptr)
+    CommandResult deploy(qint64 id, std::chrono::milliseconds *slept = nullptr)
     {
         return drive(service.deployPayload(id), clock, slept);
     }
-    PayloadResult restore(const QString &path) { return drive(service.restorePayloadBackup(path), clock); }
+    CommandResult restore(const QString &path) { return drive(service.restorePayloadBackup(path), clock); }
     QStringList backups() const { return QDir(paths.payloadBackupDir()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot); }
     QStringList leftovers() const
     {
@@ -138,11 +138,11 @@ TEST(PayloadDeploy, ReplacesTheFolderKeepsOneBackupAndRelaunches)
               {"com.lumora.capture", "com.lumora.gone"});
     LogCapture log;
 
-    const PayloadResult result = rig.deploy("+7");
+    const CommandResult result = rig.deploy(7);
 
     const QString want = "Deployed \"Kiosk prefs\" to " + rig.target +
                          " (previous folder backed up), relaunched com.lumora.capture";
-    EXPECT_EQ(result, PayloadResult::ok(want));
+    EXPECT_EQ(result, CommandResult::ok(want));
     EXPECT_EQ(readBytes(rig.target + "/prefs.json"), "new");
     EXPECT_EQ(readBytes(rig.target + "/presets/a.json"), "{}");
     EXPECT_EQ(rig.backups(), QStringList{"Lumora-20260302-090000"});
@@ -158,7 +158,7 @@ TEST(PayloadDeploy, NewTargetIsCreatedWithoutBackupText)
 {
     DeployRig rig;
     rig.serve(8, prefsZip("fresh"), {}, rig.shared + "/Vesk/Kiosk", {});
-    EXPECT_EQ(rig.deploy("8"), PayloadResult::ok("Deployed \"Kiosk prefs\" to " + rig.shared + "/Vesk/Kiosk"));
+    EXPECT_EQ(rig.deploy(8), CommandResult::ok("Deployed \"Kiosk prefs\" to " + rig.shared + "/Vesk/Kiosk"));
     EXPECT_EQ(readBytes(rig.shared + "/Vesk/Kiosk/prefs.json"), "fresh");
     EXPECT_EQ(rig.backups(), QStringList());
 }
@@ -168,7 +168,7 @@ TEST(PayloadDeploy, FourthBackupRemovesTheOldest)
     DeployRig rig;
     for (int round = 1; round <= 4; ++round) {
         rig.serve(round, prefsZip("v" + QByteArray::number(round)), {}, {}, {});
-        ASSERT_TRUE(rig.deploy(QString::number(round)).success) << round;
+        ASSERT_TRUE(rig.deploy(round).success) << round;
         rig.clock.advance(1s);
     }
     EXPECT_EQ(rig.backups(), QStringList({"Lumora-20260302-090001", "Lumora-20260302-090002", "Lumora-20260302-090003"}));
@@ -183,28 +183,26 @@ TEST(PayloadDeploy, FailuresBeforeTheSwapLeaveTheTargetUntouched)
     const struct {
         const char *name;
         std::function<void(DeployRig &)> script;
-        QString id;
+        qint64 id;
         std::function<QString(DeployRig &)> want;
     } cases[] = {
-        {"no id", [](DeployRig &) {}, "", [](DeployRig &) { return QString("Missing or invalid payload_id parameter"); }},
-        {"not a number", [](DeployRig &) {}, "7a", [](DeployRig &) { return QString("Missing or invalid payload_id parameter"); }},
-        {"record not found", [](DeployRig &r) { r.http.expect("GET", "/api/payload", 404); }, "-3",
+        {"record not found", [](DeployRig &r) { r.http.expect("GET", "/api/payload", 404); }, -3,
          [](DeployRig &) { return QString("Could not fetch payload -3: Not found (404)"); }},
         {"target outside the shared folder", [](DeployRig &r) { r.http.expect("GET", "/api/payload", 200,
             R"({"payload":{"id":5,"photographer":"a","name":"n","filename":"f","sha256":"00","target_path":"/etc",
-                "relaunch_bundle_ids":[],"size_bytes":1}})"); }, "5",
+                "relaunch_bundle_ids":[],"size_bytes":1}})"); }, 5,
          [](DeployRig &r) { return "Payloads can only target folders inside " + r.shared + "."; }},
         {"download fails", [](DeployRig &r) {
              r.http.expect("GET", "/api/payload", 200, QJsonDocument(QJsonObject{{"payload", QJsonObject{
                  {"id", 5}, {"photographer", "a"}, {"name", "n"}, {"filename", "f"}, {"sha256", "00"},
                  {"target_path", r.target}, {"relaunch_bundle_ids", QJsonArray{}}, {"size_bytes", 1}}}}).toJson());
-             r.http.expect("GET", "/api/payload_download", 500); }, "5",
+             r.http.expect("GET", "/api/payload_download", 500); }, 5,
          [](DeployRig &) { return QString("Download failed: Server error (500)"); }},
-        {"checksum mismatch", [&](DeployRig &r) { r.serve(5, good, "0123456789abcdef" + sha.mid(16)); }, "5",
+        {"checksum mismatch", [&](DeployRig &r) { r.serve(5, good, "0123456789abcdef" + sha.mid(16)); }, 5,
          [&](DeployRig &) { return "Checksum mismatch — expected 0123456789ab…, got " + sha.left(12) + "…"; }},
-        {"archive escapes", [](DeployRig &r) { r.serve(5, buildZip({zipEntry("../prefs.json", S_IFREG, 0644, "x")})); }, "5",
+        {"archive escapes", [](DeployRig &r) { r.serve(5, buildZip({zipEntry("../prefs.json", S_IFREG, 0644, "x")})); }, 5,
          [](DeployRig &) { return QString("The archive tried to write outside its staging folder."); }},
-        {"archive empty", [](DeployRig &r) { r.serve(5, buildZip({})); }, "5",
+        {"archive empty", [](DeployRig &r) { r.serve(5, buildZip({})); }, 5,
          [](DeployRig &) { return QString("The archive extracted to nothing."); }},
         {"84 KB archive asking for 20,000 folders", [](DeployRig &r) { r.serve(5, folderBomb()); }, "5",
          [](DeployRig &) { return QString("Archive operation failed: an entry name has more than 32 parts"); }},
@@ -215,9 +213,9 @@ TEST(PayloadDeploy, FailuresBeforeTheSwapLeaveTheTargetUntouched)
         c.script(rig);
         const QStringList before = listTree(rig.root.path());
 
-        const PayloadResult result = rig.deploy(c.id);
+        const CommandResult result = rig.deploy(c.id);
 
-        EXPECT_EQ(result, PayloadResult::failed(c.want(rig))) << c.name;
+        EXPECT_EQ(result, CommandResult::failure(c.want(rig))) << c.name;
         EXPECT_EQ(listTree(rig.root.path()), before) << c.name << ": nothing changed, nothing left behind";
         EXPECT_EQ(rig.apps.actions, QStringList()) << c.name << ": apps are closed only after every check passed";
         EXPECT_EQ(rig.http.pendingCount(), 0u) << c.name;
@@ -232,7 +230,7 @@ TEST(PayloadDeploy, AppIgnoringTerminateIsForceQuitAfterTenSeconds)
     rig.serve(7, prefsZip("new"));
     std::chrono::milliseconds slept{0};
 
-    ASSERT_TRUE(rig.deploy("7", &slept).success);
+    ASSERT_TRUE(rig.deploy(7, &slept).success);
 
     EXPECT_EQ(rig.apps.actions,
               QStringList({"quit com.lumora.capture", "force com.lumora.capture", "launch com.lumora.capture"}));
@@ -251,10 +249,10 @@ TEST(PayloadDeploy, FailedSwapKeepsThePreviousFolderAndRelaunches)
     rig.serve(7, prefsZip("new"));
     LogCapture log;
 
-    const PayloadResult result = rig.deploy("7");
+    const CommandResult result = rig.deploy(7);
 
     ASSERT_FALSE(result.success);
-    EXPECT_TRUE(result.message.startsWith("Deploy failed, previous folder restored: The staging folder " + rig.shared))
+    EXPECT_TRUE(result.message.value_or("").startsWith("Deploy failed, previous folder restored: The staging folder " + rig.shared))
         << result;
     EXPECT_EQ(readBytes(rig.target + "/prefs.json"), "old");
     EXPECT_EQ(rig.backups(), QStringList()) << "the backup went back into place";
@@ -295,11 +293,11 @@ TEST(PayloadDeploy, LinksPutInPlaceAfterTheChecksRedirectNothing)
         };
         rig.serve(7, prefsZip("new"), {}, target);
 
-        const PayloadResult result = rig.deploy("7");
+        const CommandResult result = rig.deploy(7);
 
         EXPECT_EQ(listTree(decoy), QStringList{"keep.txt"}) << c.name << ": nothing written through the link";
         if (c.landed.isEmpty()) {
-            EXPECT_TRUE(result.message.startsWith("Deploy failed, previous folder restored: The staging folder "))
+            EXPECT_TRUE(result.message.value_or("").startsWith("Deploy failed, previous folder restored: The staging folder "))
                 << c.name << ": " << result;
             EXPECT_EQ(readBytes(target + "/prefs.json"), "old") << c.name;
         } else {
@@ -346,9 +344,9 @@ TEST(PayloadDeploy, RefusesABackupStoreThatIsNotThisUsersPrivateFolder)
         rig.serve(7, prefsZip("new"));
         const QStringList before = listTree(rig.root.path());
 
-        const PayloadResult result = rig.deploy("7");
+        const CommandResult result = rig.deploy(7);
 
-        EXPECT_EQ(result, PayloadResult::failed("Refusing the backup folder " + store + ": " + c.why +
+        EXPECT_EQ(result, CommandResult::failure("Refusing the backup folder " + store + ": " + c.why +
                                                 "; it must be a folder of this user with mode 0700."))
             << c.name;
         EXPECT_EQ(listTree(rig.root.path()), before) << c.name << ": staging removed, target untouched";
@@ -392,12 +390,12 @@ TEST(PayloadRestore, UndoesADeployAndCanItselfBeUndone)
 {
     DeployRig rig;
     rig.serve(7, prefsZip("new"));
-    ASSERT_TRUE(rig.deploy("7").success);
+    ASSERT_TRUE(rig.deploy(7).success);
     rig.clock.advance(5s);
 
-    const PayloadResult result = rig.restore(rig.target + "/");
+    const CommandResult result = rig.restore(rig.target + "/");
 
-    EXPECT_EQ(result, PayloadResult::ok("Restored " + rig.target + " from backup Lumora-20260302-090000"));
+    EXPECT_EQ(result, CommandResult::ok("Restored " + rig.target + " from backup Lumora-20260302-090000"));
     EXPECT_EQ(readBytes(rig.target + "/prefs.json"), "old");
     EXPECT_EQ(rig.backups(), QStringList{"Lumora-20260302-090005"});
     EXPECT_EQ(readBytes(rig.paths.payloadBackupDir() + "/Lumora-20260302-090005/prefs.json"), "new");
@@ -409,9 +407,9 @@ TEST(PayloadRestore, RefusalsAndMissingBackups)
     DeployRig rig;
     ASSERT_EQ(::mkdir(QFile::encodeName(rig.paths.payloadBackupDir()).constData(), 0700), 0);
     writeBytes(rig.paths.payloadBackupDir() + "/Lumora-Extra-20260101-000000/x", "not ours");
-    EXPECT_EQ(rig.restore(""), PayloadResult::failed("Missing target_path parameter"));
-    EXPECT_EQ(rig.restore("relative"), PayloadResult::failed("Target path must be a full path."));
-    EXPECT_EQ(rig.restore(rig.target), PayloadResult::failed("No backup found for " + rig.target))
+    EXPECT_EQ(rig.restore(""), CommandResult::failure("Missing target_path parameter"));
+    EXPECT_EQ(rig.restore("relative"), CommandResult::failure("Target path must be a full path."));
+    EXPECT_EQ(rig.restore(rig.target), CommandResult::failure("No backup found for " + rig.target))
         << "another target's backups do not count";
     EXPECT_EQ(readBytes(rig.target + "/prefs.json"), "old");
 }
