@@ -1,6 +1,7 @@
 #include "app/AgentServiceSet.h"
 
 #include "commands/messages/RemoteMessagePresenter.h"
+#include "platform/MachineIdentity.h"
 
 namespace vesk {
 
@@ -14,8 +15,13 @@ AgentServiceSet::AgentServiceSet(Platform platform, FleetSettingsStore &settings
       messages({settings, api, platform.clock, std::move(platform.messagePresenter)}), messageCommands(messages),
       commandPoller({commandChannel, settings, platform.clock, platform.workspace, platform.machine,
                      platform.processes, std::move(platform.recentLogs), postCommandReports, payloadCommands,
-                     messageCommands, std::move(platform.quitAgent)})
+                     messageCommands, platform.quitAgent}),
+      policyEngine({api, settings, platform.workspace, platform.clock,
+                    ComputerRestart(platform.machine, platform.quitAgent), platform.paths.storageDir,
+                    platform.identity.serialOrUnknown()})
 {
+    // The policy engine reads hung, memory and uptime from the monitor's samples.
+    policyEngine.attachAppSamples([this] { return systemMonitor.appSnapshots(); });
     // The poller's reports after an app command include a fresh telemetry sample.
     postCommandReports.setSystemMonitor(&systemMonitor);
 }
@@ -23,6 +29,7 @@ AgentServiceSet::AgentServiceSet(Platform platform, FleetSettingsStore &settings
 AgentServiceSet::~AgentServiceSet()
 {
     commandPoller.stop();
+    policyEngine.stop();
     systemMonitor.stop();
 }
 

@@ -13,6 +13,7 @@
 #include "monitor/FleetAppDirectory.h"
 #include "monitor/FleetClientReporting.h"
 #include "monitor/SystemMonitor.h"
+#include "policy/PolicyEngine.h"
 
 #include <functional>
 #include <memory>
@@ -47,7 +48,7 @@ public:
     AgentServiceSet(Platform platform, FleetSettingsStore &settings, FleetAPIClient &api);
     ~AgentServiceSet();
 
-    VeskWardenServices services() { return {&commandPoller, &systemMonitor, &appDelegate}; }
+    VeskWardenServices services() { return {&commandPoller, &systemMonitor, &appDelegate, &policyEngine}; }
 
     FleetAppDirectory appDirectory;
     FleetClientReporting monitorApi;
@@ -60,6 +61,7 @@ public:
     RemoteMessageController messages;
     MessageCommandBridge messageCommands;
     CommandPoller commandPoller;
+    PolicyEngine policyEngine;
     AppDelegate appDelegate;
 };
 

@@ -8,6 +8,7 @@ class QSystemTrayIcon;
 
 namespace vesk {
 
+class PolicyEngine;
 class VeskWardenApp;
 
 // The menu-bar presence: the agent's status and the operator's service controls.
@@ -20,18 +21,28 @@ public:
 
     static bool isAvailable();
 
+    // Adds the enforcement pause: its state, pause for each offered duration or until
+    // resumed, and resume.
+    void attachPolicyEngine(PolicyEngine &engine);
+
 signals:
     void quitRequested();
     void openConsoleRequested();
 
 private:
     void refresh();
+    void refreshPause();
+    void rebuildPauseDurations();
 
     VeskWardenApp &m_app;
     QMenu *m_menu;
     QSystemTrayIcon *m_icon;
     QAction *m_alertSummary;
     QAction *m_startServices;
+    PolicyEngine *m_policyEngine = nullptr;
+    QAction *m_pauseState = nullptr;
+    QAction *m_resumeEnforcement = nullptr;
+    QMenu *m_pauseMenu = nullptr;
 };
 
 } // namespace vesk

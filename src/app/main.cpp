@@ -112,6 +112,7 @@ int main(int argc, char **argv)
     std::unique_ptr<TrayMenu> tray;
     if (!headless && TrayMenu::isAvailable()) {
         tray = std::make_unique<TrayMenu>(app);
+        tray->attachPolicyEngine(services.policyEngine);
         QObject::connect(tray.get(), &TrayMenu::quitRequested, &application, &QApplication::quit);
     } else {
         qCInfo(lcApp) << "No system tray here; running without a menu-bar icon";
