@@ -2,6 +2,7 @@
 
 #include "app/AgentStatusModel.h"
 #include "app/AgentWindow.h"
+#include "app/PauseMenu.h"
 #include "app/VeskWardenApp.h"
 
 #include <QMenu>
@@ -33,6 +34,12 @@ void AgentMenu::openWindow()
     if (!m_window)
         m_window = std::make_unique<AgentWindow>(m_status);
     m_window->present();
+}
+
+void AgentMenu::attachPolicyEngine(PolicyEngine &engine)
+{
+    if (!m_pause)
+        m_pause = new PauseMenu(engine, *m_menu, m_startServices, this);
 }
 
 void AgentMenu::refresh()

@@ -11,6 +11,8 @@ namespace vesk {
 
 class AgentStatusModel;
 class AgentWindow;
+class PauseMenu;
+class PolicyEngine;
 class VeskWardenApp;
 
 // The agent's menu: its status line, the operator's service controls and the way to its
@@ -30,6 +32,8 @@ public:
 
     // Builds the window on first use and brings it to the front.
     void openWindow();
+    // Adds the enforcement pause and resume items.
+    void attachPolicyEngine(PolicyEngine &engine);
 
 signals:
     void quitRequested();
@@ -44,6 +48,7 @@ private:
     QAction *m_statusLine;
     QAction *m_startServices;
     QAction *m_open;
+    PauseMenu *m_pause = nullptr;
 };
 
 } // namespace vesk

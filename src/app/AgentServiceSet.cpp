@@ -1,6 +1,7 @@
 #include "app/AgentServiceSet.h"
 
 #include "commands/messages/RemoteMessagePresenter.h"
+#include "platform/MachineIdentity.h"
 
 namespace vesk {
 
@@ -17,8 +18,13 @@ AgentServiceSet::AgentServiceSet(Platform platform, FleetSettingsStore &settings
                      [&api](QString bundleId, QString logText) {
                          return api.uploadAppLog(std::move(bundleId), std::move(logText));
                      },
-                     postCommandReports, payloads, messages, std::move(platform.quitAgent)})
+                     postCommandReports, payloads, messages, platform.quitAgent}),
+      policyEngine({api, settings, platform.workspace, platform.clock,
+                    ComputerRestart(platform.machine, platform.quitAgent), platform.paths.storageDir,
+                    platform.identity.serialOrUnknown()})
 {
+    // The policy engine reads hung, memory and uptime from the monitor's samples.
+    policyEngine.attachAppSamples([this] { return systemMonitor.appSnapshots(); });
     // The poller's reports after an app command include a fresh telemetry sample.
     postCommandReports.setSystemMonitor(&systemMonitor);
 }
@@ -26,6 +32,7 @@ AgentServiceSet::AgentServiceSet(Platform platform, FleetSettingsStore &settings
 AgentServiceSet::~AgentServiceSet()
 {
     commandPoller.stop();
+    policyEngine.stop();
     systemMonitor.stop();
 }
 

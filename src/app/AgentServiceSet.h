@@ -11,6 +11,7 @@
 #include "monitor/FleetAppDirectory.h"
 #include "monitor/FleetClientReporting.h"
 #include "monitor/SystemMonitor.h"
+#include "policy/PolicyEngine.h"
 
 #include <functional>
 #include <memory>
@@ -45,7 +46,7 @@ public:
     AgentServiceSet(Platform platform, FleetSettingsStore &settings, FleetAPIClient &api);
     ~AgentServiceSet();
 
-    VeskWardenServices services() { return {&commandPoller, &systemMonitor, &appDelegate}; }
+    VeskWardenServices services() { return {&commandPoller, &systemMonitor, &appDelegate, &policyEngine}; }
 
     FleetAppDirectory appDirectory;
     FleetClientReporting monitorApi;
@@ -56,6 +57,7 @@ public:
     PayloadService payloads;
     RemoteMessageController messages;
     CommandPoller commandPoller;
+    PolicyEngine policyEngine;
     AppDelegate appDelegate;
 };
 

@@ -5,6 +5,7 @@
 #include "app/WardenHeartbeatManager.h"
 #include "commands/CommandPoller.h"
 #include "monitor/SystemMonitor.h"
+#include "policy/PolicyEngine.h"
 #include "platform/Clock.h"
 #include "platform/LogCategories.h"
 
@@ -56,7 +57,10 @@ void VeskWardenApp::startServices()
     // 2. Command poller.
     if (m_services.commandPoller)
         m_services.commandPoller->start();
-    // 3. Policy engine.  4. Update service.
+    // 3. Policy engine.
+    if (m_services.policyEngine)
+        m_services.policyEngine->start();
+    // 4. Update service.
     // 5. System monitor.
     if (m_services.systemMonitor)
         m_services.systemMonitor->start();
@@ -85,6 +89,8 @@ void VeskWardenApp::stopServices()
     // alerts; the heartbeat manager last.
     if (m_services.commandPoller)
         m_services.commandPoller->stop();
+    if (m_services.policyEngine)
+        m_services.policyEngine->stop();
     if (m_services.systemMonitor)
         m_services.systemMonitor->stop();
     m_heartbeatManager.stop();

@@ -13,6 +13,7 @@ class AppDelegate;
 class Clock;
 class CommandPoller;
 class FleetSettingsStore;
+class PolicyEngine;
 class SystemMonitor;
 class WardenHeartbeatManager;
 
@@ -22,6 +23,7 @@ struct VeskWardenServices {
     SystemMonitor *systemMonitor = nullptr;
     // Receives the command poller once the services run, for the push path.
     AppDelegate *appDelegate = nullptr;
+    PolicyEngine *policyEngine = nullptr;
 };
 
 // The agent's service set: built once, started in a fixed order, stopped in a fixed

@@ -118,6 +118,7 @@ int main(int argc, char **argv)
     if (!headless) {
         agentStatus = std::make_unique<AgentStatusModel>(app, heartbeatManager, foundation.secrets, clock);
         menu = std::make_unique<AgentMenu>(app, *agentStatus);
+        menu->attachPolicyEngine(services.policyEngine);
         QObject::connect(menu.get(), &AgentMenu::quitRequested, &application, &QApplication::quit);
         if (TrayMenu::isAvailable())
             tray = std::make_unique<TrayMenu>(*menu);

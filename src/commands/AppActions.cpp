@@ -129,11 +129,18 @@ QCoro::Task<bool> AppActions::launchApp(QString bundleId) const
 QCoro::Task<CommandResult> AppActions::restartApp(QString bundleId, StopToken token) const
 {
     const AppActions self = *this;
-    const auto failed = [&](const QString &why) {
-        qCCritical(lcFleet).noquote() << "Restart of" << bundleId << "failed:" << why;
-        return CommandResult::failure(QStringLiteral("Failed to restart: ") + bundleId + QStringLiteral(" (") + why +
-                                      QLatin1Char(')'));
-    };
+    const std::optional<QString> why = co_await self.relaunch(bundleId, token);
+    if (why) {
+        qCCritical(lcFleet).noquote() << "Restart of" << bundleId << "failed:" << *why;
+        co_return CommandResult::failure(QStringLiteral("Failed to restart: ") + bundleId + QStringLiteral(" (") + *why +
+                                         QLatin1Char(')'));
+    }
+    co_return CommandResult::ok(QStringLiteral("Restarted ") + bundleId);
+}
+
+QCoro::Task<std::optional<QString>> AppActions::relaunch(QString bundleId, StopToken token) const
+{
+    const AppActions self = *this;
 
     const QList<qint32> old = self.processesOf(bundleId);
     if (const QList<qint32> running = self.stillRunning(old, bundleId); !running.isEmpty()) {
@@ -148,17 +155,17 @@ QCoro::Task<CommandResult> AppActions::restartApp(QString bundleId, StopToken to
                 self.m_workspace->forceTerminate(pid);
             left = co_await self.awaitExit(bundleId, left, endTimeout, token);
             if (!left.isEmpty())
-                co_return failed(QStringLiteral("pid %1 could not be ended").arg(pidList(left)));
+                co_return QStringLiteral("pid %1 could not be ended").arg(pidList(left));
         }
     }
 
     if (const std::optional<QString> error = co_await self.open(bundleId))
-        co_return failed(*error);
+        co_return error;
     const std::optional<qint32> started = co_await self.awaitNewProcess(bundleId, old, token);
     if (!started)
-        co_return failed(QStringLiteral("no new process within %1 s of the launch").arg(appearTimeout.count()));
+        co_return QStringLiteral("no new process within %1 s of the launch").arg(appearTimeout.count());
     qCInfo(lcFleet).noquote() << "Restarted" << bundleId << "as pid" << *started;
-    co_return CommandResult::ok(QStringLiteral("Restarted ") + bundleId);
+    co_return std::nullopt;
 }
 
 } // namespace vesk

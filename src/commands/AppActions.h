@@ -43,6 +43,9 @@ public:
     // "Restarted <id>" only once a process of the bundle runs that is none of the old ones,
     // else "Failed to restart: <id> (<why>)".
     QCoro::Task<CommandResult> restartApp(QString bundleId, StopToken token) const;
+    // The same restart, answering none once the app runs again, else why it does not
+    // ("not installed", "launch failed: …", …).
+    QCoro::Task<std::optional<QString>> relaunch(QString bundleId, StopToken token) const;
 
 private:
     // Every process the workspace lists for this identifier, ended ones included.

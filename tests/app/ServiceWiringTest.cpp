@@ -2,6 +2,7 @@
 // the watchdog, the hourly credential pass and the heartbeat it feeds, the command poller
 // and the push path to it.
 #include "../commands/PollerRig.h"
+#include "../policy/PolicyRig.h"
 #include "LogCapture.h"
 #include "ManualClock.h"
 #include "MemoryDefaultsStore.h"
@@ -257,6 +258,42 @@ TEST(PollerWiring, ServicesRunThePollerAndPushesReachItOnceStarted)
     EXPECT_EQ(rig.fleet.fetches, 3);
     app.startServices();
     EXPECT_EQ(rig.fleet.fetches, 4) << "a restart of the services polls again at once";
+}
+
+TEST(PolicyWiring, ServicesRunThePolicyLoopAndStopEndsIt)
+{
+    test::PolicyRig rig;
+    rig.workspace.install(test::PolicyRig::kiosk);
+    DevicePolicy policy;
+    policy.keepAliveRules = {test::keepAlive({test::PolicyRig::kiosk})};
+    rig.putInForce(policy);
+    rig.http.allowRepeated("POST", kHeartbeatPath, HttpResult{HttpResponse{200, {}, "{}"}, {}});
+    rig.http.allowRepeated("GET", "/api/device_policy", HttpResult{HttpResponse{200, {}, R"({"policy":null})"}, {}});
+    const auto policyRequests = [&] {
+        return std::count_if(rig.http.requests().begin(), rig.http.requests().end(),
+                             [](const HttpRequest &r) { return r.url.path() == QLatin1String("/api/device_policy"); });
+    };
+    QTemporaryDir root;
+    FixedIdentity identity;
+    PairingFlags flags;
+    CredentialManager credentials(rig.defaults, rig.clock, rig.http, PlatformPaths::underRoot(root.path()), QUrl());
+    WardenHeartbeatManager manager({rig.settings, credentials, flags, rig.http, rig.clock, identity,
+                                    QStringLiteral("http://fleet.test/api/heartbeat"), {}});
+    VeskWardenApp app(rig.settings, manager, rig.clock, VeskWardenServices{nullptr, nullptr, nullptr, rig.engine.get()});
+
+    app.startServices();
+    EXPECT_TRUE(rig.workspace.isRunning(test::PolicyRig::kiosk)) << "the first pass runs at once";
+    EXPECT_EQ(policyRequests(), 1);
+    rig.clock.advance(10s);
+    EXPECT_EQ(policyRequests(), 2);
+
+    app.stopServices();
+    EXPECT_EQ(rig.clock.sleeperCount(), 0u) << "the policy loop ends with the services";
+    rig.clock.advance(60s);
+    EXPECT_EQ(policyRequests(), 2);
+    app.startServices();
+    EXPECT_EQ(policyRequests(), 3) << "a restart of the services syncs again at once";
+    app.stopServices();
 }
 
 } // namespace

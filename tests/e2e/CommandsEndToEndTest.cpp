@@ -15,6 +15,7 @@
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUuid>
 
 #include <gtest/gtest.h>
 
@@ -261,6 +262,40 @@ TEST_F(FleetMachine, RestartAppReplacesTheProcessAndTheReportsThatFollowShowTheH
         << reportedIds.join(QLatin1Char(' ')).toStdString();
 
     EXPECT_TRUE(agent->isRunning()) << "the agent goes on polling";
+    EXPECT_EQ(agent->terminate(), 0);
+}
+
+TEST_F(FleetMachine, KeepAlivePolicyAssignedOnTheServerLaunchesTheAppAndBringsItBackAfterAKill)
+{
+    const QString serial = QStringLiteral("E2E-POLICY-1");
+    ASSERT_NO_FATAL_FAILURE(enrol(serial));
+    makeApp(kCapture, QStringLiteral("Lumora Capture"));
+
+    const QString uuid = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    const QJsonObject rule{{"id", QUuid::createUuid().toString(QUuid::WithoutBraces)},
+                           {"name", "Front desk"},
+                           {"bundle_ids", QJsonArray{kCapture}},
+                           {"windows", QJsonArray{}},
+                           {"days", 127}};
+    const QString policyFile = dir.path() + QStringLiteral("/policy.json");
+    writeFile(policyFile, QJsonDocument(QJsonObject{{"id", uuid}, {"name", "Kiosk"},
+                                                    {"keep_alive_rules", QJsonArray{rule}}})
+                              .toJson());
+    admin({QStringLiteral("policy"), QStringLiteral("assign"), kTenant, serial, policyFile});
+    auto agent = startAgent(serial);
+
+    // The first pass runs before the first sync, so the launch comes with the second, 10 s in.
+    qint32 first = 0;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return (first = pidOf(kCapture)) != 0; }, 25000))
+        << agent->output().toStdString();
+    EXPECT_TRUE(agent->waitForOutput(QStringLiteral("Launched ") + kCapture + QStringLiteral(" (rule: Front desk)"),
+                                     5000));
+
+    ASSERT_EQ(::kill(first, SIGKILL), 0);
+    qint32 second = 0;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return (second = pidOf(kCapture)) != 0 && second != first; }, 15000))
+        << "back within one pass\n" << agent->output().toStdString();
+    EXPECT_TRUE(agent->isRunning());
     EXPECT_EQ(agent->terminate(), 0);
 }
 

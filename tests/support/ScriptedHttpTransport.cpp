@@ -63,6 +63,10 @@ struct HeldAnswer {
 // file's bytes, and a successful body lands in the response file.
 HttpResult delivered(const HttpRequest &request, HttpResult result)
 {
+    // The real transport stops reading an in-memory body at the request's cap.
+    if (request.responseFile.isEmpty() && result.ok() && result.response->body.size() > request.maxBodyBytes)
+        return HttpResult::failure(QStringLiteral("The response was larger than the %1 MiB limit.")
+                                       .arg(request.maxBodyBytes / (1024 * 1024)));
     if (request.responseFile.isEmpty() || !result.ok() || result.response->status < 200
         || result.response->status >= 300)
         return result;
