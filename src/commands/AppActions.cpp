@@ -106,24 +106,32 @@ QCoro::Task<std::optional<qint32>> AppActions::awaitNewProcess(QString bundleId,
     }
 }
 
-QCoro::Task<std::optional<QString>> AppActions::open(QString bundleId) const
+QCoro::Task<LaunchOutcome> AppActions::open(QString bundleId) const
 {
     const AppActions self = *this;
     const std::optional<QString> path = self.m_workspace->applicationPath(bundleId);
     if (!path)
-        co_return QStringLiteral("not installed");
-    const LaunchOutcome outcome = co_await self.m_workspace->openApplication(*path);
+        co_return LaunchOutcome{false, 0, QStringLiteral("not installed")};
+    LaunchOutcome outcome = co_await self.m_workspace->openApplication(*path);
     if (outcome.launched)
-        co_return std::nullopt;
+        co_return outcome;
     qCCritical(lcFleet).noquote() << "Launching" << bundleId << "failed:" << outcome.error;
-    co_return QStringLiteral("launch failed: ") + outcome.error;
+    outcome.error = QStringLiteral("launch failed: ") + outcome.error;
+    co_return outcome;
 }
 
 QCoro::Task<bool> AppActions::launchApp(QString bundleId) const
 {
     const AppActions self = *this;
-    const std::optional<QString> error = co_await self.open(bundleId);
-    co_return !error;
+    const LaunchOutcome outcome = co_await self.open(bundleId);
+    co_return outcome.launched;
+}
+
+QCoro::Task<bool> AppActions::stillAlive(qint32 pid) const
+{
+    const AppActions self = *this;
+    const bool ended = co_await self.m_workspace->waitForTermination(pid, std::chrono::milliseconds(0));
+    co_return !ended;
 }
 
 QCoro::Task<CommandResult> AppActions::restartApp(QString bundleId, StopToken token) const
@@ -159,9 +167,16 @@ QCoro::Task<std::optional<QString>> AppActions::relaunch(QString bundleId, StopT
         }
     }
 
-    if (const std::optional<QString> error = co_await self.open(bundleId))
-        co_return error;
-    const std::optional<qint32> started = co_await self.awaitNewProcess(bundleId, old, token);
+    const LaunchOutcome launched = co_await self.open(bundleId);
+    if (!launched.launched)
+        co_return launched.error;
+    // The launcher's own child ran the bundle's executable: that is the new process, as soon as
+    // it shows, without waiting for the process table to recognise it.
+    std::optional<qint32> started;
+    if (launched.pid > 0 && !old.contains(launched.pid) && co_await self.stillAlive(launched.pid))
+        started = launched.pid;
+    else
+        started = co_await self.awaitNewProcess(bundleId, old, token);
     if (!started)
         co_return QStringLiteral("no new process within %1 s of the launch").arg(appearTimeout.count());
     qCInfo(lcFleet).noquote() << "Restarted" << bundleId << "as pid" << *started;

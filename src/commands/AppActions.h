@@ -2,6 +2,7 @@
 
 #include "commands/CommandResult.h"
 #include "platform/StopToken.h"
+#include "platform/WorkspaceTypes.h"
 
 #include <QList>
 #include <QString>
@@ -59,7 +60,10 @@ private:
     // A running process of the app that is none of `old`, looked for until appearTimeout.
     QCoro::Task<std::optional<qint32>> awaitNewProcess(QString bundleId, QList<qint32> old, StopToken token) const;
     // Opens the installed app; none when it started, else why not.
-    QCoro::Task<std::optional<QString>> open(QString bundleId) const;
+    // Launches the bundle; the outcome's error reads as a restart's reason when it fails.
+    QCoro::Task<LaunchOutcome> open(QString bundleId) const;
+    // False once `pid` has ended.
+    QCoro::Task<bool> stillAlive(qint32 pid) const;
 
     Workspace *m_workspace;
     Clock *m_clock;

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
 
 #include <qcoro/qcorotask.h>
@@ -185,6 +186,12 @@ TEST_F(AppLaunchTest, RestartEndsWithANewProcessHoweverTheOldOneGoes)
             ASSERT_EQ(::kill(first.pid, SIGSTOP), 0);
             ASSERT_TRUE(becomesStopped(first.pid)) << tc.id;
         }
+        // A process is trusted as the bundle's only from its second look on: restart what the
+        // workspace already knows runs, as the agent always does.
+        const QDeadlineTimer known(10000);
+        while (runningPid(id) != first.pid && !known.hasExpired())
+            QThread::msleep(20);
+        ASSERT_EQ(runningPid(id), first.pid) << tc.id;
 
         auto restart = actions.restartApp(id, {});
         if (tc.ignoresQuit) {

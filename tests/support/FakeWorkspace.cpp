@@ -99,7 +99,7 @@ QCoro::Task<bool> FakeWorkspace::waitForTermination(qint32 pid, std::chrono::mil
     const auto gone = [this, pid] {
         return std::none_of(running.cbegin(), running.cend(), [pid](const RunningApplication &app) { return app.pid == pid; });
     };
-    if (gone() || !m_clock)
+    if (gone() || !m_clock || timeout <= std::chrono::milliseconds(0))
         co_return gone();
     const StopToken ended = m_exits[pid].token();
     const bool timedOut = co_await m_clock->sleep(timeout, ended);

@@ -204,7 +204,7 @@ TEST(PayloadDeploy, FailuresBeforeTheSwapLeaveTheTargetUntouched)
          [](DeployRig &) { return QString("The archive tried to write outside its staging folder."); }},
         {"archive empty", [](DeployRig &r) { r.serve(5, buildZip({})); }, 5,
          [](DeployRig &) { return QString("The archive extracted to nothing."); }},
-        {"84 KB archive asking for 20,000 folders", [](DeployRig &r) { r.serve(5, folderBomb()); }, "5",
+        {"84 KB archive asking for 20,000 folders", [](DeployRig &r) { r.serve(5, folderBomb()); }, 5,
          [](DeployRig &) { return QString("Archive operation failed: an entry name has more than 32 parts"); }},
     };
     for (const auto &c : cases) {
