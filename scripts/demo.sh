@@ -1,42 +1,269 @@
 #!/usr/bin/env bash
-# Starts the reference fleet server on loopback with a store in a temporary folder,
-# then the agent against it (headless, with its own HOME), and shows the machines
-# the server knows as heartbeats arrive. DEMO_SECONDS=0 runs until Ctrl-C.
+# The loop an operator cares about, on loopback, unattended: a fleet server with a tenant,
+# a machine with two of the tenant's apps, its agent paired through `vesk-warden pair -`,
+# its telemetry and app list arriving at the server, and an app restarted from the server.
+#
+# Usage: scripts/demo.sh [BUILD_DIR]   (default: build)
+# Everything lives in a fresh temporary folder that is kept for inspection. Each step is
+# one function, called in order from main at the bottom; a new feature adds one step.
 set -euo pipefail
+
 build=${1:-build}
-seconds=${DEMO_SECONDS:-30}
-listen=${DEMO_LISTEN:-127.0.0.1:8440}
-work=$(mktemp -d /tmp/vesk-demo.XXXXXX)
 fleetd="$build/src/fleetd/vesk-fleetd"
-agent="$build/src/app/vesk-warden"
+warden="$build/src/app/vesk-warden"
+
+readonly tenant=DEMOSHOP               # an upload account code: eight letters or digits
+readonly event=DEMO-EVENT
+readonly serial=DEMO-STATION-1
+readonly capture_id=com.lumora.capture # started by the demo, restarted from the server
+readonly print_id=com.lumora.print     # installed, not running
+
+work=""
+db=""
+url=""
+secret=""
+fleetd_pid=""
+agent_pid=""
+capture_pid=""
+
+# --- helpers ------------------------------------------------------------------------------
+
+say() { printf '%s\n' "$*"; }
+
+fail() {
+  say "Demo failed: $*" >&2
+  exit 1
+}
+
+# Shows the end of a log when a step fails, so the reason is on screen.
+show_log() {
+  local name=$1 file=$2
+  [ -s "$file" ] || return 0
+  say "--- last lines of the $name ($file):" >&2
+  tail -n 15 "$file" >&2
+}
+
+# wait_for SECONDS COMMAND...: runs COMMAND every half second until it succeeds.
+wait_for() {
+  local seconds=$1
+  shift
+  local deadline=$((SECONDS + seconds))
+  until "$@"; do
+    [ "$SECONDS" -lt "$deadline" ] || return 1
+    sleep 0.5
+  done
+}
+
+# vesk-fleetd's admin command line on the demo's database; its notes go to admin.log, and a
+# failure ends the demo with vesk-fleetd's own message.
+admin() {
+  "$fleetd" "$@" --db "$db" 2>>"$work/admin.log" || fail "vesk-fleetd $* failed: $(tail -n1 "$work/admin.log")"
+}
+
+# The agent and its one-shot commands see this machine's folders and their own HOME.
+# A fleet "restart" runs `false`: the demo never reboots the computer it runs on.
+# Callers run it in the background or in a pipeline, so the exec makes $! the agent itself.
+as_agent() {
+  exec env -u XDG_CONFIG_HOME -u XDG_DATA_HOME HOME="$work/agent-home" VESK_SHARED_DIR="$work/Shared" \
+    VESK_APPLICATIONS="$work/Applications" VESK_RESTART_COMMAND=false \
+    "$warden" --fleet-url "$url" --serial "$serial" "$@"
+}
+
+pid_alive() { kill -0 "$1" 2>/dev/null; }
+
+# --- clean-up -----------------------------------------------------------------------------
+
+stop_pid() {
+  local pid=$1
+  [ -n "$pid" ] && pid_alive "$pid" || return 0
+  kill "$pid" 2>/dev/null || true
+  for _ in $(seq 50); do pid_alive "$pid" || return 0; sleep 0.1; done
+  kill -KILL "$pid" 2>/dev/null || true
+}
 
 cleanup() {
-  [ -n "${agent_pid:-}" ] && kill "$agent_pid" 2>/dev/null && wait "$agent_pid" 2>/dev/null || true
-  [ -n "${fleetd_pid:-}" ] && kill "$fleetd_pid" 2>/dev/null && wait "$fleetd_pid" 2>/dev/null || true
-  echo "Demo files kept in $work"
+  local status=$?
+  trap - EXIT INT TERM
+  stop_pid "$agent_pid"
+  # The demo's apps, whoever launched them: every process running from this demo's app folder.
+  if [ -n "$work" ]; then
+    local pid
+    for pid in $(pgrep -f -- "$work/Applications/" || true); do stop_pid "$pid"; done
+  fi
+  stop_pid "$fleetd_pid"
+  [ -n "$work" ] && say "The demo's files (database, logs, apps, agent home) are kept in $work"
+  exit "$status"
 }
-trap cleanup EXIT INT TERM
 
-"$fleetd" serve --listen "$listen" --db "$work/fleet.db" >"$work/fleetd.out" 2>"$work/fleetd.log" &
-fleetd_pid=$!
-for _ in $(seq 50); do [ -s "$work/fleetd.out" ] && break; sleep 0.1; done
-url=$(head -n1 "$work/fleetd.out")
-[ -n "$url" ] || { echo "vesk-fleetd did not start:"; cat "$work/fleetd.log"; exit 1; }
-echo "Fleet server: $url (store $work/fleet.db)"
+# --- steps --------------------------------------------------------------------------------
 
-mkdir -p "$work/home"
-HOME="$work/home" XDG_CONFIG_HOME= XDG_DATA_HOME= VESK_SHARED_DIR="$work/shared" \
-  VESK_APPLICATIONS="$work/Applications" "$agent" --headless --fleet-url "$url" \
-  --serial "${DEMO_SERIAL:-DEMO-$(hostname)}" >"$work/agent.log" 2>&1 &
-agent_pid=$!
-echo "Agent started (pid $agent_pid), log $work/agent.log"
+make_folder() {
+  [ -x "$fleetd" ] && [ -x "$warden" ] || fail "build vesk-fleetd and vesk-warden into $build first (make demo does)"
+  command -v jq >/dev/null || fail "jq is missing; scripts/install-deps.sh installs it"
+  work=$(mktemp -d /tmp/vesk-demo.XXXXXX)
+  db="$work/fleet.db"
+  say "Working in $work"
+}
 
-start=$(date +%s)
-while :; do
-  sleep 5
-  echo "--- $(date +%T) agent log:"
-  grep -E 'HEARTBEAT|Heartbeat' "$work/agent.log" | tail -n 3 || true
-  echo "--- machines known to the fleet server (serial, app, version, event code, last seen):"
-  "$fleetd" machines --db "$work/fleet.db"
-  if [ "$seconds" -gt 0 ] && [ $(( $(date +%s) - start )) -ge "$seconds" ]; then break; fi
-done
+start_fleet_server() {
+  "$fleetd" serve --listen 127.0.0.1:0 --db "$db" >"$work/fleetd.out" 2>"$work/fleetd.log" &
+  fleetd_pid=$!
+  wait_for 10 grep -q '^http' "$work/fleetd.out" || { show_log "server log" "$work/fleetd.log"; fail "vesk-fleetd did not start"; }
+  url=$(grep -m1 '^http' "$work/fleetd.out")
+  local address=${url#http://}
+  say "Started the fleet server on ${address%/api} (database $db)"
+}
+
+create_tenant() {
+  admin tenant add "$tenant" >/dev/null
+  admin event add "$tenant" "$event" >/dev/null
+  secret=$(admin secret issue "$tenant" | cut -f2)
+  [ ${#secret} -eq 64 ] || fail "vesk-fleetd did not issue a fleet secret"
+  say "Created tenant $tenant with event code $event and issued its fleet secret (${secret:0:8}…)"
+}
+
+# make_app DIR ID NAME VERSION: a bundle whose executable is a shell script that stays up.
+make_app() {
+  local apps=$1 id=$2 name=$3 version=$4
+  local bundle="$apps/$name.app"
+  mkdir -p "$bundle/Contents/MacOS"
+  cat >"$bundle/Contents/Info.plist" <<EOF
+<?xml version="1.0" encoding="UTF-8"?>
+<!DOCTYPE plist PUBLIC "-//Apple//DTD PLIST 1.0//EN" "http://www.apple.com/DTDs/PropertyList-1.0.dtd">
+<plist version="1.0">
+<dict>
+	<key>CFBundleIdentifier</key>
+	<string>$id</string>
+	<key>CFBundleName</key>
+	<string>$name</string>
+	<key>CFBundleShortVersionString</key>
+	<string>$version</string>
+	<key>CFBundleVersion</key>
+	<string>1</string>
+	<key>CFBundleExecutable</key>
+	<string>run</string>
+</dict>
+</plist>
+EOF
+  printf '#!/bin/sh\n# %s for the demo: a process that stays up until it is told to quit.\nwhile :; do sleep 1; done\n' \
+    "$name" >"$bundle/Contents/MacOS/run"
+  chmod +x "$bundle/Contents/MacOS/run"
+}
+
+install_apps() {
+  local apps="$work/Applications"
+  make_app "$apps" "$capture_id" "Lumora Capture" 2.4.1
+  make_app "$apps" "$print_id" "Lumora Print" 1.8.0
+  # Started the way a person would start it; the agent recognises it by its bundle.
+  "$apps/Lumora Capture.app/Contents/MacOS/run" </dev/null >/dev/null 2>&1 &
+  capture_pid=$!
+  say "Installed Lumora Capture and Lumora Print in $apps; started Lumora Capture (pid $capture_pid)"
+}
+
+write_credentials() {
+  mkdir -p "$work/Shared/Lumora"
+  printf '<credentials><kr5_account>%s</kr5_account><kr5_location>%s</kr5_location></credentials>\n' \
+    "$tenant" "$event" >"$work/Shared/Lumora/credentials_Demo.xml"
+  say "Wrote the machine's upload credentials naming account $tenant and event $event"
+}
+
+start_agent() {
+  as_agent --headless >>"$work/agent.log" 2>&1 &
+  agent_pid=$!
+}
+
+# The server only pairs a machine it has heard from: the agent's first heartbeat comes first.
+start_agent_and_register() {
+  start_agent
+  say "Started the agent for machine $serial (pid $agent_pid, log $work/agent.log)"
+  wait_for 30 grep -q 'HEARTBEAT OK HTTP 200' "$work/agent.log" || {
+    show_log "agent log" "$work/agent.log"
+    fail "the agent's heartbeat did not reach the server within 30 s"
+  }
+  local row
+  row=$(admin machines | grep -m1 "^$serial"$'\t') || fail "the server does not list $serial"
+  say "The server lists the machine: $serial, event $(cut -f4 <<<"$row"), last seen $(cut -f5 <<<"$row")"
+}
+
+pair_machine() {
+  local answer
+  # The secret goes in on standard input: it never shows in `ps` or in a shell history.
+  if ! answer=$(printf '%s\n' "$secret" | as_agent pair - 2>"$work/pair.log"); then
+    fail "pairing was refused: $(tail -n1 "$work/pair.log")"
+  fi
+  say "Paired the machine with tenant $tenant through 'vesk-warden pair -': $answer"
+}
+
+# A running agent reports telemetry every minute and its app list every six; it sends both
+# as it starts, so the demo restarts it once now that it is paired instead of waiting.
+restart_agent() {
+  say "Restarting the agent so it reports at once (on its own: telemetry within a minute, the app list within six)"
+  stop_pid "$agent_pid"
+  start_agent
+}
+
+telemetry_arrived() { [ -n "$(admin telemetry "$serial")" ]; }
+
+show_telemetry() {
+  wait_for 30 telemetry_arrived || { show_log "agent log" "$work/agent.log"; fail "no telemetry within 30 s"; }
+  admin telemetry "$serial" | tail -n1 | jq -r '
+    "Telemetry arrived at \(.received_at): OS version \(.os_version), \(.cpu_cores) CPU cores at \(.cpu_usage | floor) % use, "
+    + "\(.ram_used_gb * 10 | round / 10) of \(.ram_total_gb * 10 | round / 10) GB memory in use, "
+    + "\(.disk_free_gb | round) GB of \(.disk_total_gb | round) GB disk free, up \(.uptime_seconds / 3600 | floor) h.",
+    "  Running apps: " + ([.running_apps[]? | "\(.name) (pid \(.pid))"] | if length == 0 then "none" else join(", ") end) + "."'
+}
+
+# Exits 1 until the first report is stored.
+apps_arrived() { "$fleetd" apps "$serial" --db "$db" >/dev/null 2>&1; }
+
+show_installed_apps() {
+  wait_for 30 apps_arrived || { show_log "agent log" "$work/agent.log"; fail "no installed-apps report within 30 s"; }
+  say "The installed-apps report arrived:"
+  admin apps "$serial" | jq -r '"  \(.name) \(.version) (\(.bundle_id)), " + (if .is_running then "running" else "not running" end)'
+}
+
+# command_row ID: the command's line of `command list` once it has a result.
+command_row() { admin command list "$serial" | awk -F'\t' -v id="$1" '$1 == id && $6 != "-"'; }
+has_result() { [ -n "$(command_row "$1")" ]; }
+
+# new_capture_pid OLD: the pid of Lumora Capture in the newest telemetry, when it is not OLD.
+new_capture_pid() {
+  admin telemetry "$serial" | tail -n1 |
+    jq -r --arg id "$capture_id" --argjson old "$1" '.running_apps[]? | select(.bundle_id == $id and .pid != $old) | .pid'
+}
+
+restart_app_from_server() {
+  local id row
+  id=$(admin command queue "$serial" restart_app --param "bundle_id=$capture_id")
+  say "Queued restart_app for $capture_id as command $id; the agent fetches commands every 30 s, so this takes up to half a minute"
+  wait_for 60 has_result "$id" || { show_log "agent log" "$work/agent.log"; fail "command $id got no result within 60 s"; }
+  row=$(command_row "$id")
+  [ "$(cut -f6 <<<"$row")" = true ] || fail "the agent could not restart the app: $(cut -f7 <<<"$row")"
+  say "The agent reported: $(cut -f7 <<<"$row")"
+
+  # After a command the agent sends fresh reports within a second or two.
+  local pid=""
+  wait_for 20 eval 'pid=$(new_capture_pid "$capture_pid"); [ -n "$pid" ]' ||
+    fail "no telemetry shows $capture_id running again"
+  pid_alive "$capture_pid" && fail "the old Lumora Capture (pid $capture_pid) is still running"
+  say "Lumora Capture runs again as pid $pid (it was pid $capture_pid), as the server's telemetry shows"
+}
+
+main() {
+  trap cleanup EXIT
+  trap 'exit 130' INT TERM
+  make_folder
+  start_fleet_server
+  create_tenant
+  install_apps
+  write_credentials
+  start_agent_and_register
+  pair_machine
+  restart_agent
+  show_telemetry
+  show_installed_apps
+  restart_app_from_server
+  say "Demo finished: the machine is paired, reports in, and takes commands from the server."
+}
+
+main

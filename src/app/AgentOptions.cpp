@@ -64,6 +64,9 @@ AgentOptions AgentOptions::parse(const QStringList &arguments, const QProcessEnv
                     return options;
                 }
                 options.pairCode = arguments.at(++i);
+                options.pairCodeFromStdin = options.pairCode == QLatin1String("-");
+                if (options.pairCodeFromStdin)
+                    options.pairCode.clear();
             }
         } else {
             options.error = QStringLiteral("unknown argument: ") + arg;
@@ -78,11 +81,16 @@ AgentOptions AgentOptions::parse(const QStringList &arguments, const QProcessEnv
     return options;
 }
 
+QString AgentOptions::pairCodeFromInput(const QByteArray &firstLine)
+{
+    return QString::fromUtf8(firstLine).trimmed();
+}
+
 QString AgentOptions::helpText()
 {
     return QStringLiteral(
         "Usage: vesk-warden [--fleet-url URL] [--serial SERIAL] [--headless] [--restart-command CMD]\n"
-        "       vesk-warden [--fleet-url URL] [--serial SERIAL] pair CODE | unpair | pairing-status\n"
+        "       vesk-warden [--fleet-url URL] [--serial SERIAL] pair CODE|- | unpair | pairing-status\n"
         "\n"
         "Runs the Vesk Warden agent in the foreground until SIGTERM or SIGINT.\n"
         "\n"
@@ -90,6 +98,8 @@ QString AgentOptions::helpText()
         "secret at its next request):\n"
         "  pair CODE        Checks the account's 64-character fleet secret with the\n"
         "                   server and stores it; exits 1 with the reason on failure.\n"
+        "  pair -           The same, reading the code from the first line of standard\n"
+        "                   input, so it appears in neither `ps` nor shell history.\n"
         "  unpair           Removes this account's stored fleet secret.\n"
         "  pairing-status   Re-checks with the server and prints the pairing status.\n"
         "\n"

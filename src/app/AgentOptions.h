@@ -23,11 +23,16 @@ struct AgentOptions {
     // One-shot pairing commands instead of running the agent: "pair", "unpair", "pairing-status".
     QString command;
     QString pairCode;
+    // "pair -": the code comes from standard input, so it stays out of `ps` and shell history.
+    bool pairCodeFromStdin = false;
 
     QString heartbeatEndpoint() const { return heartbeatEndpointFor(fleetUrl); }
 
     static AgentOptions parse(const QStringList &arguments, const QProcessEnvironment &env);
     static QString helpText();
+    // The code in the first line "pair -" reads, without its line ending and surrounding blanks;
+    // empty when the line holds none.
+    static QString pairCodeFromInput(const QByteArray &firstLine);
 };
 
 // The reference fleet server on loopback: what the agent talks to when told nothing else.

@@ -29,6 +29,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 
 #include <cstdio>
 #include <memory>
@@ -52,6 +53,15 @@ int runPairingCommand(const AgentOptions &options, AgentFoundation &foundation)
     return outcome.exitCode;
 }
 
+// One line of `stream`, its line ending included; a secret is never longer than this cap.
+QByteArray readFirstLine(std::FILE *stream)
+{
+    QFile input;
+    if (!input.open(stream, QIODevice::ReadOnly))
+        return {};
+    return input.readLine(4096);
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -60,7 +70,7 @@ int main(int argc, char **argv)
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
     const auto env = QProcessEnvironment::systemEnvironment();
-    const AgentOptions options = AgentOptions::parse(arguments, env);
+    AgentOptions options = AgentOptions::parse(arguments, env);
     if (options.showHelp) {
         std::fputs(qPrintable(AgentOptions::helpText()), stdout);
         return 0;
@@ -68,6 +78,14 @@ int main(int argc, char **argv)
     if (!options.error.isEmpty()) {
         std::fprintf(stderr, "vesk-warden: %s\n%s", qPrintable(options.error), qPrintable(AgentOptions::helpText()));
         return 2;
+    }
+    if (options.pairCodeFromStdin) {
+        options.pairCode = AgentOptions::pairCodeFromInput(readFirstLine(stdin));
+        if (options.pairCode.isEmpty()) {
+            std::fputs("vesk-warden: pair -: standard input held no fleet secret; pipe the 64-character code in\n",
+                       stderr);
+            return 2;
+        }
     }
     // Without a display (or for a one-shot command) the agent runs offscreen rather than failing to start.
     const bool noDisplay = qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");

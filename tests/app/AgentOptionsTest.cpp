@@ -59,3 +59,45 @@ TEST(AgentOptions, RestartCommandIsAProgramAndArgumentsFromFlagOrEnvironment)
     EXPECT_EQ(AgentOptions::parse({"vesk-warden", "--restart-command", "loginctl reboot"}, env).restartCommand,
               (QStringList{"loginctl", "reboot"}));
 }
+
+TEST(AgentOptions, PairTakesTheCodeAsArgumentOrFromStandardInput)
+{
+    struct Case {
+        const char *name;
+        QStringList args;
+        QString pairCode;
+        bool fromStdin;
+        bool error;
+    };
+    const Case cases[] = {
+        {"code as argument", {"pair", "ab12"}, "ab12", false, false},
+        {"dash reads standard input", {"--serial", "C02X", "pair", "-"}, {}, true, false},
+        {"no code at all", {"pair"}, {}, false, true},
+        {"a second code", {"pair", "-", "ab12"}, {}, false, true},
+    };
+    for (const Case &c : cases) {
+        const auto options = AgentOptions::parse(QStringList{QStringLiteral("vesk-warden")} + c.args, {});
+        EXPECT_EQ(!options.error.isEmpty(), c.error) << c.name << ": " << options.error.toStdString();
+        if (c.error)
+            continue;
+        EXPECT_EQ(options.command, QStringLiteral("pair")) << c.name;
+        EXPECT_EQ(options.pairCode, c.pairCode) << c.name;
+        EXPECT_EQ(options.pairCodeFromStdin, c.fromStdin) << c.name;
+    }
+
+    struct Input {
+        const char *name;
+        QByteArray line;
+        QString code;
+    };
+    const Input inputs[] = {
+        {"piped with a newline", "0a1b\n", "0a1b"},
+        {"typed on Windows", "0a1b\r\n", "0a1b"},
+        {"pasted with blanks", "  0a1b \t\n", "0a1b"},
+        {"no newline at the end", "0a1b", "0a1b"},
+        {"an empty line", "\n", {}},
+        {"nothing at all", {}, {}},
+    };
+    for (const Input &in : inputs)
+        EXPECT_EQ(AgentOptions::pairCodeFromInput(in.line), in.code) << in.name;
+}

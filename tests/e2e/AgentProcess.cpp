@@ -38,6 +38,12 @@ ChildProcess::~ChildProcess()
     }
 }
 
+void ChildProcess::sendInput(const QByteArray &input)
+{
+    m_process.write(input);
+    m_process.closeWriteChannel();
+}
+
 QString ChildProcess::output()
 {
     m_output += QString::fromUtf8(m_process.readAll());

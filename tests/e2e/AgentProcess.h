@@ -21,6 +21,8 @@ public:
                  const QMap<QString, QString> &environment = {});
     ~ChildProcess();
 
+    // Writes `input` to the child's standard input and closes it.
+    void sendInput(const QByteArray &input);
     // Waits (event loop turning) until the merged output contains `needle`.
     bool waitForOutput(const QString &needle, int timeoutMs);
     QString output();

@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 using namespace vesk;
 using vesk::test::AgentSide;
 using vesk::test::ChildProcess;
@@ -27,11 +29,15 @@ struct OneShot {
     QString output;
 };
 
-OneShot warden(const QStringList &args, const QString &fleetUrl, const QString &home)
+// `input`, when given, is what the command reads on its standard input.
+OneShot warden(const QStringList &args, const QString &fleetUrl, const QString &home,
+               const std::optional<QByteArray> &input = std::nullopt)
 {
     ChildProcess child(QStringLiteral(VESK_WARDEN_BINARY),
                        QStringList{QStringLiteral("--fleet-url"), fleetUrl, QStringLiteral("--serial"), kSerial} + args,
                        home);
+    if (input)
+        child.sendInput(*input);
     const int exitCode = child.waitForExit();
     return {exitCode, child.output()};
 }
@@ -68,7 +74,13 @@ TEST(PairingEndToEnd, PairAfterFirstHeartbeatThenRotateAndRevokeAreNoticed)
         home);
     ASSERT_TRUE(agent->waitForOutput(QStringLiteral("HEARTBEAT OK HTTP 200"), 15000)) << agent->output().toStdString();
 
-    const OneShot paired = warden({QStringLiteral("pair"), code.toUpper()}, server.baseUrl(), home);
+    // The code from standard input, as a script pipes it in: out of `ps` and shell history.
+    const OneShot nothingPiped = warden({QStringLiteral("pair"), QStringLiteral("-")}, server.baseUrl(), home, "\n");
+    EXPECT_EQ(nothingPiped.exitCode, 2);
+    EXPECT_TRUE(nothingPiped.output.contains(QStringLiteral("standard input held no fleet secret")))
+        << nothingPiped.output.toStdString();
+    const OneShot paired =
+        warden({QStringLiteral("pair"), QStringLiteral("-")}, server.baseUrl(), home, code.toUpper().toUtf8() + "\n");
     EXPECT_EQ(paired.exitCode, 0) << paired.output.toStdString();
     EXPECT_TRUE(paired.output.contains(QStringLiteral("Paired. This Mac can now receive fleet commands and policies.")))
         << paired.output.toStdString();

@@ -2,6 +2,8 @@
 #include "fleetd/storage/FleetStore.h"
 
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -117,6 +119,31 @@ TEST_F(AdminCommandTest, QueuedCommandsCarryTextParamsAndNeedAMachineOfATenant)
     const CliRun listed = run({"command", "list", "S1"});
     EXPECT_TRUE(listed.out.startsWith("1\tshow_message\t")) << listed.out.toStdString();
     EXPECT_TRUE(listed.out.contains("\tpending\t"));
+}
+
+TEST_F(AdminCommandTest, AppsPrintsTheLatestInstalledAppsReportOnceThereIsOne)
+{
+    ASSERT_EQ(run({"tenant", "add", "ABCD1234"}).code, 0);
+    const CliRun none = run({"apps", "S1"});
+    EXPECT_EQ(none.code, 1) << "a waiting script must tell no report from an empty one";
+    EXPECT_TRUE(none.err.contains("no installed-apps report from S1 yet")) << none.err.toStdString();
+    {
+        FleetStore store;
+        ASSERT_EQ(store.open(m_db, FleetStore::OpenMode::ExistingOnly), StoreStatus::ok());
+        const QJsonArray apps{QJsonObject{{"bundle_id", "com.lumora.capture"}, {"version", "2.1"}},
+                              QJsonObject{{"bundle_id", "com.lumora.print"}, {"version", "1.0"}}};
+        ASSERT_EQ(store.reports().putInstalledApps("S1", apps, QDateTime::currentDateTimeUtc()), StoreStatus::ok());
+    }
+    const CliRun listed = run({"apps", "S1"});
+    ASSERT_EQ(listed.code, 0) << listed.err.toStdString();
+    const QStringList lines = listed.out.trimmed().split('\n');
+    ASSERT_EQ(lines.size(), 2) << listed.out.toStdString();
+    const QJsonObject first = QJsonDocument::fromJson(lines[0].toUtf8()).object();
+    EXPECT_EQ(first.value("bundle_id").toString(), "com.lumora.capture");
+    EXPECT_EQ(first.value("version").toString(), "2.1");
+    EXPECT_TRUE(QDateTime::fromString(first.value("reported_at").toString(), Qt::ISODateWithMs).isValid())
+        << lines[0].toStdString();
+    EXPECT_EQ(QJsonDocument::fromJson(lines[1].toUtf8()).object().value("bundle_id").toString(), "com.lumora.print");
 }
 
 TEST_F(AdminCommandTest, ReleasePublishChecksItsArguments)

@@ -41,6 +41,7 @@ const QList<Grammar> &grammar()
         {{"release", "publish"}, 3, C::ReleasePublish},
         {{"policy", "assign"}, 3, C::PolicyAssign},
         {{"telemetry"}, 1, C::Telemetry},
+        {{"apps"}, 1, C::InstalledApps},
     };
     return table;
 }

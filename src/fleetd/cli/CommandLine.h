@@ -24,6 +24,7 @@ struct CommandLine {
         ReleasePublish,
         PolicyAssign,
         Telemetry,
+        InstalledApps,
     };
 
     Command command = Command::Help;

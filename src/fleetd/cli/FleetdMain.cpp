@@ -1,6 +1,7 @@
 #include "fleetd/cli/FleetdMain.h"
 
 #include "fleetd/cli/CommandLine.h"
+#include "fleetd/cli/InstalledAppsCommand.h"
 #include "fleetd/cli/MachinesCommand.h"
 #include "fleetd/cli/PolicyAssignCommand.h"
 #include "fleetd/cli/QueueCommands.h"
@@ -46,6 +47,8 @@ int fleetdMain(const QStringList &arguments, QTextStream &out, QTextStream &err)
         return runPolicyAssign(commandLine, out, err);
     case CommandLine::Command::Telemetry:
         return runTelemetryCommand(commandLine, out, err);
+    case CommandLine::Command::InstalledApps:
+        return runInstalledAppsCommand(commandLine, out, err);
     }
     return 2;
 }
