@@ -39,8 +39,8 @@ public:
 class NoFleet final : public FleetReportingApi {
 public:
     QCoro::Task<bool> isConfigured() override { co_return false; }
-    QCoro::Task<ApiStatus> reportTelemetry(QJsonObject) override { co_return ApiStatus(); }
-    QCoro::Task<ApiStatus> reportInstalledApps(QJsonArray) override { co_return ApiStatus(); }
+    QCoro::Task<ApiStatus> reportTelemetry(TelemetryReport) override { co_return ApiStatus(); }
+    QCoro::Task<ApiStatus> reportInstalledApps(QList<RemoteInstalledApp>) override { co_return ApiStatus(); }
     QCoro::Task<ApiResult<std::optional<SpeedTestResult>>> runSpeedTest() override
     {
         co_return ApiResult<std::optional<SpeedTestResult>>(std::optional<SpeedTestResult>());

@@ -1,5 +1,7 @@
 #include "app/AppDelegate.h"
 
+#include "wire/RemoteNotification.h"
+
 #include <QTimer>
 
 #include <cstdio>
@@ -25,8 +27,8 @@ void AppDelegate::didFailToRegisterForRemoteNotifications(const QString &errorDe
 
 void AppDelegate::didReceiveRemoteNotification(const QJsonObject &payload)
 {
-    const QJsonValue type = payload.value(QStringLiteral("type"));
-    if (!type.isString() || type.toString() != QLatin1String("command_pending") || !m_pollNow)
+    const std::optional<RemoteNotification> notification = RemoteNotification::fromJson(payload, nullptr);
+    if (!notification || !notification->isCommandPending() || !m_pollNow)
         return;
     // Poll from the event loop, not from inside the delivery callback.
     QTimer::singleShot(0, this, [poll = m_pollNow]() { poll(); });

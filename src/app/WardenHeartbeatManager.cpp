@@ -8,6 +8,7 @@
 #include "platform/Clock.h"
 #include "platform/LogCategories.h"
 #include "platform/MachineIdentity.h"
+#include "wire/AgentHeartbeatState.h"
 
 using namespace std::chrono_literals;
 
@@ -69,8 +70,9 @@ HeartbeatPayload WardenHeartbeatManager::currentPayload(const QString &serial) c
     payload.serial = serial;
     payload.app = QStringLiteral("warden");
     payload.version = appVersion();
-    payload.state.insert(QStringLiteral("status"), HeartbeatStateValue::string(QStringLiteral("active")));
-    payload.state.insert(QStringLiteral("agentMode"), HeartbeatStateValue::boolean(m_cachedAgentMode));
+    AgentHeartbeatState state;
+    state.agentMode = m_cachedAgentMode;
+    payload.state = state.toState();
     return payload;
 }
 

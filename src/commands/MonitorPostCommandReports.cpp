@@ -4,19 +4,17 @@
 #include "monitor/FleetReportingApi.h"
 #include "monitor/SystemMonitor.h"
 
-#include <QJsonArray>
-
 namespace vesk {
 
 QCoro::Task<PostCommandReports::InstalledAppsReport> MonitorPostCommandReports::reportInstalledApps()
 {
     FleetReportingApi &api = m_api;
     const QList<InstalledApp> found = co_await m_apps.installedFamilyApps();
-    QJsonArray apps;
+    QList<RemoteInstalledApp> apps;
     for (const InstalledApp &app : found)
-        apps.append(reportObject(app));
+        apps.append(reportRecord(app));
     const int count = int(apps.size());
-    const ApiStatus status = co_await api.reportInstalledApps(apps);
+    const ApiStatus status = co_await api.reportInstalledApps(std::move(apps));
     co_return InstalledAppsReport{count, status.ok() ? std::nullopt : std::optional<QString>(status.errorMessage())};
 }
 
@@ -26,9 +24,9 @@ QCoro::Task<std::optional<QString>> MonitorPostCommandReports::reportTelemetry()
     if (!monitor)
         co_return std::nullopt;
     monitor->refresh();
-    const QJsonObject payload = monitor->telemetryPayload(monitor->serial());
+    TelemetryReport report = monitor->telemetryReport(monitor->serial());
     FleetReportingApi &api = m_api;
-    const ApiStatus status = co_await api.reportTelemetry(payload);
+    const ApiStatus status = co_await api.reportTelemetry(std::move(report));
     co_return status.ok() ? std::nullopt : std::optional<QString>(status.errorMessage());
 }
 

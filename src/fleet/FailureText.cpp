@@ -1,32 +1,15 @@
 #include "fleet/FailureText.h"
 
-#include <QJsonDocument>
-#include <QJsonObject>
+#include "wire/FleetErrorAnswer.h"
+
 #include <QStringDecoder>
 
 namespace vesk {
 
-namespace {
-
-QString serverText(const QByteArray &body)
-{
-    const QJsonDocument document = QJsonDocument::fromJson(body);
-    if (!document.isObject())
-        return {};
-    const QJsonObject object = document.object();
-    for (const char *key : {"error", "message", "detail"}) {
-        const QJsonValue value = object.value(QLatin1String(key));
-        if (value.isString() && !value.toString().isEmpty())
-            return value.toString();
-    }
-    return {};
-}
-
-} // namespace
-
 QString failedResponseMessage(int status, const QByteArray &body)
 {
-    const QString text = serverText(body);
+    const std::optional<FleetErrorAnswer> answer = FleetErrorAnswer::decode(body);
+    const QString text = answer ? answer->text() : QString();
     if (!text.isEmpty())
         return QStringLiteral("%1 (%2)").arg(text).arg(status);
     switch (status) {

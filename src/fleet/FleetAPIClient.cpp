@@ -4,6 +4,13 @@
 #include "fleet/MultipartBody.h"
 #include "fleet/ResponseDecoding.h"
 #include "platform/MachineIdentity.h"
+#include "wire/AlertAcknowledgement.h"
+#include "wire/AppLogUpload.h"
+#include "wire/CommandPollRequest.h"
+#include "wire/CommandQueueRequest.h"
+#include "wire/CommandResultReport.h"
+#include "wire/InstalledAppsReport.h"
+#include "wire/NewMachineNote.h"
 
 #include <QDir>
 #include <QTemporaryFile>
@@ -22,18 +29,6 @@ ApiResult<T> decoded(const ApiResult<HttpResponse> &response, const QString &lab
         return response.error();
     return decodeResponse<T>(label, response->body, style);
 }
-
-// The answer to the fleet-alerts request: an object whose "alerts" member is an array.
-struct AlertList {
-    QJsonArray alerts;
-    static std::optional<AlertList> fromJson(const QJsonValue &json, QString *)
-    {
-        const QJsonValue alerts = json.toObject().value(QLatin1String("alerts"));
-        if (!json.isObject() || !alerts.isArray())
-            return std::nullopt;
-        return AlertList{alerts.toArray()};
-    }
-};
 
 // A QTemporaryFile name template in the temporary folder, which is created when missing.
 QString templateIn(const QString &folder, const QString &prefix)
@@ -79,62 +74,49 @@ QCoro::Task<ApiStatus> FleetAPIClient::sendExpectingNothing(FleetRequest request
     co_return ApiStatus();
 }
 
-QCoro::Task<ApiStatus> FleetAPIClient::reportAlert(QJsonObject body)
+QCoro::Task<ApiStatus> FleetAPIClient::reportAlert(AlertReport alert)
 {
-    FleetRequest request = FleetRequest::json("POST", QStringLiteral("device_alert"), body);
+    FleetRequest request = FleetRequest::json("POST", QStringLiteral("device_alert"), alert.toJson());
     const ApiStatus status = co_await sendExpectingNothing(std::move(request));
     co_return status;
 }
 
 QCoro::Task<ApiStatus> FleetAPIClient::registerPushToken(PushTokenRegistration registration)
 {
-    QJsonObject body{
-        {QStringLiteral("serial"), serial()},
-        {QStringLiteral("token"), registration.token},
-        {QStringLiteral("is_agent"), registration.isAgent},
-        {QStringLiteral("platform"), QStringLiteral("macos")},
-        {QStringLiteral("alert_scope"), registration.alertScope},
-    };
-    if (registration.photographer)
-        body.insert(QStringLiteral("photographer"), *registration.photographer);
-    if (registration.eventcode)
-        body.insert(QStringLiteral("eventcode"), *registration.eventcode);
-    FleetRequest request = FleetRequest::json("POST", QStringLiteral("push_token"), body);
+    if (registration.serial.isEmpty())
+        registration.serial = serial();
+    FleetRequest request = FleetRequest::json("POST", QStringLiteral("push_token"), registration.toJson());
     const ApiStatus status = co_await sendExpectingNothing(std::move(request));
     co_return status;
 }
 
 QCoro::Task<ApiResult<FleetPendingCommands>> FleetAPIClient::fetchPendingCommands()
 {
-    const QJsonObject body{{QStringLiteral("serial"), serial()}};
-    FleetRequest request = FleetRequest::json("POST", QStringLiteral("device_commands"), body);
+    const CommandPollRequest body{serial()};
+    FleetRequest request = FleetRequest::json("POST", QStringLiteral("device_commands"), body.toJson());
     const ApiResult<HttpResponse> response = co_await m_exchange.perform(std::move(request));
     co_return decoded<FleetPendingCommands>(response, QStringLiteral("Command poll"));
 }
 
 QCoro::Task<ApiStatus> FleetAPIClient::uploadAppLog(QString bundleId, QString logText)
 {
-    const QJsonObject body{
-        {QStringLiteral("serial"), serial()},
-        {QStringLiteral("bundle_id"), bundleId},
-        {QStringLiteral("log_text"), logText},
-    };
-    FleetRequest request = FleetRequest::json("POST", QStringLiteral("device_logs"), body);
+    const AppLogUpload body{serial(), std::move(bundleId), std::move(logText)};
+    FleetRequest request = FleetRequest::json("POST", QStringLiteral("device_logs"), body.toJson());
     const ApiStatus status = co_await sendExpectingNothing(std::move(request));
     co_return status;
 }
 
-QCoro::Task<ApiStatus> FleetAPIClient::reportInstalledApps(QJsonArray apps)
+QCoro::Task<ApiStatus> FleetAPIClient::reportInstalledApps(QList<RemoteInstalledApp> apps)
 {
-    const QJsonObject body{{QStringLiteral("serial"), serial()}, {QStringLiteral("apps"), apps}};
-    FleetRequest request = FleetRequest::json("POST", QStringLiteral("device_installed_apps"), body);
+    const InstalledAppsReport body{serial(), std::move(apps)};
+    FleetRequest request = FleetRequest::json("POST", QStringLiteral("device_installed_apps"), body.toJson());
     const ApiStatus status = co_await sendExpectingNothing(std::move(request));
     co_return status;
 }
 
-QCoro::Task<ApiStatus> FleetAPIClient::reportTelemetry(QJsonObject body)
+QCoro::Task<ApiStatus> FleetAPIClient::reportTelemetry(TelemetryReport report)
 {
-    FleetRequest request = FleetRequest::json("POST", QStringLiteral("device_telemetry"), body);
+    FleetRequest request = FleetRequest::json("POST", QStringLiteral("device_telemetry"), report.toJson());
     const ApiStatus status = co_await sendExpectingNothing(std::move(request));
     co_return status;
 }
@@ -142,10 +124,8 @@ QCoro::Task<ApiStatus> FleetAPIClient::reportTelemetry(QJsonObject body)
 QCoro::Task<ApiStatus> FleetAPIClient::reportCommandResult(qint64 commandId, bool success,
                                                             std::optional<QString> result)
 {
-    QJsonObject body{{QStringLiteral("command_id"), commandId}, {QStringLiteral("success"), success}};
-    if (result)
-        body.insert(QStringLiteral("result"), *result);
-    FleetRequest request = FleetRequest::json("POST", QStringLiteral("device_command_result"), body);
+    const CommandResultReport body{commandId, success, std::move(result)};
+    FleetRequest request = FleetRequest::json("POST", QStringLiteral("device_command_result"), body.toJson());
     const ApiStatus status = co_await sendExpectingNothing(std::move(request));
     co_return status;
 }
@@ -214,19 +194,15 @@ QCoro::Task<ApiResult<FleetDeviceStatus>> FleetAPIClient::deviceStatus(QString s
 }
 
 QCoro::Task<ApiResult<FleetCommandResponse>> FleetAPIClient::queueCommand(QString serial, QString command,
-                                                                          QJsonObject params)
+                                                                          QMap<QString, AnyCodable> params)
 {
-    const QJsonObject body{
-        {QStringLiteral("serial"), serial},
-        {QStringLiteral("command"), command},
-        {QStringLiteral("params"), params},
-    };
-    FleetRequest request = FleetRequest::json("POST", QStringLiteral("device_command"), body);
+    const CommandQueueRequest body{std::move(serial), std::move(command), std::move(params)};
+    FleetRequest request = FleetRequest::json("POST", QStringLiteral("device_command"), body.toJson());
     const ApiResult<HttpResponse> response = co_await m_exchange.perform(std::move(request));
     co_return decoded<FleetCommandResponse>(response, QStringLiteral("Device command"));
 }
 
-QCoro::Task<ApiResult<QJsonArray>> FleetAPIClient::fleetAlerts(int limit)
+QCoro::Task<ApiResult<QList<FleetAlert>>> FleetAPIClient::fleetAlerts(int limit)
 {
     Query query{{QStringLiteral("limit"), QString::number(limit)}};
     const QString tenant = m_exchange.tenant();
@@ -234,16 +210,16 @@ QCoro::Task<ApiResult<QJsonArray>> FleetAPIClient::fleetAlerts(int limit)
         query.append({QStringLiteral("photographer"), tenant});
     FleetRequest request = FleetRequest::get(QStringLiteral("fleet_alerts"), query);
     const ApiResult<HttpResponse> response = co_await m_exchange.perform(std::move(request));
-    const ApiResult<AlertList> list = decoded<AlertList>(response, QStringLiteral("Fleet alerts"));
+    const ApiResult<FleetAlertsResponse> list = decoded<FleetAlertsResponse>(response, QStringLiteral("Fleet alerts"));
     if (!list)
-        co_return ApiResult<QJsonArray>(list.error());
-    co_return ApiResult<QJsonArray>(list->alerts);
+        co_return ApiResult<QList<FleetAlert>>(list.error());
+    co_return ApiResult<QList<FleetAlert>>(list->alerts);
 }
 
-QCoro::Task<ApiStatus> FleetAPIClient::acknowledgeAlert(QJsonValue alertId, bool acknowledged)
+QCoro::Task<ApiStatus> FleetAPIClient::acknowledgeAlert(qint64 alertId, bool acknowledged)
 {
-    const QJsonObject body{{QStringLiteral("alert_id"), alertId}, {QStringLiteral("acknowledged"), acknowledged}};
-    FleetRequest request = FleetRequest::json("PUT", QStringLiteral("device_alert"), body);
+    const AlertAcknowledgement body{alertId, acknowledged};
+    FleetRequest request = FleetRequest::json("PUT", QStringLiteral("device_alert"), body.toJson());
     const ApiStatus status = co_await sendExpectingNothing(std::move(request));
     co_return status;
 }
@@ -267,12 +243,8 @@ QCoro::Task<ApiResult<MachineNotesResponse>> FleetAPIClient::machineNotes(QStrin
 
 QCoro::Task<ApiStatus> FleetAPIClient::addNote(QString serial, QString author, QString note)
 {
-    const QJsonObject body{
-        {QStringLiteral("serial"), serial},
-        {QStringLiteral("author"), author},
-        {QStringLiteral("note"), note},
-    };
-    FleetRequest request = FleetRequest::json("POST", QStringLiteral("device_notes"), body);
+    const NewMachineNote body{std::move(serial), std::move(author), std::move(note)};
+    FleetRequest request = FleetRequest::json("POST", QStringLiteral("device_notes"), body.toJson());
     const ApiStatus status = co_await sendExpectingNothing(std::move(request));
     co_return status;
 }

@@ -1,8 +1,11 @@
 #pragma once
 
 #include "fleet/ApiResult.h"
+#include "wire/AlertReport.h"
+#include "wire/AnyCodable.h"
 #include "wire/AppLogEntry.h"
 #include "wire/DeviceTelemetrySnapshot.h"
+#include "wire/FleetAlert.h"
 #include "wire/FleetAppStatus.h"
 #include "wire/FleetCommand.h"
 #include "wire/FleetCommandResponse.h"
@@ -14,13 +17,14 @@
 #include "wire/RemotePayload.h"
 #include "fleet/SpeedTest.h"
 #include "wire/SpeedTestResult.h"
+#include "wire/TelemetryReport.h"
 #include "platform/PlatformPaths.h"
 #include "wire/policy/AppUpdatesResponse.h"
 #include "wire/policy/DevicePolicy.h"
 #include "wire/policy/DevicePolicyResponse.h"
 
-#include <QJsonArray>
-#include <QJsonObject>
+#include <QList>
+#include <QMap>
 #include <QString>
 #include <QUuid>
 
@@ -64,12 +68,13 @@ public:
     QCoro::Task<bool> isConfigured();
 
     // Agent side.
-    QCoro::Task<ApiStatus> reportAlert(QJsonObject body);
+    QCoro::Task<ApiStatus> reportAlert(AlertReport alert);
+    // The registration's serial is this machine's unless the caller set one.
     QCoro::Task<ApiStatus> registerPushToken(PushTokenRegistration registration);
     QCoro::Task<ApiResult<FleetPendingCommands>> fetchPendingCommands();
     QCoro::Task<ApiStatus> uploadAppLog(QString bundleId, QString logText);
-    QCoro::Task<ApiStatus> reportInstalledApps(QJsonArray apps);
-    QCoro::Task<ApiStatus> reportTelemetry(QJsonObject body);
+    QCoro::Task<ApiStatus> reportInstalledApps(QList<RemoteInstalledApp> apps);
+    QCoro::Task<ApiStatus> reportTelemetry(TelemetryReport report);
     // "result" is sent only when there is one.
     QCoro::Task<ApiStatus> reportCommandResult(qint64 commandId, bool success, std::optional<QString> result);
     QCoro::Task<ApiResult<DevicePolicyResponse>> fetchDevicePolicy();
@@ -82,10 +87,11 @@ public:
 
     // Console side.
     QCoro::Task<ApiResult<FleetDeviceStatus>> deviceStatus(QString serial);
-    QCoro::Task<ApiResult<FleetCommandResponse>> queueCommand(QString serial, QString command, QJsonObject params);
-    // The "alerts" array of the answer, each alert as the server sent it.
-    QCoro::Task<ApiResult<QJsonArray>> fleetAlerts(int limit);
-    QCoro::Task<ApiStatus> acknowledgeAlert(QJsonValue alertId, bool acknowledged);
+    QCoro::Task<ApiResult<FleetCommandResponse>> queueCommand(QString serial, QString command,
+                                                              QMap<QString, AnyCodable> params);
+    QCoro::Task<ApiResult<QList<FleetAlert>>> fleetAlerts(int limit);
+    // `alertId` is the alert's FleetAlert::identifier().
+    QCoro::Task<ApiStatus> acknowledgeAlert(qint64 alertId, bool acknowledged);
     QCoro::Task<ApiResult<DeviceTelemetryResponse>> telemetryHistory(QString serial, int hours);
     QCoro::Task<ApiResult<MachineNotesResponse>> machineNotes(QString serial);
     QCoro::Task<ApiStatus> addNote(QString serial, QString author, QString note);

@@ -6,9 +6,8 @@
 
 namespace vesk {
 
-// The multipart/form-data body of a payload upload: the four text fields in order
-// "name", "notes", "target_path", "relaunch_bundle_ids" (JSON text of the list), then
-// the archive as the "file" part, then the closing line.
+// The multipart/form-data body of a payload upload: the upload's text fields in order,
+// then the archive as its file part, then the closing line.
 class MultipartBody {
 public:
     // `boundary` is "warden-" and a fresh UUID unless given.

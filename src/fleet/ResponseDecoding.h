@@ -4,6 +4,7 @@
 #include "fleet/FailureText.h"
 #include "wire/KeyCaseConversion.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 
 namespace vesk {

@@ -6,12 +6,12 @@ namespace vesk {
 
 QCoro::Task<bool> FleetClientReporting::isConfigured() { return m_client.isConfigured(); }
 
-QCoro::Task<ApiStatus> FleetClientReporting::reportTelemetry(QJsonObject body)
+QCoro::Task<ApiStatus> FleetClientReporting::reportTelemetry(TelemetryReport report)
 {
-    return m_client.reportTelemetry(std::move(body));
+    return m_client.reportTelemetry(std::move(report));
 }
 
-QCoro::Task<ApiStatus> FleetClientReporting::reportInstalledApps(QJsonArray apps)
+QCoro::Task<ApiStatus> FleetClientReporting::reportInstalledApps(QList<RemoteInstalledApp> apps)
 {
     return m_client.reportInstalledApps(std::move(apps));
 }

@@ -12,8 +12,8 @@ public:
     explicit FleetClientReporting(FleetAPIClient &client) : m_client(client) {}
 
     QCoro::Task<bool> isConfigured() override;
-    QCoro::Task<ApiStatus> reportTelemetry(QJsonObject body) override;
-    QCoro::Task<ApiStatus> reportInstalledApps(QJsonArray apps) override;
+    QCoro::Task<ApiStatus> reportTelemetry(TelemetryReport report) override;
+    QCoro::Task<ApiStatus> reportInstalledApps(QList<RemoteInstalledApp> apps) override;
     QCoro::Task<ApiResult<std::optional<SpeedTestResult>>> runSpeedTest() override;
 
 private:

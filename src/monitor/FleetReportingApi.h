@@ -1,10 +1,11 @@
 #pragma once
 
 #include "fleet/ApiResult.h"
+#include "wire/RemoteInstalledApp.h"
 #include "wire/SpeedTestResult.h"
+#include "wire/TelemetryReport.h"
 
-#include <QJsonArray>
-#include <QJsonObject>
+#include <QList>
 
 #include <qcoro/qcorotask.h>
 
@@ -19,8 +20,9 @@ public:
 
     // A tenant code is set and a fleet secret is stored for it.
     virtual QCoro::Task<bool> isConfigured() = 0;
-    virtual QCoro::Task<ApiStatus> reportTelemetry(QJsonObject body) = 0;
-    virtual QCoro::Task<ApiStatus> reportInstalledApps(QJsonArray apps) = 0;
+    virtual QCoro::Task<ApiStatus> reportTelemetry(TelemetryReport report) = 0;
+    // The client adds this machine's serial to the report.
+    virtual QCoro::Task<ApiStatus> reportInstalledApps(QList<RemoteInstalledApp> apps) = 0;
     // No result while the client is not configured.
     virtual QCoro::Task<ApiResult<std::optional<SpeedTestResult>>> runSpeedTest() = 0;
 };

@@ -1,7 +1,5 @@
 #include "monitor/InstalledApp.h"
 
-#include "wire/RemoteInstalledApp.h"
-
 #include <QCollator>
 #include <QTimeZone>
 
@@ -21,7 +19,7 @@ QString isoSeconds(const QDateTime &date)
 
 } // namespace
 
-QJsonObject reportObject(const InstalledApp &app)
+RemoteInstalledApp reportRecord(const InstalledApp &app)
 {
     RemoteInstalledApp record;
     record.bundleId = app.bundleId;
@@ -35,7 +33,7 @@ QJsonObject reportObject(const InstalledApp &app)
         record.fileSizeMb = double(*app.fileSize) / 1048576.0;
     if (app.lastOpened)
         record.lastOpened = isoSeconds(*app.lastOpened);
-    return record.toJson();
+    return record;
 }
 
 void sortInstalledAppsByName(QList<InstalledApp> &apps)

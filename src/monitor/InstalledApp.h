@@ -1,7 +1,8 @@
 #pragma once
 
+#include "wire/RemoteInstalledApp.h"
+
 #include <QDateTime>
-#include <QJsonObject>
 #include <QList>
 #include <QString>
 
@@ -26,9 +27,9 @@ struct InstalledApp {
     bool operator==(const InstalledApp &) const = default;
 };
 
-// The object one app contributes to the installed-apps report: the wire record the fleet
-// server stores and hands back (RemoteInstalledApp), so both sides share one coding.
-QJsonObject reportObject(const InstalledApp &app);
+// The entry one app contributes to the installed-apps report: the wire record the fleet
+// server stores and hands back, so both sides share one coding.
+RemoteInstalledApp reportRecord(const InstalledApp &app);
 
 // Orders by name as people read it, then by path.
 void sortInstalledAppsByName(QList<InstalledApp> &apps);

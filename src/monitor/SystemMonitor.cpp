@@ -14,7 +14,6 @@
 #include "platform/Workspace.h"
 
 #include <QFutureWatcher>
-#include <QJsonArray>
 #include <QPointer>
 #include <QSet>
 #include <QtConcurrent/QtConcurrentRun>
@@ -149,13 +148,13 @@ void SystemMonitor::startResponsivenessProbe(QList<ResponsivenessProbeRequest> r
     }));
 }
 
-QJsonObject SystemMonitor::telemetryPayload(const QString &serial) const
+TelemetryReport SystemMonitor::telemetryReport(const QString &serial) const
 {
     const QDateTime now = m_clock.now();
     const TelemetrySwitches switches{m_settings.appStateReporting(), m_settings.foregroundAppReporting(),
                                      m_settings.sensitiveTelemetryEnabled()};
     const double lastPolicySync = m_settings.defaults().object(kLastPolicySync).toDouble();
-    return buildTelemetryPayload(
+    return buildTelemetryReport(
         TelemetryInputs{serial, now, m_snapshot, m_appSnapshots, m_hungApps, m_lastSpeedTest, lastPolicySync, switches});
 }
 
@@ -168,8 +167,7 @@ QCoro::Task<bool> SystemMonitor::reportTelemetry()
     const bool configured = co_await api.isConfigured();
     if (!configured || !self)
         co_return false;
-    const QJsonObject payload = self->telemetryPayload(self->m_serial);
-    const ApiStatus status = co_await api.reportTelemetry(payload);
+    const ApiStatus status = co_await api.reportTelemetry(self->telemetryReport(self->m_serial));
     if (!status.ok()) {
         qCWarning(lcFleet).noquote() << QStringLiteral("Telemetry report failed: ") + status.errorMessage();
         co_return false;
@@ -190,10 +188,10 @@ QCoro::Task<bool> SystemMonitor::reportInstalledApps()
     const QList<InstalledApp> found = co_await directory.installedFamilyApps();
     if (!self)
         co_return false;
-    QJsonArray apps;
+    QList<RemoteInstalledApp> apps;
     for (const InstalledApp &app : found)
-        apps.append(reportObject(app));
-    const ApiStatus status = co_await api.reportInstalledApps(apps);
+        apps.append(reportRecord(app));
+    const ApiStatus status = co_await api.reportInstalledApps(std::move(apps));
     if (!status.ok()) {
         qCWarning(lcFleet).noquote() << QStringLiteral("Installed app report failed: ") + status.errorMessage();
         co_return false;

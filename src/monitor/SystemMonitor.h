@@ -1,6 +1,7 @@
 #pragma once
 
 #include "wire/SpeedTestResult.h"
+#include "wire/TelemetryReport.h"
 #include "monitor/AppSampler.h"
 #include "monitor/AppSnapshot.h"
 #include "monitor/SnapshotBuilder.h"
@@ -9,7 +10,6 @@
 
 #include <QCollator>
 #include <QHash>
-#include <QJsonObject>
 #include <QObject>
 #include <QStringList>
 #include <QThreadPool>
@@ -60,7 +60,7 @@ public:
     // One report each, when its switch is on and the fleet client is configured; true when sent.
     QCoro::Task<bool> reportTelemetry();
     QCoro::Task<bool> reportInstalledApps();
-    QJsonObject telemetryPayload(const QString &serial) const;
+    TelemetryReport telemetryReport(const QString &serial) const;
 
     const SystemSnapshot &snapshot() const { return m_snapshot; }
     const QList<AppSnapshot> &appSnapshots() const { return m_appSnapshots; }

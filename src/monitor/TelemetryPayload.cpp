@@ -1,6 +1,5 @@
 #include "monitor/TelemetryPayload.h"
 
-#include <QJsonArray>
 #include <QTimeZone>
 
 #include <cmath>
@@ -11,41 +10,26 @@ namespace {
 
 constexpr double kGigabyte = 1073741824.0; // 2^30
 
-QJsonArray interfacesJson(const QList<NetworkInterface> &interfaces, bool withAddresses)
+QList<ReportedNetworkInterface> reportedInterfaces(const QList<NetworkInterface> &interfaces, bool withAddresses)
 {
-    QJsonArray out;
+    QList<ReportedNetworkInterface> out;
     for (const NetworkInterface &i : interfaces) {
-        QJsonObject o{{QStringLiteral("name"), i.name},
-                      {QStringLiteral("type"), i.type},
-                      {QStringLiteral("is_active"), i.isActive}};
-        if (withAddresses)
-            o.insert(QStringLiteral("ip_address"), i.ipAddress);
-        out.append(o);
+        const std::optional<QString> address = withAddresses ? std::optional(i.ipAddress) : std::nullopt;
+        out.append(ReportedNetworkInterface{i.name, i.type, address, i.isActive});
     }
     return out;
 }
 
-QJsonArray runningAppsJson(const QList<AppSnapshot> &apps, const QDateTime &now)
+QList<ReportedRunningApp> reportedApps(const QList<AppSnapshot> &apps, const QDateTime &now)
 {
-    QJsonArray out;
-    for (const AppSnapshot &app : apps) {
-        out.append(QJsonObject{{QStringLiteral("bundle_id"), app.bundleId},
-                               {QStringLiteral("name"), app.name},
-                               {QStringLiteral("pid"), app.pid},
-                               {QStringLiteral("cpu_percent"), app.cpuPercent},
-                               {QStringLiteral("memory_mb"), app.memoryMB},
-                               {QStringLiteral("is_responding"), app.isResponding},
-                               {QStringLiteral("uptime"), appUptimeText(app.launchDate, now)}});
-    }
+    QList<ReportedRunningApp> out;
+    for (const AppSnapshot &app : apps)
+        out.append(ReportedRunningApp{app.bundleId, app.name, app.pid, app.cpuPercent, app.memoryMB,
+                                      app.isResponding, appUptimeText(app.launchDate, now)});
     return out;
 }
 
 } // namespace
-
-QString isoDateTime(const QDateTime &moment)
-{
-    return moment.toUTC().toString(Qt::ISODate);
-}
 
 double roundToHundredths(double value)
 {
@@ -78,58 +62,53 @@ QString appUptimeText(const std::optional<QDateTime> &launchDate, const QDateTim
     return QStringLiteral("%1m").arg(minutes);
 }
 
-QJsonObject buildTelemetryPayload(const TelemetryInputs &in)
+TelemetryReport buildTelemetryReport(const TelemetryInputs &in)
 {
     const SystemSnapshot &s = in.snapshot;
-    QJsonObject p{
-        {QStringLiteral("serial"), in.serial},
-        {QStringLiteral("timestamp"), isoDateTime(in.now)},
-        {QStringLiteral("disk_total_gb"), double(s.diskTotal) / kGigabyte},
-        {QStringLiteral("disk_used_gb"), double(s.diskUsed) / kGigabyte},
-        {QStringLiteral("disk_free_gb"), double(s.diskFree) / kGigabyte},
-        {QStringLiteral("ram_total_gb"), double(s.ramTotal) / kGigabyte},
-        {QStringLiteral("ram_used_gb"), double(s.ramUsed) / kGigabyte},
-        {QStringLiteral("cpu_usage"), s.cpuUsage},
-        {QStringLiteral("cpu_cores"), s.cpuCoreCount},
-        {QStringLiteral("uptime_seconds"), qint64(s.uptimeSeconds)},
-        {QStringLiteral("thermal_state"), thermalStateName(s.thermalState)},
-        {QStringLiteral("os_version"), s.osVersion},
-        {QStringLiteral("model"), s.modelName},
-        {QStringLiteral("primary_interface"), s.primaryInterface},
-        {QStringLiteral("network_interfaces"), interfacesJson(s.networkInterfaces, in.switches.sensitive)},
-    };
+    TelemetryReport r;
+    r.serial = in.serial;
+    r.timestamp = in.now;
+    r.diskTotalGb = double(s.diskTotal) / kGigabyte;
+    r.diskUsedGb = double(s.diskUsed) / kGigabyte;
+    r.diskFreeGb = double(s.diskFree) / kGigabyte;
+    r.ramTotalGb = double(s.ramTotal) / kGigabyte;
+    r.ramUsedGb = double(s.ramUsed) / kGigabyte;
+    r.cpuUsage = s.cpuUsage;
+    r.cpuCores = s.cpuCoreCount;
+    r.uptimeSeconds = qint64(s.uptimeSeconds);
+    r.thermalState = thermalStateName(s.thermalState);
+    r.osVersion = s.osVersion;
+    r.model = s.modelName;
+    r.primaryInterface = s.primaryInterface;
+    r.networkInterfaces = reportedInterfaces(s.networkInterfaces, in.switches.sensitive);
 
     if (in.switches.appState) {
-        p.insert(QStringLiteral("hung_apps"), QJsonArray::fromStringList(in.hungApps));
-        p.insert(QStringLiteral("running_apps"), runningAppsJson(in.apps, in.now));
+        r.hungApps = in.hungApps;
+        r.runningApps = reportedApps(in.apps, in.now);
     }
     if (in.switches.foregroundApp) {
-        p.insert(QStringLiteral("foreground_app"), s.foregroundApp);
-        p.insert(QStringLiteral("foreground_bundle_id"), s.foregroundBundleId);
+        r.foregroundApp = s.foregroundApp;
+        r.foregroundBundleId = s.foregroundBundleId;
     }
     if (in.switches.sensitive) {
-        if (s.browserURL)
-            p.insert(QStringLiteral("browser_url"), *s.browserURL);
-        p.insert(QStringLiteral("local_ip"), s.localIP);
-        if (s.wifiSSID)
-            p.insert(QStringLiteral("wifi_ssid"), *s.wifiSSID);
+        r.browserUrl = s.browserURL;
+        r.localIp = s.localIP;
+        r.wifiSsid = s.wifiSSID;
         if (!s.networkMounts.isEmpty())
-            p.insert(QStringLiteral("network_mounts"), QJsonArray::fromStringList(s.networkMounts));
+            r.networkMounts = s.networkMounts;
     }
     if (s.batteryLevel && s.isPluggedIn) {
-        p.insert(QStringLiteral("battery_level"), *s.batteryLevel);
-        p.insert(QStringLiteral("is_plugged_in"), *s.isPluggedIn);
+        r.batteryLevel = *s.batteryLevel;
+        r.isPluggedIn = *s.isPluggedIn;
     }
-    if (in.lastPolicySync > 0) {
-        const auto synced = QDateTime::fromMSecsSinceEpoch(qint64(in.lastPolicySync * 1000.0), QTimeZone::utc());
-        p.insert(QStringLiteral("last_policy_sync"), isoDateTime(synced));
-    }
+    if (in.lastPolicySync > 0)
+        r.lastPolicySync = QDateTime::fromMSecsSinceEpoch(qint64(in.lastPolicySync * 1000.0), QTimeZone::utc());
     if (in.speedTest) {
-        p.insert(QStringLiteral("speed_download_mbps"), roundToHundredths(in.speedTest->downloadMbps));
-        p.insert(QStringLiteral("speed_upload_mbps"), roundToHundredths(in.speedTest->uploadMbps));
-        p.insert(QStringLiteral("speed_latency_ms"), roundToHundredths(in.speedTest->latencyMs));
+        r.speedDownloadMbps = roundToHundredths(in.speedTest->downloadMbps);
+        r.speedUploadMbps = roundToHundredths(in.speedTest->uploadMbps);
+        r.speedLatencyMs = roundToHundredths(in.speedTest->latencyMs);
     }
-    return p;
+    return r;
 }
 
 } // namespace vesk

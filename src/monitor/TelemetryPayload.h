@@ -1,20 +1,19 @@
 #pragma once
 
 #include "wire/SpeedTestResult.h"
+#include "wire/TelemetryReport.h"
 #include "monitor/AppSnapshot.h"
 #include "monitor/SystemSnapshot.h"
-
-#include <QJsonObject>
 
 #include <optional>
 
 namespace vesk {
 
-// The reporting switches that decide which keys a telemetry report carries.
+// The reporting switches that decide which members a telemetry report carries.
 struct TelemetrySwitches {
-    bool appState = false;      // "hung_apps", "running_apps"
-    bool foregroundApp = false; // "foreground_app", "foreground_bundle_id"
-    bool sensitive = false;     // "browser_url", "local_ip", "wifi_ssid", "network_mounts", interface addresses
+    bool appState = false;      // hung and running apps
+    bool foregroundApp = false; // the foreground app's name and bundle id
+    bool sensitive = false;     // browser URL, local IP, Wi-Fi name, network mounts, interface addresses
 };
 
 // Everything one telemetry report is built from.
@@ -29,7 +28,7 @@ struct TelemetryInputs {
     TelemetrySwitches switches;
 };
 
-QJsonObject buildTelemetryPayload(const TelemetryInputs &in);
+TelemetryReport buildTelemetryReport(const TelemetryInputs &in);
 
 // How long an app has run, as operators read it: "3d 4h", "5h 12m", "7m"; empty without a
 // launch date.
@@ -37,9 +36,6 @@ QString appUptimeText(const std::optional<QDateTime> &launchDate, const QDateTim
 
 // "normal", "fair", "serious", "critical", else "unknown".
 QString thermalStateName(int state);
-
-// ISO 8601 in UTC to whole seconds with "Z", the form of every date we send.
-QString isoDateTime(const QDateTime &moment);
 
 // Rounded to two decimals, halves away from zero.
 double roundToHundredths(double value);

@@ -1,6 +1,7 @@
 #include "pairing/PairingRequests.h"
 
 #include "wire/FleetKey.h"
+#include "wire/PairingRequestBody.h"
 #include "pairing/SecretStatusHeaders.h"
 #include "platform/Clock.h"
 #include "platform/HttpTransport.h"
@@ -8,7 +9,6 @@
 #include "platform/MachineIdentity.h"
 
 #include <QJsonDocument>
-#include <QJsonObject>
 
 namespace vesk {
 
@@ -42,8 +42,8 @@ QCoro::Task<ProbeResult> PairingRequests::fetchPairingDetails()
     const QUrl url = endpoint(m_deps.baseUrl, QStringLiteral("fetch_fleet_secret"));
     if (!url.isValid())
         co_return ProbeResult::error(QStringLiteral("Invalid server URL."));
-    const QString serial = m_deps.identity.serialOrUnknown();
-    const QString now = m_deps.clock.now().toUTC().toString(Qt::ISODate);
+    const PairingRequestBody body{m_deps.identity.serialOrUnknown(), m_deps.bundleId, m_deps.appVersion,
+                                  m_deps.clock.now()};
 
     HttpRequest request;
     request.method = "POST";
@@ -51,17 +51,11 @@ QCoro::Task<ProbeResult> PairingRequests::fetchPairingDetails()
     request.timeout = std::chrono::seconds(30);
     request.headers = {
         {"Content-Type", "application/json"},
-        {"X-Device-Serial", serial.toUtf8()},
-        {"X-App-Bundle-Id", m_deps.bundleId.toUtf8()},
-        {"X-Request-Timestamp", now.toUtf8()},
+        {"X-Device-Serial", body.serial.toUtf8()},
+        {"X-App-Bundle-Id", body.bundleId.toUtf8()},
+        {"X-Request-Timestamp", body.clientClock.toUTC().toString(Qt::ISODate).toUtf8()},
     };
-    request.body = QJsonDocument(QJsonObject{
-                                     {QStringLiteral("serial"), serial},
-                                     {QStringLiteral("bundle_id"), m_deps.bundleId},
-                                     {QStringLiteral("app_version"), m_deps.appVersion},
-                                     {QStringLiteral("client_clock_iso"), now},
-                                 })
-                       .toJson(QJsonDocument::Compact);
+    request.body = QJsonDocument(body.toJson()).toJson(QJsonDocument::Compact);
 
     const HttpResult result = co_await m_deps.http.send(std::move(request));
     if (!result.ok()) {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "pairing/PairingDetails.h"
+#include "wire/PairingDetails.h"
 
 #include <QString>
 

@@ -169,6 +169,16 @@ QStringList JsonReader::requiredStringList(const QString &key)
     return items;
 }
 
+std::optional<QStringList> JsonReader::optionalStringList(const QString &key)
+{
+    if (m_failed || !member(key, false))
+        return std::nullopt;
+    QStringList items = requiredStringList(key);
+    if (m_failed)
+        return std::nullopt;
+    return items;
+}
+
 QDateTime JsonReader::requiredDate(const QString &key)
 {
     const std::optional<QDateTime> date = optionalDate(key);
@@ -187,6 +197,28 @@ std::optional<QDateTime> JsonReader::optionalDate(const QString &key)
     if (!date)
         fail(key, QStringLiteral("expected a date (seconds since 2001-01-01)"));
     return date;
+}
+
+QDateTime JsonReader::requiredIsoDate(const QString &key)
+{
+    const std::optional<QDateTime> date = optionalIsoDate(key);
+    if (!date && !m_failed)
+        fail(key, QStringLiteral("missing"));
+    return date.value_or(QDateTime());
+}
+
+std::optional<QDateTime> JsonReader::optionalIsoDate(const QString &key)
+{
+    const std::optional<QJsonValue> value = member(key, false);
+    if (!value)
+        return std::nullopt;
+    const QDateTime date = value->isString() ? QDateTime::fromString(value->toString(), Qt::ISODate) : QDateTime();
+    if (!date.isValid()) {
+        fail(key, QStringLiteral("expected an ISO 8601 date"));
+        return std::nullopt;
+    }
+    // Dates travel to whole seconds; dropping a fraction here keeps a record equal to its re-reading.
+    return date.toUTC().addMSecs(-date.time().msec());
 }
 
 QUuid JsonReader::requiredUuid(const QString &key)
@@ -240,6 +272,14 @@ std::optional<bool> JsonReader::lenientBool(const QString &key)
     if (const std::optional<double> number = decimalText(text))
         return *number != 0;
     return std::nullopt;
+}
+
+std::optional<QString> JsonReader::lenientString(const QString &key)
+{
+    const std::optional<QJsonValue> value = member(key, false);
+    if (!value || !value->isString())
+        return std::nullopt;
+    return value->toString();
 }
 
 } // namespace vesk

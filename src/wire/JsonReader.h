@@ -40,9 +40,13 @@ public:
     double requiredDouble(const QString &key);
     bool requiredBool(const QString &key);
     QStringList requiredStringList(const QString &key);
+    std::optional<QStringList> optionalStringList(const QString &key);
     // Seconds since 2001-01-01T00:00:00Z.
     QDateTime requiredDate(const QString &key);
     std::optional<QDateTime> optionalDate(const QString &key);
+    // ISO 8601 text ("2026-03-02T09:30:15Z"), read to whole seconds.
+    QDateTime requiredIsoDate(const QString &key);
+    std::optional<QDateTime> optionalIsoDate(const QString &key);
     QUuid requiredUuid(const QString &key);
 
     // A number, or text holding a decimal number; anything else (or a non-finite value) is absent.
@@ -51,10 +55,13 @@ public:
     std::optional<qint64> lenientInteger(const QString &key);
     // A boolean, a number (non-zero is true) or text ("true"/"yes", "false"/"no", or a number).
     std::optional<bool> lenientBool(const QString &key);
+    // Text; anything else is absent.
+    std::optional<QString> lenientString(const QString &key);
 
     template <class T> T requiredRecord(const QString &key);
     template <class T> std::optional<T> optionalRecord(const QString &key);
     template <class T> QList<T> requiredList(const QString &key);
+    template <class T> std::optional<QList<T>> optionalList(const QString &key);
     // An object whose every member decodes as T.
     template <class T> std::optional<QMap<QString, T>> optionalMap(const QString &key);
 
@@ -129,6 +136,16 @@ template <class T> QList<T> JsonReader::requiredList(const QString &key)
         }
         items.append(std::move(*item));
     }
+    return items;
+}
+
+template <class T> std::optional<QList<T>> JsonReader::optionalList(const QString &key)
+{
+    if (m_failed || !member(key, false))
+        return std::nullopt;
+    QList<T> items = requiredList<T>(key);
+    if (m_failed)
+        return std::nullopt;
     return items;
 }
 

@@ -49,6 +49,24 @@ JsonWriter &JsonWriter::putStringList(const QString &key, const QStringList &val
     return putValue(key, QJsonArray::fromStringList(value));
 }
 
+JsonWriter &JsonWriter::putStringList(const QString &key, const std::optional<QStringList> &value)
+{
+    return value ? putStringList(key, *value) : *this;
+}
+
+JsonWriter &JsonWriter::putIsoDate(const QString &key, const QDateTime &value)
+{
+    if (!value.isValid())
+        return putValue(key, QJsonValue(QJsonValue::Null));
+    const QDateTime utc = value.toUTC();
+    return putValue(key, utc.addMSecs(-utc.time().msec()).toString(Qt::ISODate));
+}
+
+JsonWriter &JsonWriter::putIsoDate(const QString &key, const std::optional<QDateTime> &value)
+{
+    return value ? putIsoDate(key, *value) : *this;
+}
+
 JsonWriter &JsonWriter::putDate(const QString &key, const QDateTime &value)
 {
     if (!value.isValid())

@@ -25,9 +25,13 @@ public:
     JsonWriter &putBool(const QString &key, bool value);
     JsonWriter &putBool(const QString &key, const std::optional<bool> &value);
     JsonWriter &putStringList(const QString &key, const QStringList &value);
+    JsonWriter &putStringList(const QString &key, const std::optional<QStringList> &value);
     // Seconds since 2001-01-01T00:00:00Z; an invalid date is written as null, which no reader accepts.
     JsonWriter &putDate(const QString &key, const QDateTime &value);
     JsonWriter &putDate(const QString &key, const std::optional<QDateTime> &value);
+    // ISO 8601 in UTC to whole seconds ("2026-03-02T09:30:15Z"); an invalid date is written as null.
+    JsonWriter &putIsoDate(const QString &key, const QDateTime &value);
+    JsonWriter &putIsoDate(const QString &key, const std::optional<QDateTime> &value);
     // Upper-case text without braces, the platform's own UUID form.
     JsonWriter &putUuid(const QString &key, const QUuid &value);
     JsonWriter &putValue(const QString &key, const QJsonValue &value);
@@ -46,6 +50,10 @@ public:
         for (const T &record : records)
             array.append(record.toJson());
         return putValue(key, array);
+    }
+    template <class T> JsonWriter &putList(const QString &key, const std::optional<QList<T>> &records)
+    {
+        return records ? putList(key, *records) : *this;
     }
     template <class T> JsonWriter &putMap(const QString &key, const std::optional<QMap<QString, T>> &records)
     {

@@ -51,7 +51,7 @@ TEST(MonitorPostCommandReports, PostWithEveryReportingSwitchOffAndSkipTelemetryW
     EXPECT_EQ(apps.count, 1);
     EXPECT_FALSE(apps.error);
     ASSERT_EQ(api.installedApps.size(), 1) << "posted although \"appStateReporting\" is off";
-    EXPECT_EQ(api.installedApps[0].first().toObject().value(QStringLiteral("bundle_id")).toString(), capture);
+    EXPECT_EQ(api.installedApps[0].first().bundleId, capture);
 
     EXPECT_FALSE(reports.canReportTelemetry());
     EXPECT_EQ(QCoro::waitFor(reports.reportTelemetry()), std::nullopt);
@@ -64,8 +64,8 @@ TEST(MonitorPostCommandReports, PostWithEveryReportingSwitchOffAndSkipTelemetryW
         source.uptime = 7200.0; // a fresh sample is taken for the report
         EXPECT_EQ(QCoro::waitFor(reports.reportTelemetry()), std::nullopt);
         ASSERT_EQ(api.telemetry.size(), 1) << "posted although \"systemHealthReporting\" is off";
-        EXPECT_EQ(api.telemetry[0].value(QStringLiteral("serial")).toString(), QStringLiteral("VW-BOOTH-7"));
-        EXPECT_EQ(api.telemetry[0].value(QStringLiteral("uptime_seconds")).toInteger(), 7200);
+        EXPECT_EQ(api.telemetry[0].serial, QStringLiteral("VW-BOOTH-7"));
+        EXPECT_EQ(api.telemetry[0].uptimeSeconds, 7200);
 
         api.failWith = APIError::serverError(QStringLiteral("Server error (503)"));
         EXPECT_EQ(QCoro::waitFor(reports.reportTelemetry()), QStringLiteral("Server error (503)"));

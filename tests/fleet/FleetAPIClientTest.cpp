@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QUrlQuery>
 
@@ -113,7 +114,9 @@ TEST(FleetAPIClient, MapsFailedResponsesToTheirMessages)
     for (const Case &c : cases) {
         PairedRig rig;
         rig.http.expect("POST", "/api/device_telemetry", c.status, c.body);
-        const ApiStatus result = QCoro::waitFor(rig.api.reportTelemetry(QJsonObject{{"serial", "C02XK1ABCD"}}));
+        TelemetryReport report;
+        report.serial = QStringLiteral("C02XK1ABCD");
+        const ApiStatus result = QCoro::waitFor(rig.api.reportTelemetry(report));
         EXPECT_EQ(result, ApiStatus(APIError::serverError(c.want))) << c.name;
         EXPECT_TRUE(rig.hasSecret(kTenant)) << c.name << ": an ordinary failure keeps the secret";
         EXPECT_EQ(rig.secrets.flags().snapshot(), PairingFlags::Snapshot{}) << c.name;
@@ -433,7 +436,7 @@ TEST(FleetAPIClient, ConsoleQueriesCarryTheirItems)
     rig.http.expect("GET", "/api/device_telemetry", 200, R"({"telemetry":[]})");
     const auto alerts = QCoro::waitFor(rig.api.fleetAlerts(50));
     ASSERT_TRUE(alerts.ok()) << alerts;
-    EXPECT_EQ(alerts->at(0).toObject().value("severity"), "critical");
+    EXPECT_EQ(alerts->at(0).severity, QStringLiteral("critical"));
     ASSERT_TRUE(QCoro::waitFor(rig.api.appLogs("S1", 20, QString("com.lumora.print"))).ok());
     ASSERT_TRUE(QCoro::waitFor(rig.api.deletePolicy(QUuid("{5b0d3c57-6a8e-4e6f-9d2b-8f1a2c3d4e5f}"))).ok());
 

@@ -12,19 +12,19 @@ public:
     bool configured = true;
     std::optional<APIError> failWith;                 // every report fails with this
     QList<std::optional<SpeedTestResult>> speedTests; // answers in order; none once used up
-    QList<QJsonObject> telemetry;
-    QList<QJsonArray> installedApps;
+    QList<TelemetryReport> telemetry;
+    QList<QList<RemoteInstalledApp>> installedApps;
     int speedTestRuns = 0;
 
     QCoro::Task<bool> isConfigured() override { co_return configured; }
-    QCoro::Task<ApiStatus> reportTelemetry(QJsonObject body) override
+    QCoro::Task<ApiStatus> reportTelemetry(TelemetryReport report) override
     {
-        telemetry.append(body);
+        telemetry.append(std::move(report));
         co_return failWith ? ApiStatus(*failWith) : ApiStatus();
     }
-    QCoro::Task<ApiStatus> reportInstalledApps(QJsonArray apps) override
+    QCoro::Task<ApiStatus> reportInstalledApps(QList<RemoteInstalledApp> apps) override
     {
-        installedApps.append(apps);
+        installedApps.append(std::move(apps));
         co_return failWith ? ApiStatus(*failWith) : ApiStatus();
     }
     QCoro::Task<ApiResult<std::optional<SpeedTestResult>>> runSpeedTest() override

@@ -158,7 +158,7 @@ TEST(InstalledAppReport, KeysAndOptionalFields)
     InstalledApp app{"com.lumora.print", "Lumora Print", "3.1", "310", "/Applications/Print.app",
                      QDateTime(QDate(2026, 2, 14), QTime(18, 30, 5, 750), QTimeZone::utc()),
                      3 * 1048576 + 524288, true, "Lumora Print", true};
-    const QJsonObject full = reportObject(app);
+    const QJsonObject full = reportRecord(app).toJson();
     EXPECT_EQ(full, QJsonObject({{"bundle_id", "com.lumora.print"},
                                  {"name", "Lumora Print"},
                                  {"version", "3.1"},
@@ -172,7 +172,7 @@ TEST(InstalledAppReport, KeysAndOptionalFields)
 
     app.fileSize.reset();
     app.lastOpened.reset();
-    const QJsonObject bare = reportObject(app);
+    const QJsonObject bare = reportRecord(app).toJson();
     EXPECT_FALSE(bare.contains("file_size_mb"));
     EXPECT_FALSE(bare.contains("last_opened"));
 }

@@ -15,6 +15,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTemporaryDir>
+#include <QTimeZone>
 
 #include <qcoro/qcorotask.h>
 
@@ -121,8 +122,7 @@ TEST_F(SystemMonitorTest, RetriesASpeedTestThatGaveNoResultAfterTheNextReport)
     EXPECT_EQ(api.speedTestRuns, 2);
     runFor(60s);
     EXPECT_EQ(api.speedTestRuns, 2) << "a result holds for 1,800 s";
-    const QJsonObject last = api.telemetry.last();
-    EXPECT_DOUBLE_EQ(last[QStringLiteral("speed_download_mbps")].toDouble(), 93.46);
+    EXPECT_DOUBLE_EQ(api.telemetry.last().speedDownloadMbps.value_or(0), 93.46);
 }
 
 TEST_F(SystemMonitorTest, LowDataModeTakesEffectFromTheNextIteration)
@@ -204,11 +204,10 @@ TEST_F(SystemMonitorTest, SendsTheSerialThePolicySyncAndTheInstalledApps)
     monitor.refresh();
     ASSERT_TRUE(QCoro::waitFor(monitor.reportTelemetry()));
     ASSERT_TRUE(QCoro::waitFor(monitor.reportInstalledApps()));
-    EXPECT_EQ(api.telemetry.first()[QStringLiteral("serial")].toString(), QStringLiteral("VW-TEST-0001"));
-    EXPECT_EQ(api.telemetry.first()[QStringLiteral("last_policy_sync")].toString(),
-              QStringLiteral("2026-03-02T09:30:00Z"));
+    EXPECT_EQ(api.telemetry.first().serial, QStringLiteral("VW-TEST-0001"));
+    EXPECT_EQ(api.telemetry.first().lastPolicySync, QDateTime(QDate(2026, 3, 2), QTime(9, 30), QTimeZone::utc()));
     ASSERT_EQ(api.installedApps.first().size(), 1);
-    EXPECT_EQ(api.installedApps.first().first()[QStringLiteral("bundle_id")].toString(), capture);
+    EXPECT_EQ(api.installedApps.first().first().bundleId, capture);
 }
 
 TEST_F(SystemMonitorTest, LogsFailedReports)
@@ -256,7 +255,7 @@ TEST_F(SystemMonitorTest, AHungAppShowsFromThePassAfterTheProbe)
     monitor.refresh();
     EXPECT_EQ(monitor.hungApps(), (QStringList{capture, print}));
     EXPECT_EQ(QCoro::waitFor(monitor.reportTelemetry()), true);
-    EXPECT_EQ(api.telemetry.first()[QStringLiteral("hung_apps")].toArray().size(), 2);
+    EXPECT_EQ(api.telemetry.first().hungApps.value_or(QStringList()).size(), 2);
 
     source.setUnresponsive(10, false);
     monitor.refresh(); // its probe supersedes the one still in flight

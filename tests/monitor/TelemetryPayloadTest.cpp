@@ -60,8 +60,9 @@ protected:
 
     QJsonObject build(TelemetrySwitches switches, double lastPolicySync = 0) const
     {
-        return buildTelemetryPayload(
-            TelemetryInputs{serial, kNow, snapshot, apps, hung, speed, lastPolicySync, switches});
+        return buildTelemetryReport(
+                   TelemetryInputs{serial, kNow, snapshot, apps, hung, speed, lastPolicySync, switches})
+            .toJson();
     }
 
     QString serial = QStringLiteral("C02XK1ZJHV2R");

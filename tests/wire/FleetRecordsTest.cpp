@@ -1,5 +1,6 @@
 #include "RecordCodecs.h"
 
+#include "wire/AlertReport.h"
 #include "wire/AnyCodable.h"
 #include "wire/DeviceTelemetrySnapshot.h"
 #include "wire/FleetAppStatus.h"
@@ -140,6 +141,8 @@ TEST(FleetRecords, DecodeFailuresNameTheRecordAndTheKey)
          "ScheduledDeviceAction.at: expected a date (seconds since 2001-01-01)"},
         {"date beyond the calendar", decodes(RemoteMessage::fromJson, QJsonObject{{"commandId", 1}, {"message", "m"}, {"dismissable", true}, {"receivedAt", 1e300}}),
          "RemoteMessage.receivedAt: expected a date (seconds since 2001-01-01)"},
+        {"date not ISO 8601", decodes(AlertReport::fromJson, QJsonObject{{"serial", "S"}, {"severity", "info"}, {"category", "disk"}, {"title", ""}, {"message", ""}, {"timestamp", 794134800}}),
+         "AlertReport.timestamp: expected an ISO 8601 date"},
         {"not a UUID", decodes(ScheduledDeviceAction::fromJson, QJsonObject{{"id", "E621E1F8"}, {"command", "restart"}, {"at", 0}}),
          "ScheduledDeviceAction.id: expected a UUID"},
     };
@@ -261,6 +264,28 @@ TEST(FleetRecords, StoredDatesAreSecondsSince2001)
         ASSERT_TRUE(message) << tc.name;
         EXPECT_EQ(message->receivedAt, tc.want) << tc.name;
         EXPECT_EQ(message->toJson().value("receivedAt").toDouble(), tc.seconds.toDouble()) << tc.name;
+    }
+}
+
+TEST(FleetRecords, IsoDatesAreWrittenInUtcToWholeSeconds)
+{
+    struct Case {
+        const char *name;
+        QString sent;
+        QString want;
+    };
+    const std::vector<Case> cases = {
+        {"already in its wire form", "2026-03-02T09:30:15Z", "2026-03-02T09:30:15Z"},
+        {"an offset moves to UTC", "2026-03-02T10:30:15+01:00", "2026-03-02T09:30:15Z"},
+        {"milliseconds are dropped, not rounded", "2026-03-02T09:30:15.750Z", "2026-03-02T09:30:15Z"},
+        {"across midnight", "2026-03-01T23:30:00-01:00", "2026-03-02T00:30:00Z"},
+    };
+    const QJsonObject base{{"serial", "S"}, {"severity", "info"}, {"category", "disk"}, {"title", ""}, {"message", ""}};
+    for (const Case &tc : cases) {
+        const auto alert = AlertReport::fromJson(with(base, "timestamp", tc.sent), nullptr);
+        ASSERT_TRUE(alert && alert->timestamp) << tc.name;
+        EXPECT_EQ(alert->toJson().value("timestamp").toString(), tc.want) << tc.name;
+        EXPECT_EQ(AlertReport::fromJson(alert->toJson(), nullptr), alert) << tc.name << ": stable once written";
     }
 }
 

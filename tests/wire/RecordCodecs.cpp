@@ -2,15 +2,21 @@
 
 #include "settings/AlertSuppression.h"
 #include "settings/LocationNotificationRule.h"
+#include "wire/AlertReport.h"
 #include "wire/AppLogEntry.h"
+#include "wire/CommandResultReport.h"
 #include "wire/DeviceTelemetrySnapshot.h"
+#include "wire/FleetAlert.h"
 #include "wire/FleetAppStatus.h"
 #include "wire/FleetCommand.h"
 #include "wire/FleetCommandResponse.h"
 #include "wire/MachineNote.h"
+#include "wire/PairingRequestBody.h"
+#include "wire/PushTokenRegistration.h"
 #include "wire/RemoteInstalledApp.h"
 #include "wire/RemoteMessage.h"
 #include "wire/RemotePayload.h"
+#include "wire/TelemetryReport.h"
 #include "settings/ScheduledDeviceAction.h"
 
 #include <QJsonDocument>
@@ -54,6 +60,17 @@ const QByteArray payloadSample = R"({"id":12,"photographer":"acme","name":"Print
   "filename":"presets.zip","sha256":"9f86d081884c7d659a2feaa0c55ad015a3bf4f1b2b0b822cd15d6c15b0f00a08",
   "target_path":"/Users/Shared/Presets","relaunch_bundle_ids":["com.lumora.print"],"size_bytes":20480,
   "created_by":"admin","created_at":"2026-03-01T08:00:00Z"})";
+
+const QByteArray reportSample = R"({"serial":"C02XK1ABCD","timestamp":"2026-03-02T09:30:15Z","disk_total_gb":512,
+  "disk_used_gb":384,"disk_free_gb":128,"ram_total_gb":16,"ram_used_gb":1.5,"cpu_usage":12.5,"cpu_cores":8,
+  "uptime_seconds":7200,"thermal_state":"serious","os_version":"12.0.0","model":"OptiPlex 7090",
+  "primary_interface":"eth0","network_interfaces":[{"name":"eth0","type":"Ethernet","ip_address":"192.168.1.20",
+  "is_active":true}],"hung_apps":["com.lumora.capture"],"running_apps":[{"bundle_id":"com.lumora.capture",
+  "name":"Lumora Capture","pid":4242,"cpu_percent":3.5,"memory_mb":120.25,"is_responding":false,"uptime":"2h 5m"}],
+  "foreground_app":"Lumora Capture","foreground_bundle_id":"com.lumora.capture","browser_url":"https://example.com/",
+  "local_ip":"192.168.1.20","wifi_ssid":"Studio","network_mounts":["Captures"],"battery_level":87,
+  "is_plugged_in":false,"last_policy_sync":"2026-03-02T09:30:00Z","speed_download_mbps":93.46,
+  "speed_upload_mbps":12.34,"speed_latency_ms":18.01})";
 
 } // namespace
 
@@ -106,6 +123,24 @@ std::vector<RecordCodec> allRecordCodecs()
         codec<AppLogsResponse>("AppLogsResponse",
                                R"({"serial":"C02XK1ABCD","logs":[{"id":9,"serial":"C02XK1ABCD",
                                   "bundle_id":"com.lumora.print","log_text":"x","created_at":"2026-03-02"}]})"),
+        codec<TelemetryReport>("TelemetryReport", reportSample),
+        codec<CommandResultReport>("CommandResultReport",
+                                   R"({"command_id":41,"success":false,"result":"App not installed"})"),
+        codec<PushTokenRegistration>("PushTokenRegistration",
+                                     R"({"serial":"C02XK1ABCD","token":"a1b2c3","is_agent":true,"platform":"macos",
+                                        "alert_scope":"photographer","photographer":"acme","eventcode":"EVT-22"})"),
+        codec<AlertReport>("AlertReport",
+                           R"({"serial":"C02XK1ABCD","severity":"critical","category":"disk","title":"Disk almost full",
+                              "message":"2 GB left","timestamp":"2026-03-02T09:00:00Z","photographer":"acme"})"),
+        codec<FleetAlertsResponse>("FleetAlertsResponse",
+                                   R"({"alerts":[{"id":7,"alert_id":7,"serial":"C02XK1ABCD","severity":"warning",
+                                      "category":"memory","title":"Memory pressure","message":"Swap in use",
+                                      "timestamp":"2026-03-02T09:00:00Z","received_at":"2026-03-02T09:00:02Z",
+                                      "photographer":"acme","acknowledged":true,"acknowledged_by":"C02XK1OPS",
+                                      "acknowledged_at":"2026-03-02T09:10:00Z"}]})"),
+        codec<PairingRequestBody>("PairingRequestBody",
+                                  R"({"serial":"C02XK1ABCD","bundle_id":"com.lumora.VeskWarden","app_version":"1.4.0",
+                                     "client_clock_iso":"2026-03-02T09:00:00Z"})"),
         codec<RemoteMessage>("RemoteMessage",
                              R"({"commandId":55,"title":"Heads up","message":"Restart at noon","dismissable":true,
                                 "receivedAt":794134800.25})"),

@@ -1,4 +1,6 @@
-#include "pairing/PairingDetails.h"
+#include "wire/PairingDetails.h"
+
+#include "wire/JsonWriter.h"
 
 #include <QJsonObject>
 #include <QRegularExpression>
@@ -55,6 +57,15 @@ std::optional<PairingDetails> PairingDetails::fromJson(const QJsonValue &json, Q
         return std::nullopt;
     }
     return PairingDetails{*secretId, preview.toString(), photographer.toString()};
+}
+
+QJsonObject PairingDetails::toJson() const
+{
+    return JsonWriter()
+        .putInteger(QStringLiteral("fleet_secret_id"), secretId)
+        .putString(QStringLiteral("secret_preview"), secretPreview)
+        .putString(QStringLiteral("photographer"), photographer)
+        .object();
 }
 
 } // namespace vesk

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QJsonObject>
 #include <QJsonValue>
 #include <QString>
 
@@ -17,6 +18,7 @@ struct PairingDetails {
     // Reads "fleet_secret_id" (a positive integer, as a number or as decimal digits),
     // "secret_preview" and "photographer". On failure `error` gets the operator message.
     static std::optional<PairingDetails> fromJson(const QJsonValue &json, QString *error);
+    QJsonObject toJson() const;
 
     friend bool operator==(const PairingDetails &, const PairingDetails &) = default;
 };
