@@ -91,9 +91,12 @@ std::optional<HeartbeatPayload> HeartbeatPayload::fromJson(const QJsonObject &ob
     }
     const QJsonObject stateObject = stateIt->toObject();
     for (auto it = stateObject.begin(); it != stateObject.end(); ++it) {
-        auto value = HeartbeatStateValue::fromJson(it.value(), error);
-        if (!value)
+        QString valueError;
+        auto value = HeartbeatStateValue::fromJson(it.value(), &valueError);
+        if (!value) {
+            setError(error, QStringLiteral("%1 for \"%2.%3\"").arg(valueError, kState, it.key()));
             return std::nullopt;
+        }
         payload.state.insert(it.key(), std::move(*value));
     }
     return payload;

@@ -79,4 +79,12 @@ QJsonValue toSnakeCase(const QJsonValue &tree)
     return convertKeys(tree, camelToSnake);
 }
 
+QJsonValue toReadableSnakeCase(const QJsonValue &tree)
+{
+    return convertKeys(tree, [](const QString &key) {
+        const QString snake = camelToSnake(key);
+        return snakeToCamel(snake) == key ? snake : key;
+    });
+}
+
 } // namespace vesk::KeyCase

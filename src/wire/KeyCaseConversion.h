@@ -23,6 +23,9 @@ QString camelToSnake(const QString &key);
 // Every object key of the tree converted; values are left as they are.
 QJsonValue fromSnakeCase(const QJsonValue &tree);
 QJsonValue toSnakeCase(const QJsonValue &tree);
+// Like toSnakeCase, except that a key whose snake_case form would not convert back to it
+// (maxMemoryMB) is written as it is, so fromSnakeCase gives back every key of the tree.
+QJsonValue toReadableSnakeCase(const QJsonValue &tree);
 
 } // namespace KeyCase
 

@@ -1,5 +1,8 @@
 #include "FleetApiFixture.h"
 
+#include "wire/KeyCaseConversion.h"
+#include "wire/policy/DevicePolicy.h"
+
 #include <QCryptographicHash>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -83,7 +86,8 @@ TEST_F(ApiRoundTripTest, TelemetryAndInstalledAppsComeBackInTheConsolesShape)
 
     const QJsonArray lastHour = call(m_a, "GET", "device_telemetry?serial=A1&hours=1").json.value("telemetry").toArray();
     ASSERT_EQ(lastHour.size(), 1);
-    EXPECT_EQ(lastHour[0].toObject().value("cpu_usage").toString(), "7.5");
+    // Numbers sent as text come back as the numbers the agent reads them as.
+    EXPECT_EQ(lastHour[0].toObject().value("cpu_usage").toDouble(), 7.5);
     const QJsonArray day = call(m_a, "GET", "device_telemetry?serial=A1&hours=24").json.value("telemetry").toArray();
     ASSERT_EQ(day.size(), 2);
     const QJsonObject first = day[0].toObject();
@@ -103,7 +107,7 @@ TEST_F(ApiRoundTripTest, TelemetryAndInstalledAppsComeBackInTheConsolesShape)
     EXPECT_EQ(app.value("app").toString(), "warden");
     EXPECT_EQ(app.value("consecutive_misses").toInt(), 11); // 3 hours without a heartbeat
     EXPECT_EQ(app.value("status").toString(), "offline");
-    EXPECT_EQ(app.value("telemetry").toObject().value("cpu_usage").toString(), "7.5");
+    EXPECT_EQ(app.value("telemetry").toObject().value("cpu_usage").toDouble(), 7.5);
 
     EXPECT_TRUE(call(m_a, "GET", "device_installed_apps?serial=A1").json.value("apps").toArray().isEmpty());
     ASSERT_EQ(call(m_a, "POST", "device_installed_apps",
@@ -167,13 +171,19 @@ TEST_F(ApiRoundTripTest, SpeedtestServesRequestedSizesWithinItsCap)
 TEST_F(ApiRoundTripTest, PoliciesAndReleasesReachTheMachinesTheyAreFor)
 {
     const QByteArray policy = R"({"id": "5E1F6A3C-1111-4222-8333-944455556666", "name": "Kiosk",
-        "keep_alive_rules": [], "maxMemoryMB": 512, "assigned_serials": ["A1"]})";
+        "keep_alive_rules": [], "app_restart_rules": [{"bundle_id": "com.lumora.print", "maxMemoryMB": 512}],
+        "assigned_serials": ["A1"]})";
     ASSERT_EQ(call(m_a, "POST", "policy", policy).status, 200);
     const QJsonObject forA1 = call(m_a, "GET", "device_policy?serial=A1").json.value("policy").toObject();
     EXPECT_EQ(forA1.value("name").toString(), "Kiosk");
-    EXPECT_EQ(forA1.value("maxMemoryMB").toInt(), 512);
+    // What the agent decodes from the answer is the policy that was saved.
+    const auto decoded = vesk::DevicePolicy::fromJson(vesk::KeyCase::fromSnakeCase(forA1), nullptr);
+    ASSERT_TRUE(decoded.has_value());
+    ASSERT_EQ(decoded->appRestartRules.size(), 1U);
+    EXPECT_EQ(decoded->appRestartRules[0].maxMemoryMB, std::optional<qint64>(512));
+    EXPECT_EQ(decoded->assignedSerials, QStringList{"A1"});
     EXPECT_EQ(forA1.value("assigned_serials").toArray(), QJsonArray{"A1"});
-    EXPECT_TRUE(call(m_a, "GET", "device_policy?serial=A2").json.value("policy").isNull());
+    EXPECT_FALSE(call(m_a, "GET", "device_policy?serial=A2").json.contains("policy"));
 
     // Assigning by uuid moves nothing else; the listing shows both machines.
     ASSERT_EQ(m_store.policies().assign(m_a.tenantId, "A2", "5e1f6a3c-1111-4222-8333-944455556666", m_now),
@@ -184,7 +194,7 @@ TEST_F(ApiRoundTripTest, PoliciesAndReleasesReachTheMachinesTheyAreFor)
     EXPECT_TRUE(call(m_b, "GET", "policies").json.value("policies").toArray().isEmpty());
     EXPECT_EQ(call(m_b, "DELETE", "policy?uuid=5e1f6a3c-1111-4222-8333-944455556666").status, 404);
     EXPECT_EQ(call(m_a, "DELETE", "policy?uuid={5E1F6A3C-1111-4222-8333-944455556666}").status, 200);
-    EXPECT_TRUE(call(m_a, "GET", "device_policy?serial=A1").json.value("policy").isNull());
+    EXPECT_FALSE(call(m_a, "GET", "device_policy?serial=A1").json.contains("policy"));
 
     ReleaseRecord release{"com.lumora.capture", "", "2.1", "", "https://dl.example/c.zip", QString(64, 'a'), "", "", true};
     ASSERT_EQ(m_store.releases().publish(release, m_now), StoreStatus::ok());

@@ -46,7 +46,7 @@ TEST_F(BadRequestTest, MalformedOversizedAndMistypedBodiesGet400WithAReason)
         {"policy without id", "POST", "policy", R"({"name": "P"})", "application/json", "UUID"},
         {"policy serials not a list", "POST", "policy",
          R"({"id": "5e1f6a3c-1111-4222-8333-944455556666", "assigned_serials": "A1"})", "application/json",
-         "assigned_serials"},
+         "assignedSerials"},
         {"hours out of range", "GET", "device_telemetry?serial=A1&hours=0", {}, {}, "hours"},
         {"limit not a number", "GET", "device_logs?serial=A1&limit=all", {}, {}, "limit"},
         {"no serial", "GET", "device_status", {}, {}, "serial"},

@@ -89,7 +89,7 @@ TEST(HeartbeatPayload, RejectsMissingOrMistypedMembers)
         {"state is an array", R"({"eventcode":"","serial":"S","app":"a","version":"1","state":[]})",
          R"(Expected an object for "state")"},
         {"state value is a fraction", R"({"eventcode":"","serial":"S","app":"a","version":"1","state":{"x":0.5}})",
-         "Unexpected heartbeat state value"},
+         R"(Unexpected heartbeat state value for "state.x")"},
     };
     for (const Case &tc : cases) {
         QString error;

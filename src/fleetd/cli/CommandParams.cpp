@@ -2,16 +2,16 @@
 
 namespace vesk::fleetd {
 
-std::optional<QJsonObject> parseCommandParams(const QStringList &arguments, QString *error)
+std::optional<QMap<QString, AnyCodable>> parseCommandParams(const QStringList &arguments, QString *error)
 {
-    QJsonObject params;
+    QMap<QString, AnyCodable> params;
     for (const QString &argument : arguments) {
         const qsizetype equals = argument.indexOf(QLatin1Char('='));
         if (equals <= 0) {
             *error = QStringLiteral("--param needs KEY=VALUE, got \"%1\"").arg(argument);
             return std::nullopt;
         }
-        params.insert(argument.left(equals), argument.mid(equals + 1));
+        params.insert(argument.left(equals), AnyCodable(argument.mid(equals + 1)));
     }
     return params;
 }

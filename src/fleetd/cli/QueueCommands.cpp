@@ -2,6 +2,7 @@
 
 #include "fleetd/cli/AdminSupport.h"
 #include "fleetd/cli/CommandParams.h"
+#include "fleetd/http/CommandWire.h"
 #include "fleetd/records/CommandNames.h"
 
 #include <QJsonDocument>
@@ -17,7 +18,7 @@ int runCommandQueue(const CommandLine &commandLine, QTextStream &out, QTextStrea
                                       .arg(command, knownCommandNames().join(QStringLiteral(", "))));
     }
     QString error;
-    const std::optional<QJsonObject> params = parseCommandParams(commandLine.params, &error);
+    const std::optional<QMap<QString, AnyCodable>> params = parseCommandParams(commandLine.params, &error);
     if (!params)
         return reportFailure(err, error);
 
@@ -27,7 +28,7 @@ int runCommandQueue(const CommandLine &commandLine, QTextStream &out, QTextStrea
     const StoreResult<TenantRecord> tenant = store.tenants().machineTenant(serial);
     if (!tenant.status.isOk())
         return reportFailure(err, tenant.status.message());
-    const StoreResult<qint64> queued = store.commands().queue(tenant.value.id, serial, command, *params,
+    const StoreResult<qint64> queued = store.commands().queue(tenant.value.id, serial, command, paramsFromWire(*params),
                                                               QStringLiteral("admin"), QDateTime::currentDateTimeUtc());
     if (!queued.status.isOk())
         return reportFailure(err, queued.status.message());

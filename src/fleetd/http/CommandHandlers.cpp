@@ -4,9 +4,10 @@
 #include "fleetd/http/BodyReader.h"
 #include "fleetd/http/JsonResponse.h"
 #include "fleetd/http/MachineScope.h"
-#include "fleetd/http/RecordJson.h"
+#include "fleetd/http/CommandWire.h"
 #include "fleetd/records/CommandNames.h"
 #include "fleetd/storage/FleetStore.h"
+#include "wire/FleetCommandResponse.h"
 
 #include <QHttpServerRequest>
 
@@ -25,9 +26,10 @@ QHttpServerResponse CommandHandlers::poll(const QHttpServerRequest &request, con
     if (Refusal refused = refuseMachineRequest(body, m_context.store, tenant, serial))
         return std::move(*refused);
 
-    return storeRows(m_context.store.commands().takePending(tenant.id, serial, m_context.now()),
-                     QStringLiteral("command poll"), QStringLiteral("commands"), commandJson,
-                     {{QStringLiteral("serial"), serial}});
+    return storeAnswer(m_context.store.commands().takePending(tenant.id, serial, m_context.now()),
+                       QStringLiteral("command poll"), [&serial](const QList<CommandRecord> &commands) {
+                           return FleetPendingCommands{serial, wireList(commands)};
+                       });
 }
 
 QHttpServerResponse CommandHandlers::result(const QHttpServerRequest &request, const TenantRecord &tenant) const
@@ -79,10 +81,7 @@ QHttpServerResponse CommandHandlers::queue(const QHttpServerRequest &request, co
     if (!queued.status.isOk())
         return storeFailure(queued.status, QStringLiteral("queueing the command"));
     qCInfo(lcFleetd) << "queued" << command << "for" << serial << "as" << queued.value;
-    return jsonObject({{QStringLiteral("queued"), true},
-                       {QStringLiteral("command_id"), queued.value},
-                       {QStringLiteral("serial"), serial},
-                       {QStringLiteral("command"), command}});
+    return jsonObject(FleetCommandResponse{true, queued.value, serial, command}.toJson());
 }
 
 } // namespace vesk::fleetd

@@ -1,11 +1,10 @@
 #include "fleetd/http/FleetAuth.h"
 
 #include "fleetd/FleetdLog.h"
-#include "fleetd/http/FleetKey.h"
 #include "fleetd/http/JsonResponse.h"
 #include "fleetd/storage/FleetStore.h"
+#include "wire/FleetKey.h"
 
-#include <QCryptographicHash>
 #include <QHttpServerRequest>
 
 namespace vesk::fleetd {
@@ -13,11 +12,6 @@ namespace vesk::fleetd {
 namespace {
 
 using Status = QHttpServerResponse::StatusCode;
-
-QString sha256Hex(const QString &text)
-{
-    return QString::fromLatin1(QCryptographicHash::hash(text.toUtf8(), QCryptographicHash::Sha256).toHex());
-}
 
 QHttpServerResponse forbidden(const QByteArray &header, const QString &message)
 {
@@ -59,8 +53,9 @@ FleetAuth::Cached FleetAuth::verify(const QByteArray &header)
         return cached;
     }
     const QString &code = record.tenantCode;
-    if (key->tenantHash != sha256Hex(code) && key->tenantHash != sha256Hex(code.toLower()) &&
-        key->tenantHash != sha256Hex(code.toUpper())) {
+    const QString &hash = key->tenantHash;
+    if (hash != FleetKey::tenantHashOf(code) && hash != FleetKey::tenantHashOf(code.toLower()) &&
+        hash != FleetKey::tenantHashOf(code.toUpper())) {
         cached.verdict = Verdict::Stale;
         return cached;
     }

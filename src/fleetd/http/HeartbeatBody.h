@@ -9,9 +9,9 @@
 
 namespace vesk::fleetd {
 
-// Reads a heartbeat body: "eventcode", "serial", "app", "version" (strings, all
-// required, serial not blank) and "state" (an object of string, integer and boolean
-// values). Unknown members are ignored so newer agents keep working.
+// Reads a heartbeat body as the agent's own HeartbeatPayload decodes it, then adds what
+// the server needs on top: a serial that is not blank and holds no control characters.
+// Unknown members are ignored so newer agents keep working.
 class HeartbeatBody {
 public:
     struct Result {

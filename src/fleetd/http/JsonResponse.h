@@ -46,4 +46,24 @@ QHttpServerResponse storeRows(const StoreResult<QList<Row>> &rows, const QString
     return jsonObject(object);
 }
 
+// Each store row as its wire record (the toWire of its family).
+template <typename Row>
+auto wireList(const QList<Row> &rows)
+{
+    QList<decltype(toWire(rows.value(0)))> records;
+    records.reserve(rows.size());
+    for (const Row &row : rows)
+        records.append(toWire(row));
+    return records;
+}
+
+// For a store read of rows: the wire answer `answer(rows)` builds, else storeFailure().
+template <typename Row, typename Answer>
+QHttpServerResponse storeAnswer(const StoreResult<QList<Row>> &rows, const QString &what, Answer answer)
+{
+    if (!rows.status.isOk())
+        return storeFailure(rows.status, what);
+    return jsonObject(answer(rows.value).toJson());
+}
+
 } // namespace vesk::fleetd

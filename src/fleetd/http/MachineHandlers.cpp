@@ -6,6 +6,7 @@
 #include "fleetd/http/RecordJson.h"
 #include "fleetd/http/TelemetrySnapshot.h"
 #include "fleetd/storage/FleetStore.h"
+#include "wire/FleetAppStatus.h"
 
 #include <QHttpServerRequest>
 
@@ -55,20 +56,21 @@ QHttpServerResponse MachineHandlers::status(const QHttpServerRequest &request, c
         return storeFailure(latest.status, QStringLiteral("reading telemetry"));
 
     const QDateTime now = m_context.now();
-    const auto toJson = [&](const MachineAppRecord &app) {
-        const int misses = missedBeats(app.lastSeen, now);
-        QJsonObject row{{QStringLiteral("app"), app.app},
-                        {QStringLiteral("app_version"), app.version},
-                        {QStringLiteral("eventcode"), app.eventCode},
-                        {QStringLiteral("status"), statusText(misses)},
-                        {QStringLiteral("first_seen"), app.firstSeen},
-                        {QStringLiteral("last_seen"), app.lastSeen},
-                        {QStringLiteral("consecutive_misses"), misses}};
+    FleetDeviceStatus answer{serial, {}};
+    for (const MachineAppRecord &app : apps.value) {
+        FleetAppStatus row;
+        row.app = app.app;
+        row.appVersion = app.version;
+        row.eventcode = app.eventCode;
+        row.consecutiveMisses = missedBeats(app.lastSeen, now);
+        row.status = statusText(static_cast<int>(row.consecutiveMisses));
+        row.firstSeen = app.firstSeen;
+        row.lastSeen = app.lastSeen;
         if (latest.status.isOk())
-            row.insert(QStringLiteral("telemetry"), telemetrySnapshot(latest.value));
-        return row;
-    };
-    return jsonObject({{QStringLiteral("serial"), serial}, {QStringLiteral("apps"), jsonArray(apps.value, toJson)}});
+            row.telemetry = toWire(latest.value);
+        answer.apps.append(std::move(row));
+    }
+    return jsonObject(answer.toJson());
 }
 
 } // namespace vesk::fleetd

@@ -4,7 +4,7 @@
 #include "fleetd/http/JsonResponse.h"
 #include "fleetd/http/MachineScope.h"
 #include "fleetd/http/QueryReader.h"
-#include "fleetd/http/RecordJson.h"
+#include "fleetd/http/NoteWire.h"
 #include "fleetd/storage/FleetStore.h"
 
 #include <QHttpServerRequest>
@@ -17,8 +17,8 @@ QHttpServerResponse NoteHandlers::list(const QHttpServerRequest &request, const 
     const QString serial = query.string(QStringLiteral("serial"));
     if (Refusal refused = refuseMachineRequest(query, m_context.store, tenant, serial))
         return std::move(*refused);
-    return storeRows(m_context.store.notes().list(tenant.id, serial), QStringLiteral("listing notes"),
-                     QStringLiteral("notes"), noteJson, {{QStringLiteral("serial"), serial}});
+    return storeAnswer(m_context.store.notes().list(tenant.id, serial), QStringLiteral("listing notes"),
+                       [&serial](const QList<NoteRecord> &notes) { return MachineNotesResponse{serial, wireList(notes)}; });
 }
 
 QHttpServerResponse NoteHandlers::add(const QHttpServerRequest &request, const TenantRecord &tenant) const

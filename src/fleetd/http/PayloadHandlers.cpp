@@ -5,7 +5,7 @@
 #include "fleetd/http/MachineScope.h"
 #include "fleetd/http/MultipartForm.h"
 #include "fleetd/http/QueryReader.h"
-#include "fleetd/http/RecordJson.h"
+#include "fleetd/http/PayloadWire.h"
 #include "fleetd/storage/FleetStore.h"
 
 #include <QHttpServerRequest>
@@ -84,7 +84,7 @@ QHttpServerResponse PayloadHandlers::upload(const QHttpServerRequest &request, c
     if (!stored.status.isOk())
         return storeFailure(stored.status, QStringLiteral("storing the payload"));
     qCInfo(lcFleetd) << "payload" << stored.value.id << "stored for" << tenant.code << stored.value.sizeBytes << "bytes";
-    return jsonObject({{QStringLiteral("payload"), payloadJson(stored.value)}});
+    return jsonObject(PayloadResponse{toWire(stored.value)}.toJson());
 }
 
 QHttpServerResponse PayloadHandlers::get(const QHttpServerRequest &request, const TenantRecord &tenant) const
@@ -96,13 +96,13 @@ QHttpServerResponse PayloadHandlers::get(const QHttpServerRequest &request, cons
     const StoreResult<PayloadRecord> found = m_context.store.payloads().get(tenant.id, id);
     if (!found.status.isOk())
         return storeFailure(found.status, QStringLiteral("reading the payload"));
-    return jsonObject({{QStringLiteral("payload"), payloadJson(found.value)}});
+    return jsonObject(PayloadResponse{toWire(found.value)}.toJson());
 }
 
 QHttpServerResponse PayloadHandlers::list(const QHttpServerRequest &, const TenantRecord &tenant) const
 {
-    return storeRows(m_context.store.payloads().list(tenant.id), QStringLiteral("listing payloads"),
-                     QStringLiteral("payloads"), payloadJson);
+    return storeAnswer(m_context.store.payloads().list(tenant.id), QStringLiteral("listing payloads"),
+                       [](const QList<PayloadRecord> &payloads) { return PayloadListResponse{wireList(payloads)}; });
 }
 
 QHttpServerResponse PayloadHandlers::download(const QHttpServerRequest &request, const TenantRecord &tenant) const

@@ -1,9 +1,23 @@
 #include "fleetd/http/PolicyBody.h"
 
-#include <QJsonArray>
+#include "wire/KeyCaseConversion.h"
+
 #include <QUuid>
 
+#include <utility>
+
 namespace vesk::fleetd {
+
+namespace {
+
+const QString kId = QStringLiteral("id");
+
+std::optional<DevicePolicy> decode(const QJsonObject &wire, QString *error)
+{
+    return DevicePolicy::fromJson(KeyCase::fromSnakeCase(wire), error);
+}
+
+} // namespace
 
 QString PolicyBody::normalizedUuid(const QString &text)
 {
@@ -11,42 +25,48 @@ QString PolicyBody::normalizedUuid(const QString &text)
     return uuid.isNull() ? QString() : uuid.toString(QUuid::WithoutBraces).toLower();
 }
 
+QJsonObject PolicyBody::wireJson(const QJsonObject &recordJson)
+{
+    return KeyCase::toReadableSnakeCase(recordJson).toObject();
+}
+
 PolicyBody::Result PolicyBody::parse(const QJsonObject &body)
 {
     Result result;
-    QJsonValue id = body.value(QLatin1String("id"));
-    if (id.isUndefined())
-        id = body.value(QLatin1String("uuid"));
-    PolicyRecord policy;
-    policy.uuid = normalizedUuid(id.toString());
-    if (!id.isString() || policy.uuid.isEmpty()) {
+    // The agent makes up an id for a policy without one; the server could not find it again.
+    const QJsonValue id = body.value(kId);
+    if (!id.isString() || normalizedUuid(id.toString()).isEmpty()) {
         result.error = QStringLiteral("a policy needs an \"id\" that is a UUID");
         return result;
     }
-    const QJsonValue name = body.value(QLatin1String("name"));
-    if (!name.isUndefined() && !name.isString()) {
-        result.error = QStringLiteral("\"name\" must be a string");
+    std::optional<DevicePolicy> decoded = decode(body, &result.error);
+    if (!decoded)
         return result;
-    }
-    policy.name = name.isString() ? name.toString() : QStringLiteral("New Policy");
-    const QJsonValue serials = body.value(QLatin1String("assigned_serials"));
-    if (!serials.isUndefined() && !serials.isNull()) {
-        if (!serials.isArray()) {
+
+    PolicyRecord policy;
+    policy.uuid = decoded->id.toString(QUuid::WithoutBraces).toLower();
+    policy.name = decoded->name;
+    for (const QString &serial : std::as_const(decoded->assignedSerials)) {
+        if (serial.trimmed().isEmpty()) {
             result.error = QStringLiteral("\"assigned_serials\" must be a list of serials");
             return result;
         }
-        for (const QJsonValue &serial : serials.toArray()) {
-            if (!serial.isString() || serial.toString().trimmed().isEmpty()) {
-                result.error = QStringLiteral("\"assigned_serials\" must be a list of serials");
-                return result;
-            }
-            if (!policy.assignedSerials.contains(serial.toString()))
-                policy.assignedSerials.append(serial.toString());
-        }
+        if (!policy.assignedSerials.contains(serial))
+            policy.assignedSerials.append(serial);
     }
-    policy.body = body;
+    // The assignment table is authoritative; the stored body carries none.
+    decoded->assignedSerials.clear();
+    policy.body = wireJson(decoded->toJson());
     result.policy = std::move(policy);
     return result;
+}
+
+std::optional<DevicePolicy> PolicyBody::toWire(const PolicyRecord &policy, QString *error)
+{
+    std::optional<DevicePolicy> decoded = decode(policy.body, error);
+    if (decoded)
+        decoded->assignedSerials = policy.assignedSerials;
+    return decoded;
 }
 
 } // namespace vesk::fleetd

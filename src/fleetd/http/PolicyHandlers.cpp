@@ -6,8 +6,9 @@
 #include "fleetd/http/MachineScope.h"
 #include "fleetd/http/PolicyBody.h"
 #include "fleetd/http/QueryReader.h"
-#include "fleetd/http/RecordJson.h"
+#include "fleetd/http/ReleaseWire.h"
 #include "fleetd/storage/FleetStore.h"
+#include "wire/policy/DevicePolicyResponse.h"
 
 #include <QHttpServerRequest>
 
@@ -17,12 +18,29 @@ namespace {
 
 using Status = QHttpServerResponse::StatusCode;
 
+// Policies are only stored once they decode, so a failure here is a damaged store.
+QHttpServerResponse undecodable(const PolicyRecord &policy, const QString &error)
+{
+    qCWarning(lcFleetd) << "stored policy" << policy.uuid << "does not decode:" << error;
+    return jsonError(Status::InternalServerError, QStringLiteral("a stored policy could not be read"));
+}
+
 } // namespace
 
 QHttpServerResponse PolicyHandlers::list(const QHttpServerRequest &, const TenantRecord &tenant) const
 {
-    return storeRows(m_context.store.policies().list(tenant.id), QStringLiteral("listing policies"),
-                     QStringLiteral("policies"), policyJson);
+    const StoreResult<QList<PolicyRecord>> listed = m_context.store.policies().list(tenant.id);
+    if (!listed.status.isOk())
+        return storeFailure(listed.status, QStringLiteral("listing policies"));
+    QJsonArray policies;
+    for (const PolicyRecord &policy : listed.value) {
+        QString error;
+        const std::optional<DevicePolicy> wire = PolicyBody::toWire(policy, &error);
+        if (!wire)
+            return undecodable(policy, error);
+        policies.append(PolicyBody::wireJson(wire->toJson()));
+    }
+    return jsonObject({{QStringLiteral("policies"), policies}});
 }
 
 QHttpServerResponse PolicyHandlers::forDevice(const QHttpServerRequest &request, const TenantRecord &tenant) const
@@ -34,7 +52,14 @@ QHttpServerResponse PolicyHandlers::forDevice(const QHttpServerRequest &request,
     const StoreResult<std::optional<PolicyRecord>> found = m_context.store.policies().forSerial(tenant.id, serial);
     if (!found.status.isOk())
         return storeFailure(found.status, QStringLiteral("reading the device policy"));
-    return jsonObject({{QStringLiteral("policy"), found.value ? QJsonValue(policyJson(*found.value)) : QJsonValue()}});
+    DevicePolicyResponse response;
+    if (found.value) {
+        QString error;
+        response.policy = PolicyBody::toWire(*found.value, &error);
+        if (!response.policy)
+            return undecodable(*found.value, error);
+    }
+    return jsonObject(PolicyBody::wireJson(response.toJson()));
 }
 
 QHttpServerResponse PolicyHandlers::save(const QHttpServerRequest &request, const TenantRecord &tenant) const
@@ -70,8 +95,10 @@ QHttpServerResponse PolicyHandlers::remove(const QHttpServerRequest &request, co
 
 QHttpServerResponse PolicyHandlers::appUpdates(const QHttpServerRequest &, const TenantRecord &) const
 {
-    return storeRows(m_context.store.releases().list(), QStringLiteral("listing releases"), QStringLiteral("updates"),
-                     releaseJson);
+    const StoreResult<QList<ReleaseRecord>> releases = m_context.store.releases().list();
+    if (!releases.status.isOk())
+        return storeFailure(releases.status, QStringLiteral("listing releases"));
+    return jsonObject(appUpdatesJson(releases.value));
 }
 
 } // namespace vesk::fleetd

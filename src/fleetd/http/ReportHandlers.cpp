@@ -4,7 +4,8 @@
 #include "fleetd/http/JsonResponse.h"
 #include "fleetd/http/MachineScope.h"
 #include "fleetd/http/QueryReader.h"
-#include "fleetd/http/RecordJson.h"
+#include "fleetd/http/AppLogWire.h"
+#include "fleetd/http/InstalledAppWire.h"
 #include "fleetd/http/TelemetrySnapshot.h"
 #include "fleetd/storage/FleetStore.h"
 
@@ -30,9 +31,10 @@ QHttpServerResponse ReportHandlers::getTelemetry(const QHttpServerRequest &reque
     const int hours = query.integer(QStringLiteral("hours"), 24, 1, 2160);
     if (Refusal refused = refuseMachineRequest(query, m_context.store, tenant, serial))
         return std::move(*refused);
-    return storeRows(
+    return storeAnswer(
         m_context.store.reports().telemetrySince(serial, m_context.now().addSecs(-3600LL * hours), kMaxTelemetryRows),
-        QStringLiteral("reading telemetry"), QStringLiteral("telemetry"), telemetrySnapshot);
+        QStringLiteral("reading telemetry"),
+        [](const QList<TelemetryRecord> &rows) { return DeviceTelemetryResponse{wireList(rows)}; });
 }
 
 QHttpServerResponse ReportHandlers::postInstalledApps(const QHttpServerRequest &request,
@@ -41,11 +43,10 @@ QHttpServerResponse ReportHandlers::postInstalledApps(const QHttpServerRequest &
     BodyReader body(request);
     const QString serial = body.string(QStringLiteral("serial"));
     const QJsonArray apps = body.array(QStringLiteral("apps"));
-    for (qsizetype i = 0; i < apps.size(); ++i) {
-        if (!apps.at(i).toObject().value(QLatin1String("bundle_id")).isString())
-            return jsonError(QHttpServerResponse::StatusCode::BadRequest,
-                             QStringLiteral("apps[%1] needs a string \"bundle_id\"").arg(i));
-    }
+    // Stored as sent, but only once every app decodes as the agent reads it back.
+    QString error;
+    if (!installedAppsFromReport(apps, &error))
+        return jsonError(QHttpServerResponse::StatusCode::BadRequest, error);
     if (Refusal refused = refuseMachineRequest(body, m_context.store, tenant, serial))
         return std::move(*refused);
     return storeOutcome(m_context.store.reports().putInstalledApps(serial, apps, m_context.now()),
@@ -60,18 +61,12 @@ QHttpServerResponse ReportHandlers::getInstalledApps(const QHttpServerRequest &r
     if (Refusal refused = refuseMachineRequest(query, m_context.store, tenant, serial))
         return std::move(*refused);
     const StoreResult<ReportStore::InstalledApps> stored = m_context.store.reports().installedApps(serial);
-    QJsonArray apps;
-    if (stored.status.isOk()) {
-        for (const QJsonValue &app : stored.value.apps) {
-            QJsonObject object = app.toObject();
-            if (!object.contains(QLatin1String("reported_at")))
-                object.insert(QStringLiteral("reported_at"), stored.value.reportedAt);
-            apps.append(object);
-        }
-    } else if (stored.status.code() != StoreStatus::Code::NotFound) {
+    RemoteInstalledAppsResponse response{serial, {}};
+    if (stored.status.isOk())
+        response.apps = installedAppsFromStore(stored.value);
+    else if (stored.status.code() != StoreStatus::Code::NotFound)
         return storeFailure(stored.status, QStringLiteral("reading installed apps"));
-    }
-    return jsonObject({{QStringLiteral("serial"), serial}, {QStringLiteral("apps"), apps}});
+    return jsonObject(response.toJson());
 }
 
 QHttpServerResponse ReportHandlers::postLog(const QHttpServerRequest &request, const TenantRecord &tenant) const
@@ -94,8 +89,8 @@ QHttpServerResponse ReportHandlers::getLogs(const QHttpServerRequest &request, c
     const QString bundleId = query.optionalString(QStringLiteral("bundle_id"));
     if (Refusal refused = refuseMachineRequest(query, m_context.store, tenant, serial))
         return std::move(*refused);
-    return storeRows(m_context.store.reports().logs(serial, bundleId, limit), QStringLiteral("reading logs"),
-                     QStringLiteral("logs"), appLogJson, {{QStringLiteral("serial"), serial}});
+    return storeAnswer(m_context.store.reports().logs(serial, bundleId, limit), QStringLiteral("reading logs"),
+                       [&serial](const QList<AppLogRecord> &logs) { return AppLogsResponse{serial, wireList(logs)}; });
 }
 
 } // namespace vesk::fleetd

@@ -1,5 +1,7 @@
 #include "fleetd/http/TelemetrySnapshot.h"
 
+#include "fleetd/FleetdLog.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 
@@ -7,14 +9,23 @@ namespace vesk::fleetd {
 
 namespace {
 
+// The members of the agent's telemetry report that are not scalars.
+const QLatin1String kHungApps("hung_apps");
+const QLatin1String kRunningApps("running_apps");
+const QLatin1String kInterfaces("network_interfaces");
+const QLatin1String kMounts("network_mounts");
+const QLatin1String kPluggedIn("is_plugged_in");
+
 QString jsonText(const QJsonArray &array)
 {
     return QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Compact));
 }
 
 // Apps arrive as names or as objects; the snapshot lists names.
-QString appNames(const QJsonValue &value)
+std::optional<QString> appNames(const QJsonValue &value)
 {
+    if (value.isUndefined())
+        return std::nullopt;
     if (!value.isArray())
         return value.toString();
     QJsonArray names;
@@ -30,51 +41,63 @@ QString appNames(const QJsonValue &value)
     return jsonText(names);
 }
 
-// Every interface gets all four members, so the console's strict decoding succeeds
+// Every interface gets all four members, so the snapshot's strict decoding succeeds
 // even when the machine withholds addresses.
-QString interfaces(const QJsonValue &value)
+std::optional<QString> interfaces(const QJsonValue &value)
 {
+    if (value.isUndefined())
+        return std::nullopt;
     if (!value.isArray())
         return value.toString();
     QJsonArray result;
     for (const QJsonValue &item : value.toArray()) {
         const QJsonObject in = item.toObject();
-        result.append(QJsonObject{{QStringLiteral("name"), in.value(QLatin1String("name")).toString()},
-                                  {QStringLiteral("type"), in.value(QLatin1String("type")).toString()},
-                                  {QStringLiteral("ip_address"), in.value(QLatin1String("ip_address")).toString()},
-                                  {QStringLiteral("is_active"), in.value(QLatin1String("is_active")).toBool()}});
+        const DecodedNetworkInterface decoded{in.value(QLatin1String("name")).toString(),
+                                              in.value(QLatin1String("type")).toString(),
+                                              in.value(QLatin1String("ip_address")).toString(),
+                                              in.value(QLatin1String("is_active")).toBool()};
+        result.append(decoded.toJson());
     }
     return jsonText(result);
 }
 
 } // namespace
 
-QJsonObject telemetrySnapshot(const TelemetryRecord &record)
+DeviceTelemetrySnapshot toWire(const TelemetryRecord &record)
 {
-    QJsonObject snapshot;
     const QJsonObject &body = record.body;
+    QJsonObject scalars;
     for (auto it = body.constBegin(); it != body.constEnd(); ++it) {
         if (!it->isArray() && !it->isObject())
-            snapshot.insert(it.key(), *it);
+            scalars.insert(it.key(), *it);
     }
-    const QJsonValue hung = body.value(QLatin1String("hung_apps"));
-    if (!hung.isUndefined())
-        snapshot.insert(QStringLiteral("hung_apps"), appNames(hung));
-    const QJsonValue running = body.value(QLatin1String("running_apps"));
-    if (!running.isUndefined())
-        snapshot.insert(QStringLiteral("running_apps"), appNames(running));
-    const QJsonValue networks = body.value(QLatin1String("network_interfaces"));
-    if (!networks.isUndefined())
-        snapshot.insert(QStringLiteral("network_interfaces"), interfaces(networks));
-    const QJsonValue mounts = body.value(QLatin1String("network_mounts"));
+    // The report's scalar members carry the snapshot's own keys.
+    QString error;
+    std::optional<DeviceTelemetrySnapshot> snapshot = DeviceTelemetrySnapshot::fromJson(scalars, &error);
+    if (!snapshot) {
+        qCWarning(lcFleetd) << "telemetry of" << record.serial << "answered without its scalars:" << error;
+        snapshot = DeviceTelemetrySnapshot{};
+    }
+    snapshot->serial = record.serial;
+    snapshot->createdAt = record.receivedAt;
+    if (std::optional<QString> names = appNames(body.value(kHungApps)))
+        snapshot->hungApps = names;
+    if (std::optional<QString> names = appNames(body.value(kRunningApps)))
+        snapshot->runningApps = names;
+    if (std::optional<QString> text = interfaces(body.value(kInterfaces)))
+        snapshot->networkInterfaces = text;
+    const QJsonValue mounts = body.value(kMounts);
     if (mounts.isArray())
-        snapshot.insert(QStringLiteral("network_mounts"), jsonText(mounts.toArray()));
-    const QJsonValue plugged = body.value(QLatin1String("is_plugged_in"));
+        snapshot->networkMounts = jsonText(mounts.toArray());
+    const QJsonValue plugged = body.value(kPluggedIn);
     if (plugged.isBool())
-        snapshot.insert(QStringLiteral("is_plugged_in"), plugged.toBool() ? 1 : 0);
-    snapshot.insert(QStringLiteral("serial"), record.serial);
-    snapshot.insert(QStringLiteral("created_at"), record.receivedAt);
-    return snapshot;
+        snapshot->isPluggedIn = plugged.toBool() ? 1 : 0;
+    // Only the texts travel; the decoded lists are the reader's own.
+    snapshot->decodedHungApps.reset();
+    snapshot->decodedRunningApps.reset();
+    snapshot->decodedNetworkInterfaces.reset();
+    snapshot->decodedNetworkMounts.reset();
+    return *snapshot;
 }
 
 } // namespace vesk::fleetd

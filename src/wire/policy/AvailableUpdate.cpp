@@ -22,6 +22,7 @@ std::optional<AvailableUpdate> AvailableUpdate::fromJson(const QJsonValue &json,
     r.version = in.requiredString(QStringLiteral("version"));
     r.build = in.optionalString(QStringLiteral("build"));
     r.downloadUrl = in.requiredString(QStringLiteral("downloadUrl"));
+    r.sha256 = in.optionalString(QStringLiteral("sha256"));
     r.releaseNotes = in.optionalString(QStringLiteral("releaseNotes"));
     r.releasedAt = in.optionalString(QStringLiteral("releasedAt"));
     if (PolicyJson::has(in, QStringLiteral("critical")))
@@ -37,6 +38,7 @@ QJsonObject AvailableUpdate::toJson() const
         .putString(QStringLiteral("version"), version)
         .putString(QStringLiteral("build"), build)
         .putString(QStringLiteral("downloadUrl"), downloadUrl)
+        .putString(QStringLiteral("sha256"), sha256)
         .putString(QStringLiteral("releaseNotes"), releaseNotes)
         .putString(QStringLiteral("releasedAt"), releasedAt)
         .putBool(QStringLiteral("critical"), critical)

@@ -14,6 +14,8 @@ struct AvailableUpdate {
     QString version;
     std::optional<QString> build;
     QString downloadUrl;
+    // Hex SHA-256 of the download as the server published it; the agent does not check it.
+    std::optional<QString> sha256;
     std::optional<QString> releaseNotes;
     std::optional<QString> releasedAt; // as the server formats it
     std::optional<bool> critical;      // absent counts as not critical
