@@ -54,11 +54,11 @@ public:
 class NoFleet final : public FleetReportingApi {
 public:
     QCoro::Task<bool> isConfigured() override { co_return false; }
-    QCoro::Task<ApiStatus> reportTelemetry(TelemetryReport) override { co_return ApiStatus(); }
-    QCoro::Task<ApiStatus> reportInstalledApps(QList<RemoteInstalledApp>) override { co_return ApiStatus(); }
-    QCoro::Task<ApiResult<std::optional<SpeedTestResult>>> runSpeedTest() override
+    QCoro::Task<APIStatus> reportTelemetry(TelemetryReport) override { co_return APIStatus(); }
+    QCoro::Task<APIStatus> reportInstalledApps(QList<RemoteInstalledApp>) override { co_return APIStatus(); }
+    QCoro::Task<APIResult<std::optional<SpeedTestResult>>> runSpeedTest() override
     {
-        co_return ApiResult<std::optional<SpeedTestResult>>(std::optional<SpeedTestResult>());
+        co_return APIResult<std::optional<SpeedTestResult>>(std::optional<SpeedTestResult>());
     }
 };
 

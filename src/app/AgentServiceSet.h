@@ -3,7 +3,7 @@
 #include "app/AppDelegate.h"
 #include "app/VeskWardenApp.h"
 #include "commands/CommandPoller.h"
-#include "commands/FleetApiCommandChannel.h"
+#include "commands/FleetAPICommandChannel.h"
 #include "commands/MonitorPostCommandReports.h"
 #include "commands/messages/RemoteMessageController.h"
 #include "commands/payload/PayloadService.h"
@@ -51,7 +51,7 @@ public:
     FleetAppDirectory appDirectory;
     FleetClientReporting monitorApi;
     SystemMonitor systemMonitor;
-    FleetApiCommandChannel commandChannel;
+    FleetAPICommandChannel commandChannel;
     MonitorPostCommandReports postCommandReports;
     WorkspaceAppLifecycle payloadApps;
     PayloadService payloads;

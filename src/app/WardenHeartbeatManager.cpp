@@ -40,27 +40,27 @@ QString WardenHeartbeatManager::currentEventCode() const
     const auto set = m_deps.credentials.currentCredentialSet(m_deps.clock.now());
     if (!set)
         return {};
-    return set->location();
+    return set->eventCode();
 }
 
 void WardenHeartbeatManager::runCredentialPass()
 {
     m_deps.credentials.scanForCredentials();
-    syncPhotographer();
+    syncTenant();
 }
 
-void WardenHeartbeatManager::syncPhotographer()
+void WardenHeartbeatManager::syncTenant()
 {
     m_cachedAgentMode = m_deps.settings.agentMode();
-    const QString stored = m_deps.settings.photographer();
+    const QString stored = m_deps.settings.tenantCode();
     const auto set = m_deps.credentials.currentCredentialSet(m_deps.clock.now());
-    const QString account = set ? set->account() : QString();
-    if (!account.isEmpty() && !stored.isEmpty() && account != stored) {
-        qCInfo(lcFleetSecret) << "Tenant changed from" << stored << "to" << account << "- pairing state cleared";
+    const QString tenant = set ? set->tenantCode() : QString();
+    if (!tenant.isEmpty() && !stored.isEmpty() && tenant != stored) {
+        qCInfo(lcFleetSecret) << "Tenant changed from" << stored << "to" << tenant << "- pairing state cleared";
         m_deps.pairingFlags.clear();
     }
-    if (!account.isEmpty())
-        m_deps.settings.setPhotographer(account);
+    if (!tenant.isEmpty())
+        m_deps.settings.setTenantCode(tenant);
 }
 
 HeartbeatPayload WardenHeartbeatManager::currentPayload(const QString &serial) const

@@ -40,7 +40,7 @@ public:
     // One credential scan and one tenant sync (start of services, then hourly).
     void runCredentialPass();
     // Stores the current set's account code as the tenant; a changed tenant clears the pairing flags.
-    void syncPhotographer();
+    void syncTenant();
 
     // Builds and starts the heartbeat and the hourly credential loop.
     void start();

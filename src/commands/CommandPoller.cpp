@@ -93,7 +93,7 @@ QCoro::Task<> CommandPoller::pollRound()
     }
     const StopToken token = m_stop.token();
     FleetCommandChannel &fleet = m_fleet;
-    const ApiResult<FleetPendingCommands> pending = co_await fleet.fetchPendingCommands();
+    const APIResult<FleetPendingCommands> pending = co_await fleet.fetchPendingCommands();
     if (!self)
         co_return;
     if (!pending) {

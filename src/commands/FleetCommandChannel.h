@@ -1,6 +1,6 @@
 #pragma once
 
-#include "fleet/ApiResult.h"
+#include "fleet/APIResult.h"
 #include "wire/FleetCommand.h"
 
 #include <QString>
@@ -17,8 +17,8 @@ class FleetCommandChannel {
 public:
     virtual ~FleetCommandChannel() = default;
 
-    virtual QCoro::Task<ApiResult<FleetPendingCommands>> fetchPendingCommands() = 0;
-    virtual QCoro::Task<ApiStatus> reportCommandResult(qint64 commandId, bool success,
+    virtual QCoro::Task<APIResult<FleetPendingCommands>> fetchPendingCommands() = 0;
+    virtual QCoro::Task<APIStatus> reportCommandResult(qint64 commandId, bool success,
                                                        std::optional<QString> result) = 0;
 };
 

@@ -74,7 +74,7 @@ QCoro::Task<CommandResult> LogCollector::collectAndUpload(std::optional<QString>
     if (text.isEmpty())
         co_return CommandResult::ok(QStringLiteral("No logs found"));
 
-    const ApiStatus uploaded = co_await self.m_upload(bundleId.value_or(QStringLiteral("system")), text);
+    const APIStatus uploaded = co_await self.m_upload(bundleId.value_or(QStringLiteral("system")), text);
     if (!uploaded)
         qCCritical(lcFleet).noquote() << QStringLiteral("Log submission failed: ") + uploaded.errorMessage();
     co_return CommandResult::ok(QStringLiteral("Collected %1 bytes of logs").arg(characterCount(text)));

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "commands/CommandResult.h"
-#include "fleet/ApiResult.h"
+#include "fleet/APIResult.h"
 #include "platform/ProcessRunner.h"
 
 #include <QString>
@@ -14,7 +14,7 @@
 namespace vesk {
 
 // Uploads one app's log text ("system" for the whole machine) to the fleet.
-using AppLogUpload = std::function<QCoro::Task<ApiStatus>(QString bundleId, QString logText)>;
+using AppLogUpload = std::function<QCoro::Task<APIStatus>(QString bundleId, QString logText)>;
 
 // "collect_logs": the last five minutes of the system log, for one app or for the whole
 // machine, uploaded to the fleet. Copies share their runner, and the coroutine keeps its

@@ -14,7 +14,7 @@ QCoro::Task<PostCommandReports::InstalledAppsReport> MonitorPostCommandReports::
     for (const InstalledApp &app : found)
         apps.append(reportRecord(app));
     const int count = int(apps.size());
-    const ApiStatus status = co_await api.reportInstalledApps(std::move(apps));
+    const APIStatus status = co_await api.reportInstalledApps(std::move(apps));
     co_return InstalledAppsReport{count, status.ok() ? std::nullopt : std::optional<QString>(status.errorMessage())};
 }
 
@@ -26,7 +26,7 @@ QCoro::Task<std::optional<QString>> MonitorPostCommandReports::reportTelemetry()
     monitor->refresh();
     TelemetryReport report = monitor->telemetryReport(monitor->serial());
     FleetReportingApi &api = m_api;
-    const ApiStatus status = co_await api.reportTelemetry(std::move(report));
+    const APIStatus status = co_await api.reportTelemetry(std::move(report));
     co_return status.ok() ? std::nullopt : std::optional<QString>(status.errorMessage());
 }
 

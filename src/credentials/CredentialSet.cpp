@@ -27,7 +27,7 @@ bool takeOptional(const QJsonObject &json, const char *key, std::optional<QStrin
 
 } // namespace
 
-QString CredentialSet::accountFor(const QString &pipeline) const
+QString CredentialSet::tenantCodeFor(const QString &pipeline) const
 {
     if (pipeline == pipelines::digitalDownload)
         return kr52Account.value_or(QString());
@@ -36,7 +36,7 @@ QString CredentialSet::accountFor(const QString &pipeline) const
     return kr5Account.value_or(QString());
 }
 
-QString CredentialSet::locationFor(const QString &pipeline) const
+QString CredentialSet::eventCodeFor(const QString &pipeline) const
 {
     if (pipeline == pipelines::digitalDownload)
         return kr52Location.value_or(QString());

@@ -28,11 +28,11 @@ struct CredentialSet {
     QString selectedPipeline = QStringLiteral("kr5");
 
     // The pair of the selected pipeline: the tenant ("photographer") code and the event code.
-    // Empty when the pipeline has no account or location.
-    QString account() const { return accountFor(selectedPipeline); }
-    QString location() const { return locationFor(selectedPipeline); }
-    QString accountFor(const QString &pipeline) const;
-    QString locationFor(const QString &pipeline) const;
+    // Empty when the pipeline has no account or location element in the credential file.
+    QString tenantCode() const { return tenantCodeFor(selectedPipeline); }
+    QString eventCode() const { return eventCodeFor(selectedPipeline); }
+    QString tenantCodeFor(const QString &pipeline) const;
+    QString eventCodeFor(const QString &pipeline) const;
 
     // Same accounts, locations, store number and date; when and how it was read do not count.
     bool sameContent(const CredentialSet &other) const;

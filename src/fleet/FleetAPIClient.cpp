@@ -23,7 +23,7 @@ using Query = QList<QPair<QString, QString>>;
 
 // Decodes a successful exchange, or passes its error on.
 template <class T>
-ApiResult<T> decoded(const ApiResult<HttpResponse> &response, const QString &label, KeyStyle style = KeyStyle::wire)
+APIResult<T> decoded(const APIResult<HttpResponse> &response, const QString &label, KeyStyle style = KeyStyle::wire)
 {
     if (!response)
         return response.error();
@@ -66,110 +66,110 @@ QCoro::Task<bool> FleetAPIClient::isConfigured()
     co_return secret.has_value();
 }
 
-QCoro::Task<ApiStatus> FleetAPIClient::sendExpectingNothing(FleetRequest request)
+QCoro::Task<APIStatus> FleetAPIClient::sendExpectingNothing(FleetRequest request)
 {
-    const ApiResult<HttpResponse> response = co_await m_exchange.perform(std::move(request));
+    const APIResult<HttpResponse> response = co_await m_exchange.perform(std::move(request));
     if (!response)
-        co_return ApiStatus(response.error());
-    co_return ApiStatus();
+        co_return APIStatus(response.error());
+    co_return APIStatus();
 }
 
-QCoro::Task<ApiStatus> FleetAPIClient::reportAlert(AlertReport alert)
+QCoro::Task<APIStatus> FleetAPIClient::reportAlert(AlertReport alert)
 {
     FleetRequest request = FleetRequest::json("POST", QStringLiteral("device_alert"), alert.toJson());
-    const ApiStatus status = co_await sendExpectingNothing(std::move(request));
+    const APIStatus status = co_await sendExpectingNothing(std::move(request));
     co_return status;
 }
 
-QCoro::Task<ApiStatus> FleetAPIClient::registerPushToken(PushTokenRegistration registration)
+QCoro::Task<APIStatus> FleetAPIClient::registerPushToken(PushTokenRegistration registration)
 {
     if (registration.serial.isEmpty())
         registration.serial = serial();
     FleetRequest request = FleetRequest::json("POST", QStringLiteral("push_token"), registration.toJson());
-    const ApiStatus status = co_await sendExpectingNothing(std::move(request));
+    const APIStatus status = co_await sendExpectingNothing(std::move(request));
     co_return status;
 }
 
-QCoro::Task<ApiResult<FleetPendingCommands>> FleetAPIClient::fetchPendingCommands()
+QCoro::Task<APIResult<FleetPendingCommands>> FleetAPIClient::fetchPendingCommands()
 {
     const CommandPollRequest body{serial()};
     FleetRequest request = FleetRequest::json("POST", QStringLiteral("device_commands"), body.toJson());
-    const ApiResult<HttpResponse> response = co_await m_exchange.perform(std::move(request));
+    const APIResult<HttpResponse> response = co_await m_exchange.perform(std::move(request));
     co_return decoded<FleetPendingCommands>(response, QStringLiteral("Command poll"));
 }
 
-QCoro::Task<ApiStatus> FleetAPIClient::uploadAppLog(QString bundleId, QString logText)
+QCoro::Task<APIStatus> FleetAPIClient::uploadAppLog(QString bundleId, QString logText)
 {
     const AppLogUpload body{serial(), std::move(bundleId), std::move(logText)};
     FleetRequest request = FleetRequest::json("POST", QStringLiteral("device_logs"), body.toJson());
-    const ApiStatus status = co_await sendExpectingNothing(std::move(request));
+    const APIStatus status = co_await sendExpectingNothing(std::move(request));
     co_return status;
 }
 
-QCoro::Task<ApiStatus> FleetAPIClient::reportInstalledApps(QList<RemoteInstalledApp> apps)
+QCoro::Task<APIStatus> FleetAPIClient::reportInstalledApps(QList<RemoteInstalledApp> apps)
 {
     const InstalledAppsReport body{serial(), std::move(apps)};
     FleetRequest request = FleetRequest::json("POST", QStringLiteral("device_installed_apps"), body.toJson());
-    const ApiStatus status = co_await sendExpectingNothing(std::move(request));
+    const APIStatus status = co_await sendExpectingNothing(std::move(request));
     co_return status;
 }
 
-QCoro::Task<ApiStatus> FleetAPIClient::reportTelemetry(TelemetryReport report)
+QCoro::Task<APIStatus> FleetAPIClient::reportTelemetry(TelemetryReport report)
 {
     FleetRequest request = FleetRequest::json("POST", QStringLiteral("device_telemetry"), report.toJson());
-    const ApiStatus status = co_await sendExpectingNothing(std::move(request));
+    const APIStatus status = co_await sendExpectingNothing(std::move(request));
     co_return status;
 }
 
-QCoro::Task<ApiStatus> FleetAPIClient::reportCommandResult(qint64 commandId, bool success,
+QCoro::Task<APIStatus> FleetAPIClient::reportCommandResult(qint64 commandId, bool success,
                                                             std::optional<QString> result)
 {
     const CommandResultReport body{commandId, success, std::move(result)};
     FleetRequest request = FleetRequest::json("POST", QStringLiteral("device_command_result"), body.toJson());
-    const ApiStatus status = co_await sendExpectingNothing(std::move(request));
+    const APIStatus status = co_await sendExpectingNothing(std::move(request));
     co_return status;
 }
 
-QCoro::Task<ApiResult<DevicePolicyResponse>> FleetAPIClient::fetchDevicePolicy()
+QCoro::Task<APIResult<DevicePolicyResponse>> FleetAPIClient::fetchDevicePolicy()
 {
     FleetRequest request = FleetRequest::get(QStringLiteral("device_policy"), {{QStringLiteral("serial"), serial()}});
-    const ApiResult<HttpResponse> response = co_await m_exchange.perform(std::move(request));
+    const APIResult<HttpResponse> response = co_await m_exchange.perform(std::move(request));
     co_return decoded<DevicePolicyResponse>(response, QStringLiteral("Device policy"), KeyStyle::convertedWire);
 }
 
-QCoro::Task<ApiResult<AppUpdatesResponse>> FleetAPIClient::fetchAppUpdates()
+QCoro::Task<APIResult<AppUpdatesResponse>> FleetAPIClient::fetchAppUpdates()
 {
     FleetRequest request = FleetRequest::get(QStringLiteral("app_updates"));
-    const ApiResult<HttpResponse> response = co_await m_exchange.perform(std::move(request));
+    const APIResult<HttpResponse> response = co_await m_exchange.perform(std::move(request));
     co_return decoded<AppUpdatesResponse>(response, QStringLiteral("App updates"), KeyStyle::convertedWire);
 }
 
-QCoro::Task<ApiResult<std::optional<SpeedTestResult>>> FleetAPIClient::runSpeedTest()
+QCoro::Task<APIResult<std::optional<SpeedTestResult>>> FleetAPIClient::runSpeedTest()
 {
-    using Result = ApiResult<std::optional<SpeedTestResult>>;
+    using Result = APIResult<std::optional<SpeedTestResult>>;
     const bool configured = co_await isConfigured();
     if (!configured)
         co_return Result(std::optional<SpeedTestResult>());
-    const ApiResult<SpeedTestResult> measured = co_await m_speedTest.run();
+    const APIResult<SpeedTestResult> measured = co_await m_speedTest.run();
     if (!measured)
         co_return Result(measured.error());
     co_return Result(std::optional<SpeedTestResult>(*measured));
 }
 
-QCoro::Task<ApiResult<PayloadResponse>> FleetAPIClient::fetchPayload(qint64 id)
+QCoro::Task<APIResult<PayloadResponse>> FleetAPIClient::fetchPayload(qint64 id)
 {
     FleetRequest request = FleetRequest::get(QStringLiteral("payload"), {{QStringLiteral("id"), QString::number(id)}});
-    const ApiResult<HttpResponse> response = co_await m_exchange.perform(std::move(request));
+    const APIResult<HttpResponse> response = co_await m_exchange.perform(std::move(request));
     co_return decoded<PayloadResponse>(response, QStringLiteral("Payload"));
 }
 
-QCoro::Task<ApiResult<QString>> FleetAPIClient::downloadPayload(qint64 id)
+QCoro::Task<APIResult<QString>> FleetAPIClient::downloadPayload(qint64 id)
 {
     // The archive streams into a temporary file that the caller owns from here on.
     QTemporaryFile file(templateIn(m_paths.tempDir, QStringLiteral("payload-")));
     file.setAutoRemove(false);
     if (!file.open())
-        co_return ApiResult<QString>(
+        co_return APIResult<QString>(
             APIError::networkError(QStringLiteral("Couldn't save the payload: ") + file.errorString()));
     const QString path = file.fileName();
     file.close();
@@ -178,141 +178,141 @@ QCoro::Task<ApiResult<QString>> FleetAPIClient::downloadPayload(qint64 id)
         FleetRequest::get(QStringLiteral("payload_download"), {{QStringLiteral("id"), QString::number(id)}});
     request.transfer = true;
     request.responseFile = path;
-    const ApiResult<HttpResponse> response = co_await m_exchange.perform(std::move(request));
+    const APIResult<HttpResponse> response = co_await m_exchange.perform(std::move(request));
     if (!response) {
         QFile::remove(path);
-        co_return ApiResult<QString>(response.error());
+        co_return APIResult<QString>(response.error());
     }
-    co_return ApiResult<QString>(path);
+    co_return APIResult<QString>(path);
 }
 
-QCoro::Task<ApiResult<FleetDeviceStatus>> FleetAPIClient::deviceStatus(QString serial)
+QCoro::Task<APIResult<FleetDeviceStatus>> FleetAPIClient::deviceStatus(QString serial)
 {
     FleetRequest request = FleetRequest::get(QStringLiteral("device_status"), {{QStringLiteral("serial"), serial}});
-    const ApiResult<HttpResponse> response = co_await m_exchange.perform(std::move(request));
+    const APIResult<HttpResponse> response = co_await m_exchange.perform(std::move(request));
     co_return decoded<FleetDeviceStatus>(response, QStringLiteral("Device status"));
 }
 
-QCoro::Task<ApiResult<FleetCommandResponse>> FleetAPIClient::queueCommand(QString serial, QString command,
+QCoro::Task<APIResult<FleetCommandResponse>> FleetAPIClient::queueCommand(QString serial, QString command,
                                                                           QMap<QString, AnyCodable> params)
 {
     const CommandQueueRequest body{std::move(serial), std::move(command), std::move(params)};
     FleetRequest request = FleetRequest::json("POST", QStringLiteral("device_command"), body.toJson());
-    const ApiResult<HttpResponse> response = co_await m_exchange.perform(std::move(request));
+    const APIResult<HttpResponse> response = co_await m_exchange.perform(std::move(request));
     co_return decoded<FleetCommandResponse>(response, QStringLiteral("Device command"));
 }
 
-QCoro::Task<ApiResult<QList<FleetAlert>>> FleetAPIClient::fleetAlerts(int limit)
+QCoro::Task<APIResult<QList<FleetAlert>>> FleetAPIClient::fleetAlerts(int limit)
 {
     Query query{{QStringLiteral("limit"), QString::number(limit)}};
     const QString tenant = m_exchange.tenant();
     if (!tenant.isEmpty())
         query.append({QStringLiteral("photographer"), tenant});
     FleetRequest request = FleetRequest::get(QStringLiteral("fleet_alerts"), query);
-    const ApiResult<HttpResponse> response = co_await m_exchange.perform(std::move(request));
-    const ApiResult<FleetAlertsResponse> list = decoded<FleetAlertsResponse>(response, QStringLiteral("Fleet alerts"));
+    const APIResult<HttpResponse> response = co_await m_exchange.perform(std::move(request));
+    const APIResult<FleetAlertsResponse> list = decoded<FleetAlertsResponse>(response, QStringLiteral("Fleet alerts"));
     if (!list)
-        co_return ApiResult<QList<FleetAlert>>(list.error());
-    co_return ApiResult<QList<FleetAlert>>(list->alerts);
+        co_return APIResult<QList<FleetAlert>>(list.error());
+    co_return APIResult<QList<FleetAlert>>(list->alerts);
 }
 
-QCoro::Task<ApiStatus> FleetAPIClient::acknowledgeAlert(qint64 alertId, bool acknowledged)
+QCoro::Task<APIStatus> FleetAPIClient::acknowledgeAlert(qint64 alertId, bool acknowledged)
 {
     const AlertAcknowledgement body{alertId, acknowledged};
     FleetRequest request = FleetRequest::json("PUT", QStringLiteral("device_alert"), body.toJson());
-    const ApiStatus status = co_await sendExpectingNothing(std::move(request));
+    const APIStatus status = co_await sendExpectingNothing(std::move(request));
     co_return status;
 }
 
-QCoro::Task<ApiResult<DeviceTelemetryResponse>> FleetAPIClient::telemetryHistory(QString serial, int hours)
+QCoro::Task<APIResult<DeviceTelemetryResponse>> FleetAPIClient::telemetryHistory(QString serial, int hours)
 {
     const Query query{{QStringLiteral("serial"), serial}, {QStringLiteral("hours"), QString::number(hours)}};
     FleetRequest request = FleetRequest::get(QStringLiteral("device_telemetry"), query);
     // Up to 10 000 snapshots (the server's cap) of a KiB or more each: past an ordinary answer's cap.
     request.maxResponseBytes = 32LL * 1024 * 1024;
-    const ApiResult<HttpResponse> response = co_await m_exchange.perform(std::move(request));
+    const APIResult<HttpResponse> response = co_await m_exchange.perform(std::move(request));
     co_return decoded<DeviceTelemetryResponse>(response, QStringLiteral("Device telemetry"));
 }
 
-QCoro::Task<ApiResult<MachineNotesResponse>> FleetAPIClient::machineNotes(QString serial)
+QCoro::Task<APIResult<MachineNotesResponse>> FleetAPIClient::machineNotes(QString serial)
 {
     FleetRequest request = FleetRequest::get(QStringLiteral("device_notes"), {{QStringLiteral("serial"), serial}});
-    const ApiResult<HttpResponse> response = co_await m_exchange.perform(std::move(request));
+    const APIResult<HttpResponse> response = co_await m_exchange.perform(std::move(request));
     co_return decoded<MachineNotesResponse>(response, QStringLiteral("Machine notes"));
 }
 
-QCoro::Task<ApiStatus> FleetAPIClient::addNote(QString serial, QString author, QString note)
+QCoro::Task<APIStatus> FleetAPIClient::addNote(QString serial, QString author, QString note)
 {
     const NewMachineNote body{std::move(serial), std::move(author), std::move(note)};
     FleetRequest request = FleetRequest::json("POST", QStringLiteral("device_notes"), body.toJson());
-    const ApiStatus status = co_await sendExpectingNothing(std::move(request));
+    const APIStatus status = co_await sendExpectingNothing(std::move(request));
     co_return status;
 }
 
-QCoro::Task<ApiStatus> FleetAPIClient::deleteNote(qint64 id)
+QCoro::Task<APIStatus> FleetAPIClient::deleteNote(qint64 id)
 {
     FleetRequest request = FleetRequest::withoutBody("DELETE", QStringLiteral("device_notes"),
                                                      {{QStringLiteral("id"), QString::number(id)}});
-    const ApiStatus status = co_await sendExpectingNothing(std::move(request));
+    const APIStatus status = co_await sendExpectingNothing(std::move(request));
     co_return status;
 }
 
-QCoro::Task<ApiResult<AppLogsResponse>> FleetAPIClient::appLogs(QString serial, int limit,
+QCoro::Task<APIResult<AppLogsResponse>> FleetAPIClient::appLogs(QString serial, int limit,
                                                                 std::optional<QString> bundleId)
 {
     Query query{{QStringLiteral("serial"), serial}, {QStringLiteral("limit"), QString::number(limit)}};
     if (bundleId)
         query.append({QStringLiteral("bundle_id"), *bundleId});
     FleetRequest request = FleetRequest::get(QStringLiteral("device_logs"), query);
-    const ApiResult<HttpResponse> response = co_await m_exchange.perform(std::move(request));
+    const APIResult<HttpResponse> response = co_await m_exchange.perform(std::move(request));
     co_return decoded<AppLogsResponse>(response, QStringLiteral("App logs"));
 }
 
-QCoro::Task<ApiResult<RemoteInstalledAppsResponse>> FleetAPIClient::installedApps(QString serial)
+QCoro::Task<APIResult<RemoteInstalledAppsResponse>> FleetAPIClient::installedApps(QString serial)
 {
     FleetRequest request =
         FleetRequest::get(QStringLiteral("device_installed_apps"), {{QStringLiteral("serial"), serial}});
-    const ApiResult<HttpResponse> response = co_await m_exchange.perform(std::move(request));
+    const APIResult<HttpResponse> response = co_await m_exchange.perform(std::move(request));
     co_return decoded<RemoteInstalledAppsResponse>(response, QStringLiteral("Installed apps"));
 }
 
-QCoro::Task<ApiResult<PayloadListResponse>> FleetAPIClient::payloadList()
+QCoro::Task<APIResult<PayloadListResponse>> FleetAPIClient::payloadList()
 {
     FleetRequest request = FleetRequest::get(QStringLiteral("payloads"));
-    const ApiResult<HttpResponse> response = co_await m_exchange.perform(std::move(request));
+    const APIResult<HttpResponse> response = co_await m_exchange.perform(std::move(request));
     co_return decoded<PayloadListResponse>(response, QStringLiteral("Payloads"));
 }
 
-QCoro::Task<ApiResult<PayloadResponse>> FleetAPIClient::uploadPayload(PayloadUpload upload)
+QCoro::Task<APIResult<PayloadResponse>> FleetAPIClient::uploadPayload(PayloadUpload upload)
 {
     const MultipartBody multipart(upload);
     // The body is staged in a temporary file and sent from there as it is read.
     QTemporaryFile staged(templateIn(m_paths.tempDir, QStringLiteral("payload-upload-")));
     if (!staged.open() || staged.write(multipart.bytes()) != multipart.bytes().size() || !staged.flush())
-        co_return ApiResult<PayloadResponse>(
+        co_return APIResult<PayloadResponse>(
             APIError::networkError(QStringLiteral("Couldn't stage the upload: ") + staged.errorString()));
     staged.close();
     FleetRequest request = FleetRequest::withoutBody("POST", QStringLiteral("payload"));
     request.contentType = multipart.contentType();
     request.transfer = true;
     request.bodyFile = staged.fileName();
-    const ApiResult<HttpResponse> response = co_await m_exchange.perform(std::move(request));
+    const APIResult<HttpResponse> response = co_await m_exchange.perform(std::move(request));
     co_return decoded<PayloadResponse>(response, QStringLiteral("Payload upload"));
 }
 
-QCoro::Task<ApiStatus> FleetAPIClient::savePolicy(DevicePolicy policy)
+QCoro::Task<APIStatus> FleetAPIClient::savePolicy(DevicePolicy policy)
 {
     const QJsonObject body = KeyCase::toSnakeCase(policy.toJson()).toObject();
     FleetRequest request = FleetRequest::json("POST", QStringLiteral("policy"), body);
-    const ApiStatus status = co_await sendExpectingNothing(std::move(request));
+    const APIStatus status = co_await sendExpectingNothing(std::move(request));
     co_return status;
 }
 
-QCoro::Task<ApiStatus> FleetAPIClient::deletePolicy(QUuid id)
+QCoro::Task<APIStatus> FleetAPIClient::deletePolicy(QUuid id)
 {
     const Query query{{QStringLiteral("uuid"), id.toString(QUuid::WithoutBraces).toUpper()}};
     FleetRequest request = FleetRequest::withoutBody("DELETE", QStringLiteral("policy"), query);
-    const ApiStatus status = co_await sendExpectingNothing(std::move(request));
+    const APIStatus status = co_await sendExpectingNothing(std::move(request));
     co_return status;
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "fleet/ApiResult.h"
+#include "fleet/APIResult.h"
 #include "wire/AlertReport.h"
 #include "wire/AnyCodable.h"
 #include "wire/AppLogEntry.h"
@@ -68,45 +68,45 @@ public:
     QCoro::Task<bool> isConfigured();
 
     // Agent side.
-    QCoro::Task<ApiStatus> reportAlert(AlertReport alert);
+    QCoro::Task<APIStatus> reportAlert(AlertReport alert);
     // The registration's serial is this machine's unless the caller set one.
-    QCoro::Task<ApiStatus> registerPushToken(PushTokenRegistration registration);
-    QCoro::Task<ApiResult<FleetPendingCommands>> fetchPendingCommands();
-    QCoro::Task<ApiStatus> uploadAppLog(QString bundleId, QString logText);
-    QCoro::Task<ApiStatus> reportInstalledApps(QList<RemoteInstalledApp> apps);
-    QCoro::Task<ApiStatus> reportTelemetry(TelemetryReport report);
+    QCoro::Task<APIStatus> registerPushToken(PushTokenRegistration registration);
+    QCoro::Task<APIResult<FleetPendingCommands>> fetchPendingCommands();
+    QCoro::Task<APIStatus> uploadAppLog(QString bundleId, QString logText);
+    QCoro::Task<APIStatus> reportInstalledApps(QList<RemoteInstalledApp> apps);
+    QCoro::Task<APIStatus> reportTelemetry(TelemetryReport report);
     // "result" is sent only when there is one.
-    QCoro::Task<ApiStatus> reportCommandResult(qint64 commandId, bool success, std::optional<QString> result);
-    QCoro::Task<ApiResult<DevicePolicyResponse>> fetchDevicePolicy();
-    QCoro::Task<ApiResult<AppUpdatesResponse>> fetchAppUpdates();
+    QCoro::Task<APIStatus> reportCommandResult(qint64 commandId, bool success, std::optional<QString> result);
+    QCoro::Task<APIResult<DevicePolicyResponse>> fetchDevicePolicy();
+    QCoro::Task<APIResult<AppUpdatesResponse>> fetchAppUpdates();
     // No result (and no request) while the client is not configured.
-    QCoro::Task<ApiResult<std::optional<SpeedTestResult>>> runSpeedTest();
-    QCoro::Task<ApiResult<PayloadResponse>> fetchPayload(qint64 id);
+    QCoro::Task<APIResult<std::optional<SpeedTestResult>>> runSpeedTest();
+    QCoro::Task<APIResult<PayloadResponse>> fetchPayload(qint64 id);
     // The archive in a new temporary file ("payload-…"); the caller removes it.
-    QCoro::Task<ApiResult<QString>> downloadPayload(qint64 id);
+    QCoro::Task<APIResult<QString>> downloadPayload(qint64 id);
 
     // Console side.
-    QCoro::Task<ApiResult<FleetDeviceStatus>> deviceStatus(QString serial);
-    QCoro::Task<ApiResult<FleetCommandResponse>> queueCommand(QString serial, QString command,
+    QCoro::Task<APIResult<FleetDeviceStatus>> deviceStatus(QString serial);
+    QCoro::Task<APIResult<FleetCommandResponse>> queueCommand(QString serial, QString command,
                                                               QMap<QString, AnyCodable> params);
-    QCoro::Task<ApiResult<QList<FleetAlert>>> fleetAlerts(int limit);
+    QCoro::Task<APIResult<QList<FleetAlert>>> fleetAlerts(int limit);
     // `alertId` is the alert's FleetAlert::identifier().
-    QCoro::Task<ApiStatus> acknowledgeAlert(qint64 alertId, bool acknowledged);
-    QCoro::Task<ApiResult<DeviceTelemetryResponse>> telemetryHistory(QString serial, int hours);
-    QCoro::Task<ApiResult<MachineNotesResponse>> machineNotes(QString serial);
-    QCoro::Task<ApiStatus> addNote(QString serial, QString author, QString note);
-    QCoro::Task<ApiStatus> deleteNote(qint64 id);
+    QCoro::Task<APIStatus> acknowledgeAlert(qint64 alertId, bool acknowledged);
+    QCoro::Task<APIResult<DeviceTelemetryResponse>> telemetryHistory(QString serial, int hours);
+    QCoro::Task<APIResult<MachineNotesResponse>> machineNotes(QString serial);
+    QCoro::Task<APIStatus> addNote(QString serial, QString author, QString note);
+    QCoro::Task<APIStatus> deleteNote(qint64 id);
     // `bundleId` narrows the logs to one app when given.
-    QCoro::Task<ApiResult<AppLogsResponse>> appLogs(QString serial, int limit, std::optional<QString> bundleId);
-    QCoro::Task<ApiResult<RemoteInstalledAppsResponse>> installedApps(QString serial);
-    QCoro::Task<ApiResult<PayloadListResponse>> payloadList();
-    QCoro::Task<ApiResult<PayloadResponse>> uploadPayload(PayloadUpload upload);
+    QCoro::Task<APIResult<AppLogsResponse>> appLogs(QString serial, int limit, std::optional<QString> bundleId);
+    QCoro::Task<APIResult<RemoteInstalledAppsResponse>> installedApps(QString serial);
+    QCoro::Task<APIResult<PayloadListResponse>> payloadList();
+    QCoro::Task<APIResult<PayloadResponse>> uploadPayload(PayloadUpload upload);
     // The policy with its keys converted to snake_case.
-    QCoro::Task<ApiStatus> savePolicy(DevicePolicy policy);
-    QCoro::Task<ApiStatus> deletePolicy(QUuid id);
+    QCoro::Task<APIStatus> savePolicy(DevicePolicy policy);
+    QCoro::Task<APIStatus> deletePolicy(QUuid id);
 
 private:
-    QCoro::Task<ApiStatus> sendExpectingNothing(FleetRequest request);
+    QCoro::Task<APIStatus> sendExpectingNothing(FleetRequest request);
     QString serial() const;
 
     FleetExchange m_exchange;

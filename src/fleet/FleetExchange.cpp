@@ -23,7 +23,7 @@ FleetExchange::FleetExchange(Dependencies deps)
 
 QString FleetExchange::tenant() const
 {
-    return m_deps.settings.photographer();
+    return m_deps.settings.tenantCode();
 }
 
 QUrl FleetExchange::url(const QString &path, const QList<QPair<QString, QString>> &query) const
@@ -59,11 +59,11 @@ HttpHeaders FleetExchange::credentialHeaders(const Signer &signer) const
     };
 }
 
-QCoro::Task<ApiResult<HttpResponse>> FleetExchange::perform(FleetRequest request)
+QCoro::Task<APIResult<HttpResponse>> FleetExchange::perform(FleetRequest request)
 {
     const QUrl target = url(request.path, request.query);
     if (!target.isValid())
-        co_return ApiResult<HttpResponse>(APIError::invalidURL());
+        co_return APIResult<HttpResponse>(APIError::invalidURL());
 
     HttpRequest http;
     http.method = request.method;
@@ -83,16 +83,16 @@ QCoro::Task<ApiResult<HttpResponse>> FleetExchange::perform(FleetRequest request
 
     const HttpResult result = co_await m_deps.http.send(std::move(http));
     if (!result.ok())
-        co_return ApiResult<HttpResponse>(APIError::networkError(result.error));
+        co_return APIResult<HttpResponse>(APIError::networkError(result.error));
     const HttpResponse &response = *result.response;
     if (response.status == kExpectedStatus)
-        co_return ApiResult<HttpResponse>(response);
+        co_return APIResult<HttpResponse>(response);
     if (response.status == 401 || response.status == 403) {
         const std::optional<APIError> secretError = co_await handleSecretStatus(response, std::move(sentAs));
         if (secretError)
-            co_return ApiResult<HttpResponse>(*secretError);
+            co_return APIResult<HttpResponse>(*secretError);
     }
-    co_return ApiResult<HttpResponse>(APIError::serverError(failedResponseMessage(response.status, response.body)));
+    co_return APIResult<HttpResponse>(APIError::serverError(failedResponseMessage(response.status, response.body)));
 }
 
 QCoro::Task<std::optional<APIError>> FleetExchange::handleSecretStatus(HttpResponse response, Signer signer)

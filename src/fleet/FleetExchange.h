@@ -1,6 +1,6 @@
 #pragma once
 
-#include "fleet/ApiResult.h"
+#include "fleet/APIResult.h"
 #include "fleet/FleetRequest.h"
 #include "pairing/StoredFleetSecret.h"
 #include "platform/HttpTransport.h"
@@ -36,7 +36,7 @@ public:
     QUrl url(const QString &path, const QList<QPair<QString, QString>> &query) const;
 
     // The response when its status is 200, else the error.
-    QCoro::Task<ApiResult<HttpResponse>> perform(FleetRequest request);
+    QCoro::Task<APIResult<HttpResponse>> perform(FleetRequest request);
 
     // The current tenant code; empty when none.
     QString tenant() const;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "fleet/ApiResult.h"
+#include "fleet/APIResult.h"
 #include "fleet/FailureText.h"
 #include "wire/KeyCaseConversion.h"
 
@@ -17,7 +17,7 @@ enum class KeyStyle {
 
 // Decodes a response body into T (a record with `static std::optional<T> fromJson(value, error)`).
 // Any failure is the operation's decode failure, labelled for the log.
-template <class T> ApiResult<T> decodeResponse(const QString &label, const QByteArray &body, KeyStyle style)
+template <class T> APIResult<T> decodeResponse(const QString &label, const QByteArray &body, KeyStyle style)
 {
     QJsonParseError parseError{};
     const QJsonDocument document = QJsonDocument::fromJson(body, &parseError);

@@ -26,35 +26,35 @@ SpeedTest::SpeedTest(FleetExchange &exchange, MonotonicNow now)
 {
 }
 
-QCoro::Task<ApiResult<double>> SpeedTest::timed(FleetRequest request)
+QCoro::Task<APIResult<double>> SpeedTest::timed(FleetRequest request)
 {
     const std::chrono::nanoseconds started = m_now();
-    const ApiResult<HttpResponse> response = co_await m_exchange.perform(std::move(request));
+    const APIResult<HttpResponse> response = co_await m_exchange.perform(std::move(request));
     const std::chrono::nanoseconds finished = m_now();
     if (!response)
-        co_return ApiResult<double>(response.error());
+        co_return APIResult<double>(response.error());
     const double seconds = std::chrono::duration<double>(finished - started).count();
-    co_return ApiResult<double>(std::max(seconds, kShortestSeconds));
+    co_return APIResult<double>(std::max(seconds, kShortestSeconds));
 }
 
-QCoro::Task<ApiResult<SpeedTestResult>> SpeedTest::run()
+QCoro::Task<APIResult<SpeedTestResult>> SpeedTest::run()
 {
-    const ApiResult<double> latency = co_await timed(FleetRequest::withoutBody("HEAD", kPath));
+    const APIResult<double> latency = co_await timed(FleetRequest::withoutBody("HEAD", kPath));
     if (!latency)
-        co_return ApiResult<SpeedTestResult>(latency.error());
+        co_return APIResult<SpeedTestResult>(latency.error());
 
     const QList<QPair<QString, QString>> size = {{QStringLiteral("size"), QString::number(transferBytes)}};
-    const ApiResult<double> download = co_await timed(FleetRequest::get(kPath, size));
+    const APIResult<double> download = co_await timed(FleetRequest::get(kPath, size));
     if (!download)
-        co_return ApiResult<SpeedTestResult>(download.error());
+        co_return APIResult<SpeedTestResult>(download.error());
 
     FleetRequest upload = FleetRequest::withoutBody("POST", kPath);
     upload.contentType = "application/octet-stream";
     upload.body = QByteArray(transferBytes, '\0');
     const qint64 bytesSent = upload.body.size();
-    const ApiResult<double> uploaded = co_await timed(std::move(upload));
+    const APIResult<double> uploaded = co_await timed(std::move(upload));
     if (!uploaded)
-        co_return ApiResult<SpeedTestResult>(uploaded.error());
+        co_return APIResult<SpeedTestResult>(uploaded.error());
 
     SpeedTestResult result;
     result.latencyMs = *latency * 1000.0;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "fleet/ApiResult.h"
+#include "fleet/APIResult.h"
 #include "fleet/FleetRequest.h"
 #include "wire/SpeedTestResult.h"
 
@@ -26,11 +26,11 @@ public:
 
     SpeedTest(FleetExchange &exchange, MonotonicNow now);
 
-    QCoro::Task<ApiResult<SpeedTestResult>> run();
+    QCoro::Task<APIResult<SpeedTestResult>> run();
 
 private:
     // Seconds the request took, or its error.
-    QCoro::Task<ApiResult<double>> timed(FleetRequest request);
+    QCoro::Task<APIResult<double>> timed(FleetRequest request);
 
     FleetExchange &m_exchange;
     MonotonicNow m_now;

@@ -6,17 +6,17 @@ namespace vesk {
 
 QCoro::Task<bool> FleetClientReporting::isConfigured() { return m_client.isConfigured(); }
 
-QCoro::Task<ApiStatus> FleetClientReporting::reportTelemetry(TelemetryReport report)
+QCoro::Task<APIStatus> FleetClientReporting::reportTelemetry(TelemetryReport report)
 {
     return m_client.reportTelemetry(std::move(report));
 }
 
-QCoro::Task<ApiStatus> FleetClientReporting::reportInstalledApps(QList<RemoteInstalledApp> apps)
+QCoro::Task<APIStatus> FleetClientReporting::reportInstalledApps(QList<RemoteInstalledApp> apps)
 {
     return m_client.reportInstalledApps(std::move(apps));
 }
 
-QCoro::Task<ApiResult<std::optional<SpeedTestResult>>> FleetClientReporting::runSpeedTest()
+QCoro::Task<APIResult<std::optional<SpeedTestResult>>> FleetClientReporting::runSpeedTest()
 {
     return m_client.runSpeedTest();
 }

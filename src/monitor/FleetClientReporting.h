@@ -12,9 +12,9 @@ public:
     explicit FleetClientReporting(FleetAPIClient &client) : m_client(client) {}
 
     QCoro::Task<bool> isConfigured() override;
-    QCoro::Task<ApiStatus> reportTelemetry(TelemetryReport report) override;
-    QCoro::Task<ApiStatus> reportInstalledApps(QList<RemoteInstalledApp> apps) override;
-    QCoro::Task<ApiResult<std::optional<SpeedTestResult>>> runSpeedTest() override;
+    QCoro::Task<APIStatus> reportTelemetry(TelemetryReport report) override;
+    QCoro::Task<APIStatus> reportInstalledApps(QList<RemoteInstalledApp> apps) override;
+    QCoro::Task<APIResult<std::optional<SpeedTestResult>>> runSpeedTest() override;
 
 private:
     FleetAPIClient &m_client;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "fleet/ApiResult.h"
+#include "fleet/APIResult.h"
 #include "wire/RemoteInstalledApp.h"
 #include "wire/SpeedTestResult.h"
 #include "wire/TelemetryReport.h"
@@ -20,11 +20,11 @@ public:
 
     // A tenant code is set and a fleet secret is stored for it.
     virtual QCoro::Task<bool> isConfigured() = 0;
-    virtual QCoro::Task<ApiStatus> reportTelemetry(TelemetryReport report) = 0;
+    virtual QCoro::Task<APIStatus> reportTelemetry(TelemetryReport report) = 0;
     // The client adds this machine's serial to the report.
-    virtual QCoro::Task<ApiStatus> reportInstalledApps(QList<RemoteInstalledApp> apps) = 0;
+    virtual QCoro::Task<APIStatus> reportInstalledApps(QList<RemoteInstalledApp> apps) = 0;
     // No result while the client is not configured.
-    virtual QCoro::Task<ApiResult<std::optional<SpeedTestResult>>> runSpeedTest() = 0;
+    virtual QCoro::Task<APIResult<std::optional<SpeedTestResult>>> runSpeedTest() = 0;
 };
 
 } // namespace vesk

@@ -167,7 +167,7 @@ QCoro::Task<bool> SystemMonitor::reportTelemetry()
     const bool configured = co_await api.isConfigured();
     if (!configured || !self)
         co_return false;
-    const ApiStatus status = co_await api.reportTelemetry(self->telemetryReport(self->m_serial));
+    const APIStatus status = co_await api.reportTelemetry(self->telemetryReport(self->m_serial));
     if (!status.ok()) {
         qCWarning(lcFleet).noquote() << QStringLiteral("Telemetry report failed: ") + status.errorMessage();
         co_return false;
@@ -191,7 +191,7 @@ QCoro::Task<bool> SystemMonitor::reportInstalledApps()
     QList<RemoteInstalledApp> apps;
     for (const InstalledApp &app : found)
         apps.append(reportRecord(app));
-    const ApiStatus status = co_await api.reportInstalledApps(std::move(apps));
+    const APIStatus status = co_await api.reportInstalledApps(std::move(apps));
     if (!status.ok()) {
         qCWarning(lcFleet).noquote() << QStringLiteral("Installed app report failed: ") + status.errorMessage();
         co_return false;
@@ -206,7 +206,7 @@ QCoro::Task<> SystemMonitor::runSpeedTestIfDue()
         co_return;
     QPointer<SystemMonitor> self(this);
     FleetReportingApi &api = m_api;
-    const ApiResult<std::optional<SpeedTestResult>> result = co_await api.runSpeedTest();
+    const APIResult<std::optional<SpeedTestResult>> result = co_await api.runSpeedTest();
     // No result (not configured, or the measurement failed): try again after the next report.
     if (!self || !result.ok() || !result.value())
         co_return;

@@ -31,7 +31,7 @@ FleetSecretManager::FleetSecretManager(Dependencies deps)
 
 QString FleetSecretManager::tenant() const
 {
-    return m_settings.photographer();
+    return m_settings.tenantCode();
 }
 
 void FleetSecretManager::raiseFlag(bool PairingFlags::Snapshot::*flag)

@@ -13,7 +13,7 @@ QCoro::Task<CommandOutcome> pair(FleetSecretManager &secrets, QString code)
 
 QCoro::Task<CommandOutcome> unpair(FleetSecretManager &secrets, FleetSettingsStore &settings)
 {
-    const QString tenant = settings.photographer();
+    const QString tenant = settings.tenantCode();
     if (tenant.isEmpty())
         co_return CommandOutcome{1, QStringLiteral("No account is set on this Mac, so there is nothing to unpair.")};
     const bool removed = co_await secrets.wipe(tenant);

@@ -134,7 +134,7 @@ QCoro::Task<> PolicyEngine::syncPolicy()
 {
     const QPointer<PolicyEngine> self(this);
     FleetAPIClient &api = m_api;
-    const ApiResult<DevicePolicyResponse> response = co_await api.fetchDevicePolicy();
+    const APIResult<DevicePolicyResponse> response = co_await api.fetchDevicePolicy();
     if (!self)
         co_return;
     if (!response) {

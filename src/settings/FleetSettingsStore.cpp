@@ -265,14 +265,14 @@ bool FleetSettingsStore::lowDataMode() const
     return m_defaults.boolValue(FleetSettingsKeys::lowDataMode);
 }
 
-QString FleetSettingsStore::photographer() const
+QString FleetSettingsStore::tenantCode() const
 {
-    return m_defaults.stringValue(FleetSettingsKeys::photographer);
+    return m_defaults.stringValue(FleetSettingsKeys::tenantCode);
 }
 
-void FleetSettingsStore::setPhotographer(const QString &tenantCode)
+void FleetSettingsStore::setTenantCode(const QString &tenantCode)
 {
-    m_defaults.setValue(FleetSettingsKeys::photographer, tenantCode);
+    m_defaults.setValue(FleetSettingsKeys::tenantCode, tenantCode);
 }
 
 void FleetSettingsStore::writeData(const QString &key, const std::optional<QByteArray> &data)

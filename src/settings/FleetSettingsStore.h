@@ -47,7 +47,7 @@ inline constexpr QLatin1String scheduledActions("warden_scheduledActions");
 inline constexpr QLatin1String activeRemoteMessage("warden_activeRemoteMessage");
 inline constexpr QLatin1String hideWindowAtLaunch("warden_hideWindowAtLaunch");
 inline constexpr QLatin1String agentMode("agentMode");
-inline constexpr QLatin1String photographer("warden_photographer");
+inline constexpr QLatin1String tenantCode("warden_photographer");
 inline constexpr QLatin1String lowDataMode("lowDataMode");
 } // namespace FleetSettingsKeys
 
@@ -102,8 +102,8 @@ public:
     bool agentMode() const;
     bool lowDataMode() const;
     // The current tenant code; empty when none.
-    QString photographer() const;
-    void setPhotographer(const QString &tenantCode);
+    QString tenantCode() const;
+    void setTenantCode(const QString &tenantCode);
 
 private:
     bool switchOn(const QString &key, bool whenAbsent) const;

@@ -42,7 +42,7 @@ TEST(AgentOptions, ArgumentsOverrideEnvironmentOverridesDefault)
     }
 }
 
-TEST(AgentOptions, HeartbeatGoesToTheSameHostsApiHeartbeat)
+TEST(AgentOptions, HeartbeatGoesToTheSameHostsAPIHeartbeat)
 {
     AgentOptions options;
     options.fleetUrl = QStringLiteral("https://fleet.example:8443/tenant/api?x=1");

@@ -181,20 +181,20 @@ TEST_F(ServiceWiring, CurrentCredentialSetGivesTenantAndEventCode)
     dropCredentialFile(QStringLiteral("credentials_Spring_Gala.xml"), QStringLiteral("PHOT-1234"),
                        QStringLiteral("EVT-77"));
     app.startServices();
-    EXPECT_EQ(settings.photographer(), QStringLiteral("PHOT-1234"));
+    EXPECT_EQ(settings.tenantCode(), QStringLiteral("PHOT-1234"));
     EXPECT_EQ(lastBeat().value(QStringLiteral("eventcode")).toString(), QStringLiteral("EVT-77"));
 }
 
 TEST_F(ServiceWiring, TenantChangeClearsPairingFlagsOnce)
 {
     const PairingFlags::Snapshot raised{true, true, true, true};
-    settings.setPhotographer(QStringLiteral("OLDACCT1"));
+    settings.setTenantCode(QStringLiteral("OLDACCT1"));
     dropCredentialFile(QStringLiteral("credentials_Main.txt"), QStringLiteral("NEWACCT2"), QStringLiteral("LOC-1"));
     pairingFlags.set(raised);
 
     manager.runCredentialPass();
     EXPECT_EQ(pairingFlags.snapshot(), PairingFlags::Snapshot{});
-    EXPECT_EQ(settings.photographer(), QStringLiteral("NEWACCT2"));
+    EXPECT_EQ(settings.tenantCode(), QStringLiteral("NEWACCT2"));
 
     pairingFlags.set(raised);
     manager.runCredentialPass();
@@ -207,7 +207,7 @@ TEST_F(ServiceWiring, FirstTenantIsStoredWithoutClearingFlags)
     pairingFlags.set(raised);
     dropCredentialFile(QStringLiteral("credentials_Main.txt"), QStringLiteral("NEWACCT2"), QStringLiteral("LOC-1"));
     manager.runCredentialPass();
-    EXPECT_EQ(settings.photographer(), QStringLiteral("NEWACCT2"));
+    EXPECT_EQ(settings.tenantCode(), QStringLiteral("NEWACCT2"));
     EXPECT_EQ(pairingFlags.snapshot(), raised);
 }
 
@@ -217,9 +217,9 @@ TEST_F(ServiceWiring, HourlyCredentialPassPicksUpNewFiles)
     EXPECT_EQ(lastBeat().value(QStringLiteral("eventcode")).toString(), QString());
     dropCredentialFile(QStringLiteral("credentials_Late.xml"), QStringLiteral("LATEACC1"), QStringLiteral("EVT-9"));
     clock.advance(3599s);
-    EXPECT_TRUE(settings.photographer().isEmpty()) << "no scan before the hour is up";
+    EXPECT_TRUE(settings.tenantCode().isEmpty()) << "no scan before the hour is up";
     clock.advance(1s);
-    EXPECT_EQ(settings.photographer(), QStringLiteral("LATEACC1"));
+    EXPECT_EQ(settings.tenantCode(), QStringLiteral("LATEACC1"));
     clock.advance(900s);
     EXPECT_EQ(lastBeat().value(QStringLiteral("eventcode")).toString(), QStringLiteral("EVT-9"));
 }

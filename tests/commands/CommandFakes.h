@@ -40,32 +40,32 @@ public:
     std::vector<Report> reports;
     std::vector<std::pair<QString, QString>> uploads; // bundle id, text
 
-    QCoro::Task<ApiResult<FleetPendingCommands>> fetchPendingCommands() override
+    QCoro::Task<APIResult<FleetPendingCommands>> fetchPendingCommands() override
     {
         ++fetches;
         if (m_polls.empty())
             co_return FleetPendingCommands{};
-        ApiResult<FleetPendingCommands> next = m_polls.front();
+        APIResult<FleetPendingCommands> next = m_polls.front();
         m_polls.pop_front();
         co_return next;
     }
-    QCoro::Task<ApiStatus> reportCommandResult(qint64 id, bool success, std::optional<QString> result) override
+    QCoro::Task<APIStatus> reportCommandResult(qint64 id, bool success, std::optional<QString> result) override
     {
         if (m_reportClock) {
             const bool waited = co_await m_reportClock->sleep(m_reportLatency);
             Q_UNUSED(waited)
         }
         reports.push_back({id, success, std::move(result)});
-        co_return m_failReports ? ApiStatus(APIError::serverError(QStringLiteral("HTTP 500"))) : ApiStatus();
+        co_return m_failReports ? APIStatus(APIError::serverError(QStringLiteral("HTTP 500"))) : APIStatus();
     }
-    QCoro::Task<ApiStatus> uploadAppLog(QString bundleId, QString text)
+    QCoro::Task<APIStatus> uploadAppLog(QString bundleId, QString text)
     {
         uploads.emplace_back(bundleId, text);
-        co_return m_failUploads ? ApiStatus(APIError::serverError(QStringLiteral("HTTP 413"))) : ApiStatus();
+        co_return m_failUploads ? APIStatus(APIError::serverError(QStringLiteral("HTTP 413"))) : APIStatus();
     }
 
 private:
-    std::deque<ApiResult<FleetPendingCommands>> m_polls;
+    std::deque<APIResult<FleetPendingCommands>> m_polls;
     bool m_failReports = false;
     bool m_failUploads = false;
     Clock *m_reportClock = nullptr;

@@ -77,7 +77,7 @@ TEST_F(CredentialPersistenceTest, EverythingSurvivesARestart)
     EXPECT_EQ(second->schedules(), first->schedules());
     EXPECT_EQ(second->selectedPipeline(), QStringLiteral("kr5-3"));
     EXPECT_EQ(second->pipelineSelections().value(QStringLiteral("Holidays")), QStringLiteral("kr5-3"));
-    EXPECT_EQ(second->currentSets().at(1).account(), QStringLiteral("CCCC3333"));
+    EXPECT_EQ(second->currentSets().at(1).tenantCode(), QStringLiteral("CCCC3333"));
     EXPECT_FALSE(second->schedules().first().id.isNull());
 }
 

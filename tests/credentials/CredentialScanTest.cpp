@@ -140,7 +140,7 @@ TEST_F(CredentialScanTest, RescanReplacesInPlaceKeepsUnseenSetsAndAuditsOnlyChan
     EXPECT_EQ(a.kr5Location, QStringLiteral("LA-NEW"));
     EXPECT_EQ(a.lastReadAt, m_clock.now());
     EXPECT_EQ(a.selectedPipeline, QStringLiteral("kr5-2")) << "the chosen pipeline survives a re-read";
-    EXPECT_EQ(a.location(), QStringLiteral("DL-LA-NEW"));
+    EXPECT_EQ(a.eventCode(), QStringLiteral("DL-LA-NEW"));
     EXPECT_EQ(manager->importTimestamps().value(QStringLiteral("A")), m_clock.now());
     EXPECT_EQ(m_lines.count(QStringLiteral("CREDENTIALS updated: 2 scanned + 1 preserved = 3 set(s)")), 1);
     EXPECT_EQ(m_audits.filter(QStringLiteral("credentialSetUpdated Updated set 'A'")).size(), 1);

@@ -116,8 +116,8 @@ TEST(FleetAPIClient, MapsFailedResponsesToTheirMessages)
         rig.http.expect("POST", "/api/device_telemetry", c.status, c.body);
         TelemetryReport report;
         report.serial = QStringLiteral("C02XK1ABCD");
-        const ApiStatus result = QCoro::waitFor(rig.api.reportTelemetry(report));
-        EXPECT_EQ(result, ApiStatus(APIError::serverError(c.want))) << c.name;
+        const APIStatus result = QCoro::waitFor(rig.api.reportTelemetry(report));
+        EXPECT_EQ(result, APIStatus(APIError::serverError(c.want))) << c.name;
         EXPECT_TRUE(rig.hasSecret(kTenant)) << c.name << ": an ordinary failure keeps the secret";
         EXPECT_EQ(rig.secrets.flags().snapshot(), PairingFlags::Snapshot{}) << c.name;
     }
@@ -191,7 +191,7 @@ TEST(FleetAPIClient, ALateVerdictWipesOnlyTheSecretItsRequestCarried)
     for (const Case &c : cases) {
         PairedRig rig;
         rig.http.expect("GET", "/api/device_notes", 403, {}, c.verdict).held();
-        QCoro::Task<ApiResult<MachineNotesResponse>> notes = rig.api.machineNotes("S1");
+        QCoro::Task<APIResult<MachineNotesResponse>> notes = rig.api.machineNotes("S1");
         ASSERT_EQ(rig.http.heldCount(), 1u) << c.name;
         if (c.meanwhile == Meanwhile::repaired) {
             rig.http.expect("POST", "/api/fetch_fleet_secret", 200,

@@ -1,4 +1,4 @@
-#include "FleetApiFixture.h"
+#include "FleetAPIFixture.h"
 
 #include "fleetd/cli/FleetdMain.h"
 #include "fleetd/http/FetchSecretHandler.h"
@@ -7,7 +7,7 @@ using namespace vesk::fleetd;
 
 namespace {
 
-using AuthTest = FleetApiFixture;
+using AuthTest = FleetAPIFixture;
 
 TEST_F(AuthTest, ClassifiesEveryKindOfKey)
 {

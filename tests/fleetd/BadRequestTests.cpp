@@ -1,10 +1,10 @@
-#include "FleetApiFixture.h"
+#include "FleetAPIFixture.h"
 
 using namespace vesk::fleetd;
 
 namespace {
 
-using BadRequestTest = FleetApiFixture;
+using BadRequestTest = FleetAPIFixture;
 
 TEST_F(BadRequestTest, MalformedOversizedAndMistypedBodiesGet400WithAReason)
 {

@@ -1,4 +1,4 @@
-#include "FleetApiFixture.h"
+#include "FleetAPIFixture.h"
 
 #include <QJsonArray>
 
@@ -6,7 +6,7 @@ using namespace vesk::fleetd;
 
 namespace {
 
-using IsolationTest = FleetApiFixture;
+using IsolationTest = FleetAPIFixture;
 
 QStringList serialsOf(const QJsonArray &rows)
 {

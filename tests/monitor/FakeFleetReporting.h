@@ -17,21 +17,21 @@ public:
     int speedTestRuns = 0;
 
     QCoro::Task<bool> isConfigured() override { co_return configured; }
-    QCoro::Task<ApiStatus> reportTelemetry(TelemetryReport report) override
+    QCoro::Task<APIStatus> reportTelemetry(TelemetryReport report) override
     {
         telemetry.append(std::move(report));
-        co_return failWith ? ApiStatus(*failWith) : ApiStatus();
+        co_return failWith ? APIStatus(*failWith) : APIStatus();
     }
-    QCoro::Task<ApiStatus> reportInstalledApps(QList<RemoteInstalledApp> apps) override
+    QCoro::Task<APIStatus> reportInstalledApps(QList<RemoteInstalledApp> apps) override
     {
         installedApps.append(std::move(apps));
-        co_return failWith ? ApiStatus(*failWith) : ApiStatus();
+        co_return failWith ? APIStatus(*failWith) : APIStatus();
     }
-    QCoro::Task<ApiResult<std::optional<SpeedTestResult>>> runSpeedTest() override
+    QCoro::Task<APIResult<std::optional<SpeedTestResult>>> runSpeedTest() override
     {
         ++speedTestRuns;
         const std::optional<SpeedTestResult> next = speedTests.isEmpty() ? std::nullopt : speedTests.takeFirst();
-        co_return ApiResult<std::optional<SpeedTestResult>>(next);
+        co_return APIResult<std::optional<SpeedTestResult>>(next);
     }
 };
 

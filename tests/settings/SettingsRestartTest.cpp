@@ -53,7 +53,7 @@ void writeAsFirstRun()
     store.setLocationNotificationRules({kRule});
     store.setScheduledActions({kAction});
     store.setActiveRemoteMessage(kMessage);
-    store.setPhotographer(QStringLiteral("EVT-7"));
+    store.setTenantCode(QStringLiteral("EVT-7"));
     PinnedVersions::write(defaults, {{QStringLiteral("com.lumora.print"), QStringLiteral("2.1")}});
 }
 
@@ -103,6 +103,6 @@ TEST(SettingsRestart, TheNextRunReadsWhatTheFirstWrote)
     EXPECT_EQ(store.locationNotificationRules(), QList<LocationNotificationRule>{kRule});
     EXPECT_EQ(store.scheduledActions(), QList<ScheduledDeviceAction>{kAction});
     EXPECT_EQ(store.activeRemoteMessage(), kMessage);
-    EXPECT_EQ(store.photographer(), QStringLiteral("EVT-7"));
+    EXPECT_EQ(store.tenantCode(), QStringLiteral("EVT-7"));
     EXPECT_EQ(PinnedVersions::read(defaults), (QMap<QString, QString>{{"com.lumora.print", "2.1"}}));
 }

@@ -52,7 +52,7 @@ struct FleetTestRig {
             return reading;
         }}};
 
-    void setTenant(const QString &tenant) { settings.setPhotographer(tenant); }
+    void setTenant(const QString &tenant) { settings.setTenantCode(tenant); }
     // Puts a paired secret for `tenant` into the keychain, as pairing would have.
     void storeSecret(const QString &tenant, const QString &code, qint64 id, const QString &preview = {})
     {

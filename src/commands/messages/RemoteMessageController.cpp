@@ -102,7 +102,7 @@ QCoro::Task<> RemoteMessageController::reportDismissal(qint64 commandId, QString
 {
     QPointer<RemoteMessageController> self(this);
     FleetCommandChannel &results = m_results;
-    const ApiStatus sent = co_await results.reportCommandResult(commandId, true, text);
+    const APIStatus sent = co_await results.reportCommandResult(commandId, true, text);
     if (!sent)
         qCCritical(lcFleet).noquote() << "Message dismissal report failed: " + sent.errorMessage();
     if (self)

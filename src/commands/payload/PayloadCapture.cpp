@@ -58,7 +58,7 @@ QCoro::Task<PayloadCapture::Result> PayloadCapture::captureAndUpload(Request req
 
     PayloadUpload upload{request.name,           request.notes,   folder,
                          request.relaunchBundleIds, packed.fileName, packed.bytes};
-    const ApiResult<PayloadResponse> uploaded = co_await m_api.uploadPayload(std::move(upload));
+    const APIResult<PayloadResponse> uploaded = co_await m_api.uploadPayload(std::move(upload));
     if (!uploaded) {
         qCWarning(lcPayload).noquote() << "Payload upload failed:" << uploaded.errorMessage();
         co_return Result{std::nullopt, uploaded.errorMessage()};

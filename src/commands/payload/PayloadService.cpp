@@ -46,14 +46,14 @@ PayloadService::PayloadService(Dependencies deps)
 
 QCoro::Task<CommandResult> PayloadService::deployPayload(qint64 payloadId)
 {
-    const ApiResult<PayloadResponse> record = co_await m_api.fetchPayload(payloadId);
+    const APIResult<PayloadResponse> record = co_await m_api.fetchPayload(payloadId);
     if (!record)
         co_return failed(QStringLiteral("Could not fetch payload %1: %2").arg(payloadId).arg(record.errorMessage()));
     const RemotePayload payload = record->payload;
     if (const auto refused = PayloadTarget::validateTarget(payload.targetPath, m_paths))
         co_return failed(*refused);
 
-    const ApiResult<QString> download = co_await m_api.downloadPayload(payloadId);
+    const APIResult<QString> download = co_await m_api.downloadPayload(payloadId);
     if (!download)
         co_return failed(QStringLiteral("Download failed: ") + download.errorMessage());
     const CommandResult result = co_await install(payload, *download);

@@ -1,7 +1,7 @@
 #include "../payload/PayloadRig.h"
 
 #include "LogCapture.h"
-#include "commands/FleetApiCommandChannel.h"
+#include "commands/FleetAPICommandChannel.h"
 #include "commands/messages/RemoteMessageController.h"
 #include "commands/messages/RemoteMessagePresenter.h"
 
@@ -47,7 +47,7 @@ private:
 };
 
 struct MessageRig : FleetRig {
-    FleetApiCommandChannel results{api};
+    FleetAPICommandChannel results{api};
     ScreenLog screen;
     std::unique_ptr<RemoteMessageController> controller = make(true);
 

@@ -1,4 +1,4 @@
-#include "FleetApiFixture.h"
+#include "FleetAPIFixture.h"
 
 #include "wire/KeyCaseConversion.h"
 #include "wire/policy/DevicePolicy.h"
@@ -11,7 +11,7 @@ using namespace vesk::fleetd;
 
 namespace {
 
-using ApiRoundTripTest = FleetApiFixture;
+using APIRoundTripTest = FleetAPIFixture;
 
 QByteArray multipart(const QByteArray &boundary, const QList<std::pair<QByteArray, QByteArray>> &fields,
                      const QByteArray &zip)
@@ -24,7 +24,7 @@ QByteArray multipart(const QByteArray &boundary, const QList<std::pair<QByteArra
     return body;
 }
 
-TEST_F(ApiRoundTripTest, QueuedCommandIsPolledOnceAndClosedByItsResult)
+TEST_F(APIRoundTripTest, QueuedCommandIsPolledOnceAndClosedByItsResult)
 {
     const HttpAnswer queued = call(m_a, "POST", "device_command",
                                    R"({"serial": "A2", "command": "restart_app", "params": {"bundle_id": "com.lumora.kiosk", "delay": 2}})");
@@ -72,7 +72,7 @@ TEST_F(ApiRoundTripTest, QueuedCommandIsPolledOnceAndClosedByItsResult)
     EXPECT_EQ(m_store.commands().list("A2").value.last().result, "Dismissed on the machine at Dec 6, 2026 at 9:15 AM");
 }
 
-TEST_F(ApiRoundTripTest, TelemetryAndInstalledAppsComeBackInTheConsolesShape)
+TEST_F(APIRoundTripTest, TelemetryAndInstalledAppsComeBackInTheConsolesShape)
 {
     const QByteArray telemetry = R"({"serial": "A1", "timestamp": "2025-03-01T09:29:00Z", "cpu_usage": 12.5,
         "cpu_cores": 8, "thermal_state": "nominal", "is_plugged_in": true, "battery_level": 80,
@@ -120,7 +120,7 @@ TEST_F(ApiRoundTripTest, TelemetryAndInstalledAppsComeBackInTheConsolesShape)
     EXPECT_EQ(apps[0].toObject().value("reported_at").toString(), "2025-03-01T12:30:00.000Z");
 }
 
-TEST_F(ApiRoundTripTest, PayloadUploadListsAndDownloadsTheSameBytes)
+TEST_F(APIRoundTripTest, PayloadUploadListsAndDownloadsTheSameBytes)
 {
     QByteArray zip = "PK\x03\x04";
     for (int i = 0; i < 70000; ++i)
@@ -149,7 +149,7 @@ TEST_F(ApiRoundTripTest, PayloadUploadListsAndDownloadsTheSameBytes)
     EXPECT_EQ(call(m_b, "GET", QStringLiteral("payload_download?id=%1").arg(id)).status, 404);
 }
 
-TEST_F(ApiRoundTripTest, SpeedtestServesRequestedSizesWithinItsCap)
+TEST_F(APIRoundTripTest, SpeedtestServesRequestedSizesWithinItsCap)
 {
     EXPECT_EQ(call(m_a, "HEAD", "speedtest").status, 200);
     for (const auto &[query, status, bytes] : {std::tuple{"", 200, 524288}, std::tuple{"?size=0", 200, 0},
@@ -168,7 +168,7 @@ TEST_F(ApiRoundTripTest, SpeedtestServesRequestedSizesWithinItsCap)
     EXPECT_EQ(upload.json.value("received_bytes").toInteger(), 524288);
 }
 
-TEST_F(ApiRoundTripTest, PoliciesAndReleasesReachTheMachinesTheyAreFor)
+TEST_F(APIRoundTripTest, PoliciesAndReleasesReachTheMachinesTheyAreFor)
 {
     const QByteArray policy = R"({"id": "5E1F6A3C-1111-4222-8333-944455556666", "name": "Kiosk",
         "keep_alive_rules": [], "app_restart_rules": [{"bundle_id": "com.lumora.print", "maxMemoryMB": 512}],

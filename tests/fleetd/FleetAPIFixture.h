@@ -14,7 +14,7 @@
 // A real server on an OS-chosen loopback port over a real SQLite file, with two
 // tenants: ABCD1234 (event EVT-A, machines A1 and A2) and WXYZ9876 (event EVT-B,
 // machine B1), each with an active secret.
-class FleetApiFixture : public ::testing::Test {
+class FleetAPIFixture : public ::testing::Test {
 protected:
     struct Tenant {
         QString code;

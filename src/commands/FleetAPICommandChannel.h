@@ -7,15 +7,15 @@ namespace vesk {
 
 // The command traffic through the agent's fleet API client. The client's calls take their
 // arguments by value and the client outlives every call, so its tasks are handed on as they are.
-class FleetApiCommandChannel final : public FleetCommandChannel {
+class FleetAPICommandChannel final : public FleetCommandChannel {
 public:
-    explicit FleetApiCommandChannel(FleetAPIClient &api) : m_api(api) {}
+    explicit FleetAPICommandChannel(FleetAPIClient &api) : m_api(api) {}
 
-    QCoro::Task<ApiResult<FleetPendingCommands>> fetchPendingCommands() override
+    QCoro::Task<APIResult<FleetPendingCommands>> fetchPendingCommands() override
     {
         return m_api.fetchPendingCommands();
     }
-    QCoro::Task<ApiStatus> reportCommandResult(qint64 commandId, bool success, std::optional<QString> result) override
+    QCoro::Task<APIStatus> reportCommandResult(qint64 commandId, bool success, std::optional<QString> result) override
     {
         return m_api.reportCommandResult(commandId, success, std::move(result));
     }

@@ -10,12 +10,12 @@
 namespace vesk {
 
 // What a fleet operation hands back: its value, or the APIError that ended it.
-template <class T> class ApiResult {
+template <class T> class APIResult {
 public:
     // Before any answer arrived there is no valid response (QCoro::waitFor needs this).
-    ApiResult() : ApiResult(APIError::invalidResponse()) {}
-    ApiResult(T value) : m_state(std::in_place_index<0>, std::move(value)) {}
-    ApiResult(APIError error) : m_state(std::in_place_index<1>, std::move(error)) {}
+    APIResult() : APIResult(APIError::invalidResponse()) {}
+    APIResult(T value) : m_state(std::in_place_index<0>, std::move(value)) {}
+    APIResult(APIError error) : m_state(std::in_place_index<1>, std::move(error)) {}
 
     bool ok() const { return m_state.index() == 0; }
     explicit operator bool() const { return ok(); }
@@ -30,33 +30,33 @@ public:
     // The error's message, or empty on success.
     QString errorMessage() const { return ok() ? QString() : error().message(); }
 
-    friend bool operator==(const ApiResult &, const ApiResult &) = default;
+    friend bool operator==(const APIResult &, const APIResult &) = default;
 
 private:
     std::variant<T, APIError> m_state;
 };
 
 // Operations whose success carries nothing.
-template <> class ApiResult<void> {
+template <> class APIResult<void> {
 public:
-    ApiResult() = default;
-    ApiResult(APIError error) : m_error(std::move(error)) {}
+    APIResult() = default;
+    APIResult(APIError error) : m_error(std::move(error)) {}
 
     bool ok() const { return !m_error; }
     explicit operator bool() const { return ok(); }
     const APIError &error() const { return *m_error; }
     QString errorMessage() const { return ok() ? QString() : m_error->message(); }
 
-    friend bool operator==(const ApiResult &, const ApiResult &) = default;
+    friend bool operator==(const APIResult &, const APIResult &) = default;
 
 private:
     std::optional<APIError> m_error;
 };
 
-using ApiStatus = ApiResult<void>;
+using APIStatus = APIResult<void>;
 
 // Prints the error, or "ok" (values need no printer of their own).
-template <class T> std::ostream &operator<<(std::ostream &out, const ApiResult<T> &result)
+template <class T> std::ostream &operator<<(std::ostream &out, const APIResult<T> &result)
 {
     if (result.ok())
         return out << "ok";

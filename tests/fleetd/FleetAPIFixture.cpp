@@ -1,4 +1,4 @@
-#include "FleetApiFixture.h"
+#include "FleetAPIFixture.h"
 
 #include "fleetd/http/FleetRoutes.h"
 
@@ -6,7 +6,7 @@
 
 using namespace vesk::fleetd;
 
-void FleetApiFixture::SetUp()
+void FleetAPIFixture::SetUp()
 {
     ASSERT_TRUE(m_dir.isValid());
     m_dbPath = m_dir.filePath("fleet.sqlite");
@@ -30,25 +30,25 @@ void FleetApiFixture::SetUp()
     m_api = QStringLiteral("http://127.0.0.1:%1/api/").arg(port);
 }
 
-QByteArray FleetApiFixture::keyFor(const QString &tenantCode, qint64 secretId, const QString &code)
+QByteArray FleetAPIFixture::keyFor(const QString &tenantCode, qint64 secretId, const QString &code)
 {
     return QCryptographicHash::hash(tenantCode.toUtf8(), QCryptographicHash::Sha256).toHex() + '.' +
            QByteArray::number(secretId) + '.' + code.toLatin1();
 }
 
-void FleetApiFixture::beat(const QString &serial, const QString &eventCode, const QString &app)
+void FleetAPIFixture::beat(const QString &serial, const QString &eventCode, const QString &app)
 {
     ASSERT_EQ(m_store.recordHeartbeat({eventCode, serial, app, "1.0", {}}, m_now), StoreStatus::ok());
 }
 
-HttpAnswer FleetApiFixture::call(const Tenant &tenant, const QByteArray &method, const QString &path,
+HttpAnswer FleetAPIFixture::call(const Tenant &tenant, const QByteArray &method, const QString &path,
                                  const QByteArray &body, const QByteArray &contentType, const QString &serial)
 {
     return raw(method, path, body, {{"X-Fleet-Key", tenant.key}, {"X-Device-Serial", serial.toUtf8()}},
                contentType);
 }
 
-HttpAnswer FleetApiFixture::raw(const QByteArray &method, const QString &path, const QByteArray &body,
+HttpAnswer FleetAPIFixture::raw(const QByteArray &method, const QString &path, const QByteArray &body,
                                 const QList<std::pair<QByteArray, QByteArray>> &headers,
                                 const QByteArray &contentType)
 {
