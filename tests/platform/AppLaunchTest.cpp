@@ -142,6 +142,19 @@ bool becomesStopped(qint32 pid)
     return false;
 }
 
+// Whether a child of the shell `pid` already runs a program of its own (it exec'd).
+bool waitsOnProgram(qint32 pid)
+{
+    const ProcessTable table;
+    const QString shell = table.executable(pid);
+    for (const qint32 child : table.pids()) {
+        const auto stat = table.stat(child);
+        if (stat && stat->ppid == pid && !shell.isEmpty() && table.executable(child) != shell)
+            return true;
+    }
+    return false;
+}
+
 // Runs the event loop until `task` is done, for at most `limit` of real time.
 template <typename T>
 bool finishes(QCoro::Task<T> &task, std::chrono::milliseconds limit)
@@ -182,13 +195,19 @@ TEST_F(AppLaunchTest, RestartEndsWithANewProcessHoweverTheOldOneGoes)
         const LaunchOutcome first = open(bundle(id, signallingScript(tc.setup)));
         ASSERT_TRUE(first.launched) << tc.id << first.error.toStdString();
         ASSERT_EQ(awaitReady(), "ready") << tc.id;
+        // Restart once the shell waits on `sleep 100`: until that child has exec'd it runs the
+        // shell's handlers, so a SIGTERM sent to the group in between is swallowed by the child,
+        // and the shell holds its own trap until the child ends, 100 s later.
+        const QDeadlineTimer known(10000);
+        while (!waitsOnProgram(first.pid) && !known.hasExpired())
+            QThread::msleep(20);
+        ASSERT_TRUE(waitsOnProgram(first.pid)) << tc.id;
         if (tc.stop) {
             ASSERT_EQ(::kill(first.pid, SIGSTOP), 0);
             ASSERT_TRUE(becomesStopped(first.pid)) << tc.id;
         }
         // A process is trusted as the bundle's only from its second look on: restart what the
         // workspace already knows runs, as the agent always does.
-        const QDeadlineTimer known(10000);
         while (runningPid(id) != first.pid && !known.hasExpired())
             QThread::msleep(20);
         ASSERT_EQ(runningPid(id), first.pid) << tc.id;
