@@ -108,7 +108,7 @@ make_folder() {
 start_fleet_server() {
   "$fleetd" serve --listen 127.0.0.1:0 --db "$db" >"$work/fleetd.out" 2>"$work/fleetd.log" &
   fleetd_pid=$!
-  wait_for 10 grep -q '^http' "$work/fleetd.out" || { show_log "server log" "$work/fleetd.log"; fail "vesk-fleetd did not start"; }
+  wait_for 10 grep -qs '^http' "$work/fleetd.out" || { show_log "server log" "$work/fleetd.log"; fail "vesk-fleetd did not start"; }
   url=$(grep -m1 '^http' "$work/fleetd.out")
   local address=${url#http://}
   say "Started the fleet server on ${address%/api} (database $db)"
