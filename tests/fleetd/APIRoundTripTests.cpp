@@ -74,19 +74,27 @@ TEST_F(APIRoundTripTest, QueuedCommandIsPolledOnceAndClosedByItsResult)
 
 TEST_F(APIRoundTripTest, TelemetryAndInstalledAppsComeBackInTheConsolesShape)
 {
-    const QByteArray telemetry = R"({"serial": "A1", "timestamp": "2025-03-01T09:29:00Z", "cpu_usage": 12.5,
-        "cpu_cores": 8, "thermal_state": "nominal", "is_plugged_in": true, "battery_level": 80,
-        "hung_apps": ["com.lumora.print"],
-        "running_apps": [{"bundle_id": "com.lumora.capture", "name": "Capture", "pid": 5}],
-        "network_interfaces": [{"name": "en0", "type": "wifi", "is_active": true}],
-        "network_mounts": ["/Volumes/share"]})";
-    ASSERT_EQ(call(m_a, "POST", "device_telemetry", telemetry).status, 200);
+    vesk::TelemetryReport report = telemetry("A1");
+    report.cpuUsage = 12.5;
+    report.cpuCores = 8;
+    report.isPluggedIn = true;
+    report.batteryLevel = 80;
+    report.hungApps = QStringList{"com.lumora.print"};
+    vesk::ReportedRunningApp capture;
+    capture.bundleId = "com.lumora.capture";
+    capture.name = "Capture";
+    capture.pid = 5;
+    report.runningApps = QList{capture};
+    report.networkInterfaces = {{"en0", "wifi", std::nullopt, true}};
+    report.networkMounts = QStringList{"/Volumes/share"};
+    ASSERT_EQ(call(m_a, "POST", "device_telemetry", body(report)).status, 200);
     m_now = m_now.addSecs(3 * 3600);
-    ASSERT_EQ(call(m_a, "POST", "device_telemetry", R"({"serial": "A1", "cpu_usage": "7.5"})").status, 200);
+    vesk::TelemetryReport later = telemetry("A1");
+    later.cpuUsage = 7.5;
+    ASSERT_EQ(call(m_a, "POST", "device_telemetry", body(later)).status, 200);
 
     const QJsonArray lastHour = call(m_a, "GET", "device_telemetry?serial=A1&hours=1").json.value("telemetry").toArray();
     ASSERT_EQ(lastHour.size(), 1);
-    // Numbers sent as text come back as the numbers the agent reads them as.
     EXPECT_EQ(lastHour[0].toObject().value("cpu_usage").toDouble(), 7.5);
     const QJsonArray day = call(m_a, "GET", "device_telemetry?serial=A1&hours=24").json.value("telemetry").toArray();
     ASSERT_EQ(day.size(), 2);

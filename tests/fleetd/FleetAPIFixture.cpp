@@ -3,6 +3,7 @@
 #include "fleetd/http/FleetRoutes.h"
 
 #include <QCryptographicHash>
+#include <QJsonDocument>
 
 using namespace vesk::fleetd;
 
@@ -53,4 +54,21 @@ HttpAnswer FleetAPIFixture::raw(const QByteArray &method, const QString &path, c
                                 const QByteArray &contentType)
 {
     return m_client.send(method, QUrl(m_api + path), body, contentType, headers);
+}
+
+vesk::TelemetryReport FleetApiFixture::telemetry(const QString &serial)
+{
+    vesk::TelemetryReport report;
+    report.serial = serial;
+    report.timestamp = QDateTime(QDate(2025, 3, 1), QTime(9, 29, 0), Qt::UTC);
+    report.thermalState = "nominal";
+    report.osVersion = "14.4";
+    report.model = "Mac14,2";
+    report.primaryInterface = "en0";
+    return report;
+}
+
+QByteArray FleetApiFixture::body(const vesk::TelemetryReport &report)
+{
+    return QJsonDocument(report.toJson()).toJson(QJsonDocument::Compact);
 }

@@ -4,6 +4,7 @@
 
 #include "fleetd/http/FleetHttpServer.h"
 #include "fleetd/storage/FleetStore.h"
+#include "wire/TelemetryReport.h"
 
 #include <QTemporaryDir>
 
@@ -28,6 +29,9 @@ protected:
 
     static QByteArray keyFor(const QString &tenantCode, qint64 secretId, const QString &code);
     void beat(const QString &serial, const QString &eventCode, const QString &app = "warden");
+    // A complete telemetry report of `serial` (the members every report carries) and its body.
+    static vesk::TelemetryReport telemetry(const QString &serial);
+    static QByteArray body(const vesk::TelemetryReport &report);
 
     // Sends with the tenant's key and X-Device-Serial `serial`.
     HttpAnswer call(const Tenant &tenant, const QByteArray &method, const QString &path,

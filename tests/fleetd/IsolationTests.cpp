@@ -19,7 +19,7 @@ QStringList serialsOf(const QJsonArray &rows)
 TEST_F(IsolationTest, ATenantNeverReachesAnotherTenantsMachinesOrData)
 {
     // Tenant A leaves traces of every kind on its machine A1.
-    ASSERT_EQ(call(m_a, "POST", "device_telemetry", R"({"serial": "A1", "cpu_usage": 5})").status, 200);
+    ASSERT_EQ(call(m_a, "POST", "device_telemetry", body(telemetry("A1"))).status, 200);
     ASSERT_EQ(call(m_a, "POST", "device_notes", R"({"serial": "A1", "author": "ann", "note": "lobby"})").status, 200);
     ASSERT_EQ(call(m_a, "POST", "device_alert",
                    R"({"serial": "A1", "severity": "warning", "category": "disk", "title": "t", "message": "m"})")
@@ -38,7 +38,7 @@ TEST_F(IsolationTest, ATenantNeverReachesAnotherTenantsMachinesOrData)
     } foreign[] = {
         {"POST", "device_commands", R"({"serial": "A1"})"},
         {"POST", "device_command", R"({"serial": "A1", "command": "restart"})"},
-        {"POST", "device_telemetry", R"({"serial": "A1"})"},
+        {"POST", "device_telemetry", body(telemetry("A1"))},
         {"GET", "device_telemetry?serial=A1&hours=24", {}},
         {"GET", "device_installed_apps?serial=A1", {}},
         {"GET", "device_logs?serial=A1", {}},
@@ -46,7 +46,8 @@ TEST_F(IsolationTest, ATenantNeverReachesAnotherTenantsMachinesOrData)
         {"DELETE", QStringLiteral("device_notes?id=%1").arg(noteId), {}},
         {"GET", "device_status?serial=A1", {}},
         {"GET", "device_policy?serial=A1", {}},
-        {"POST", "push_token", R"({"serial": "A1", "token": "ab"})"},
+        {"POST", "push_token",
+         R"({"serial": "A1", "token": "ab", "is_agent": true, "platform": "macos", "alert_scope": "photographer"})"},
         {"PUT", "device_alert", R"({"alert_id": 1, "acknowledged": true})"},
         {"GET", "payload?id=1", {}},
         {"POST", "device_command_result",

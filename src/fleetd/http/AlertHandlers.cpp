@@ -1,11 +1,14 @@
 #include "fleetd/http/AlertHandlers.h"
 
-#include "fleetd/http/BodyReader.h"
+#include "fleetd/http/AlertWire.h"
 #include "fleetd/http/JsonResponse.h"
 #include "fleetd/http/MachineScope.h"
 #include "fleetd/http/QueryReader.h"
-#include "fleetd/http/RecordJson.h"
+#include "fleetd/http/WireBody.h"
 #include "fleetd/storage/FleetStore.h"
+#include "wire/AlertAcknowledgement.h"
+#include "wire/AlertReport.h"
+#include "wire/PushTokenRegistration.h"
 
 #include <QHttpServerRequest>
 
@@ -21,32 +24,32 @@ const QStringList kSeverities = {QStringLiteral("info"), QStringLiteral("warning
 
 QHttpServerResponse AlertHandlers::report(const QHttpServerRequest &request, const TenantRecord &tenant) const
 {
-    BodyReader body(request);
-    AlertRecord alert;
-    alert.serial = body.string(QStringLiteral("serial"));
-    alert.severity = body.string(QStringLiteral("severity"));
-    alert.category = body.string(QStringLiteral("category"));
-    alert.title = body.string(QStringLiteral("title"), true);
-    alert.message = body.string(QStringLiteral("message"), true);
-    alert.timestamp = body.optionalString(QStringLiteral("timestamp"));
-    if (body.ok() && !kSeverities.contains(alert.severity))
+    WireBody<AlertReport> body(request);
+    body.require(isFilled(body->serial), mustNotBeEmpty("serial"));
+    body.require(isFilled(body->severity), mustNotBeEmpty("severity"));
+    body.require(isFilled(body->category), mustNotBeEmpty("category"));
+    if (body.ok() && !kSeverities.contains(body->severity))
         return jsonError(Status::BadRequest, QStringLiteral("\"severity\" must be info, warning or critical"));
-    if (Refusal refused = refuseMachineRequest(body, m_context.store, tenant, alert.serial))
+    if (Refusal refused = refuseMachineRequest(body, m_context.store, tenant, body->serial))
         return std::move(*refused);
-    if (alert.timestamp.isEmpty())
-        alert.timestamp = m_context.now().toUTC().toString(Qt::ISODate);
+    AlertRecord alert;
+    alert.serial = body->serial;
+    alert.severity = body->severity;
+    alert.category = body->category;
+    alert.title = body->title;
+    alert.message = body->message;
+    alert.timestamp = body->timestamp.value_or(m_context.now()).toUTC().toString(Qt::ISODate);
     return storeOutcome(m_context.store.alerts().add(tenant.id, alert, m_context.now()),
                         QStringLiteral("storing the alert"), QStringLiteral("alert_id"));
 }
 
 QHttpServerResponse AlertHandlers::acknowledge(const QHttpServerRequest &request, const TenantRecord &tenant) const
 {
-    BodyReader body(request);
-    const qint64 alertId = body.integer(QStringLiteral("alert_id"));
-    const bool acknowledged = body.boolean(QStringLiteral("acknowledged"));
+    const WireBody<AlertAcknowledgement> body(request);
     if (Refusal refused = refuseBadInput(body))
         return std::move(*refused);
-    return storeOutcome(m_context.store.alerts().acknowledge(tenant.id, alertId, acknowledged, deviceSerial(request),
+    return storeOutcome(m_context.store.alerts().acknowledge(tenant.id, body->alertId, body->acknowledged,
+                                                             deviceSerial(request),
                                                              m_context.now()),
                         QStringLiteral("acknowledging the alert"));
 }
@@ -60,21 +63,25 @@ QHttpServerResponse AlertHandlers::list(const QHttpServerRequest &request, const
         return std::move(*refused);
     if (!tenantCode.isEmpty() && tenantCode.compare(tenant.code, Qt::CaseInsensitive) != 0)
         return jsonError(Status::Forbidden, QStringLiteral("this fleet key is not for tenant %1").arg(tenantCode));
-    const auto toJson = [&tenant](const AlertRecord &alert) { return alertJson(alert, tenant.code); };
-    return storeRows(m_context.store.alerts().list(tenant.id, limit), QStringLiteral("listing alerts"),
-                     QStringLiteral("alerts"), toJson);
+    return storeAnswer(m_context.store.alerts().list(tenant.id, limit), QStringLiteral("listing alerts"),
+                       [&tenant](const QList<AlertRecord> &alerts) {
+                           FleetAlertsResponse answer;
+                           for (const AlertRecord &alert : alerts)
+                               answer.alerts.append(toWire(alert, tenant.code));
+                           return answer;
+                       });
 }
 
 QHttpServerResponse AlertHandlers::pushToken(const QHttpServerRequest &request, const TenantRecord &tenant) const
 {
-    BodyReader body(request);
-    const QString serial = body.string(QStringLiteral("serial"));
-    const QString token = body.string(QStringLiteral("token"));
-    if (Refusal refused = refuseMachineRequest(body, m_context.store, tenant, serial))
+    WireBody<PushTokenRegistration> body(request);
+    body.require(isFilled(body->serial), mustNotBeEmpty("serial"));
+    body.require(isFilled(body->token), mustNotBeEmpty("token"));
+    if (Refusal refused = refuseMachineRequest(body, m_context.store, tenant, body->serial))
         return std::move(*refused);
-    return storeOutcome(
-        m_context.store.alerts().registerPushToken(tenant.id, serial, token, body.body(), m_context.now()),
-        QStringLiteral("registering the push token"));
+    return storeOutcome(m_context.store.alerts().registerPushToken(tenant.id, body->serial, body->token,
+                                                                   body->toJson(), m_context.now()),
+                        QStringLiteral("registering the push token"));
 }
 
 } // namespace vesk::fleetd

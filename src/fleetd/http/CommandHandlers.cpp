@@ -1,12 +1,15 @@
 #include "fleetd/http/CommandHandlers.h"
 
 #include "fleetd/FleetdLog.h"
-#include "fleetd/http/BodyReader.h"
 #include "fleetd/http/JsonResponse.h"
 #include "fleetd/http/MachineScope.h"
 #include "fleetd/http/CommandWire.h"
+#include "fleetd/http/WireBody.h"
 #include "fleetd/records/CommandNames.h"
 #include "fleetd/storage/FleetStore.h"
+#include "wire/CommandPollRequest.h"
+#include "wire/CommandQueueRequest.h"
+#include "wire/CommandResultReport.h"
 #include "wire/FleetCommandResponse.h"
 
 #include <QHttpServerRequest>
@@ -21,8 +24,9 @@ using Status = QHttpServerResponse::StatusCode;
 
 QHttpServerResponse CommandHandlers::poll(const QHttpServerRequest &request, const TenantRecord &tenant) const
 {
-    BodyReader body(request);
-    const QString serial = body.string(QStringLiteral("serial"));
+    WireBody<CommandPollRequest> body(request);
+    body.require(isFilled(body->serial), mustNotBeEmpty("serial"));
+    const QString serial = body->serial;
     if (Refusal refused = refuseMachineRequest(body, m_context.store, tenant, serial))
         return std::move(*refused);
 
@@ -34,10 +38,10 @@ QHttpServerResponse CommandHandlers::poll(const QHttpServerRequest &request, con
 
 QHttpServerResponse CommandHandlers::result(const QHttpServerRequest &request, const TenantRecord &tenant) const
 {
-    BodyReader body(request);
-    const qint64 commandId = body.integer(QStringLiteral("command_id"));
-    const bool success = body.boolean(QStringLiteral("success"));
-    const QString text = body.optionalString(QStringLiteral("result"));
+    const WireBody<CommandResultReport> body(request);
+    const qint64 commandId = body->commandId;
+    const bool success = body->success;
+    const QString text = body->result.value_or(QString());
     if (Refusal refused = refuseBadInput(body))
         return std::move(*refused);
     if (commandId < 0)
@@ -60,19 +64,20 @@ QHttpServerResponse CommandHandlers::result(const QHttpServerRequest &request, c
 
 QHttpServerResponse CommandHandlers::queue(const QHttpServerRequest &request, const TenantRecord &tenant) const
 {
-    BodyReader body(request);
-    const QString serial = body.string(QStringLiteral("serial"));
-    const QString command = body.string(QStringLiteral("command"));
-    const QJsonObject params = body.optionalObject(QStringLiteral("params"));
+    WireBody<CommandQueueRequest> body(request);
+    body.require(isFilled(body->serial), mustNotBeEmpty("serial"));
+    body.require(isFilled(body->command), mustNotBeEmpty("command"));
     if (Refusal refused = refuseBadInput(body))
         return std::move(*refused);
+    const QString &serial = body->serial;
+    const QString &command = body->command;
     if (!isKnownCommand(command))
         return jsonError(Status::BadRequest, QStringLiteral("unknown command \"%1\"").arg(command));
-    for (auto it = params.constBegin(); it != params.constEnd(); ++it) {
-        if (it->isArray() || it->isObject())
-            return jsonError(Status::BadRequest,
-                             QStringLiteral("parameter \"%1\" must be a string, number or boolean").arg(it.key()));
-    }
+    // Parameters decode leniently (a list reads as ""); the server refuses anything but scalars.
+    if (const std::optional<QStringList> coerced = coercedMember(body.sent(), body->toJson()))
+        return jsonError(Status::BadRequest,
+                         QStringLiteral("parameter \"%1\" must be a string, number or boolean").arg(coerced->value(1)));
+    const QJsonObject params = paramsFromWire(body->params.value_or(QMap<QString, AnyCodable>()));
     if (Refusal refused = refuseForeignMachine(m_context.store, tenant, serial))
         return std::move(*refused);
 

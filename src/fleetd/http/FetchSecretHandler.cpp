@@ -1,9 +1,11 @@
 #include "fleetd/http/FetchSecretHandler.h"
 
 #include "fleetd/FleetdLog.h"
-#include "fleetd/http/JsonRequest.h"
 #include "fleetd/http/JsonResponse.h"
+#include "fleetd/http/WireBody.h"
 #include "fleetd/storage/FleetStore.h"
+#include "wire/PairingDetails.h"
+#include "wire/PairingRequestBody.h"
 
 #include <QHttpServerRequest>
 
@@ -13,13 +15,10 @@ QHttpServerResponse FetchSecretHandler::operator()(const QHttpServerRequest &req
 {
     using Status = QHttpServerResponse::StatusCode;
 
-    const JsonRequest::Result json = JsonRequest::readObject(request);
-    if (!json.ok())
-        return jsonError(Status::BadRequest, json.error);
-    const QJsonValue serialValue = json.object.value(QLatin1String("serial"));
-    if (!serialValue.isUndefined() && !serialValue.isString())
-        return jsonError(Status::BadRequest, QStringLiteral("\"serial\" must be a string"));
-    QString serial = serialValue.toString().trimmed();
+    const WireBody<PairingRequestBody> body(request);
+    if (!body.ok())
+        return jsonError(Status::BadRequest, body.error());
+    QString serial = body->serial.trimmed();
     if (serial.isEmpty())
         serial = QString::fromUtf8(request.value(QByteArrayLiteral("X-Device-Serial"))).trimmed();
     if (serial.isEmpty())
@@ -42,9 +41,7 @@ QHttpServerResponse FetchSecretHandler::operator()(const QHttpServerRequest &req
         return storeFailure(secret.status, QStringLiteral("secret lookup"));
     }
     qCInfo(lcFleetd) << "pairing details for" << serial << "secret id" << secret.value.id;
-    return jsonObject({{QStringLiteral("fleet_secret_id"), secret.value.id},
-                       {QStringLiteral("secret_preview"), secret.value.preview},
-                       {QStringLiteral("photographer"), tenant.value.code}});
+    return jsonObject(PairingDetails{secret.value.id, secret.value.preview, tenant.value.code}.toJson());
 }
 
 } // namespace vesk::fleetd

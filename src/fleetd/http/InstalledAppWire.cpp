@@ -4,19 +4,12 @@
 
 namespace vesk::fleetd {
 
-std::optional<QList<RemoteInstalledApp>> installedAppsFromReport(const QJsonArray &apps, QString *error)
+QJsonArray installedAppsToStore(const QList<RemoteInstalledApp> &apps)
 {
-    QList<RemoteInstalledApp> decoded;
-    for (qsizetype i = 0; i < apps.size(); ++i) {
-        QString why;
-        std::optional<RemoteInstalledApp> app = RemoteInstalledApp::fromJson(apps.at(i), &why);
-        if (!app) {
-            *error = QStringLiteral("apps[%1]: %2").arg(i).arg(why);
-            return std::nullopt;
-        }
-        decoded.append(std::move(*app));
-    }
-    return decoded;
+    QJsonArray stored;
+    for (const RemoteInstalledApp &app : apps)
+        stored.append(app.toJson());
+    return stored;
 }
 
 QList<RemoteInstalledApp> installedAppsFromStore(const ReportStore::InstalledApps &stored)

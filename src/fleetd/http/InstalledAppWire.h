@@ -10,9 +10,8 @@
 
 namespace vesk::fleetd {
 
-// A machine's installed-apps report, each app as the agent decodes it; none (and
-// `error` naming the first app that fails) when one does not decode.
-std::optional<QList<RemoteInstalledApp>> installedAppsFromReport(const QJsonArray &apps, QString *error);
+// A machine's reported apps as the store keeps them: each app in its wire form.
+QJsonArray installedAppsToStore(const QList<RemoteInstalledApp> &apps);
 // The stored report as the agent decodes it; an app without its own "reported_at" gets
 // the time the report arrived. Apps that no longer decode are left out.
 QList<RemoteInstalledApp> installedAppsFromStore(const ReportStore::InstalledApps &stored);

@@ -1,12 +1,16 @@
 #include "fleetd/http/JsonResponse.h"
 
+#include "wire/FleetErrorAnswer.h"
+
 #include "fleetd/FleetdLog.h"
 
 namespace vesk::fleetd {
 
 QHttpServerResponse jsonError(QHttpServerResponse::StatusCode status, const QString &message)
 {
-    return QHttpServerResponse(QJsonObject{{QStringLiteral("error"), message}}, status);
+    FleetErrorAnswer answer;
+    answer.error = message;
+    return QHttpServerResponse(answer.toJson(), status);
 }
 
 QHttpServerResponse jsonOk()

@@ -1,11 +1,12 @@
 #include "fleetd/http/NoteHandlers.h"
 
-#include "fleetd/http/BodyReader.h"
 #include "fleetd/http/JsonResponse.h"
+#include "fleetd/http/WireBody.h"
 #include "fleetd/http/MachineScope.h"
 #include "fleetd/http/QueryReader.h"
 #include "fleetd/http/NoteWire.h"
 #include "fleetd/storage/FleetStore.h"
+#include "wire/NewMachineNote.h"
 
 #include <QHttpServerRequest>
 
@@ -23,14 +24,13 @@ QHttpServerResponse NoteHandlers::list(const QHttpServerRequest &request, const 
 
 QHttpServerResponse NoteHandlers::add(const QHttpServerRequest &request, const TenantRecord &tenant) const
 {
-    BodyReader body(request);
-    const QString serial = body.string(QStringLiteral("serial"));
-    const QString author = body.string(QStringLiteral("author"), true);
-    const QString text = body.string(QStringLiteral("note"));
-    if (Refusal refused = refuseMachineRequest(body, m_context.store, tenant, serial))
+    WireBody<NewMachineNote> body(request);
+    body.require(isFilled(body->serial), mustNotBeEmpty("serial"));
+    body.require(isFilled(body->note), mustNotBeEmpty("note"));
+    if (Refusal refused = refuseMachineRequest(body, m_context.store, tenant, body->serial))
         return std::move(*refused);
     const StoreResult<NoteRecord> stored =
-        m_context.store.notes().add(tenant.id, serial, author, text, m_context.now());
+        m_context.store.notes().add(tenant.id, body->serial, body->author, body->note, m_context.now());
     if (!stored.status.isOk())
         return storeFailure(stored.status, QStringLiteral("storing the note"));
     return jsonOk(QStringLiteral("id"), stored.value.id);

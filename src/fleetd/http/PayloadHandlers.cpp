@@ -7,6 +7,7 @@
 #include "fleetd/http/QueryReader.h"
 #include "fleetd/http/PayloadWire.h"
 #include "fleetd/storage/FleetStore.h"
+#include "wire/PayloadUpload.h"
 
 #include <QHttpServerRequest>
 #include <QJsonDocument>
@@ -17,9 +18,9 @@ namespace {
 
 using Status = QHttpServerResponse::StatusCode;
 
-QString text(const QList<MultipartForm::Part> &parts, const QString &name)
+QString text(const QList<MultipartForm::Part> &parts, const char *name)
 {
-    const MultipartForm::Part *part = MultipartForm::find(parts, name);
+    const MultipartForm::Part *part = MultipartForm::find(parts, QLatin1String(name));
     return part ? QString::fromUtf8(part->data) : QString();
 }
 
@@ -34,14 +35,14 @@ QString safeFilename(const QString &name)
 // Reads the upload's fields into `payload`; returns an error sentence or nothing.
 QString readFields(const QList<MultipartForm::Part> &parts, PayloadRecord &payload)
 {
-    payload.name = text(parts, QStringLiteral("name")).trimmed();
+    payload.name = text(parts, PayloadUpload::kNameField).trimmed();
     if (payload.name.isEmpty())
         return QStringLiteral("missing field \"name\"");
-    payload.notes = text(parts, QStringLiteral("notes"));
-    payload.targetPath = text(parts, QStringLiteral("target_path")).trimmed();
+    payload.notes = text(parts, PayloadUpload::kNotesField);
+    payload.targetPath = text(parts, PayloadUpload::kTargetPathField).trimmed();
     if (!payload.targetPath.startsWith(QLatin1Char('/')))
         return QStringLiteral("field \"target_path\" must be a full path");
-    const QString relaunch = text(parts, QStringLiteral("relaunch_bundle_ids"));
+    const QString relaunch = text(parts, PayloadUpload::kRelaunchBundleIdsField);
     if (!relaunch.trimmed().isEmpty()) {
         const QJsonDocument list = QJsonDocument::fromJson(relaunch.toUtf8());
         if (!list.isArray())
@@ -70,7 +71,7 @@ QHttpServerResponse PayloadHandlers::upload(const QHttpServerRequest &request, c
     const QString fieldError = readFields(form.parts, payload);
     if (!fieldError.isEmpty())
         return jsonError(Status::BadRequest, fieldError);
-    const MultipartForm::Part *file = MultipartForm::find(form.parts, QStringLiteral("file"));
+    const MultipartForm::Part *file = MultipartForm::find(form.parts, QLatin1String(PayloadUpload::kFileField));
     if (!file || !file->filename)
         return jsonError(Status::BadRequest, QStringLiteral("missing the \"file\" part"));
     // Every zip, even an empty one, starts with a "PK" record signature.

@@ -9,7 +9,7 @@ class QHttpServerRequest;
 
 namespace vesk::fleetd {
 
-// Typed reads of a request's query items, with the same first-error rule as BodyReader.
+// Typed reads of a request's query items, with the same first-error rule as WireBody.
 class QueryReader : public InputReader {
 public:
     explicit QueryReader(const QHttpServerRequest &request);

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "fleetd/records/AlertRecord.h"
 #include "fleetd/records/MachineRecord.h"
 
 #include <QJsonObject>
@@ -9,7 +8,6 @@ namespace vesk::fleetd {
 
 // Stored records the agent never decodes, in the console's shape (snake_case keys);
 // everything the agent reads goes through its wire records instead (the *Wire files).
-QJsonObject alertJson(const AlertRecord &alert, const QString &photographer);
 QJsonObject machineJson(const MachineRecord &machine, const QString &status);
 
 } // namespace vesk::fleetd

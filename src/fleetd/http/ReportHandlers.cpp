@@ -1,13 +1,16 @@
 #include "fleetd/http/ReportHandlers.h"
 
-#include "fleetd/http/BodyReader.h"
 #include "fleetd/http/JsonResponse.h"
 #include "fleetd/http/MachineScope.h"
 #include "fleetd/http/QueryReader.h"
 #include "fleetd/http/AppLogWire.h"
 #include "fleetd/http/InstalledAppWire.h"
 #include "fleetd/http/TelemetrySnapshot.h"
+#include "fleetd/http/WireBody.h"
 #include "fleetd/storage/FleetStore.h"
+#include "wire/AppLogUpload.h"
+#include "wire/InstalledAppsReport.h"
+#include "wire/TelemetryReport.h"
 
 #include <QHttpServerRequest>
 #include <QJsonArray>
@@ -16,11 +19,11 @@ namespace vesk::fleetd {
 
 QHttpServerResponse ReportHandlers::postTelemetry(const QHttpServerRequest &request, const TenantRecord &tenant) const
 {
-    BodyReader body(request);
-    const QString serial = body.string(QStringLiteral("serial"));
-    if (Refusal refused = refuseMachineRequest(body, m_context.store, tenant, serial))
+    WireBody<TelemetryReport> body(request);
+    body.require(isFilled(body->serial), mustNotBeEmpty("serial"));
+    if (Refusal refused = refuseMachineRequest(body, m_context.store, tenant, body->serial))
         return std::move(*refused);
-    return storeOutcome(m_context.store.reports().addTelemetry(serial, body.body(), m_context.now()),
+    return storeOutcome(m_context.store.reports().addTelemetry(body->serial, body->toJson(), m_context.now()),
                         QStringLiteral("storing telemetry"));
 }
 
@@ -40,16 +43,12 @@ QHttpServerResponse ReportHandlers::getTelemetry(const QHttpServerRequest &reque
 QHttpServerResponse ReportHandlers::postInstalledApps(const QHttpServerRequest &request,
                                                       const TenantRecord &tenant) const
 {
-    BodyReader body(request);
-    const QString serial = body.string(QStringLiteral("serial"));
-    const QJsonArray apps = body.array(QStringLiteral("apps"));
-    // Stored as sent, but only once every app decodes as the agent reads it back.
-    QString error;
-    if (!installedAppsFromReport(apps, &error))
-        return jsonError(QHttpServerResponse::StatusCode::BadRequest, error);
-    if (Refusal refused = refuseMachineRequest(body, m_context.store, tenant, serial))
+    WireBody<InstalledAppsReport> body(request);
+    body.require(isFilled(body->serial), mustNotBeEmpty("serial"));
+    if (Refusal refused = refuseMachineRequest(body, m_context.store, tenant, body->serial))
         return std::move(*refused);
-    return storeOutcome(m_context.store.reports().putInstalledApps(serial, apps, m_context.now()),
+    return storeOutcome(
+        m_context.store.reports().putInstalledApps(body->serial, installedAppsToStore(body->apps), m_context.now()),
                         QStringLiteral("storing installed apps"));
 }
 
@@ -71,13 +70,11 @@ QHttpServerResponse ReportHandlers::getInstalledApps(const QHttpServerRequest &r
 
 QHttpServerResponse ReportHandlers::postLog(const QHttpServerRequest &request, const TenantRecord &tenant) const
 {
-    BodyReader body(request, kMaxLogBodyBytes);
-    const QString serial = body.string(QStringLiteral("serial"));
-    const QString bundleId = body.string(QStringLiteral("bundle_id"), true);
-    const QString text = body.string(QStringLiteral("log_text"), true);
-    if (Refusal refused = refuseMachineRequest(body, m_context.store, tenant, serial))
+    WireBody<AppLogUpload> body(request, kMaxLogBodyBytes);
+    body.require(isFilled(body->serial), mustNotBeEmpty("serial"));
+    if (Refusal refused = refuseMachineRequest(body, m_context.store, tenant, body->serial))
         return std::move(*refused);
-    return storeOutcome(m_context.store.reports().addLog(serial, bundleId, text, m_context.now()),
+    return storeOutcome(m_context.store.reports().addLog(body->serial, body->bundleId, body->logText, m_context.now()),
                         QStringLiteral("storing the log"), QStringLiteral("id"));
 }
 

@@ -5,12 +5,10 @@
 
 namespace vesk::fleetd {
 
-// A stored telemetry report as the agent decodes a snapshot: the report's scalar
-// members under the snapshot's keys; the lists the agent sends as JSON arrays
-// ("hung_apps", "running_apps", "network_interfaces", "network_mounts") become JSON
-// text, apps reduced to their names and every interface given all four members;
-// "is_plugged_in" becomes 1 or 0; "created_at" is the server's receive time. A report
-// whose scalars the snapshot cannot read keeps only its lists.
+// A stored telemetry report as the agent decodes a snapshot: the report's values, its
+// lists as JSON text (running apps reduced to their names, every interface given all four
+// members), "plugged in" as 1 or 0, and the server's receive time. A stored body that no
+// longer decodes as a report gives only the serial and that time.
 DeviceTelemetrySnapshot toWire(const TelemetryRecord &record);
 
 } // namespace vesk::fleetd
