@@ -127,10 +127,10 @@ QCoro::Task<PairResult> FleetSecretManager::pair(QString code)
 
     const PairingDetails &details = probe.details;
     const QString localTenant = tenant();
-    if (details.photographer.compare(localTenant, Qt::CaseInsensitive) != 0)
+    if (details.tenantCode.compare(localTenant, Qt::CaseInsensitive) != 0)
         co_return refused(QStringLiteral("This Mac is registered to a different account (%1). Check the event code "
                                          "in Settings.")
-                              .arg(details.photographer));
+                              .arg(details.tenantCode));
     const QString expectedStart = details.secretPreview.toLower();
     if (!pasted.startsWith(expectedStart))
         co_return refused(QStringLiteral("That secret doesn't match the one your admin generated (expected it to "

@@ -9,7 +9,7 @@ std::ostream &operator<<(std::ostream &out, const ProbeResult &result)
     switch (result.kind) {
     case ProbeResult::Kind::ok:
         return out << "ok(id=" << result.details.secretId << ", preview=" << result.details.secretPreview.toStdString()
-                   << ", photographer=" << result.details.photographer.toStdString() << ")";
+                   << ", tenant=" << result.details.tenantCode.toStdString() << ")";
     case ProbeResult::Kind::error:
         return out << "error(\"" << result.message.toStdString() << "\")";
     case ProbeResult::Kind::serialUnknown:

@@ -15,7 +15,7 @@ std::optional<AlertReport> AlertReport::fromJson(const QJsonValue &json, QString
     record.title = in.requiredString(QStringLiteral("title"));
     record.message = in.requiredString(QStringLiteral("message"));
     record.timestamp = in.optionalIsoDate(QStringLiteral("timestamp"));
-    record.photographer = in.optionalString(QStringLiteral("photographer"));
+    record.tenantCode = in.optionalString(QStringLiteral("photographer"));
     return in.finish(std::move(record), error);
 }
 
@@ -28,7 +28,7 @@ QJsonObject AlertReport::toJson() const
         .putString(QStringLiteral("title"), title)
         .putString(QStringLiteral("message"), message)
         .putIsoDate(QStringLiteral("timestamp"), timestamp)
-        .putString(QStringLiteral("photographer"), photographer)
+        .putString(QStringLiteral("photographer"), tenantCode)
         .object();
 }
 

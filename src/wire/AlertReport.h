@@ -17,7 +17,7 @@ struct AlertReport {
     QString message;
     // When the alert happened; the server takes its own clock when absent.
     std::optional<QDateTime> timestamp;
-    std::optional<QString> photographer;
+    std::optional<QString> tenantCode;
 
     static std::optional<AlertReport> fromJson(const QJsonValue &json, QString *error);
     QJsonObject toJson() const;

@@ -18,7 +18,7 @@ std::optional<FleetAlert> FleetAlert::fromJson(const QJsonValue &json, QString *
     r.message = in.lenientString(QStringLiteral("message"));
     r.timestamp = in.lenientString(QStringLiteral("timestamp"));
     r.receivedAt = in.lenientString(QStringLiteral("received_at"));
-    r.photographer = in.lenientString(QStringLiteral("photographer"));
+    r.tenantCode = in.lenientString(QStringLiteral("photographer"));
     r.acknowledged = in.lenientBool(QStringLiteral("acknowledged"));
     r.acknowledgedBy = in.lenientString(QStringLiteral("acknowledged_by"));
     r.acknowledgedAt = in.lenientString(QStringLiteral("acknowledged_at"));
@@ -37,7 +37,7 @@ QJsonObject FleetAlert::toJson() const
         .putString(QStringLiteral("message"), message)
         .putString(QStringLiteral("timestamp"), timestamp)
         .putString(QStringLiteral("received_at"), receivedAt)
-        .putString(QStringLiteral("photographer"), photographer)
+        .putString(QStringLiteral("photographer"), tenantCode)
         .putBool(QStringLiteral("acknowledged"), acknowledged)
         .putString(QStringLiteral("acknowledged_by"), acknowledgedBy)
         .putString(QStringLiteral("acknowledged_at"), acknowledgedAt)

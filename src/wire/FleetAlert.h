@@ -21,7 +21,7 @@ struct FleetAlert {
     std::optional<QString> message;
     std::optional<QString> timestamp;
     std::optional<QString> receivedAt;
-    std::optional<QString> photographer;
+    std::optional<QString> tenantCode;
     std::optional<bool> acknowledged;
     std::optional<QString> acknowledgedBy;
     std::optional<QString> acknowledgedAt;

@@ -64,7 +64,7 @@ QJsonObject PairingDetails::toJson() const
     return JsonWriter()
         .putInteger(QStringLiteral("fleet_secret_id"), secretId)
         .putString(QStringLiteral("secret_preview"), secretPreview)
-        .putString(QStringLiteral("photographer"), photographer)
+        .putString(QStringLiteral("photographer"), tenantCode)
         .object();
 }
 

@@ -13,7 +13,7 @@ namespace vesk {
 struct PairingDetails {
     qint64 secretId = 0;
     QString secretPreview;
-    QString photographer;
+    QString tenantCode;
 
     // Reads "fleet_secret_id" (a positive integer, as a number or as decimal digits),
     // "secret_preview" and "photographer". On failure `error` gets the operator message.

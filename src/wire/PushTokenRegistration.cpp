@@ -14,7 +14,7 @@ std::optional<PushTokenRegistration> PushTokenRegistration::fromJson(const QJson
     record.isAgent = in.requiredBool(QStringLiteral("is_agent"));
     record.platform = in.requiredString(QStringLiteral("platform"));
     record.alertScope = in.requiredString(QStringLiteral("alert_scope"));
-    record.photographer = in.optionalString(QStringLiteral("photographer"));
+    record.tenantCode = in.optionalString(QStringLiteral("photographer"));
     record.eventcode = in.optionalString(QStringLiteral("eventcode"));
     return in.finish(std::move(record), error);
 }
@@ -27,7 +27,7 @@ QJsonObject PushTokenRegistration::toJson() const
         .putBool(QStringLiteral("is_agent"), isAgent)
         .putString(QStringLiteral("platform"), platform)
         .putString(QStringLiteral("alert_scope"), alertScope)
-        .putString(QStringLiteral("photographer"), photographer)
+        .putString(QStringLiteral("photographer"), tenantCode)
         .putString(QStringLiteral("eventcode"), eventcode)
         .object();
 }

@@ -14,7 +14,7 @@ struct PushTokenRegistration {
     bool isAgent = false;
     QString platform = QStringLiteral("macos");
     QString alertScope; // "photographer" or "location"
-    std::optional<QString> photographer;
+    std::optional<QString> tenantCode;
     std::optional<QString> eventcode;
 
     static std::optional<PushTokenRegistration> fromJson(const QJsonValue &json, QString *error);

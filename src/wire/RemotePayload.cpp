@@ -10,7 +10,7 @@ std::optional<RemotePayload> RemotePayload::fromJson(const QJsonValue &json, QSt
     JsonReader in(json, QStringLiteral("RemotePayload"));
     RemotePayload r;
     r.id = in.requiredInteger(QStringLiteral("id"));
-    r.photographer = in.requiredString(QStringLiteral("photographer"));
+    r.tenantCode = in.requiredString(QStringLiteral("photographer"));
     r.name = in.requiredString(QStringLiteral("name"));
     r.notes = in.optionalString(QStringLiteral("notes"));
     r.filename = in.requiredString(QStringLiteral("filename"));
@@ -27,7 +27,7 @@ QJsonObject RemotePayload::toJson() const
 {
     return JsonWriter()
         .putInteger(QStringLiteral("id"), id)
-        .putString(QStringLiteral("photographer"), photographer)
+        .putString(QStringLiteral("photographer"), tenantCode)
         .putString(QStringLiteral("name"), name)
         .putString(QStringLiteral("notes"), notes)
         .putString(QStringLiteral("filename"), filename)

@@ -12,7 +12,7 @@ namespace vesk {
 // A settings payload stored on the fleet server: an archive deployed into a folder.
 struct RemotePayload {
     qint64 id = 0;
-    QString photographer; // tenant code
+    QString tenantCode; // tenant code
     QString name;
     std::optional<QString> notes;
     QString filename;

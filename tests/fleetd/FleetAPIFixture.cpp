@@ -56,7 +56,7 @@ HttpAnswer FleetAPIFixture::raw(const QByteArray &method, const QString &path, c
     return m_client.send(method, QUrl(m_api + path), body, contentType, headers);
 }
 
-vesk::TelemetryReport FleetApiFixture::telemetry(const QString &serial)
+vesk::TelemetryReport FleetAPIFixture::telemetry(const QString &serial)
 {
     vesk::TelemetryReport report;
     report.serial = serial;
@@ -68,7 +68,7 @@ vesk::TelemetryReport FleetApiFixture::telemetry(const QString &serial)
     return report;
 }
 
-QByteArray FleetApiFixture::body(const vesk::TelemetryReport &report)
+QByteArray FleetAPIFixture::body(const vesk::TelemetryReport &report)
 {
     return QJsonDocument(report.toJson()).toJson(QJsonDocument::Compact);
 }

@@ -2,7 +2,7 @@
 
 namespace vesk::fleetd {
 
-FleetAlert toWire(const AlertRecord &alert, const QString &photographer)
+FleetAlert toWire(const AlertRecord &alert, const QString &tenantCode)
 {
     FleetAlert wire;
     wire.id = alert.id;
@@ -14,7 +14,7 @@ FleetAlert toWire(const AlertRecord &alert, const QString &photographer)
     wire.message = alert.message;
     wire.timestamp = alert.timestamp;
     wire.receivedAt = alert.receivedAt;
-    wire.photographer = photographer;
+    wire.tenantCode = tenantCode;
     wire.acknowledged = alert.acknowledged;
     if (alert.acknowledged) {
         wire.acknowledgedBy = alert.acknowledgedBy;

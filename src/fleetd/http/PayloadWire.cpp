@@ -6,7 +6,7 @@ RemotePayload toWire(const PayloadRecord &payload)
 {
     RemotePayload out;
     out.id = payload.id;
-    out.photographer = payload.tenantCode;
+    out.tenantCode = payload.tenantCode;
     out.name = payload.name;
     out.notes = payload.notes;
     out.filename = payload.filename;
