@@ -5,6 +5,8 @@
 #include "wire/AlertReport.h"
 #include "wire/AppLogEntry.h"
 #include "wire/CommandResultReport.h"
+#include "wire/FleetAck.h"
+#include "wire/FleetMachine.h"
 #include "wire/DeviceTelemetrySnapshot.h"
 #include "wire/FleetAlert.h"
 #include "wire/FleetAppStatus.h"
@@ -138,6 +140,12 @@ std::vector<RecordCodec> allRecordCodecs()
                                       "timestamp":"2026-03-02T09:00:00Z","received_at":"2026-03-02T09:00:02Z",
                                       "photographer":"acme","acknowledged":true,"acknowledged_by":"C02XK1OPS",
                                       "acknowledged_at":"2026-03-02T09:10:00Z"}]})"),
+        codec<FleetAck>("FleetAck", R"({"status":"ok","alert_id":12})"),
+        codec<FleetMachineList>("FleetMachineList",
+                                R"({"devices":[{"id":"C02XK1ABCD","serial":"C02XK1ABCD","name":"C02XK1ABCD",
+                                   "app":"warden","app_version":"1.0.0","eventcode":"EVT-22",
+                                   "first_seen":"2026-03-02T08:00:00Z","last_seen":"2026-03-02T09:00:00Z",
+                                   "status":"online"}]})"),
         codec<PairingRequestBody>("PairingRequestBody",
                                   R"({"serial":"C02XK1ABCD","bundle_id":"com.lumora.VeskWarden","app_version":"1.4.0",
                                      "client_clock_iso":"2026-03-02T09:00:00Z"})"),

@@ -40,7 +40,7 @@ QHttpServerResponse AlertHandlers::report(const QHttpServerRequest &request, con
     alert.message = body->message;
     alert.timestamp = body->timestamp.value_or(m_context.now()).toUTC().toString(Qt::ISODate);
     return storeOutcome(m_context.store.alerts().add(tenant.id, alert, m_context.now()),
-                        QStringLiteral("storing the alert"), QStringLiteral("alert_id"));
+                        QStringLiteral("storing the alert"), FleetAck::IdKey::alertId);
 }
 
 QHttpServerResponse AlertHandlers::acknowledge(const QHttpServerRequest &request, const TenantRecord &tenant) const

@@ -1,5 +1,6 @@
 #include "fleetd/http/JsonResponse.h"
 
+#include "wire/FleetAck.h"
 #include "wire/FleetErrorAnswer.h"
 
 #include "fleetd/FleetdLog.h"
@@ -15,12 +16,12 @@ QHttpServerResponse jsonError(QHttpServerResponse::StatusCode status, const QStr
 
 QHttpServerResponse jsonOk()
 {
-    return QHttpServerResponse(QJsonObject{{QStringLiteral("status"), QStringLiteral("ok")}});
+    return jsonAck(FleetAck{});
 }
 
-QHttpServerResponse jsonOk(const QString &key, const QJsonValue &value)
+QHttpServerResponse jsonAck(const FleetAck &ack)
 {
-    return QHttpServerResponse(QJsonObject{{QStringLiteral("status"), QStringLiteral("ok")}, {key, value}});
+    return QHttpServerResponse(ack.toJson());
 }
 
 QHttpServerResponse jsonObject(const QJsonObject &object, QHttpServerResponse::StatusCode status)
@@ -50,9 +51,9 @@ QHttpServerResponse storeOutcome(const StoreStatus &status, const QString &what)
     return status.isOk() ? jsonOk() : storeFailure(status, what);
 }
 
-QHttpServerResponse storeOutcome(const StoreResult<qint64> &added, const QString &what, const QString &idKey)
+QHttpServerResponse storeOutcome(const StoreResult<qint64> &added, const QString &what, FleetAck::IdKey idKey)
 {
-    return added.status.isOk() ? jsonOk(idKey, added.value) : storeFailure(added.status, what);
+    return added.status.isOk() ? jsonAck(FleetAck::withId(idKey, added.value)) : storeFailure(added.status, what);
 }
 
 } // namespace vesk::fleetd

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "fleetd/storage/StoreStatus.h"
+#include "wire/FleetAck.h"
 
 #include <QHttpServerResponse>
 #include <QJsonArray>
@@ -13,7 +14,7 @@ namespace vesk::fleetd {
 QHttpServerResponse jsonError(QHttpServerResponse::StatusCode status, const QString &message);
 QHttpServerResponse jsonOk();
 // {"status": "ok", key: value}.
-QHttpServerResponse jsonOk(const QString &key, const QJsonValue &value);
+QHttpServerResponse jsonAck(const FleetAck &ack);
 QHttpServerResponse jsonObject(const QJsonObject &object,
                                QHttpServerResponse::StatusCode status = QHttpServerResponse::StatusCode::Ok);
 // A failed store operation: NotFound 404, Conflict 409, Invalid 400, anything else
@@ -21,8 +22,8 @@ QHttpServerResponse jsonObject(const QJsonObject &object,
 QHttpServerResponse storeFailure(const StoreStatus &status, const QString &what);
 // jsonOk() for a store operation that succeeded, else storeFailure().
 QHttpServerResponse storeOutcome(const StoreStatus &status, const QString &what);
-// For a store operation that added a row: jsonOk(idKey, its id), else storeFailure().
-QHttpServerResponse storeOutcome(const StoreResult<qint64> &added, const QString &what, const QString &idKey);
+// For a store operation that added a row: its id under `idKey`, else storeFailure().
+QHttpServerResponse storeOutcome(const StoreResult<qint64> &added, const QString &what, FleetAck::IdKey idKey);
 
 // Each row in the form `toJson` gives it.
 template <typename Rows, typename ToJson>

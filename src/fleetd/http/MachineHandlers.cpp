@@ -3,7 +3,7 @@
 #include "fleetd/http/JsonResponse.h"
 #include "fleetd/http/MachineScope.h"
 #include "fleetd/http/QueryReader.h"
-#include "fleetd/http/RecordJson.h"
+#include "fleetd/http/MachineWire.h"
 #include "fleetd/http/TelemetrySnapshot.h"
 #include "fleetd/storage/FleetStore.h"
 #include "wire/FleetAppStatus.h"
@@ -36,10 +36,10 @@ QHttpServerResponse MachineHandlers::directory(const QHttpServerRequest &, const
 {
     const QDateTime now = m_context.now();
     const auto toJson = [&now](const MachineRecord &machine) {
-        return machineJson(machine, statusText(missedBeats(machine.lastSeen, now)));
+        return toWire(machine, statusText(missedBeats(machine.lastSeen, now))).toJson();
     };
     return storeRows(m_context.store.tenants().machines(tenant.id), QStringLiteral("listing machines"),
-                     QStringLiteral("devices"), toJson);
+                     FleetMachineList::listKey(), toJson);
 }
 
 QHttpServerResponse MachineHandlers::status(const QHttpServerRequest &request, const TenantRecord &tenant) const

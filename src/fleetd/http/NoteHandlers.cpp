@@ -33,7 +33,7 @@ QHttpServerResponse NoteHandlers::add(const QHttpServerRequest &request, const T
         m_context.store.notes().add(tenant.id, body->serial, body->author, body->note, m_context.now());
     if (!stored.status.isOk())
         return storeFailure(stored.status, QStringLiteral("storing the note"));
-    return jsonOk(QStringLiteral("id"), stored.value.id);
+    return jsonAck(FleetAck::withId(FleetAck::IdKey::id, stored.value.id));
 }
 
 QHttpServerResponse NoteHandlers::remove(const QHttpServerRequest &request, const TenantRecord &tenant) const

@@ -40,7 +40,7 @@ QHttpServerResponse PolicyHandlers::list(const QHttpServerRequest &, const Tenan
             return undecodable(policy, error);
         policies.append(PolicyBody::wireJson(wire->toJson()));
     }
-    return jsonObject({{QStringLiteral("policies"), policies}});
+    return jsonObject({{DevicePolicy::listKey(), policies}});
 }
 
 QHttpServerResponse PolicyHandlers::forDevice(const QHttpServerRequest &request, const TenantRecord &tenant) const
@@ -79,7 +79,9 @@ QHttpServerResponse PolicyHandlers::save(const QHttpServerRequest &request, cons
     if (!stored.isOk())
         return storeFailure(stored, QStringLiteral("saving the policy"));
     qCInfo(lcFleetd) << "policy" << parsed.policy->uuid << "saved for" << tenant.code;
-    return jsonOk(QStringLiteral("uuid"), parsed.policy->uuid);
+    FleetAck saved;
+    saved.uuid = parsed.policy->uuid;
+    return jsonAck(saved);
 }
 
 QHttpServerResponse PolicyHandlers::remove(const QHttpServerRequest &request, const TenantRecord &tenant) const

@@ -75,7 +75,7 @@ QHttpServerResponse ReportHandlers::postLog(const QHttpServerRequest &request, c
     if (Refusal refused = refuseMachineRequest(body, m_context.store, tenant, body->serial))
         return std::move(*refused);
     return storeOutcome(m_context.store.reports().addLog(body->serial, body->bundleId, body->logText, m_context.now()),
-                        QStringLiteral("storing the log"), QStringLiteral("id"));
+                        QStringLiteral("storing the log"), FleetAck::IdKey::id);
 }
 
 QHttpServerResponse ReportHandlers::getLogs(const QHttpServerRequest &request, const TenantRecord &tenant) const

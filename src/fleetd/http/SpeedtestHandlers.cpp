@@ -31,7 +31,9 @@ QHttpServerResponse SpeedtestHandlers::upload(const QHttpServerRequest &request,
     if (received > kMaxBytes)
         return jsonError(QHttpServerResponse::StatusCode::BadRequest,
                          QStringLiteral("request body exceeds %1 bytes").arg(kMaxBytes));
-    return jsonObject({{QStringLiteral("status"), QStringLiteral("ok")}, {QStringLiteral("received_bytes"), received}});
+    FleetAck ack;
+    ack.receivedBytes = received;
+    return jsonAck(ack);
 }
 
 } // namespace vesk::fleetd

@@ -45,4 +45,9 @@ QJsonObject DevicePolicy::toJson() const
         .object();
 }
 
+QString DevicePolicy::listKey()
+{
+    return QStringLiteral("policies");
+}
+
 } // namespace vesk

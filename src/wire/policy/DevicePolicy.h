@@ -32,6 +32,8 @@ struct DevicePolicy {
     QStringList assignedSerials;
 
     static std::optional<DevicePolicy> fromJson(const QJsonValue &json, QString *error);
+    // The member that carries a list of policies in the policy directory's answer.
+    static QString listKey();
     QJsonObject toJson() const;
     bool operator==(const DevicePolicy &) const = default;
 };
