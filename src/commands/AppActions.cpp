@@ -101,7 +101,8 @@ QCoro::Task<std::optional<qint32>> AppActions::awaitNewProcess(QString bundleId,
             co_return pid;
         if (waited >= appearTimeout)
             co_return std::nullopt;
-        if (!co_await self.m_clock->sleep(appearPoll, token))
+        const bool slept = co_await self.m_clock->sleep(appearPoll, token);
+        if (!slept)
             co_return isNew(); // stopping: one last look
     }
 }
@@ -173,7 +174,11 @@ QCoro::Task<std::optional<QString>> AppActions::relaunch(QString bundleId, StopT
     // The launcher's own child ran the bundle's executable: that is the new process, as soon as
     // it shows, without waiting for the process table to recognise it.
     std::optional<qint32> started;
-    if (launched.pid > 0 && !old.contains(launched.pid) && co_await self.stillAlive(launched.pid))
+    // Each co_await on its own line: g++ 12 leaks the frame of one inside a condition.
+    bool launchedRuns = false;
+    if (launched.pid > 0 && !old.contains(launched.pid))
+        launchedRuns = co_await self.stillAlive(launched.pid);
+    if (launchedRuns)
         started = launched.pid;
     else
         started = co_await self.awaitNewProcess(bundleId, old, token);

@@ -76,13 +76,17 @@ QCoro::Task<bool> FleetSecretManager::wipeIfStillStored(QString tenant, std::opt
 
 QCoro::Task<> FleetSecretManager::markRevoked(QString tenant, std::optional<StoredFleetSecret> used)
 {
-    if (co_await wipeIfStillStored(std::move(tenant), std::move(used)))
+    // Awaited on its own line: g++ 12 leaks the frame of a co_await inside a condition.
+    const bool wiped = co_await wipeIfStillStored(std::move(tenant), std::move(used));
+    if (wiped)
         raiseFlag(&PairingFlags::Snapshot::isRevoked);
 }
 
 QCoro::Task<> FleetSecretManager::markNeedsReentry(QString tenant, std::optional<StoredFleetSecret> used)
 {
-    if (co_await wipeIfStillStored(std::move(tenant), std::move(used)))
+    // Awaited on its own line: g++ 12 leaks the frame of a co_await inside a condition.
+    const bool wiped = co_await wipeIfStillStored(std::move(tenant), std::move(used));
+    if (wiped)
         raiseFlag(&PairingFlags::Snapshot::needsReentry);
 }
 
