@@ -63,10 +63,10 @@ void BootTimer::armAt(std::chrono::nanoseconds deadline)
     }
     // An all-zero value would disarm; a boot-clock deadline is never zero, but keep it so.
     deadline = std::max(deadline, std::chrono::nanoseconds(1));
-    itimerspec spec = {};
-    spec.it_value.tv_sec = static_cast<time_t>(std::chrono::duration_cast<std::chrono::seconds>(deadline).count());
-    spec.it_value.tv_nsec = static_cast<long>((deadline % std::chrono::seconds(1)).count());
-    if (::timerfd_settime(m_fd, TFD_TIMER_ABSTIME, &spec, nullptr) != 0)
+    itimerspec wake = {};
+    wake.it_value.tv_sec = static_cast<time_t>(std::chrono::duration_cast<std::chrono::seconds>(deadline).count());
+    wake.it_value.tv_nsec = static_cast<long>((deadline % std::chrono::seconds(1)).count());
+    if (::timerfd_settime(m_fd, TFD_TIMER_ABSTIME, &wake, nullptr) != 0)
         qCWarning(lcPlatform) << "Could not arm the boot-clock timer:" << std::strerror(errno);
 }
 

@@ -254,13 +254,7 @@ QHash<qint32, bool> LinuxSystemInfoSource::processesRespond(const QList<qint32> 
 
 std::string LinuxSystemInfoSource::pidPath(qint32 pid, const char *leaf) const
 {
-    char digits[16];
-    const auto [end, ec] = std::to_chars(digits, digits + sizeof digits, pid);
-    Q_UNUSED(ec)
-    std::string path;
-    path.reserve(m_encodedProc.size() + 24);
-    path.append(m_encodedProc).append(1, '/').append(digits, end).append(1, '/').append(leaf);
-    return path;
+    return procPidPath(m_encodedProc, pid, leaf);
 }
 
 } // namespace vesk

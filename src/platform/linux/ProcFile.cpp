@@ -3,6 +3,7 @@
 #include <QFile>
 
 #include <algorithm>
+#include <charconv>
 #include <cerrno>
 
 #include <dirent.h>
@@ -134,6 +135,17 @@ QStringList kernelFolderEntries(const QString &path)
     ::closedir(dir);
     std::sort(names.begin(), names.end());
     return names;
+}
+
+std::string procPidPath(const std::string &root, qint32 pid, const char *leaf)
+{
+    char digits[16];
+    const auto [end, ec] = std::to_chars(digits, digits + sizeof digits, pid);
+    Q_UNUSED(ec)
+    std::string path;
+    path.reserve(root.size() + 24);
+    path.append(root).append(1, '/').append(digits, end).append(1, '/').append(leaf);
+    return path;
 }
 
 } // namespace vesk

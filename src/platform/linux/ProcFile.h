@@ -44,4 +44,8 @@ private:
 // folders, and whoever reads an entry finds out soon enough if it is something else.
 QStringList kernelFolderEntries(const QString &path);
 
+// "<root>/<pid>/<leaf>", built without going through QString: called for every process on
+// every pass. `root` is the encoded /proc folder.
+std::string procPidPath(const std::string &root, qint32 pid, const char *leaf);
+
 } // namespace vesk

@@ -144,13 +144,7 @@ bool ProcessTable::readStat(qint32 pid, std::string &text) const
 
 std::string ProcessTable::pidPath(qint32 pid, const char *leaf) const
 {
-    char digits[16];
-    const auto [end, ec] = std::to_chars(digits, digits + sizeof digits, pid);
-    Q_UNUSED(ec)
-    std::string path;
-    path.reserve(m_encodedRoot.size() + 24);
-    path.append(m_encodedRoot).append(1, '/').append(digits, end).append(1, '/').append(leaf);
-    return path;
+    return procPidPath(m_encodedRoot, pid, leaf);
 }
 
 } // namespace vesk
