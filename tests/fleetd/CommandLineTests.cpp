@@ -36,6 +36,10 @@ TEST(CommandLineTest, ParsesCommandsAndRefusesNonsense)
         {"port too large", {"serve", "--listen", "127.0.0.1:65536", "--db", "f.db"}, C::Help, {}, 0, {}, "65536"},
         {"no port", {"serve", "--listen", "127.0.0.1", "--db", "f.db"}, C::Help, {}, 0, {}, "HOST:PORT"},
         {"bare IPv6", {"serve", "--listen", "::1:80", "--db", "f.db"}, C::Help, {}, 0, {}, "brackets"},
+        {"serve on PostgreSQL", {"serve", "--db", "postgresql://fleet@db:5432/fleet"}, C::Serve, "127.0.0.1", 8440,
+         "postgresql://fleet@db:5432/fleet", {}},
+        {"retention of no days", {"serve", "--retention-days", "0", "--db", "f.db"}, C::Help, {}, 0, {}, "1 to 36500"},
+        {"retention for machines", {"machines", "--retention-days", "9", "--db", "f.db"}, C::Help, {}, 0, {}, "only to serve"},
     };
     for (const ParseCase &tc : cases) {
         const CommandLine got = CommandLine::parse(QStringList{"vesk-fleetd"} + tc.arguments);

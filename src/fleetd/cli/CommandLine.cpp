@@ -60,7 +60,8 @@ CommandLine CommandLine::parse(const QStringList &arguments)
     const QCommandLineOption notes(QStringLiteral("notes"), QString(), QStringLiteral("TEXT"));
     const QCommandLineOption name(QStringLiteral("name"), QString(), QStringLiteral("TEXT"));
     const QCommandLineOption critical(QStringLiteral("critical"));
-    parser.addOptions({help, listen, db, param, sha256, build, notes, name, critical});
+    const QCommandLineOption retention(QStringLiteral("retention-days"), QString(), QStringLiteral("DAYS"));
+    parser.addOptions({help, listen, db, param, sha256, build, notes, name, critical, retention});
     if (!parser.parse(arguments))
         return failed(parser.errorText());
 
@@ -100,6 +101,14 @@ CommandLine CommandLine::parse(const QStringList &arguments)
             return failed(QStringLiteral("--listen: ") + error);
         result.listen = *address;
     }
+    if (parser.isSet(retention)) {
+        if (result.command != Command::Serve)
+            return failed(QStringLiteral("--retention-days applies only to serve"));
+        bool ok = false;
+        result.retentionDays = parser.value(retention).toInt(&ok);
+        if (!ok || result.retentionDays < 1 || result.retentionDays > 36500)
+            return failed(QStringLiteral("--retention-days: a number of days from 1 to 36500"));
+    }
     if (parser.isSet(param) && result.command != Command::CommandQueue)
         return failed(QStringLiteral("--param applies only to command queue"));
     const bool releaseOptions =
@@ -117,7 +126,7 @@ CommandLine CommandLine::parse(const QStringList &arguments)
 
     result.dbPath = parser.value(db);
     if (result.dbPath.isEmpty())
-        return failed(QStringLiteral("%1 needs --db PATH").arg(commandName));
+        return failed(QStringLiteral("%1 needs --db PATH|URL").arg(commandName));
     return result;
 }
 

@@ -30,6 +30,8 @@ struct CommandLine {
     Command command = Command::Help;
     ListenAddress listen = ListenAddress::defaultAddress();
     QString dbPath;
+    // serve: telemetry, logs and alerts older than this many days are deleted.
+    int retentionDays = 90;
     // The command's own arguments after its name ("tenant add ABCD1234" → {"ABCD1234"}).
     QStringList operands;
     // --param key=value, in order.

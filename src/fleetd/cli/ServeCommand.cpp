@@ -4,6 +4,7 @@
 #include "fleetd/http/FleetHttpServer.h"
 #include "fleetd/http/FleetRoutes.h"
 #include "fleetd/storage/FleetStore.h"
+#include "fleetd/storage/HistoryPruner.h"
 #include "platform/linux/SignalWatcher.h"
 
 #include <QCoreApplication>
@@ -30,7 +31,8 @@ void raiseDescriptorLimit()
 
 } // namespace
 
-int runServeCommand(const ListenAddress &listen, const QString &dbPath, QTextStream &out, QTextStream &err)
+int runServeCommand(const ListenAddress &listen, const QString &dbPath, QTextStream &out, QTextStream &err,
+                    int retentionDays)
 {
     raiseDescriptorLimit();
     // Handlers go in first, so a signal that arrives while starting still stops us cleanly.
@@ -59,6 +61,9 @@ int runServeCommand(const ListenAddress &listen, const QString &dbPath, QTextStr
         err << "vesk-fleetd: cannot listen on " << listen.host << ':' << listen.port << Qt::endl;
         return 1;
     }
+
+    HistoryPruner pruner(store.retention(), context.now, {.retentionDays = retentionDays});
+    pruner.start();
 
     out << listen.baseUrl(port) << Qt::endl;
     const int code = QCoreApplication::exec();

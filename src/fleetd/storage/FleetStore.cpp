@@ -6,7 +6,6 @@
 #include "fleetd/storage/SqlStatement.h"
 #include "fleetd/storage/StoreTransaction.h"
 
-#include <QFileInfo>
 #include <QJsonDocument>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -17,9 +16,6 @@
 namespace vesk::fleetd {
 
 namespace {
-
-// SQLite's result code for "file is not a database".
-constexpr auto kSqliteNotADatabase = "26";
 
 QString nextConnectionName()
 {
@@ -41,96 +37,96 @@ QSqlDatabase FleetStore::database() const
     return m_connection.database();
 }
 
-StoreStatus FleetStore::open(const QString &path, OpenMode mode)
+StoreStatus FleetStore::open(const QString &location, OpenMode mode)
 {
     close();
-    if (mode == OpenMode::ExistingOnly && !QFileInfo(path).isFile())
-        return {StoreStatus::Code::Missing, QStringLiteral("no database file at %1").arg(path)};
+    m_dialect = StoreDialect::forLocation(location);
+    if (mode == OpenMode::ExistingOnly) {
+        const StoreStatus exists = m_dialect->checkExists();
+        if (!exists.isOk())
+            return exists;
+    }
 
-    m_connection.attach(nextConnectionName());
-    StoreStatus status = prepare(path, mode);
+    m_connection.attach(nextConnectionName(), m_dialect.get());
+    StoreStatus status = prepare(mode);
     if (!status.isOk())
         close();
     return status;
 }
 
-StoreStatus FleetStore::prepare(const QString &path, OpenMode mode)
+StoreStatus FleetStore::prepare(OpenMode mode)
 {
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection.name());
-        db.setDatabaseName(path);
-        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs));
-        if (!db.open())
-            return queryFailed(QStringLiteral("cannot open %1").arg(path), db.lastError());
-    }
+    const QString name = m_dialect->displayName();
+    QSqlDatabase db;
+    const StoreStatus opened = m_dialect->open(db, m_connection.name());
+    if (!opened.isOk())
+        return opened;
 
-    QSqlQuery query(database());
-    // SQLite opens lazily; the first read is what tells a database from any other file.
-    if (!query.exec(QStringLiteral("PRAGMA user_version")) || !query.next()) {
-        if (query.lastError().nativeErrorCode() == QLatin1String(kSqliteNotADatabase))
-            return {StoreStatus::Code::NotADatabase, QStringLiteral("%1 is not a SQLite database").arg(path)};
-        return queryFailed(QStringLiteral("cannot read %1").arg(path), query.lastError());
-    }
-    const int version = query.value(0).toInt();
-    if (version > FleetSchema::currentVersion()) {
+    const StoreResult<int> version = m_dialect->schemaVersion(db);
+    if (!version.status.isOk())
+        return version.status;
+    if (version.value > FleetSchema::currentVersion()) {
         return {StoreStatus::Code::NewerSchema,
                 QStringLiteral("%1 has schema version %2; this vesk-fleetd knows up to %3")
-                    .arg(path)
-                    .arg(version)
+                    .arg(name)
+                    .arg(version.value)
                     .arg(FleetSchema::currentVersion())};
     }
-    if (version == 0) {
+    if (version.value == 0) {
         // Version 0 with tables in it is another program's database: leave it alone.
-        if (!query.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")) || !query.next())
-            return queryFailed(QStringLiteral("cannot read %1").arg(path), query.lastError());
-        const bool hasTables = query.value(0).toInt() > 0;
-        if (hasTables || mode == OpenMode::ExistingOnly)
-            return {StoreStatus::Code::NotAFleetDatabase, QStringLiteral("%1 is not a fleet database").arg(path)};
+        const StoreResult<bool> hasTables = m_dialect->hasTables(db);
+        if (!hasTables.status.isOk())
+            return hasTables.status;
+        if (hasTables.value || mode == OpenMode::ExistingOnly)
+            return {StoreStatus::Code::NotAFleetDatabase, QStringLiteral("%1 is not a fleet database").arg(name)};
     }
 
-    // WAL lets readers (the machines command) run while serve writes.
-    if (!query.exec(QStringLiteral("PRAGMA journal_mode=WAL")))
-        return queryFailed(QStringLiteral("cannot enable WAL on %1").arg(path), query.lastError());
-    if (query.next() && query.value(0).toString() != QLatin1String("wal"))
-        qCWarning(lcFleetd) << "journal mode stays" << query.value(0).toString() << "for" << path;
-    if (!query.exec(QStringLiteral("PRAGMA foreign_keys=ON")))
-        return queryFailed(QStringLiteral("cannot enable foreign keys on %1").arg(path), query.lastError());
-    query.finish();
-
-    return migrate(version);
+    const StoreStatus session = m_dialect->prepareSession(db);
+    if (!session.isOk())
+        return session;
+    if (version.value == FleetSchema::currentVersion())
+        return StoreStatus::ok();
+    return migrate();
 }
 
-StoreStatus FleetStore::migrate(int fromVersion)
+StoreStatus FleetStore::migrate()
 {
     QSqlDatabase db = database();
     const QList<QStringList> &steps = FleetSchema::migrations();
-    for (int version = fromVersion; version < steps.size(); ++version) {
-        if (!db.transaction())
-            return queryFailed(QStringLiteral("cannot begin migration %1").arg(version + 1), db.lastError());
+    // One transaction a step. Another server may be migrating the same database at
+    // the same moment: the version is read again once the migration lock is held.
+    for (;;) {
         QSqlQuery query(db);
-        for (const QString &statement : steps.at(version)) {
-            if (!query.exec(statement)) {
-                const StoreStatus failed =
-                    queryFailed(QStringLiteral("migration %1 failed").arg(version + 1), query.lastError());
-                query.finish();
-                db.rollback();
-                return failed;
-            }
-        }
-        // PRAGMA takes no bound parameters; the number is ours, not input.
-        if (!query.exec(QStringLiteral("PRAGMA user_version = %1").arg(version + 1))) {
-            const StoreStatus failed =
-                queryFailed(QStringLiteral("cannot record schema version %1").arg(version + 1), query.lastError());
+        const auto fail = [&](const QString &what) {
+            const StoreStatus failed = queryFailed(what, query.lastError());
             query.finish();
-            db.rollback();
+            query.exec(QStringLiteral("ROLLBACK"));
             return failed;
+        };
+        if (!query.exec(m_dialect->beginWrite()))
+            return queryFailed(QStringLiteral("cannot begin a migration"), query.lastError());
+        const QString lock = m_dialect->migrationLock();
+        if (!lock.isEmpty() && !query.exec(lock))
+            return fail(QStringLiteral("cannot lock the schema"));
+        const StoreResult<int> current = m_dialect->schemaVersion(db);
+        const int version = current.value;
+        if (!current.status.isOk() || version >= steps.size()) {
+            query.exec(QStringLiteral("ROLLBACK"));
+            return current.status;
+        }
+        QStringList statements = version == 0 ? m_dialect->bootstrap() : QStringList();
+        for (const QString &statement : steps.at(version))
+            statements.append(m_dialect->translate(statement));
+        statements.append(m_dialect->setSchemaVersion(version + 1));
+        for (const QString &statement : statements) {
+            if (!query.exec(statement))
+                return fail(QStringLiteral("migration %1 failed").arg(version + 1));
         }
         query.finish();
-        if (!db.commit())
-            return queryFailed(QStringLiteral("cannot commit migration %1").arg(version + 1), db.lastError());
+        if (!query.exec(QStringLiteral("COMMIT")))
+            return fail(QStringLiteral("cannot commit migration %1").arg(version + 1));
         qCInfo(lcFleetd) << "store migrated to schema version" << version + 1;
     }
-    return StoreStatus::ok();
 }
 
 void FleetStore::close()
@@ -145,6 +141,7 @@ void FleetStore::close()
             db.close();
     }
     QSqlDatabase::removeDatabase(name);
+    m_dialect.reset();
 }
 
 StoreStatus FleetStore::recordHeartbeat(const HeartbeatRecord &beat, const QDateTime &receivedAt)
@@ -198,7 +195,9 @@ StoreStatus FleetStore::recordHeartbeat(const HeartbeatRecord &beat, const QDate
 StoreResult<qint64> FleetStore::dataVersion()
 {
     StoreResult<qint64> result;
-    SqlStatement pragma(m_connection, QStringLiteral("PRAGMA data_version"), QStringLiteral("cannot read data_version"));
+    if (!m_dialect)
+        return {storeNotOpen()};
+    SqlStatement pragma(m_connection, m_dialect->dataVersionQuery(), QStringLiteral("cannot read data_version"));
     if (!pragma.exec() || !pragma.next()) {
         result.status = pragma.status().isOk() ? queryFailed(QStringLiteral("no data_version"), {}) : pragma.status();
         return result;

@@ -43,7 +43,7 @@ StoreResult<QList<TelemetryRecord>> ReportStore::telemetrySince(const QString &s
     SqlStatement select(m_connection,
                         QStringLiteral("SELECT received_at, body_json FROM (SELECT id, received_at, body_json"
                                        " FROM telemetry WHERE serial = :serial AND received_at >= :since"
-                                       " ORDER BY id DESC LIMIT :limit) ORDER BY id"),
+                                       " ORDER BY id DESC LIMIT :limit) AS recent ORDER BY id"),
                         QStringLiteral("cannot read telemetry"));
     select.bind(QStringLiteral(":serial"), serial)
         .bind(QStringLiteral(":since"), isoTime(since))

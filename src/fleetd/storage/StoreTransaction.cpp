@@ -1,5 +1,7 @@
 #include "fleetd/storage/StoreTransaction.h"
 
+#include "fleetd/storage/StoreDialect.h"
+
 #include <QSqlError>
 #include <QSqlQuery>
 
@@ -24,7 +26,7 @@ StoreTransaction::StoreTransaction(StoreConnection &connection) : m_connection(c
         m_status = storeNotOpen();
         return;
     }
-    m_open = run(m_connection, QStringLiteral("BEGIN IMMEDIATE"), &m_status);
+    m_open = run(m_connection, connection.dialect()->beginWrite(), &m_status);
 }
 
 StoreTransaction::~StoreTransaction()

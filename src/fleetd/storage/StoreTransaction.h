@@ -4,9 +4,8 @@
 
 namespace vesk::fleetd {
 
-// BEGIN IMMEDIATE ... COMMIT, rolled back unless committed. Immediate, so that a
-// read-then-write never fails half-way when the admin command line writes meanwhile:
-// the write lock is taken (waiting up to the busy timeout) before the first read.
+// A write transaction (the dialect's kind, see StoreDialect::beginWrite), rolled
+// back unless committed.
 class StoreTransaction {
 public:
     explicit StoreTransaction(StoreConnection &connection);
