@@ -1,6 +1,8 @@
 #include "TestDatabases.h"
 
 #include <QDir>
+#include <QFileInfo>
+#include <QLockFile>
 #include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -18,6 +20,14 @@
 namespace {
 
 const QString kUser = QStringLiteral("fleet");
+
+// A cluster is tens of megabytes written at start: in memory when possible, as
+// a loaded disk turns that into seconds.
+QString clusterParent()
+{
+    const QFileInfo shm(QStringLiteral("/dev/shm"));
+    return shm.isDir() && shm.isWritable() ? shm.filePath() : QDir::tempPath();
+}
 
 // The newest /usr/lib/postgresql/<version>/bin holding initdb and postgres.
 QString postgresBinDir()
@@ -48,16 +58,18 @@ public:
                    "install the postgresql package to run these";
             return false;
         }
-        if (!m_dir.isValid() || !hideFromOthers(why))
+        if (!m_dir.isValid() || !handToOwner(m_dir.path(), why))
             return false;
-
-        QProcess initdb;
-        initdb.setProcessChannelMode(QProcess::MergedChannels);
-        const QStringList initArgs = {"-D", dataDir(), "--auth=trust", "--username=" + kUser, "--encoding=UTF8",
-                                      "--locale=C.UTF-8", "--no-sync"};
-        startAsOwner(initdb, bin + "/initdb", initArgs);
-        if (!initdb.waitForFinished(120000) || initdb.exitCode() != 0) {
-            *why = "initdb failed: " + QString::fromLocal8Bit(initdb.readAll());
+        // initdb takes seconds, and every test runs in a process of its own: the
+        // processes copy one pristine cluster made once per user and version.
+        const QString pristine = pristineCluster(bin, why);
+        if (pristine.isEmpty())
+            return false;
+        QProcess copy;
+        copy.setProcessChannelMode(QProcess::MergedChannels);
+        copy.start("cp", {"-a", pristine, dataDir()});
+        if (!copy.waitForFinished(120000) || copy.exitCode() != 0) {
+            *why = "cannot copy the test cluster: " + QString::fromLocal8Bit(copy.readAll());
             return false;
         }
 
@@ -119,18 +131,54 @@ private:
     QString dataDir() const { return m_dir.filePath("data"); }
 
     // postgres refuses to run as root: the cluster belongs to nobody then.
-    bool hideFromOthers(QString *why)
+    bool handToOwner(const QString &folder, QString *why)
     {
         if (::geteuid() != 0)
             return true;
         const passwd *nobody = ::getpwnam("nobody");
-        if (!nobody || ::chown(QFile::encodeName(m_dir.path()).constData(), nobody->pw_uid, nobody->pw_gid) != 0) {
-            *why = "cannot hand the cluster folder to user nobody";
+        if (!nobody || ::chown(QFile::encodeName(folder).constData(), nobody->pw_uid, nobody->pw_gid) != 0) {
+            *why = "cannot hand " + folder + " to user nobody";
             return false;
         }
         m_uid = nobody->pw_uid;
         m_gid = nobody->pw_gid;
         return true;
+    }
+
+    // The data folder of a cluster initdb made for this user and server version,
+    // made under a lock by the first test process that needs it.
+    QString pristineCluster(const QString &bin, QString *why)
+    {
+        const QString root = QStringLiteral("%1/vesk-pg-pristine-%2-%3")
+                                 .arg(clusterParent(), QFileInfo(bin).dir().dirName())
+                                 .arg(::geteuid());
+        const QString data = root + "/data";
+        QLockFile lock(root + ".lock");
+        lock.setStaleLockTime(0); // only a dead holder's lock is stale
+        if (!lock.lock()) {
+            *why = "cannot lock " + root + ".lock";
+            return {};
+        }
+        if (QFile::exists(root + "/complete"))
+            return data;
+        QDir(root).removeRecursively();
+        if (!QDir().mkpath(root) || !handToOwner(root, why))
+            return {};
+        QProcess initdb;
+        initdb.setProcessChannelMode(QProcess::MergedChannels);
+        startAsOwner(initdb, bin + "/initdb",
+                     {"-D", data, "--auth=trust", "--username=" + kUser, "--encoding=UTF8", "--locale=C.UTF-8",
+                      "--no-sync", "--wal-segsize=1"});
+        if (!initdb.waitForFinished(120000) || initdb.exitCode() != 0) {
+            *why = "initdb failed: " + QString::fromLocal8Bit(initdb.readAll());
+            return {};
+        }
+        QFile complete(root + "/complete");
+        if (!complete.open(QIODevice::WriteOnly)) {
+            *why = "cannot write " + complete.fileName();
+            return {};
+        }
+        return data;
     }
 
     // setpriv drops root when needed and, either way, asks the kernel to stop the
@@ -159,7 +207,7 @@ private:
         m_server.waitForFinished(5000);
     }
 
-    QTemporaryDir m_dir{QDir::tempPath() + "/vesk-pg-XXXXXX"};
+    QTemporaryDir m_dir{clusterParent() + "/vesk-pg-XXXXXX"};
     std::optional<uid_t> m_uid;
     std::optional<gid_t> m_gid;
     QProcess m_server;

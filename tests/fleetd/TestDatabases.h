@@ -9,8 +9,8 @@
 
 // Where the store tests keep their data: a SQLite file always, and PostgreSQL when
 // its server binaries are installed. PostgreSQL runs as one throwaway cluster per
-// test process (initdb into a temporary folder, a free loopback port), started on
-// first use, as an unprivileged user when the tests run as root, and stopped when
+// test process (a copy of a cluster initdb made once, in a temporary folder, on a
+// free loopback port), started on first use, as an unprivileged user when the tests run as root, and stopped when
 // the tests end or, should the process die, when its parent goes.
 enum class TestBackend { Sqlite, Postgres };
 
