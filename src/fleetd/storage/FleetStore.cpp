@@ -4,6 +4,7 @@
 #include "fleetd/storage/FleetSchema.h"
 #include "fleetd/storage/MachineRows.h"
 #include "fleetd/storage/SqlStatement.h"
+#include "fleetd/storage/StoreDialect.h"
 #include "fleetd/storage/StoreTransaction.h"
 
 #include <QJsonDocument>

@@ -12,7 +12,6 @@
 #include "fleetd/storage/RetentionStore.h"
 #include "fleetd/storage/SecretStore.h"
 #include "fleetd/storage/StoreConnection.h"
-#include "fleetd/storage/StoreDialect.h"
 #include "fleetd/storage/StoreStatus.h"
 #include "fleetd/storage/TenantStore.h"
 
@@ -24,6 +23,8 @@
 #include <memory>
 
 namespace vesk::fleetd {
+
+class StoreDialect;
 
 // The fleet server's storage: one SQLite file in WAL mode, or a PostgreSQL database
 // that several servers may share, schema versioned (SQLite's user_version, else the
