@@ -25,7 +25,7 @@ for tool in wrk curl cc sha256sum; do
   command -v "$tool" >/dev/null || { echo "fleetd_wrk: $tool is missing (scripts/install-deps.sh)" >&2; exit 1; }
 done
 [ -x "$fleetd" ] || { echo "fleetd_wrk: no vesk-fleetd at $fleetd" >&2; exit 1; }
-ulimit -n "$(ulimit -Hn)"
+ulimit -n "$(ulimit -Hn)" 2>/dev/null || true
 
 work=$(mktemp -d)
 pids=()
