@@ -14,6 +14,7 @@ for b in bench_installed_apps bench_system_monitor bench_payload_deploy; do
 done
 [ -x "$build/bench/fleetd_load/fleetd_load" ] && \
   run "$build/bench/fleetd_load/fleetd_load" --agents 1000,10000 --seconds 5
+[ -x "$build/src/fleetd/vesk-fleetd" ] && run "$(dirname "$0")/../bench/fleetd_wrk.sh" "$build/src/fleetd/vesk-fleetd"
 if [ -n "${BENCH_FOOTPRINT_MINUTES:-}" ] && [ -x "$build/bench/bench_monitor_agent" ]; then
   run "$build/bench/bench_monitor_agent" --minutes "$BENCH_FOOTPRINT_MINUTES"
 fi

@@ -30,6 +30,23 @@ APIResult<T> decoded(const APIResult<HttpResponse> &response, const QString &lab
     return decodeResponse<T>(label, response->body, style);
 }
 
+// Decodes a successful conditional exchange (nothing to decode after a 304), or passes its error on.
+template <class T>
+APIResult<ConditionalAnswer<T>> decodedConditional(const APIResult<HttpResponse> &response, const QString &label)
+{
+    if (!response)
+        return response.error();
+    ConditionalAnswer<T> answer;
+    answer.etag = response->header("ETag").value_or(QByteArray());
+    if (response->status == 304)
+        return answer;
+    APIResult<T> value = decodeResponse<T>(label, response->body, KeyStyle::convertedWire);
+    if (!value)
+        return value.error();
+    answer.value = std::move(value).value();
+    return answer;
+}
+
 // A QTemporaryFile name template in the temporary folder, which is created when missing.
 QString templateIn(const QString &folder, const QString &prefix)
 {
@@ -142,6 +159,23 @@ QCoro::Task<APIResult<AppUpdatesResponse>> FleetAPIClient::fetchAppUpdates()
     FleetRequest request = FleetRequest::get(QStringLiteral("app_updates"));
     const APIResult<HttpResponse> response = co_await m_exchange.perform(std::move(request));
     co_return decoded<AppUpdatesResponse>(response, QStringLiteral("App updates"), KeyStyle::convertedWire);
+}
+
+QCoro::Task<APIResult<ConditionalAnswer<DevicePolicyResponse>>>
+FleetAPIClient::fetchDevicePolicyIfChanged(QByteArray etag)
+{
+    FleetRequest request = FleetRequest::get(QStringLiteral("device_policy"), {{QStringLiteral("serial"), serial()}});
+    request.ifNoneMatch = std::move(etag);
+    const APIResult<HttpResponse> response = co_await m_exchange.perform(std::move(request));
+    co_return decodedConditional<DevicePolicyResponse>(response, QStringLiteral("Device policy"));
+}
+
+QCoro::Task<APIResult<ConditionalAnswer<AppUpdatesResponse>>> FleetAPIClient::fetchAppUpdatesIfChanged(QByteArray etag)
+{
+    FleetRequest request = FleetRequest::get(QStringLiteral("app_updates"));
+    request.ifNoneMatch = std::move(etag);
+    const APIResult<HttpResponse> response = co_await m_exchange.perform(std::move(request));
+    co_return decodedConditional<AppUpdatesResponse>(response, QStringLiteral("App updates"));
 }
 
 QCoro::Task<APIResult<std::optional<SpeedTestResult>>> FleetAPIClient::runSpeedTest()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "fleet/APIResult.h"
+#include "fleet/ConditionalAnswer.h"
 #include "wire/AlertReport.h"
 #include "wire/AnyCodable.h"
 #include "wire/AppLogEntry.h"
@@ -79,6 +80,10 @@ public:
     QCoro::Task<APIStatus> reportCommandResult(qint64 commandId, bool success, std::optional<QString> result);
     QCoro::Task<APIResult<DevicePolicyResponse>> fetchDevicePolicy();
     QCoro::Task<APIResult<AppUpdatesResponse>> fetchAppUpdates();
+    // The same reads made conditional: `etag` (from an earlier answer, empty for none) goes
+    // out as If-None-Match, and a 304 comes back as an answer without a value.
+    QCoro::Task<APIResult<ConditionalAnswer<DevicePolicyResponse>>> fetchDevicePolicyIfChanged(QByteArray etag);
+    QCoro::Task<APIResult<ConditionalAnswer<AppUpdatesResponse>>> fetchAppUpdatesIfChanged(QByteArray etag);
     // No result (and no request) while the client is not configured.
     QCoro::Task<APIResult<std::optional<SpeedTestResult>>> runSpeedTest();
     QCoro::Task<APIResult<PayloadResponse>> fetchPayload(qint64 id);

@@ -14,6 +14,7 @@ namespace vesk {
 
 namespace {
 constexpr int kExpectedStatus = 200;
+constexpr int kNotModified = 304;
 } // namespace
 
 FleetExchange::FleetExchange(Dependencies deps)
@@ -78,6 +79,8 @@ QCoro::Task<APIResult<HttpResponse>> FleetExchange::perform(FleetRequest request
     }
     if (!request.contentType.isEmpty())
         http.headers.append({"Content-Type", request.contentType});
+    if (!request.ifNoneMatch.isEmpty())
+        http.headers.append({"If-None-Match", request.ifNoneMatch});
     Signer sentAs = co_await signer();
     http.headers.append(credentialHeaders(sentAs));
 
@@ -85,7 +88,7 @@ QCoro::Task<APIResult<HttpResponse>> FleetExchange::perform(FleetRequest request
     if (!result.ok())
         co_return APIResult<HttpResponse>(APIError::networkError(result.error));
     const HttpResponse &response = *result.response;
-    if (response.status == kExpectedStatus)
+    if (response.status == kExpectedStatus || (response.status == kNotModified && !request.ifNoneMatch.isEmpty()))
         co_return APIResult<HttpResponse>(response);
     if (response.status == 401 || response.status == 403) {
         const std::optional<APIError> secretError = co_await handleSecretStatus(response, std::move(sentAs));

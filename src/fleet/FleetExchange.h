@@ -35,7 +35,7 @@ public:
     // base + "/" + path, with the query only when it has items; invalid when unusable.
     QUrl url(const QString &path, const QList<QPair<QString, QString>> &query) const;
 
-    // The response when its status is 200, else the error.
+    // The response when its status is 200 (or 304 to a request with ifNoneMatch), else the error.
     QCoro::Task<APIResult<HttpResponse>> perform(FleetRequest request);
 
     // The current tenant code; empty when none.

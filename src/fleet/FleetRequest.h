@@ -23,6 +23,8 @@ struct FleetRequest {
     QString responseFile; // receives a successful response's body when set
     // The largest answer held in memory; only a query known to answer in bulk raises it.
     qint64 maxResponseBytes = HttpRequest::kDefaultMaxBodyBytes;
+    // An ETag from an earlier answer, sent as If-None-Match; a 304 then counts as an answer.
+    QByteArray ifNoneMatch;
 
     static FleetRequest get(QString path, QList<QPair<QString, QString>> query = {});
     static FleetRequest json(QByteArray method, QString path, const QJsonObject &body);

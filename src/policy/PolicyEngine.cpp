@@ -99,6 +99,8 @@ QCoro::Task<> PolicyEngine::loop(QPointer<PolicyEngine> self, Clock &clock, Stop
 
 void PolicyEngine::loadInitialPolicy()
 {
+    // The next sync fetches the server's policy whole, whatever it answered before.
+    m_policyETag.clear();
     QString why;
     if (const std::optional<QList<DevicePolicy>> library = m_files.readLibrary(&why)) {
         for (const DevicePolicy &policy : *library) {
@@ -134,25 +136,31 @@ QCoro::Task<> PolicyEngine::syncPolicy()
 {
     const QPointer<PolicyEngine> self(this);
     FleetAPIClient &api = m_api;
-    const APIResult<DevicePolicyResponse> response = co_await api.fetchDevicePolicy();
+    const APIResult<ConditionalAnswer<DevicePolicyResponse>> response =
+        co_await api.fetchDevicePolicyIfChanged(m_policyETag);
     if (!self)
         co_return;
     if (!response) {
         qCWarning(lcPolicy).noquote() << "Policy sync failed: " + response.error().message();
         co_return;
     }
-    if (const std::optional<DevicePolicy> &policy = response->policy) {
+    if (response->notModified()) {
+        qCDebug(lcPolicy) << "Policy sync: unchanged";
+    } else if (const std::optional<DevicePolicy> &policy = response->value->policy) {
         // A policy that decodes but names impossible times or carries more than a pass
-        // can take is refused whole; the one in force stays.
+        // can take is refused whole; the one in force stays, and the next sync asks again.
         if (const std::optional<QString> bad = PolicyCheck::problem(*policy)) {
+            m_policyETag.clear();
             qCWarning(lcPolicy).noquote() << QStringLiteral("Policy sync failed: policy '%1' (%2) was refused: %3")
                                                  .arg(policy->name, policy->id.toString(QUuid::WithoutBraces), *bad);
             co_return;
         }
         putInForce(*policy);
+        m_policyETag = response->etag;
         qCInfo(lcPolicy).noquote()
             << QStringLiteral("Policy sync: applied '%1' (%2)").arg(policy->name, policy->id.toString(QUuid::WithoutBraces));
     } else {
+        m_policyETag = response->etag;
         qCInfo(lcPolicy).noquote() << "Policy sync: no policy assigned to this device";
     }
     m_lastSync = m_clock.now();

@@ -75,7 +75,8 @@ public:
     void loadInitialPolicy();
     // Writes the library; false when it could not be written.
     bool savePolicies(const QList<DevicePolicy> &policies);
-    // One request for this machine's policy; puts a returned policy in force.
+    // One request for this machine's policy; puts a returned policy in force. Asks with the
+    // last answer's ETag, so an unchanged policy costs headers only.
     QCoro::Task<> syncPolicy();
     // One enforcement pass with the policy in force; nothing while paused.
     QCoro::Task<> enforce();
@@ -132,6 +133,8 @@ private:
     QLocale m_locale;
 
     std::optional<DevicePolicy> m_activePolicy;
+    // The ETag of the server's last policy answer that was acted on; a 304 to it means unchanged.
+    QByteArray m_policyETag;
     std::optional<QDateTime> m_lastCheck;
     std::optional<QDateTime> m_lastSync;
     EnforcementLog m_log;

@@ -216,4 +216,53 @@ TEST_F(APIRoundTripTest, PoliciesAndReleasesReachTheMachinesTheyAreFor)
                                                   {"critical", true}}));
 }
 
+TEST_F(APIRoundTripTest, PolicyAndReleaseReadsAnswerNotModifiedUntilTheyChange)
+{
+    const auto savePolicy = [this](const char *name) {
+        return call(m_a, "POST", "policy",
+                    QByteArray(R"({"id": "5E1F6A3C-1111-4222-8333-944455556666", "name": ")") + name +
+                        R"(", "assigned_serials": ["A1"]})");
+    };
+    const auto publish = [this](const char *version) {
+        const ReleaseRecord release{"com.lumora.capture", "", version, "", "https://dl.example/c.zip",
+                                    QString(64, 'a'), "", "", false};
+        return m_store.releases().publish(release, m_now);
+    };
+    const auto ask = [this](const QString &path, const QByteArray &ifNoneMatch) {
+        return raw("GET", path, {},
+                   {{"X-Fleet-Key", m_a.key}, {"X-Device-Serial", "A1"}, {"If-None-Match", ifNoneMatch}});
+    };
+    ASSERT_EQ(savePolicy("Kiosk").status, 200);
+    ASSERT_EQ(publish("2.1"), StoreStatus::ok());
+
+    for (const QString &path : {QStringLiteral("device_policy?serial=A1"), QStringLiteral("app_updates")}) {
+        const HttpAnswer first = call(m_a, "GET", path);
+        const QByteArray etag = first.header("ETag");
+        ASSERT_EQ(first.status, 200) << path.toStdString();
+        ASSERT_TRUE(etag.startsWith('"') && etag.size() > 8) << path.toStdString() << ": " << etag.toStdString();
+        EXPECT_EQ(call(m_a, "GET", path).header("ETag"), etag) << path.toStdString() << ": the tag is stable";
+        for (const auto &[sent, status] : {std::pair{etag, 304}, std::pair{"W/" + etag, 304},
+                                           std::pair{"\"other\", " + etag, 304}, std::pair{QByteArray("*"), 304},
+                                           std::pair{QByteArray("\"other\""), 200}}) {
+            const HttpAnswer got = ask(path, sent);
+            EXPECT_EQ(got.status, status) << path.toStdString() << " If-None-Match: " << sent.toStdString();
+            EXPECT_EQ(got.header("ETag"), etag) << path.toStdString() << " If-None-Match: " << sent.toStdString();
+            EXPECT_EQ(got.body.isEmpty(), status == 304) << path.toStdString() << " If-None-Match: " << sent.toStdString();
+        }
+    }
+    const QByteArray policyTag = call(m_a, "GET", "device_policy?serial=A1").header("ETag");
+    const QByteArray updatesTag = call(m_a, "GET", "app_updates").header("ETag");
+    ASSERT_EQ(savePolicy("Kiosk at night").status, 200);
+    ASSERT_EQ(publish("2.2"), StoreStatus::ok());
+    for (const auto &[path, oldTag, changed] :
+         {std::tuple{QStringLiteral("device_policy?serial=A1"), policyTag, "Kiosk at night"},
+          std::tuple{QStringLiteral("app_updates"), updatesTag, "2.2"}}) {
+        const HttpAnswer got = ask(path, oldTag);
+        EXPECT_EQ(got.status, 200) << path.toStdString();
+        EXPECT_FALSE(got.header("ETag").isEmpty()) << path.toStdString();
+        EXPECT_NE(got.header("ETag"), oldTag) << path.toStdString();
+        EXPECT_TRUE(got.body.contains(changed)) << path.toStdString();
+    }
+}
+
 } // namespace

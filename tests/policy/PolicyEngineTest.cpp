@@ -112,6 +112,44 @@ TEST(PolicyEngineSync, AppliesCachesAndStampsOnlyWhenTheServerAnswered)
     EXPECT_TRUE(rig.engine->logMessages().isEmpty()) << "sync results stay out of the enforcement log";
 }
 
+TEST(PolicyEngineSync, AsksWithTheLastETagAndKeepsThePolicyOnNotModified)
+{
+    PolicyRig rig;
+    LogCapture log;
+    const DevicePolicy frontDesk = named("Front desk");
+    const DevicePolicy backOffice = named("Back office");
+    const auto sync = [&rig](int status, const QByteArray &body, const QByteArray &etag) {
+        rig.http.expect("GET", QStringLiteral("/api/device_policy"), status, body, {{"ETag", etag}});
+        rig.drive(rig.engine->syncPolicy());
+        for (const auto &[name, value] : rig.http.requests().back().headers) {
+            if (name == "If-None-Match")
+                return value;
+        }
+        return QByteArray();
+    };
+
+    EXPECT_EQ(sync(200, wireBody(frontDesk), "\"v1\""), QByteArray()) << "nothing to match on the first sync";
+    ASSERT_EQ(rig.engine->activePolicy(), frontDesk);
+    const qsizetype applied = rig.services.retention.size();
+
+    rig.clock.advance(std::chrono::seconds(10));
+    rig.writeFile(QStringLiteral("policy_cache.json"), "left alone");
+    EXPECT_EQ(sync(304, {}, "\"v1\""), "\"v1\"");
+    EXPECT_EQ(rig.engine->activePolicy(), frontDesk);
+    EXPECT_EQ(rig.engine->lastSync(), rig.clock.now()) << "a 304 is a sync that reached the server";
+    EXPECT_EQ(rig.services.retention.size(), applied) << "an unchanged policy is not handed out again";
+    EXPECT_EQ(rig.readFile(QStringLiteral("policy_cache.json")), "left alone");
+    EXPECT_EQ(log.messages("policy").filter("applied").size(), 1);
+
+    EXPECT_EQ(sync(200, wireBody(backOffice), "\"v2\""), "\"v1\"");
+    EXPECT_EQ(rig.engine->activePolicy(), backOffice);
+    EXPECT_EQ(sync(304, {}, "\"v2\""), "\"v2\"");
+    EXPECT_EQ(rig.engine->activePolicy(), backOffice);
+
+    rig.engine->loadInitialPolicy();
+    EXPECT_EQ(sync(200, wireBody(backOffice), "\"v2\""), QByteArray()) << "a policy loaded locally asks afresh";
+}
+
 TEST(PolicyEngineSync, BadPoliciesLeaveThePolicyInForceWithOneLogLine)
 {
     QJsonArray manyRules;

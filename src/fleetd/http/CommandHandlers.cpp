@@ -30,10 +30,13 @@ QHttpServerResponse CommandHandlers::poll(const QHttpServerRequest &request, con
     if (Refusal refused = refuseMachineRequest(body, m_context.store, tenant, serial))
         return std::move(*refused);
 
-    return storeAnswer(m_context.store.commands().takePending(tenant.id, serial, m_context.now()),
-                       QStringLiteral("command poll"), [&serial](const QList<CommandRecord> &commands) {
-                           return FleetPendingCommands{serial, wireList(commands)};
-                       });
+    const StoreResult<QList<CommandRecord>> pending =
+        m_context.store.commands().takePending(tenant.id, serial, m_context.now());
+    if (pending.status.isOk() && pending.value.isEmpty())
+        return m_idleAnswers->answer(serial);
+    return storeAnswer(pending, QStringLiteral("command poll"), [&serial](const QList<CommandRecord> &commands) {
+        return FleetPendingCommands{serial, wireList(commands)};
+    });
 }
 
 QHttpServerResponse CommandHandlers::result(const QHttpServerRequest &request, const TenantRecord &tenant) const

@@ -1,9 +1,12 @@
 #pragma once
 
 #include "fleetd/http/FleetContext.h"
+#include "fleetd/http/IdlePollAnswers.h"
 #include "fleetd/records/TenantRecord.h"
 
 #include <QHttpServerResponse>
+
+#include <memory>
 
 class QHttpServerRequest;
 
@@ -26,6 +29,8 @@ public:
 
 private:
     FleetContext m_context;
+    // Shared by the copies each route holds.
+    std::shared_ptr<IdlePollAnswers> m_idleAnswers = std::make_shared<IdlePollAnswers>();
 };
 
 } // namespace vesk::fleetd

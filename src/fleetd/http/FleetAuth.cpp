@@ -7,11 +7,20 @@
 
 #include <QHttpServerRequest>
 
+#include <algorithm>
+#include <cctype>
+
 namespace vesk::fleetd {
 
 namespace {
 
 using Status = QHttpServerResponse::StatusCode;
+
+// Whether a header value holds anything but blanks, without copying it.
+bool hasText(const QByteArray &value)
+{
+    return std::any_of(value.cbegin(), value.cend(), [](char c) { return !std::isspace(static_cast<unsigned char>(c)); });
+}
 
 QHttpServerResponse forbidden(const QByteArray &header, const QString &message)
 {
@@ -74,14 +83,16 @@ FleetAuth::Outcome FleetAuth::authenticate(const QHttpServerRequest &request)
     const QByteArray header = request.value(QByteArrayLiteral("X-Fleet-Key"));
     if (header.isEmpty())
         return jsonError(Status::Unauthorized, QStringLiteral("missing X-Fleet-Key"));
-    if (request.value(QByteArrayLiteral("X-Device-Serial")).trimmed().isEmpty())
+    if (!hasText(request.value(QByteArrayLiteral("X-Device-Serial"))))
         return jsonError(Status::Unauthorized, QStringLiteral("missing X-Device-Serial"));
-    if (!FleetKey::parse(header))
-        return jsonError(Status::Unauthorized, QStringLiteral("X-Fleet-Key is not of the form TENANTHASH.ID.CODE"));
 
     dropCacheIfStale();
+    // Only well-formed keys are cached, so a key found here needs no parsing again.
     auto found = m_cache.constFind(header);
     if (found == m_cache.constEnd()) {
+        if (!FleetKey::parse(header))
+            return jsonError(Status::Unauthorized,
+                             QStringLiteral("X-Fleet-Key is not of the form TENANTHASH.ID.CODE"));
         const Cached verdict = verify(header);
         // A storage failure is not remembered; the next request tries again.
         if (verdict.verdict == Verdict::Failed)

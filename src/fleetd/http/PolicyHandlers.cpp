@@ -1,6 +1,7 @@
 #include "fleetd/http/PolicyHandlers.h"
 
 #include "fleetd/FleetdLog.h"
+#include "fleetd/http/ConditionalResponse.h"
 #include "fleetd/http/JsonRequest.h"
 #include "fleetd/http/JsonResponse.h"
 #include "fleetd/http/MachineScope.h"
@@ -59,7 +60,7 @@ QHttpServerResponse PolicyHandlers::forDevice(const QHttpServerRequest &request,
         if (!response.policy)
             return undecodable(*found.value, error);
     }
-    return jsonObject(PolicyBody::wireJson(response.toJson()));
+    return conditionalJson(request, PolicyBody::wireJson(response.toJson()));
 }
 
 QHttpServerResponse PolicyHandlers::save(const QHttpServerRequest &request, const TenantRecord &tenant) const
@@ -95,12 +96,12 @@ QHttpServerResponse PolicyHandlers::remove(const QHttpServerRequest &request, co
     return storeOutcome(m_context.store.policies().remove(tenant.id, uuid), QStringLiteral("deleting the policy"));
 }
 
-QHttpServerResponse PolicyHandlers::appUpdates(const QHttpServerRequest &, const TenantRecord &) const
+QHttpServerResponse PolicyHandlers::appUpdates(const QHttpServerRequest &request, const TenantRecord &) const
 {
     const StoreResult<QList<ReleaseRecord>> releases = m_context.store.releases().list();
     if (!releases.status.isOk())
         return storeFailure(releases.status, QStringLiteral("listing releases"));
-    return jsonObject(appUpdatesJson(releases.value));
+    return conditionalJson(request, appUpdatesJson(releases.value));
 }
 
 } // namespace vesk::fleetd

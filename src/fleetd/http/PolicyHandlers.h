@@ -16,6 +16,7 @@ namespace vesk::fleetd {
 //          its "assigned_serials" become exactly its machines;
 //   DELETE policy?uuid → {"status": "ok"}, 404 for an unknown uuid.
 // App releases ride along: GET app_updates → {"updates": [...]}.
+// device_policy and app_updates carry an ETag and answer 304 to a matching If-None-Match.
 class PolicyHandlers {
 public:
     explicit PolicyHandlers(FleetContext context) : m_context(std::move(context)) {}
