@@ -61,6 +61,7 @@ CommandLine CommandLine::parse(const QStringList &arguments)
     const QCommandLineOption name(QStringLiteral("name"), QString(), QStringLiteral("TEXT"));
     const QCommandLineOption critical(QStringLiteral("critical"));
     parser.addOptions({help, listen, db, param, sha256, build, notes, name, critical});
+    ServeOptions::addTo(parser);
     if (!parser.parse(arguments))
         return failed(parser.errorText());
 
@@ -100,6 +101,14 @@ CommandLine CommandLine::parse(const QStringList &arguments)
             return failed(QStringLiteral("--listen: ") + error);
         result.listen = *address;
     }
+    const QStringList serveOnly = ServeOptions::optionNames();
+    for (const QString &option : serveOnly) {
+        if (parser.isSet(option) && result.command != Command::Serve)
+            return failed(QStringLiteral("--%1 applies only to serve").arg(option));
+    }
+    QString serveError;
+    if (!result.serve.read(parser, &serveError))
+        return failed(serveError);
     if (parser.isSet(param) && result.command != Command::CommandQueue)
         return failed(QStringLiteral("--param applies only to command queue"));
     const bool releaseOptions =
