@@ -36,6 +36,10 @@ TEST(CommandLineTest, ParsesCommandsAndRefusesNonsense)
         {"port too large", {"serve", "--listen", "127.0.0.1:65536", "--db", "f.db"}, C::Help, {}, 0, {}, "65536"},
         {"no port", {"serve", "--listen", "127.0.0.1", "--db", "f.db"}, C::Help, {}, 0, {}, "HOST:PORT"},
         {"bare IPv6", {"serve", "--listen", "::1:80", "--db", "f.db"}, C::Help, {}, 0, {}, "brackets"},
+        {"certificate without key", {"serve", "--tls-cert", "c.pem", "--db", "f.db"}, C::Help, {}, 0, {}, "go together"},
+        {"timeout for machines", {"machines", "--idle-timeout", "5", "--db", "f.db"}, C::Help, {}, 0, {}, "only to serve"},
+        {"timeout not a number", {"serve", "--header-timeout", "soon", "--db", "f.db"}, C::Help, {}, 0, {}, "seconds"},
+        {"timeout of zero", {"serve", "--body-timeout", "0", "--db", "f.db"}, C::Help, {}, 0, {}, "seconds"},
     };
     for (const ParseCase &tc : cases) {
         const CommandLine got = CommandLine::parse(QStringList{"vesk-fleetd"} + tc.arguments);
@@ -52,6 +56,19 @@ TEST(CommandLineTest, ParsesCommandsAndRefusesNonsense)
         EXPECT_EQ(got.listen.port, tc.port) << tc.name;
         EXPECT_FALSE(got.listen.address.isNull()) << tc.name;
     }
+}
+
+TEST(CommandLineTest, ServeTakesTlsFilesAndFractionalTimeouts)
+{
+    const CommandLine got =
+        CommandLine::parse({"vesk-fleetd", "serve", "--tls-cert", "c.pem", "--tls-key", "k.pem", "--header-timeout",
+                            "0.25", "--idle-timeout", "300", "--db", "f.db"});
+    ASSERT_EQ(got.error, QString());
+    EXPECT_EQ(got.serve.tlsCert, "c.pem");
+    EXPECT_EQ(got.serve.tlsKey, "k.pem");
+    EXPECT_EQ(got.serve.limits.headerTimeout.count(), 250);
+    EXPECT_EQ(got.serve.limits.idleTimeout.count(), 300000);
+    EXPECT_EQ(got.serve.limits.bodyTimeout, vesk::fleetd::ConnectionLimits{}.bodyTimeout);
 }
 
 TEST(CommandLineTest, AdminCommandsTakeTheirOperandsAndOnlyTheirOptions)

@@ -153,7 +153,7 @@ void ConnectionFront::beforeServer(quint64 id)
     }
     switch (framing.phase()) {
     case RequestFraming::Phase::Idle:
-        connection.deadlineMs = now + m_limits.idleTimeout.count();
+        // Set when the last request ended: blank lines between requests do not extend it.
         break;
     case RequestFraming::Phase::Header:
         // Fixed from the request's first byte: trickling headers does not extend it.
