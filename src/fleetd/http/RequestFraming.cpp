@@ -102,6 +102,15 @@ RequestFraming::Event RequestFraming::advance(const char *data, qsizetype size, 
         // Enough to see a terminator just past the limit; more is refused below.
         const qsizetype taken = std::min<qsizetype>(size - *offset, m_maxHeaderBytes + 4 - before);
         m_buffer.append(data + *offset, taken);
+        // A bad request line is refused as soon as it is complete, before the server's own
+        // parser gives up on it without an answer.
+        if (!m_requestLineChecked) {
+            if (const qsizetype lineEnd = m_buffer.indexOf('\n', before); lineEnd >= 0) {
+                m_requestLineChecked = true;
+                if (checkRequestLine(QByteArrayView(m_buffer).first(lineEnd)) == Event::Error)
+                    return Event::Error;
+            }
+        }
         const qsizetype end = headerEnd(m_buffer, std::max<qsizetype>(0, before - 3));
         if (end < 0) {
             *offset += taken;
@@ -118,9 +127,24 @@ RequestFraming::Event RequestFraming::advance(const char *data, qsizetype size, 
     return Event::NeedMore;
 }
 
+RequestFraming::Event RequestFraming::checkRequestLine(QByteArrayView line)
+{
+    if (line.endsWith('\r'))
+        line.chop(1);
+    const QByteArrayList parts = line.toByteArray().split(' ');
+    if (parts.size() != 3 || !isToken(parts[0]) || parts[1].isEmpty())
+        return fail(400, QStringLiteral("malformed request line"));
+    if (parts[2] != "HTTP/1.1" && parts[2] != "HTTP/1.0")
+        return fail(400, QStringLiteral("only HTTP/1.1 and HTTP/1.0 are served"));
+    if (parts[0] == "CONNECT")
+        return fail(405, QStringLiteral("CONNECT is not served"));
+    return Event::NeedMore;
+}
+
 RequestFraming::Event RequestFraming::parseHead()
 {
     const QByteArray block = std::exchange(m_buffer, QByteArray());
+    m_requestLineChecked = false;
     // The lines of the block without their line ends, as views into it.
     QVarLengthArray<QByteArrayView, 32> lines;
     for (qsizetype start = 0; start < block.size();) {
@@ -134,13 +158,9 @@ RequestFraming::Event RequestFraming::parseHead()
         start = end + 1;
     }
     const QByteArrayList requestLine = lines.value(0).toByteArray().split(' ');
-    if (requestLine.size() != 3 || !isToken(requestLine[0]) || requestLine[1].isEmpty())
-        return fail(400, QStringLiteral("malformed request line"));
+    if (checkRequestLine(lines.value(0)) == Event::Error)
+        return Event::Error;
     const QByteArray &version = requestLine[2];
-    if (version != "HTTP/1.1" && version != "HTTP/1.0")
-        return fail(400, QStringLiteral("only HTTP/1.1 and HTTP/1.0 are served"));
-    if (requestLine[0] == "CONNECT")
-        return fail(405, QStringLiteral("CONNECT is not served"));
 
     Head head;
     head.method = requestLine[0];

@@ -53,6 +53,7 @@ private:
     enum class ChunkState { None, Size, Data, DataEnd, Trailer };
 
     Event fail(int status, QString message);
+    Event checkRequestLine(QByteArrayView line);
     Event parseHead();
     Event chunked(const char *data, qsizetype size, qsizetype *offset);
     Event finishRequest();
@@ -64,6 +65,7 @@ private:
     qint64 m_remaining = 0;
     qint64 m_bodyBytes = 0;
     ChunkState m_chunkState = ChunkState::None;
+    bool m_requestLineChecked = false;
     int m_errorStatus = 0;
     QString m_errorMessage;
 };
