@@ -3,10 +3,7 @@
 #include "fleetd/storage/FleetStore.h"
 #include "platform/linux/QtHttpTransport.h"
 #include "wire/FleetKey.h"
-#include "wire/PairingDetails.h"
 
-#include <QFile>
-#include <QJsonDocument>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -19,38 +16,24 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// Runs openssl; returns its error output when it fails.
-QString openssl(const QString &dir, const QStringList &arguments)
-{
-    QProcess process;
-    process.setWorkingDirectory(dir);
-    process.start(QStringLiteral("openssl"), arguments);
-    if (!process.waitForFinished(30000) || process.exitCode() != 0)
-        return QStringLiteral("openssl %1: %2").arg(arguments.join(' '), QString::fromUtf8(process.readAllStandardError()));
-    return {};
-}
-
-// A CA, and a server certificate it signed for 127.0.0.1 and localhost.
+// A CA, and a server certificate it signed for 127.0.0.1 and localhost, made with the openssl
+// command; returns what went wrong, if anything.
 QString makeCertificates(const QString &dir)
 {
-    QFile extensions(dir + "/server.ext");
-    if (!extensions.open(QIODevice::WriteOnly))
-        return QStringLiteral("cannot write server.ext");
-    extensions.write("subjectAltName=IP:127.0.0.1,DNS:localhost\nbasicConstraints=CA:FALSE\n"
-                     "extendedKeyUsage=serverAuth\n");
-    extensions.close();
     const QList<QStringList> steps = {
         {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", "ca.key", "-out", "ca.pem", "-days", "2",
-         "-subj", "/CN=Vesk Test CA", "-addext", "basicConstraints=critical,CA:TRUE", "-addext",
-         "keyUsage=critical,keyCertSign,cRLSign"},
-        {"req", "-newkey", "rsa:2048", "-nodes", "-keyout", "server.key", "-out", "server.csr", "-subj", "/CN=127.0.0.1"},
+         "-subj", "/CN=Vesk Test CA"},
+        {"req", "-newkey", "rsa:2048", "-nodes", "-keyout", "server.key", "-out", "server.csr", "-subj",
+         "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1,DNS:localhost"},
         {"x509", "-req", "-in", "server.csr", "-CA", "ca.pem", "-CAkey", "ca.key", "-CAcreateserial", "-out",
-         "server.pem", "-days", "2", "-extfile", "server.ext"},
+         "server.pem", "-days", "2", "-copy_extensions", "copyall"},
     };
     for (const QStringList &step : steps) {
-        const QString failure = openssl(dir, step);
-        if (!failure.isEmpty())
-            return failure;
+        QProcess openssl;
+        openssl.setWorkingDirectory(dir);
+        openssl.start(QStringLiteral("openssl"), step);
+        if (!openssl.waitForFinished(30000) || openssl.exitCode() != 0)
+            return step.join(' ') + ": " + QString::fromUtf8(openssl.readAllStandardError());
     }
     return {};
 }
@@ -91,8 +74,8 @@ protected:
         m_serve.waitForFinished(10000);
     }
 
-    vesk::HttpResult send(vesk::QtHttpTransport &transport, const QString &path, const QByteArray &body,
-                          bool withKey = false)
+    // "200" and the like for an answer, the transport's failure otherwise.
+    std::string send(vesk::QtHttpTransport &transport, const QString &path, const QByteArray &body, bool withKey = false)
     {
         vesk::HttpRequest request;
         request.method = "POST";
@@ -102,13 +85,16 @@ protected:
         request.headers = {{"Content-Type", "application/json"}};
         if (withKey)
             request.headers += {{"X-Fleet-Key", m_key}, {"X-Device-Serial", "C02TLS"}};
-        return QCoro::waitFor(transport.send(std::move(request)));
+        const vesk::HttpResult result = QCoro::waitFor(transport.send(std::move(request)));
+        m_lastBody = result.ok() ? result.response->body : QByteArray();
+        return result.ok() ? std::to_string(result.response->status) : result.error.toStdString();
     }
 
     QTemporaryDir m_dir;
     QProcess m_serve;
     QString m_api;
     QByteArray m_key;
+    QByteArray m_lastBody;
 };
 
 QByteArray heartbeat(const char *serial)
@@ -120,44 +106,24 @@ QByteArray heartbeat(const char *serial)
 TEST_F(TlsServeTest, HeartbeatPairingAndPollsGoOverHttpsTrustedThroughTheCaFile)
 {
     vesk::QtHttpTransport trusting(QStringLiteral("1.0.0"), {m_dir.filePath("ca.pem"), false});
+    EXPECT_EQ(send(trusting, "heartbeat", heartbeat("C02TLS")), "200");
+    EXPECT_EQ(send(trusting, "fetch_fleet_secret",
+                   R"({"serial": "C02TLS", "bundle_id": "com.lumora.VeskWarden", "app_version": "1.0",)"
+                   R"( "client_clock_iso": "2025-03-01T09:30:00Z"})"),
+              "200");
+    EXPECT_TRUE(m_lastBody.contains(R"("photographer":"ABCD1234")")) << m_lastBody.toStdString();
+    EXPECT_EQ(send(trusting, "device_commands", R"({"serial": "C02TLS"})", true), "200");
 
-    const vesk::HttpResult beat = send(trusting, "heartbeat", heartbeat("C02TLS"));
-    ASSERT_TRUE(beat.ok()) << beat.error.toStdString();
-    EXPECT_EQ(beat.response->status, 200) << beat.response->body.toStdString();
-
-    const vesk::HttpResult pairing =
-        send(trusting, "fetch_fleet_secret",
-             R"({"serial": "C02TLS", "bundle_id": "com.lumora.VeskWarden", "app_version": "1.0",)"
-             R"( "client_clock_iso": "2025-03-01T09:30:00Z"})");
-    ASSERT_TRUE(pairing.ok()) << pairing.error.toStdString();
-    ASSERT_EQ(pairing.response->status, 200) << pairing.response->body.toStdString();
-    QString error;
-    const auto details = vesk::PairingDetails::fromJson(QJsonDocument::fromJson(pairing.response->body).object(), &error);
-    ASSERT_TRUE(details.has_value()) << error.toStdString();
-    EXPECT_EQ(details->tenantCode, "ABCD1234");
-
-    const vesk::HttpResult poll = send(trusting, "device_commands", R"({"serial": "C02TLS"})", true);
-    ASSERT_TRUE(poll.ok()) << poll.error.toStdString();
-    EXPECT_EQ(poll.response->status, 200) << poll.response->body.toStdString();
-
-    // Without the CA the server's certificate is not trusted, and nothing is sent.
+    // Without the CA the server's certificate is not trusted.
     vesk::QtHttpTransport untrusting(QStringLiteral("1.0.0"));
-    const vesk::HttpResult refused = send(untrusting, "heartbeat", heartbeat("C02NOCA"));
-    EXPECT_FALSE(refused.ok());
-    EXPECT_FALSE(refused.error.isEmpty());
+    const std::string refused = send(untrusting, "heartbeat", heartbeat("C02NOCA"));
+    EXPECT_NE(refused, "200");
+    EXPECT_TRUE(QString::fromStdString(refused).contains("certificate", Qt::CaseInsensitive)) << refused;
 
     // A CA file that holds no certificate is an error of its own, not a silent fallback.
-    vesk::QtHttpTransport misconfigured(QStringLiteral("1.0.0"), {m_dir.filePath("server.ext"), false});
-    const vesk::HttpResult unreadable = send(misconfigured, "heartbeat", heartbeat("C02BADCA"));
-    EXPECT_TRUE(unreadable.error.contains("CA file")) << unreadable.error.toStdString();
-
-    m_serve.terminate();
-    ASSERT_TRUE(m_serve.waitForFinished(10000));
-    FleetStore store;
-    ASSERT_EQ(store.open(m_dir.filePath("fleet.sqlite"), FleetStore::OpenMode::ExistingOnly), StoreStatus::ok());
-    const QList<MachineRecord> machines = store.machines().value;
-    ASSERT_EQ(machines.size(), 1);
-    EXPECT_EQ(machines[0].serial, "C02TLS");
+    vesk::QtHttpTransport misconfigured(QStringLiteral("1.0.0"), {m_dir.filePath("server.key"), false});
+    const std::string unreadable = send(misconfigured, "heartbeat", heartbeat("C02BADCA"));
+    EXPECT_NE(unreadable.find("CA file"), std::string::npos) << unreadable;
 }
 
 } // namespace
