@@ -232,8 +232,14 @@ void ConnectionFront::afterServer(quint64 id)
 void ConnectionFront::reject(Connection &connection, int status, const QString &message)
 {
     QTcpSocket *socket = connection.socket;
-    qCDebug(lcFleetd).noquote() << "refused a request from" << socket->peerAddress().toString() << "with" << status
-                                << message;
+    // A flood of bad requests must not become a flood of log lines: a few a second, then a count.
+    if (m_refusalsLogged < kRefusalLinesPerSecond) {
+        ++m_refusalsLogged;
+        qCDebug(lcFleetd).noquote() << "refused a request from" << socket->peerAddress().toString() << "with"
+                                    << status << message;
+    } else {
+        ++m_refusalsUnlogged;
+    }
     // The server never sees this request, nor anything after it on this connection.
     QObject::disconnect(socket, &QIODevice::readyRead, connection.server, nullptr);
     if (socket->isTransactionStarted())
@@ -250,6 +256,13 @@ void ConnectionFront::reject(Connection &connection, int status, const QString &
 void ConnectionFront::sweep()
 {
     const qint64 now = m_clock.elapsed();
+    if (now - m_logWindowStartMs >= 1000) {
+        if (m_refusalsUnlogged > 0)
+            qCDebug(lcFleetd) << "refused" << m_refusalsUnlogged << "more requests";
+        m_logWindowStartMs = now;
+        m_refusalsLogged = 0;
+        m_refusalsUnlogged = 0;
+    }
     std::vector<quint64> due;
     for (auto &[id, connection] : m_connections) {
         if (!connection.socket || connection.deadlineMs <= now)

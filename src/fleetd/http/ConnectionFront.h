@@ -62,6 +62,10 @@ private:
     std::unordered_map<quint64, Connection> m_connections;
     quint64 m_nextId = 1;
     qint64 m_inFlightBodyBytes = 0;
+    static constexpr int kRefusalLinesPerSecond = 5;
+    int m_refusalsLogged = 0;
+    int m_refusalsUnlogged = 0;
+    qint64 m_logWindowStartMs = 0;
     QElapsedTimer m_clock;
     QTimer m_sweep;
 };
