@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libsodium-dev libxcb1-dev xvfb
   wrk curl
+  openssl
 )
 
 missing=()

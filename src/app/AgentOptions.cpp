@@ -19,6 +19,8 @@ AgentOptions AgentOptions::parse(const QStringList &arguments, const QProcessEnv
     AgentOptions options;
     options.fleetUrl = env.value(QStringLiteral("VESK_FLEET_URL"), QString::fromLatin1(kDefaultFleetUrl));
     options.serial = env.value(QStringLiteral("VESK_SERIAL"));
+    options.fleetCaFile = env.value(QStringLiteral("VESK_FLEET_CA"));
+    options.allowPlainHttp = env.value(QStringLiteral("VESK_ALLOW_PLAIN_HTTP")) == QLatin1String("1");
     options.restartCommand = QProcess::splitCommand(env.value(QStringLiteral("VESK_RESTART_COMMAND")));
 
     for (qsizetype i = 1; i < arguments.size(); ++i) {
@@ -44,6 +46,13 @@ AgentOptions AgentOptions::parse(const QStringList &arguments, const QProcessEnv
             if (!value)
                 return options;
             options.fleetUrl = *value;
+        } else if (isOption(QLatin1String("--fleet-ca"))) {
+            const auto value = takeValue(QStringLiteral("--fleet-ca"));
+            if (!value)
+                return options;
+            options.fleetCaFile = *value;
+        } else if (arg == QLatin1String("--allow-plain-http")) {
+            options.allowPlainHttp = true;
         } else if (isOption(QLatin1String("--serial"))) {
             const auto value = takeValue(QStringLiteral("--serial"));
             if (!value)
@@ -89,7 +98,8 @@ QString AgentOptions::pairCodeFromInput(const QByteArray &firstLine)
 QString AgentOptions::helpText()
 {
     return QStringLiteral(
-        "Usage: vesk-warden [--fleet-url URL] [--serial SERIAL] [--headless] [--restart-command CMD]\n"
+        "Usage: vesk-warden [--fleet-url URL] [--fleet-ca FILE] [--allow-plain-http] [--serial SERIAL]\n"
+        "                   [--headless] [--restart-command CMD]\n"
         "       vesk-warden [--fleet-url URL] [--serial SERIAL] pair CODE|- | unpair | pairing-status\n"
         "\n"
         "Runs the Vesk Warden agent in the foreground until SIGTERM or SIGINT.\n"
@@ -107,6 +117,12 @@ QString AgentOptions::helpText()
         "  --fleet-url URL  Fleet server base URL, ending in /api (env VESK_FLEET_URL;\n"
         "                   default %1). The heartbeat goes to the same\n"
         "                   host's /api/heartbeat.\n"
+        "  --fleet-ca FILE  PEM CA certificate(s) trusted for an https:// fleet URL,\n"
+        "                   besides the system's trust store (env VESK_FLEET_CA).\n"
+        "  --allow-plain-http\n"
+        "                   Send the fleet key over plain http:// to a host other than\n"
+        "                   loopback (env VESK_ALLOW_PLAIN_HTTP=1). Without it such\n"
+        "                   requests are refused: the key would cross the network in clear.\n"
         "  --serial SERIAL  Machine serial to report (env VESK_SERIAL; default: the DMI\n"
         "                   product serial when readable, else /etc/machine-id).\n"
         "  --headless       No display: offscreen platform, no tray icon.\n"

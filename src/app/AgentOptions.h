@@ -14,6 +14,10 @@ QString heartbeatEndpointFor(const QString &fleetBaseUrl);
 // What the agent executable was asked to do, from its arguments and environment.
 struct AgentOptions {
     QString fleetUrl;      // base URL ending in "/api"
+    // PEM CA certificates trusted for an https fleet URL besides the system's (env VESK_FLEET_CA).
+    QString fleetCaFile;
+    // Let the fleet key go over plain HTTP to a host other than loopback (env VESK_ALLOW_PLAIN_HTTP=1).
+    bool allowPlainHttp = false;
     QString serial;        // empty: the machine's own
     bool headless = false; // offscreen platform, no tray
     // The program and arguments that restart the machine; empty: the platform's default.

@@ -106,7 +106,7 @@ int main(int argc, char **argv)
 
     SystemClock clock;
     SettingsDefaultsStore defaults(paths.settingsFile);
-    QtHttpTransport http{QStringLiteral(VESK_VERSION)};
+    QtHttpTransport http{QStringLiteral(VESK_VERSION), {options.fleetCaFile, options.allowPlainHttp}};
     LinuxMachineIdentity identity(options.serial);
     const std::unique_ptr<KeychainStore> keychain = makeKeychainStore(paths);
     AgentFoundation foundation(AgentPlatformObjects{clock, defaults, http, identity, *keychain, paths, options.fleetUrl,

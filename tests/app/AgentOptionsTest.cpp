@@ -60,6 +60,19 @@ TEST(AgentOptions, RestartCommandIsAProgramAndArgumentsFromFlagOrEnvironment)
               (QStringList{"loginctl", "reboot"}));
 }
 
+TEST(AgentOptions, FleetCaAndPlainHttpComeFromFlagOrEnvironment)
+{
+    QProcessEnvironment env;
+    EXPECT_FALSE(AgentOptions::parse({"vesk-warden"}, env).allowPlainHttp);
+    env.insert(QStringLiteral("VESK_FLEET_CA"), QStringLiteral("/etc/vesk/ca.pem"));
+    env.insert(QStringLiteral("VESK_ALLOW_PLAIN_HTTP"), QStringLiteral("1"));
+    EXPECT_EQ(AgentOptions::parse({"vesk-warden"}, env).fleetCaFile, QStringLiteral("/etc/vesk/ca.pem"));
+    EXPECT_TRUE(AgentOptions::parse({"vesk-warden"}, env).allowPlainHttp);
+    const auto flags = AgentOptions::parse({"vesk-warden", "--fleet-ca=/tmp/o.pem", "--allow-plain-http"}, {});
+    EXPECT_EQ(flags.fleetCaFile, QStringLiteral("/tmp/o.pem")) << flags.error.toStdString();
+    EXPECT_TRUE(flags.allowPlainHttp);
+}
+
 TEST(AgentOptions, PairTakesTheCodeAsArgumentOrFromStandardInput)
 {
     struct Case {

@@ -40,6 +40,10 @@ TEST(CommandLineTest, ParsesCommandsAndRefusesNonsense)
          "postgresql://fleet@db:5432/fleet", {}},
         {"retention of no days", {"serve", "--retention-days", "0", "--db", "f.db"}, C::Help, {}, 0, {}, "1 to 36500"},
         {"retention for machines", {"machines", "--retention-days", "9", "--db", "f.db"}, C::Help, {}, 0, {}, "only to serve"},
+        {"certificate without key", {"serve", "--tls-cert", "c.pem", "--db", "f.db"}, C::Help, {}, 0, {}, "go together"},
+        {"timeout for machines", {"machines", "--idle-timeout", "5", "--db", "f.db"}, C::Help, {}, 0, {}, "only to serve"},
+        {"timeout not a number", {"serve", "--header-timeout", "soon", "--db", "f.db"}, C::Help, {}, 0, {}, "seconds"},
+        {"timeout of zero", {"serve", "--body-timeout", "0", "--db", "f.db"}, C::Help, {}, 0, {}, "seconds"},
     };
     for (const ParseCase &tc : cases) {
         const CommandLine got = CommandLine::parse(QStringList{"vesk-fleetd"} + tc.arguments);
@@ -56,6 +60,15 @@ TEST(CommandLineTest, ParsesCommandsAndRefusesNonsense)
         EXPECT_EQ(got.listen.port, tc.port) << tc.name;
         EXPECT_FALSE(got.listen.address.isNull()) << tc.name;
     }
+}
+
+TEST(CommandLineTest, ServeTakesTlsFilesAndFractionalTimeouts)
+{
+    const CommandLine got = CommandLine::parse({"vesk-fleetd", "serve", "--tls-cert", "c.pem", "--tls-key", "k.pem",
+                                                "--header-timeout", "0.25", "--db", "f.db"});
+    ASSERT_EQ(got.error, QString());
+    EXPECT_EQ(got.serve.tlsKey, "k.pem");
+    EXPECT_EQ(got.serve.limits.headerTimeout.count(), 250);
 }
 
 TEST(CommandLineTest, AdminCommandsTakeTheirOperandsAndOnlyTheirOptions)

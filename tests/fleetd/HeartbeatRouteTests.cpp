@@ -96,9 +96,6 @@ TEST_F(HeartbeatRouteTest, FirstBeatRegistersMachineAndLaterBeatsRefreshItButKee
 
 TEST_F(HeartbeatRouteTest, BadBodiesGet400WithAReasonAndStoreNothing)
 {
-    QByteArray oversized = R"({"eventcode": "", "serial": "S", "app": "a", "version": "1", "state": {}, "pad": ")";
-    oversized += QByteArray(1024 * 1024, 'x') + "\"}";
-
     const struct {
         const char *name;
         QByteArray body;
@@ -120,7 +117,6 @@ TEST_F(HeartbeatRouteTest, BadBodiesGet400WithAReasonAndStoreNothing)
         {"blank serial", beat("  ", "a", "1", "E", "{}"), "application/json", R"("serial" must not be empty)"},
         {"serial with a tab", beat(R"(A\tB)", "a", "1", "E", "{}"), "application/json", "control characters"},
         {"form content type", beat("S", "a", "1", "E", "{}"), "application/x-www-form-urlencoded", "Content-Type"},
-        {"over 1 MiB", oversized, "application/json", "exceeds 1048576 bytes"},
     };
     for (const auto &tc : cases) {
         const HttpAnswer got = post("/heartbeat", tc.body, tc.contentType);

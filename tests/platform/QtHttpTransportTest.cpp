@@ -345,6 +345,43 @@ TEST(QtHttpTransport, HostileServersEndInBoundedFailures)
     }
 }
 
+// The fleet key crosses the network only inside TLS, unless plain HTTP was explicitly allowed.
+TEST(QtHttpTransport, RefusesTheFleetKeyOverPlainHttpBeyondLoopback)
+{
+    LoopbackServer server;
+    ASSERT_NE(server.port(), 0);
+    const QByteArray key = "X-Fleet-Key";
+    struct Case {
+        const char *name;
+        QUrl url;
+        QByteArray header;
+        bool allowPlainHttp;
+        bool refused;
+    };
+    const QUrl loopbackByName(QStringLiteral("http://localhost:%1/echo").arg(server.port()));
+    const Case cases[] = {
+        {"key to a remote host", QUrl("http://192.0.2.10:9/api/device_commands"), key, false, true},
+        {"key, header in lower case", QUrl("http://10.20.30.40/api/device_commands"), "x-fleet-key", false, true},
+        {"key to 127.0.0.1", server.url("/echo"), key, false, false},
+        {"key to localhost", loopbackByName, key, false, false},
+        {"no key to a remote host", QUrl("http://192.0.2.10:9/api/heartbeat"), "X-Other", false, false},
+        {"key to a remote host, allowed", QUrl("http://192.0.2.10:9/api/device_commands"), key, true, false},
+    };
+    for (const Case &tc : cases) {
+        vesk::QtHttpTransport transport(QStringLiteral("1.0.0"), {QString(), tc.allowPlainHttp});
+        HttpRequest r = request("POST", tc.url, "{}");
+        r.headers.append({tc.header, "hash.1.code"});
+        r.timeout = 300ms; // the remote addresses lead nowhere; only the refusal must be quick
+        const auto result = sendWithin(transport, r);
+        ASSERT_TRUE(result.has_value()) << tc.name;
+        const bool refused = result->error.contains(QStringLiteral("Refusing to send the fleet key over plain HTTP"));
+        EXPECT_EQ(refused, tc.refused) << tc.name << ": " << result->error.toStdString();
+        if (tc.url.port() == server.port()) {
+            EXPECT_TRUE(result->ok()) << tc.name << ": " << result->error.toStdString();
+        }
+    }
+}
+
 // At shutdown nothing answers any more: a request left in flight must still end, or the task
 // awaiting it stays suspended past the event loop and its frame leaks.
 TEST(QtHttpTransport, CancelPendingEndsEveryRequestStillInFlight)

@@ -60,8 +60,8 @@ CommandLine CommandLine::parse(const QStringList &arguments)
     const QCommandLineOption notes(QStringLiteral("notes"), QString(), QStringLiteral("TEXT"));
     const QCommandLineOption name(QStringLiteral("name"), QString(), QStringLiteral("TEXT"));
     const QCommandLineOption critical(QStringLiteral("critical"));
-    const QCommandLineOption retention(QStringLiteral("retention-days"), QString(), QStringLiteral("DAYS"));
-    parser.addOptions({help, listen, db, param, sha256, build, notes, name, critical, retention});
+    parser.addOptions({help, listen, db, param, sha256, build, notes, name, critical});
+    ServeOptions::addTo(parser);
     if (!parser.parse(arguments))
         return failed(parser.errorText());
 
@@ -101,14 +101,14 @@ CommandLine CommandLine::parse(const QStringList &arguments)
             return failed(QStringLiteral("--listen: ") + error);
         result.listen = *address;
     }
-    if (parser.isSet(retention)) {
-        if (result.command != Command::Serve)
-            return failed(QStringLiteral("--retention-days applies only to serve"));
-        bool ok = false;
-        result.retentionDays = parser.value(retention).toInt(&ok);
-        if (!ok || result.retentionDays < 1 || result.retentionDays > 36500)
-            return failed(QStringLiteral("--retention-days: a number of days from 1 to 36500"));
+    const QStringList serveOnly = ServeOptions::optionNames();
+    for (const QString &option : serveOnly) {
+        if (parser.isSet(option) && result.command != Command::Serve)
+            return failed(QStringLiteral("--%1 applies only to serve").arg(option));
     }
+    QString serveError;
+    if (!result.serve.read(parser, &serveError))
+        return failed(serveError);
     if (parser.isSet(param) && result.command != Command::CommandQueue)
         return failed(QStringLiteral("--param applies only to command queue"));
     const bool releaseOptions =

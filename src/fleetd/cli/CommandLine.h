@@ -1,6 +1,7 @@
 #pragma once
 
 #include "fleetd/cli/ListenAddress.h"
+#include "fleetd/cli/ServeOptions.h"
 
 #include <QString>
 #include <QStringList>
@@ -30,8 +31,8 @@ struct CommandLine {
     Command command = Command::Help;
     ListenAddress listen = ListenAddress::defaultAddress();
     QString dbPath;
-    // serve: telemetry, logs and alerts older than this many days are deleted.
-    int retentionDays = 90;
+    // serve's HTTPS and timeout options.
+    ServeOptions serve;
     // The command's own arguments after its name ("tenant add ABCD1234" → {"ABCD1234"}).
     QStringList operands;
     // --param key=value, in order.

@@ -25,7 +25,7 @@ int fleetdMain(const QStringList &arguments, QTextStream &out, QTextStream &err)
         out << CommandLine::helpText() << Qt::flush;
         return 0;
     case CommandLine::Command::Serve:
-        return runServeCommand(commandLine.listen, commandLine.dbPath, out, err, commandLine.retentionDays);
+        return runServeCommand(commandLine.listen, commandLine.dbPath, commandLine.serve, out, err);
     case CommandLine::Command::Machines:
         return runMachinesCommand(commandLine.dbPath, out, err);
     case CommandLine::Command::TenantAdd:

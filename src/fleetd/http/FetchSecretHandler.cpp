@@ -1,6 +1,7 @@
 #include "fleetd/http/FetchSecretHandler.h"
 
 #include "fleetd/FleetdLog.h"
+#include "fleetd/http/FieldLimits.h"
 #include "fleetd/http/JsonResponse.h"
 #include "fleetd/http/WireBody.h"
 #include "fleetd/storage/FleetStore.h"
@@ -23,6 +24,8 @@ QHttpServerResponse FetchSecretHandler::operator()(const QHttpServerRequest &req
         serial = QString::fromUtf8(request.value(QByteArrayLiteral("X-Device-Serial"))).trimmed();
     if (serial.isEmpty())
         return jsonError(Status::BadRequest, QStringLiteral("missing \"serial\""));
+    if (serial.size() > FieldLimits::kSerial)
+        return jsonError(Status::BadRequest, QStringLiteral("\"serial\" exceeds %1 characters").arg(FieldLimits::kSerial));
 
     if (!m_limiter->allow(serial, m_context.now()))
         return jsonError(Status::TooManyRequests,

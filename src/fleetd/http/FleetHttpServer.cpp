@@ -6,6 +6,7 @@
 #include <QHttpServerResponder>
 #include <QMetaEnum>
 #include <QSet>
+#include <QSslServer>
 #include <QTcpServer>
 
 namespace vesk::fleetd {
@@ -20,7 +21,8 @@ QByteArray methodName(QHttpServerRequest::Method method)
 
 } // namespace
 
-FleetHttpServer::FleetHttpServer(QList<Route> routes) : m_routes(std::move(routes))
+FleetHttpServer::FleetHttpServer(QList<Route> routes, ConnectionLimits limits)
+    : m_routes(std::move(routes)), m_front(limits)
 {
     // One rule per path; the method is checked in dispatch so that a wrong method
     // is told apart from a wrong path.
@@ -41,26 +43,45 @@ FleetHttpServer::FleetHttpServer(QList<Route> routes) : m_routes(std::move(route
         });
         m_servers.push_back(std::move(server));
     }
-    QObject::connect(&m_listener, &QTcpServer::newConnection, &m_listener, [this] {
-        while (QTcpSocket *socket = m_listener.nextPendingConnection()) {
-            m_shards.at(m_nextShard)->adopt(socket);
-            m_nextShard = (m_nextShard + 1) % kShards;
-        }
-    });
 }
 
 FleetHttpServer::~FleetHttpServer()
 {
-    m_listener.close();
+    if (m_listener)
+        m_listener->close();
+}
+
+void FleetHttpServer::useTls(const QSslConfiguration &configuration)
+{
+    m_tls = configuration;
 }
 
 quint16 FleetHttpServer::listen(const QHostAddress &address, quint16 port)
 {
     // Our own socket so the backlog fits thousands of agents connecting at once;
     // Qt's default of 50 drops SYNs and costs the late ones a second or more.
-    m_listener.setListenBacklogSize(kListenBacklog);
-    m_listener.setMaxPendingConnections(kListenBacklog);
-    if (!m_listener.listen(address, port))
+    if (!m_listener) {
+        if (m_tls) {
+            auto tls = std::make_unique<QSslServer>();
+            tls->setSslConfiguration(*m_tls);
+            // A handshake is part of the first request's header time.
+            tls->setHandshakeTimeout(static_cast<int>(m_front.limits().headerTimeout.count()));
+            m_listener = std::move(tls);
+        } else {
+            m_listener = std::make_unique<QTcpServer>();
+        }
+        // pendingConnectionAvailable, not newConnection: a TLS socket is pending only once encrypted.
+        QObject::connect(m_listener.get(), &QTcpServer::pendingConnectionAvailable, m_listener.get(), [this] {
+            while (QTcpSocket *socket = m_listener->nextPendingConnection()) {
+                ConnectionShard *shard = m_shards.at(m_nextShard);
+                m_front.admit(socket, m_servers.at(m_nextShard).get(), [shard, socket] { shard->adopt(socket); });
+                m_nextShard = (m_nextShard + 1) % kShards;
+            }
+        });
+    }
+    m_listener->setListenBacklogSize(kListenBacklog);
+    m_listener->setMaxPendingConnections(kListenBacklog);
+    if (!m_listener->listen(address, port))
         return 0;
     if (m_shards.isEmpty()) {
         for (const auto &server : m_servers) {
@@ -71,7 +92,7 @@ quint16 FleetHttpServer::listen(const QHostAddress &address, quint16 port)
             m_shards.append(shard);
         }
     }
-    return m_listener.serverPort();
+    return m_listener->serverPort();
 }
 
 QHttpServerResponse FleetHttpServer::dispatch(const QString &path, const QHttpServerRequest &request) const

@@ -1,6 +1,9 @@
 #include "fleetd/http/HeartbeatBody.h"
 
+#include "fleetd/http/FieldLimits.h"
 #include "wire/HeartbeatPayload.h"
+
+#include <tuple>
 
 namespace vesk::fleetd {
 
@@ -33,6 +36,20 @@ HeartbeatBody::Result HeartbeatBody::parse(const QJsonObject &body)
         return result;
     if (payload->serial.trimmed().isEmpty()) {
         result.error = QStringLiteral("\"serial\" must not be empty");
+        return result;
+    }
+    for (const auto &[name, text, limit] :
+         {std::tuple{"serial", &payload->serial, FieldLimits::kSerial},
+          std::tuple{"eventcode", &payload->eventcode, FieldLimits::kEventCode},
+          std::tuple{"app", &payload->app, FieldLimits::kAppName},
+          std::tuple{"version", &payload->version, FieldLimits::kVersion}}) {
+        if (text->size() > limit) {
+            result.error = QStringLiteral("\"%1\" exceeds %2 characters").arg(QLatin1String(name)).arg(limit);
+            return result;
+        }
+    }
+    if (payload->state.size() > FieldLimits::kHeartbeatStateKeys) {
+        result.error = QStringLiteral("\"state\" has more than %1 members").arg(FieldLimits::kHeartbeatStateKeys);
         return result;
     }
     // The serial keys the machine directory and is printed in tab-separated listings.

@@ -1,15 +1,18 @@
 #include "platform/linux/QtHttpTransport.h"
 
+#include "platform/LogCategories.h"
 #include "platform/linux/ReplyLimits.h"
 #include "platform/linux/ResponseFileWriter.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QFile>
+#include <QHostAddress>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QPointer>
+#include <QSslConfiguration>
 #include <QSysInfo>
 
 #include <qcoro/qcoronetworkreply.h>
@@ -19,10 +22,37 @@
 
 namespace vesk {
 
-QtHttpTransport::QtHttpTransport(const QString &appVersion, QObject *parent)
-    : QObject(parent), m_manager(new QNetworkAccessManager(this)), m_userAgent(userAgent(appVersion))
+QtHttpTransport::QtHttpTransport(const QString &appVersion, Security security, QObject *parent)
+    : QObject(parent)
+    , m_manager(new QNetworkAccessManager(this))
+    , m_userAgent(userAgent(appVersion))
+    , m_security(std::move(security))
 {
     m_manager->setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
+    if (!m_security.caFile.isEmpty()) {
+        m_caCertificates = QSslCertificate::fromPath(m_security.caFile, QSsl::Pem);
+        if (m_caCertificates.isEmpty()) {
+            m_caError = QStringLiteral("No PEM certificate could be read from the CA file %1.").arg(m_security.caFile);
+            qCWarning(lcPlatform).noquote() << m_caError;
+        }
+    }
+}
+
+QString QtHttpTransport::plainHttpRefusal(const HttpRequest &request)
+{
+    if (request.url.scheme() != QLatin1String("http"))
+        return {};
+    const bool carriesKey = std::any_of(request.headers.begin(), request.headers.end(), [](const auto &header) {
+        return header.first.compare("X-Fleet-Key", Qt::CaseInsensitive) == 0;
+    });
+    if (!carriesKey)
+        return {};
+    const QString host = request.url.host();
+    if (host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0 || QHostAddress(host).isLoopback())
+        return {};
+    return QStringLiteral("Refusing to send the fleet key over plain HTTP to %1: use an https:// fleet URL "
+                          "(or allow plain HTTP explicitly with --allow-plain-http / VESK_ALLOW_PLAIN_HTTP=1).")
+        .arg(host);
 }
 
 QByteArray QtHttpTransport::userAgent(const QString &appVersion)
@@ -62,7 +92,26 @@ QIODevice *openBody(const HttpRequest &request, QString *error)
 
 QCoro::Task<HttpResult> QtHttpTransport::send(HttpRequest request)
 {
+    if (!m_security.allowPlainHttp) {
+        const QString refusal = plainHttpRefusal(request);
+        if (!refusal.isEmpty()) {
+            if (!m_warnedHosts.contains(request.url.host())) {
+                m_warnedHosts.insert(request.url.host());
+                qCWarning(lcPlatform).noquote() << refusal;
+            }
+            co_return HttpResult::failure(refusal);
+        }
+    }
+    const bool https = request.url.scheme() == QLatin1String("https");
+    if (https && !m_caError.isEmpty())
+        co_return HttpResult::failure(m_caError);
+
     QNetworkRequest qreq(request.url);
+    if (https && !m_caCertificates.isEmpty()) {
+        QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+        tls.addCaCertificates(m_caCertificates);
+        qreq.setSslConfiguration(tls);
+    }
     qreq.setHeader(QNetworkRequest::UserAgentHeader, m_userAgent);
     for (const auto &[name, value] : request.headers)
         qreq.setRawHeader(name, value);
