@@ -42,6 +42,7 @@ const QList<Grammar> &grammar()
         {{"policy", "assign"}, 3, C::PolicyAssign},
         {{"telemetry"}, 1, C::Telemetry},
         {{"apps"}, 1, C::InstalledApps},
+        {{"machine", "move"}, 2, C::MachineMove},
     };
     return table;
 }
@@ -60,7 +61,8 @@ CommandLine CommandLine::parse(const QStringList &arguments)
     const QCommandLineOption notes(QStringLiteral("notes"), QString(), QStringLiteral("TEXT"));
     const QCommandLineOption name(QStringLiteral("name"), QString(), QStringLiteral("TEXT"));
     const QCommandLineOption critical(QStringLiteral("critical"));
-    parser.addOptions({help, listen, db, param, sha256, build, notes, name, critical});
+    const QCommandLineOption redeliver(QStringLiteral("redeliver-after"), QString(), QStringLiteral("SECONDS"));
+    parser.addOptions({help, listen, db, param, sha256, build, notes, name, critical, redeliver});
     if (!parser.parse(arguments))
         return failed(parser.errorText());
 
@@ -99,6 +101,15 @@ CommandLine CommandLine::parse(const QStringList &arguments)
         if (!address)
             return failed(QStringLiteral("--listen: ") + error);
         result.listen = *address;
+    }
+    if (parser.isSet(redeliver)) {
+        if (result.command != Command::Serve)
+            return failed(QStringLiteral("--redeliver-after applies only to serve"));
+        bool ok = false;
+        const qint64 seconds = parser.value(redeliver).toLongLong(&ok);
+        if (!ok || seconds < 1 || seconds > 7 * 24 * 3600)
+            return failed(QStringLiteral("--redeliver-after takes whole seconds from 1 to 604800"));
+        result.redeliverAfter = std::chrono::seconds(seconds);
     }
     if (parser.isSet(param) && result.command != Command::CommandQueue)
         return failed(QStringLiteral("--param applies only to command queue"));

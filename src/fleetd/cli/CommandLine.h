@@ -1,9 +1,12 @@
 #pragma once
 
 #include "fleetd/cli/ListenAddress.h"
+#include "fleetd/storage/CommandStore.h"
 
 #include <QString>
 #include <QStringList>
+
+#include <chrono>
 
 namespace vesk::fleetd {
 
@@ -25,10 +28,13 @@ struct CommandLine {
         PolicyAssign,
         Telemetry,
         InstalledApps,
+        MachineMove,
     };
 
     Command command = Command::Help;
     ListenAddress listen = ListenAddress::defaultAddress();
+    // serve --redeliver-after: how long a delivered command waits for its result.
+    std::chrono::seconds redeliverAfter = CommandStore::kDefaultRedeliverAfter;
     QString dbPath;
     // The command's own arguments after its name ("tenant add ABCD1234" → {"ABCD1234"}).
     QStringList operands;

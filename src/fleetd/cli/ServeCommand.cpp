@@ -30,7 +30,8 @@ void raiseDescriptorLimit()
 
 } // namespace
 
-int runServeCommand(const ListenAddress &listen, const QString &dbPath, QTextStream &out, QTextStream &err)
+int runServeCommand(const ListenAddress &listen, const QString &dbPath, std::chrono::seconds redeliverAfter,
+                    QTextStream &out, QTextStream &err)
 {
     raiseDescriptorLimit();
     // Handlers go in first, so a signal that arrives while starting still stops us cleanly.
@@ -51,7 +52,7 @@ int runServeCommand(const ListenAddress &listen, const QString &dbPath, QTextStr
         return 1;
     }
 
-    const FleetContext context{store, [] { return QDateTime::currentDateTimeUtc(); }};
+    const FleetContext context{store, [] { return QDateTime::currentDateTimeUtc(); }, redeliverAfter};
     // Declared after the store so it is destroyed first: no request runs on a closed store.
     FleetHttpServer server(fleetRoutes(context));
     const quint16 port = server.listen(listen.address, listen.port);
