@@ -36,6 +36,10 @@ TEST(CommandLineTest, ParsesCommandsAndRefusesNonsense)
         {"port too large", {"serve", "--listen", "127.0.0.1:65536", "--db", "f.db"}, C::Help, {}, 0, {}, "65536"},
         {"no port", {"serve", "--listen", "127.0.0.1", "--db", "f.db"}, C::Help, {}, 0, {}, "HOST:PORT"},
         {"bare IPv6", {"serve", "--listen", "::1:80", "--db", "f.db"}, C::Help, {}, 0, {}, "brackets"},
+        {"redelivery for machines", {"machines", "--redeliver-after", "60", "--db", "f.db"}, C::Help, {}, 0, {},
+         "only to serve"},
+        {"redelivery of zero", {"serve", "--redeliver-after", "0", "--db", "f.db"}, C::Help, {}, 0, {}, "1 to"},
+        {"redelivery not a number", {"serve", "--redeliver-after", "10m", "--db", "f.db"}, C::Help, {}, 0, {}, "1 to"},
     };
     for (const ParseCase &tc : cases) {
         const CommandLine got = CommandLine::parse(QStringList{"vesk-fleetd"} + tc.arguments);
@@ -51,7 +55,10 @@ TEST(CommandLineTest, ParsesCommandsAndRefusesNonsense)
         EXPECT_EQ(got.listen.host, tc.host) << tc.name;
         EXPECT_EQ(got.listen.port, tc.port) << tc.name;
         EXPECT_FALSE(got.listen.address.isNull()) << tc.name;
+        EXPECT_EQ(got.redeliverAfter, std::chrono::seconds(600)) << tc.name;
     }
+    EXPECT_EQ(CommandLine::parse({"vesk-fleetd", "serve", "--redeliver-after", "90", "--db", "f.db"}).redeliverAfter,
+              std::chrono::seconds(90));
 }
 
 TEST(CommandLineTest, AdminCommandsTakeTheirOperandsAndOnlyTheirOptions)
