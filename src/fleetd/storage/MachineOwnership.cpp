@@ -62,8 +62,7 @@ StoreStatus MachineOwnership::admitHeartbeat(const HeartbeatRecord &beat, const 
     if (!claimed.status.isOk())
         return claimed.status;
 
-    const bool known = owner.value.has_value();
-    const std::optional<qint64> ownerId = known ? owner.value->id : std::nullopt;
+    const std::optional<qint64> ownerId = owner.value ? owner.value->id : std::nullopt;
     if (ownerId && claimed.value != ownerId) {
         return {StoreStatus::Code::Conflict,
                 QStringLiteral("heartbeat for %1 with event code \"%2\" refused: the machine belongs to tenant %3%4")
@@ -75,10 +74,10 @@ StoreStatus MachineOwnership::admitHeartbeat(const HeartbeatRecord &beat, const 
     if (const StoreStatus stored = upsertMachine(beat, nullable(newOwner), isoTime(receivedAt)); !stored.isOk())
         return stored;
     const StoreStatus committed = transaction.commit();
-    if (committed.isOk() && (!known || newOwner != ownerId)) {
+    // Only a change of owner can change an answer of owner(); an unowned newcomer cannot.
+    if (committed.isOk() && newOwner != ownerId) {
         ++m_generation;
-        if (newOwner)
-            qCInfo(lcFleetd) << "machine" << beat.serial << "registered by event code" << beat.eventCode;
+        qCInfo(lcFleetd) << "machine" << beat.serial << "registered by event code" << beat.eventCode;
     }
     return committed;
 }

@@ -34,7 +34,7 @@ public:
     // NotFound for an unknown serial; moving to the current owner changes nothing.
     StoreResult<Move> move(const QString &serial, const TenantRecord &to, const QDateTime &now);
 
-    // Changes on each change of owner (or new machine) made through this connection.
+    // Changes on each change of owner made through this connection.
     // Changes made by other connections show in FleetStore::dataVersion() instead.
     quint64 generation() const { return m_generation; }
 
