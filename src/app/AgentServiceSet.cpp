@@ -18,7 +18,8 @@ AgentServiceSet::AgentServiceSet(Platform platform, FleetSettingsStore &settings
                      [&api](QString bundleId, QString logText) {
                          return api.uploadAppLog(std::move(bundleId), std::move(logText));
                      },
-                     postCommandReports, payloads, messages, platform.quitAgent}),
+                     postCommandReports, payloads, messages, platform.quitAgent,
+                     QLocale(QLocale::English, QLocale::UnitedStates), platform.paths.storageDir}),
       policyEngine({api, settings, platform.workspace, platform.clock,
                     ComputerRestart(platform.machine, platform.quitAgent), platform.paths.storageDir,
                     platform.identity.serialOrUnknown()})

@@ -12,6 +12,7 @@ namespace vesk {
 CommandPoller::CommandPoller(Dependencies deps, QObject *parent)
     : QObject(parent), m_fleet(deps.fleet), m_settings(deps.settings), m_clock(deps.clock), m_reports(deps.reports),
       m_messages(deps.messages), m_restart(deps.machine, std::move(deps.quitAgent)), m_reporter(deps.fleet),
+      m_recent(std::make_shared<RecentCommands>(deps.storageDir)),
       m_handlers(CommandHandlers::Dependencies{
           deps.settings, deps.clock, AppActions(deps.workspace, deps.clock), m_restart,
           LogCollector(deps.processes, deps.recentLogs, deps.uploadLog), deps.reports, deps.payloads, deps.messages,
@@ -103,6 +104,12 @@ QCoro::Task<> CommandPoller::pollRound()
     }
     // Commands run strictly one after another, each reported before the next starts.
     for (const FleetCommand &command : pending->commands) {
+        if (command.id > 0 && self->m_recent->find(command.id)) {
+            co_await self->answerAgain(command.id);
+            if (!self)
+                co_return;
+            continue;
+        }
         self->m_lastCommand = command.command;
         emit self->stateChanged();
         const CommandResult result = co_await self->execute(command, token);
@@ -121,10 +128,15 @@ QCoro::Task<CommandResult> CommandPoller::execute(FleetCommand command, StopToke
     const ComputerRestart restart = m_restart;
     PostCommandReports &reports = m_reports;
     Clock &clock = m_clock;
+    const std::shared_ptr<RecentCommands> recent = m_recent;
     const QString name = command.command;
     const qint64 id = command.id;
 
+    if (id > 0)
+        recent->started(id);
     const CommandResult result = co_await m_handlers.run(std::move(command), token);
+    if (id > 0)
+        recent->finished(id, result);
     co_await reporter.report(id, result);
     if (result.quitAgentAfterReport) {
         restart.quitAgent();
@@ -137,6 +149,24 @@ QCoro::Task<CommandResult> CommandPoller::execute(FleetCommand command, StopToke
         co_await sendPostCommandReports(reports);
     }
     co_return result;
+}
+
+QCoro::Task<> CommandPoller::answerAgain(qint64 id)
+{
+    const ResultReporter reporter = m_reporter;
+    const std::shared_ptr<RecentCommands> recent = m_recent;
+    const std::optional<RecentCommands::Entry> ran = recent->find(id);
+    CommandResult result;
+    if (ran && ran->result) {
+        result = *ran->result;
+        qCInfo(lcFleet).noquote() << QStringLiteral("Command %1 already ran; its result is sent again").arg(id);
+    } else {
+        result = CommandResult::failure(
+            QStringLiteral("The agent stopped before this command finished; it was not run again."));
+        recent->finished(id, result);
+        qCWarning(lcFleet).noquote() << QStringLiteral("Command %1 was cut short by a stop; not run again").arg(id);
+    }
+    co_await reporter.report(id, result);
 }
 
 QCoro::Task<> CommandPoller::sendPostCommandReports(PostCommandReports &reports)

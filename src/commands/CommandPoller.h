@@ -2,6 +2,7 @@
 
 #include "commands/CommandHandlers.h"
 #include "commands/CommandResult.h"
+#include "commands/RecentCommands.h"
 #include "commands/ResultReporter.h"
 #include "commands/ScheduledWork.h"
 #include "wire/FleetCommand.h"
@@ -16,6 +17,7 @@
 #include <qcoro/qcorotask.h>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 namespace vesk {
@@ -34,6 +36,9 @@ class Workspace;
 // machine's switches, runs them one after another and reports a result for each. A
 // second, slower loop runs the timed work: the weekly restart set on this machine,
 // scheduled updates and deferred restarts.
+//
+// A command id that already ran (the server hands a command out again when its result
+// was lost) is not run again: its stored result is sent once more instead.
 //
 // Both loops hold the poller weakly, sleep on the injected clock and end on stop().
 // Nothing stops a loop: a failed poll, report or command is logged and the loop goes on.
@@ -57,6 +62,8 @@ public:
         std::function<void()> quitAgent = {};
         // How result texts write dates for people.
         QLocale locale = QLocale(QLocale::English, QLocale::UnitedStates); // result texts are English
+        // Where the ids of recently run commands are kept (see RecentCommands).
+        QString storageDir = {};
     };
 
     static constexpr std::chrono::seconds pollInterval{30};
@@ -95,6 +102,9 @@ private:
     // successful app command with fresh reports. An accepted restart quits the agent once
     // its result went out.
     QCoro::Task<CommandResult> execute(FleetCommand command, StopToken token);
+    // For a command id that already ran: its stored result again, or a failure when the
+    // agent stopped before it finished.
+    QCoro::Task<> answerAgain(qint64 id);
     QCoro::Task<> pollRound();
     void markPolled();
 
@@ -109,6 +119,8 @@ private:
     MessageCommands &m_messages;
     ComputerRestart m_restart;
     ResultReporter m_reporter;
+    // Shared with running commands, which may outlive the poller.
+    std::shared_ptr<RecentCommands> m_recent;
     CommandHandlers m_handlers;
     ScheduledWork m_scheduledWork;
 

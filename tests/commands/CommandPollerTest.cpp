@@ -2,6 +2,12 @@
 #include "PollerRig.h"
 #include "commands/AppActions.h"
 #include "commands/LogCollector.h"
+#include "commands/RecentCommands.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 
 #include <gtest/gtest.h>
 
@@ -308,6 +314,61 @@ TEST(CommandPoller, CollectsTheTailOfTheLogAndUploadsIt)
     rig.processes.setOutput("\xff\xfe\xfa");
     rig.pollWith({PollerRig::command(9, "collect_logs")});
     EXPECT_EQ(rig.fleet.reports.back(), (FakeCommandChannel::Report{9, true, "No logs found"}));
+}
+
+} // namespace
+
+namespace {
+
+TEST(CommandPoller, RunsACommandIdOnceAndAnswersARedeliveryWithoutRunningItAgain)
+{
+    PollerRig rig;
+    rig.workspace.install(kiosk);
+    // Command 9 started before a crash and never finished; the server hands it out again.
+    RecentCommands(rig.storage.path()).started(9);
+
+    rig.pollWith({PollerRig::command(7, "launch_app", {{"bundle_id", kiosk}}),
+                  PollerRig::command(9, "launch_app", {{"bundle_id", kiosk}})});
+    // The answer to the first poll was lost: the server hands command 7 out again.
+    rig.pollWith({PollerRig::command(7, "launch_app", {{"bundle_id", kiosk}})});
+
+    EXPECT_EQ(rig.workspace.opened().size(), 1) << "each id runs at most once";
+    const FakeCommandChannel::Report launched{7, true, "Launched " + kiosk};
+    const FakeCommandChannel::Report cutShort{
+        9, false, "The agent stopped before this command finished; it was not run again."};
+    EXPECT_EQ(rig.fleet.reports, (std::vector<FakeCommandChannel::Report>{launched, cutShort, launched}));
+}
+
+TEST(RecentCommands, SurvivesARestartAndKeepsOnlyTheNewestIds)
+{
+    QTemporaryDir dir;
+    {
+        // A list that grew past the bound (written whole here: one atomic write per entry is slow).
+        QJsonArray entries;
+        for (qint64 id = 1; id <= RecentCommands::kMaxEntries + 50; ++id)
+            entries.append(QJsonObject{{"id", id}, {"success", true}, {"message", QStringLiteral("done %1").arg(id)}});
+        QFile file(RecentCommands(dir.path()).path());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QJsonDocument(entries).toJson());
+    }
+    RecentCommands(dir.path()).started(1000);
+    RecentCommands reread(dir.path());
+    EXPECT_FALSE(reread.find(1)) << "the oldest ids make room";
+    EXPECT_FALSE(reread.find(51));
+    ASSERT_TRUE(reread.find(52));
+    EXPECT_EQ(reread.find(52)->result, CommandResult::ok("done 52"));
+    ASSERT_TRUE(reread.find(1000));
+    EXPECT_FALSE(reread.find(1000)->result) << "started, never finished";
+
+    // A damaged file is an empty list, not a failure, and the next write replaces it.
+    QFile damaged(reread.path());
+    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    damaged.write("{not json");
+    damaged.close();
+    RecentCommands fresh(dir.path());
+    EXPECT_FALSE(fresh.find(1000));
+    fresh.finished(5, CommandResult::failure("no"));
+    EXPECT_EQ(RecentCommands(dir.path()).find(5)->result, CommandResult::failure("no"));
 }
 
 } // namespace

@@ -10,6 +10,8 @@
 #include "settings/FleetSettingsStore.h"
 #include "commands/CommandPoller.h"
 
+#include <QTemporaryDir>
+
 #include <qcoro/qcorotask.h>
 
 #include <memory>
@@ -21,6 +23,8 @@ struct PollerRig {
     static inline const QString kiosk = QStringLiteral("com.lumora.Kiosk");
 
     ManualClock clock;
+    // The storage folder, where the poller keeps the ids of the commands it ran.
+    QTemporaryDir storage;
     MemoryDefaultsStore defaults;
     FleetSettingsStore settings{defaults, clock};
     FakeCommandChannel fleet;
@@ -47,7 +51,7 @@ struct PollerRig {
             if (const auto live = rig.lock())
                 (*live)->quitsAfterReports.push_back((*live)->fleet.reports.size());
         },
-        QLocale(QLocale::English, QLocale::UnitedStates)}};
+        QLocale(QLocale::English, QLocale::UnitedStates), storage.path()}};
 
     PollerRig()
     {

@@ -24,7 +24,7 @@ QByteArray multipart(const QByteArray &boundary, const QList<std::pair<QByteArra
     return body;
 }
 
-TEST_F(APIRoundTripTest, QueuedCommandIsPolledOnceAndClosedByItsResult)
+TEST_F(APIRoundTripTest, QueuedCommandIsDeliveredRedeliveredWhenUnansweredAndClosedByItsResult)
 {
     const HttpAnswer queued = call(m_a, "POST", "device_command",
                                    R"({"serial": "A2", "command": "restart_app", "params": {"bundle_id": "com.lumora.kiosk", "delay": 2}})");
@@ -42,14 +42,35 @@ TEST_F(APIRoundTripTest, QueuedCommandIsPolledOnceAndClosedByItsResult)
     EXPECT_EQ(commands[0].toObject(), (QJsonObject{{"id", id},
                                                    {"command", "restart_app"},
                                                    {"params", QJsonObject{{"bundle_id", "com.lumora.kiosk"}, {"delay", 2}}}}));
-    EXPECT_TRUE(call(m_a, "POST", "device_commands", R"({"serial": "A2"})").json.value("commands").toArray().isEmpty());
+    const auto pollA2 = [this] {
+        const HttpAnswer answer = call(m_a, "POST", "device_commands", R"({"serial": "A2"})", "application/json", "A2");
+        EXPECT_EQ(answer.status, 200) << answer.body.toStdString();
+        return answer.json.value("commands").toArray();
+    };
+    EXPECT_TRUE(pollA2().isEmpty()) << "handed out once";
+    EXPECT_EQ(m_store.commands().list("A2").value.at(0).deliveredAt, "2025-03-01T09:30:00.000Z");
+
+    // The answer to that poll was lost: no result comes, and after the timeout it is handed out again.
+    m_now = m_now.addSecs(599);
+    EXPECT_TRUE(pollA2().isEmpty());
+    m_now = m_now.addSecs(1);
+    const QJsonArray again = pollA2();
+    ASSERT_EQ(again.size(), 1);
+    EXPECT_EQ(again[0].toObject().value("id").toInteger(), id);
+    EXPECT_EQ(m_store.commands().list("A2").value.at(0).deliveredAt, "2025-03-01T09:40:00.000Z");
+    EXPECT_TRUE(pollA2().isEmpty());
 
     const QByteArray result = QStringLiteral(R"({"command_id": %1, "success": false, "result": "Failed to restart"})")
                                   .arg(id)
                                   .toUtf8();
-    EXPECT_EQ(call(m_a, "POST", "device_command_result", result).status, 200);
-    EXPECT_EQ(call(m_a, "POST", "device_command_result", result).status, 409);
-    EXPECT_EQ(call(m_b, "POST", "device_command_result", result).status, 404);
+    // Only the machine the command is for may answer it.
+    EXPECT_EQ(call(m_a, "POST", "device_command_result", result, "application/json", "A1").status, 404);
+    EXPECT_EQ(call(m_b, "POST", "device_command_result", result, "application/json", "B1").status, 404);
+    EXPECT_EQ(call(m_b, "POST", "device_command_result", result, "application/json", "A2").status, 403);
+    EXPECT_EQ(call(m_a, "POST", "device_command_result", result, "application/json", "A2").status, 200);
+    EXPECT_EQ(call(m_a, "POST", "device_command_result", result, "application/json", "A2").status, 409);
+    m_now = m_now.addSecs(3600);
+    EXPECT_TRUE(pollA2().isEmpty()) << "an answered command is never handed out again";
     EXPECT_EQ(call(m_a, "POST", "device_command_result", R"({"command_id": 0, "success": true, "result": "x"})").status,
               200);
 
@@ -67,7 +88,7 @@ TEST_F(APIRoundTripTest, QueuedCommandIsPolledOnceAndClosedByItsResult)
     for (const char *text : {"Message displayed (dismissable)", "Dismissed on the machine at Dec 6, 2026 at 9:15 AM"}) {
         const QByteArray answer =
             QStringLiteral(R"({"command_id": %1, "success": true, "result": "%2"})").arg(shown).arg(text).toUtf8();
-        EXPECT_EQ(call(m_a, "POST", "device_command_result", answer).status, 200) << text;
+        EXPECT_EQ(call(m_a, "POST", "device_command_result", answer, "application/json", "A2").status, 200) << text;
     }
     EXPECT_EQ(m_store.commands().list("A2").value.last().result, "Dismissed on the machine at Dec 6, 2026 at 9:15 AM");
 }

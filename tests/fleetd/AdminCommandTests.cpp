@@ -119,6 +119,15 @@ TEST_F(AdminCommandTest, QueuedCommandsCarryTextParamsAndNeedAMachineOfATenant)
     const CliRun listed = run({"command", "list", "S1"});
     EXPECT_TRUE(listed.out.startsWith("1\tshow_message\t")) << listed.out.toStdString();
     EXPECT_TRUE(listed.out.contains("\tpending\t"));
+
+    // Only an administrator moves a machine; its old tenant's open command cannot reach it any more.
+    EXPECT_EQ(run({"machine", "move", "S1", "NOBODY"}).code, 1);
+    EXPECT_EQ(run({"machine", "move", "UNSEEN", "OTHER"}).code, 1);
+    const CliRun moved = run({"machine", "move", "S1", "other"});
+    ASSERT_EQ(moved.code, 0) << moved.err.toStdString();
+    EXPECT_EQ(moved.out.trimmed(), "machine S1 moved from ABCD1234 to OTHER");
+    EXPECT_EQ(store.ownership().owner("S1").value.code, "OTHER");
+    EXPECT_TRUE(run({"command", "list", "S1"}).out.contains("\tfailed\t"));
 }
 
 TEST_F(AdminCommandTest, AppsPrintsTheLatestInstalledAppsReportOnceThereIsOne)
@@ -132,7 +141,11 @@ TEST_F(AdminCommandTest, AppsPrintsTheLatestInstalledAppsReportOnceThereIsOne)
         ASSERT_EQ(store.open(m_db, FleetStore::OpenMode::ExistingOnly), StoreStatus::ok());
         const QJsonArray apps{QJsonObject{{"bundle_id", "com.lumora.capture"}, {"version", "2.1"}},
                               QJsonObject{{"bundle_id", "com.lumora.print"}, {"version", "1.0"}}};
-        ASSERT_EQ(store.reports().putInstalledApps("S1", apps, QDateTime::currentDateTimeUtc()), StoreStatus::ok());
+        ASSERT_EQ(store.tenants().bindEventCode(1, "EVT-1", QDateTime::currentDateTimeUtc()), StoreStatus::ok());
+        ASSERT_EQ(store.recordHeartbeat({"EVT-1", "S1", "warden", "1.0", {}}, QDateTime::currentDateTimeUtc()),
+                  StoreStatus::ok());
+        ASSERT_EQ(run({"apps", "S1"}).code, 1) << "registered, but no report yet";
+        ASSERT_EQ(store.reports().putInstalledApps(1, "S1", apps, QDateTime::currentDateTimeUtc()), StoreStatus::ok());
     }
     const CliRun listed = run({"apps", "S1"});
     ASSERT_EQ(listed.code, 0) << listed.err.toStdString();

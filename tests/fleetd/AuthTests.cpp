@@ -25,6 +25,17 @@ TEST_F(AuthTest, ClassifiesEveryKindOfKey)
          {{"X-Fleet-Key", keyFor("abcd1234", m_a.secretId, m_a.secretCode)}, {"X-Device-Serial", "A1"}}, 200, nullptr},
         {"upper-case code", {{"X-Fleet-Key", keyFor(m_a.code, m_a.secretId, m_a.secretCode.toUpper())},
                              {"X-Device-Serial", "A1"}}, 200, nullptr},
+        // Machines spell the tenant code as their credentials do; any mix of cases pairs.
+        {"mixed-case tenant code", {{"X-Fleet-Key", keyFor("aBcD1234", m_a.secretId, m_a.secretCode)},
+                                    {"X-Device-Serial", "A1"}}, 200, nullptr},
+        {"another mix", {{"X-Fleet-Key", keyFor("AbCd1234", m_a.secretId, m_a.secretCode)},
+                         {"X-Device-Serial", "A1"}}, 200, nullptr},
+        {"same letters, another code", {{"X-Fleet-Key", keyFor("aBcD1235", m_a.secretId, m_a.secretCode)},
+                                        {"X-Device-Serial", "A1"}}, 403, "X-Fleet-Secret-Stale"},
+        // A good key speaks only for its own tenant's machines.
+        {"another tenant's machine", {{"X-Fleet-Key", m_a.key}, {"X-Device-Serial", "B1"}}, 403, nullptr},
+        {"unknown machine", {{"X-Fleet-Key", m_a.key}, {"X-Device-Serial", "Z9"}}, 403, nullptr},
+        {"serial in another case", {{"X-Fleet-Key", m_a.key}, {"X-Device-Serial", "a1"}}, 403, nullptr},
         {"no key", {{"X-Device-Serial", "A1"}}, 401, nullptr},
         {"no serial", {{"X-Fleet-Key", m_a.key}}, 401, nullptr},
         {"two fields", {{"X-Fleet-Key", tenantHash + ".1"}, {"X-Device-Serial", "A1"}}, 401, nullptr},

@@ -44,6 +44,10 @@ TEST(CommandLineTest, ParsesCommandsAndRefusesNonsense)
         {"timeout for machines", {"machines", "--idle-timeout", "5", "--db", "f.db"}, C::Help, {}, 0, {}, "only to serve"},
         {"timeout not a number", {"serve", "--header-timeout", "soon", "--db", "f.db"}, C::Help, {}, 0, {}, "seconds"},
         {"timeout of zero", {"serve", "--body-timeout", "0", "--db", "f.db"}, C::Help, {}, 0, {}, "seconds"},
+        {"redelivery for machines", {"machines", "--redeliver-after", "60", "--db", "f.db"}, C::Help, {}, 0, {},
+         "only to serve"},
+        {"redelivery of zero", {"serve", "--redeliver-after", "0", "--db", "f.db"}, C::Help, {}, 0, {}, "1 to"},
+        {"redelivery not a number", {"serve", "--redeliver-after", "10m", "--db", "f.db"}, C::Help, {}, 0, {}, "1 to"},
     };
     for (const ParseCase &tc : cases) {
         const CommandLine got = CommandLine::parse(QStringList{"vesk-fleetd"} + tc.arguments);
@@ -59,7 +63,10 @@ TEST(CommandLineTest, ParsesCommandsAndRefusesNonsense)
         EXPECT_EQ(got.listen.host, tc.host) << tc.name;
         EXPECT_EQ(got.listen.port, tc.port) << tc.name;
         EXPECT_FALSE(got.listen.address.isNull()) << tc.name;
+        EXPECT_EQ(got.serve.redeliverAfter, std::chrono::seconds(600)) << tc.name;
     }
+    EXPECT_EQ(CommandLine::parse({"vesk-fleetd", "serve", "--redeliver-after", "90", "--db", "f.db"}).serve.redeliverAfter,
+              std::chrono::seconds(90));
 }
 
 TEST(CommandLineTest, ServeTakesTlsFilesAndFractionalTimeouts)

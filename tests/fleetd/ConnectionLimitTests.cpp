@@ -94,7 +94,7 @@ protected:
         ASSERT_NE(m_port, 0);
     }
 
-    bool registered(const QString &serial) { return m_store.tenants().machineTenant(serial).status.isOk(); }
+    bool registered(const QString &serial) { return m_store.ownership().owner(serial).status.isOk(); }
 
     quint16 m_port = 0;
 };

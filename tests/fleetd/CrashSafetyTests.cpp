@@ -200,7 +200,10 @@ void expectAllPresent(const QString &location, TestBackend backend, const Acknow
     for (const MachineRecord &machine : store.machines().value)
         machines.insert(machine.serial);
     QSet<QString> telemetry;
-    for (const TelemetryRecord &row : store.reports().telemetrySince(kSerial, QDateTime::fromSecsSinceEpoch(0), 1 << 30).value)
+    for (const TelemetryRecord &row : store.reports()
+                                        .telemetrySince(store.tenants().byCode("ABCD1234").value.id, kSerial,
+                                                        QDateTime::fromSecsSinceEpoch(0), 1 << 30)
+                                        .value)
         telemetry.insert(row.body.value("primary_interface").toString());
     QHash<qint64, QString> commands;
     for (const CommandRecord &command : store.commands().list(kSerial).value)

@@ -12,14 +12,15 @@ void FleetAPIFixture::SetUp()
     ASSERT_TRUE(m_dir.isValid());
     m_dbPath = m_dir.filePath("fleet.sqlite");
     ASSERT_EQ(m_store.open(m_dbPath, FleetStore::OpenMode::CreateIfMissing), StoreStatus::ok());
-    for (auto [slot, code, event] : {std::tuple{&m_a, "ABCD1234", "EVT-A"}, std::tuple{&m_b, "WXYZ9876", "EVT-B"}}) {
+    for (auto [slot, code, event, machine] :
+         {std::tuple{&m_a, "ABCD1234", "EVT-A", "A1"}, std::tuple{&m_b, "WXYZ9876", "EVT-B", "B1"}}) {
         const StoreResult<TenantRecord> tenant = m_store.tenants().add(code, m_now);
         ASSERT_EQ(tenant.status, StoreStatus::ok());
         ASSERT_EQ(m_store.tenants().bindEventCode(tenant.value.id, event, m_now), StoreStatus::ok());
         const StoreResult<SecretStore::Issued> secret = m_store.secrets().issue(tenant.value.id, m_now);
         ASSERT_EQ(secret.status, StoreStatus::ok());
         *slot = {code, tenant.value.id, secret.value.id, secret.value.code,
-                 keyFor(code, secret.value.id, secret.value.code)};
+                 keyFor(code, secret.value.id, secret.value.code), machine};
     }
     beat("A1", "EVT-A");
     beat("A2", "evt-a");
@@ -45,7 +46,8 @@ void FleetAPIFixture::beat(const QString &serial, const QString &eventCode, cons
 HttpAnswer FleetAPIFixture::call(const Tenant &tenant, const QByteArray &method, const QString &path,
                                  const QByteArray &body, const QByteArray &contentType, const QString &serial)
 {
-    return raw(method, path, body, {{"X-Fleet-Key", tenant.key}, {"X-Device-Serial", serial.toUtf8()}},
+    const QString caller = serial.isEmpty() ? tenant.machine : serial;
+    return raw(method, path, body, {{"X-Fleet-Key", tenant.key}, {"X-Device-Serial", caller.toUtf8()}},
                contentType);
 }
 

@@ -23,6 +23,8 @@ protected:
         qint64 secretId = 0;
         QString secretCode;
         QByteArray key;
+        // The tenant's machine that calls when a test names none.
+        QString machine;
     };
 
     void SetUp() override;
@@ -33,10 +35,10 @@ protected:
     static vesk::TelemetryReport telemetry(const QString &serial);
     static QByteArray body(const vesk::TelemetryReport &report);
 
-    // Sends with the tenant's key and X-Device-Serial `serial`.
+    // Sends with the tenant's key and X-Device-Serial `serial` (A1 for A, B1 for B when empty).
     HttpAnswer call(const Tenant &tenant, const QByteArray &method, const QString &path,
                     const QByteArray &body = {}, const QByteArray &contentType = "application/json",
-                    const QString &serial = "A1");
+                    const QString &serial = {});
     HttpAnswer raw(const QByteArray &method, const QString &path, const QByteArray &body,
                    const QList<std::pair<QByteArray, QByteArray>> &headers,
                    const QByteArray &contentType = "application/json");

@@ -68,6 +68,36 @@ TEST(FleetStoreTest, ReopenedStoreKeepsMachinesInWalModeAtCurrentSchema)
     EXPECT_EQ(listed.value[0].lastSeen, "2025-01-02T03:04:05.678Z");
 }
 
+TEST(FleetStoreTest, UpgradeGivesExistingMachinesAndHistoryTheTenantOfTheirEventCode)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("fleet.sqlite");
+    // A store written before machines carried their tenant: schema 2 with one tenant's machine
+    // and its history, and a machine whose event code was never bound.
+    QStringList before = FleetSchema::migrations().at(0) + FleetSchema::migrations().at(1);
+    before << "PRAGMA user_version = 2"
+           << "INSERT INTO tenants (id, code, created_at) VALUES (7, 'ABCD1234', 't')"
+           << "INSERT INTO event_codes (code, tenant_id, created_at) VALUES ('EVT-A', 7, 't')"
+           << "INSERT INTO machines VALUES ('A1', 't', 't', 'warden', '1', 'evt-a', '{}')"
+           << "INSERT INTO machines VALUES ('U1', 't', 't', 'warden', '1', 'EVT-NONE', '{}')"
+           << "INSERT INTO machine_apps VALUES ('A1', 'warden', '1', 'evt-a', 't', 't')"
+           << "INSERT INTO telemetry (serial, received_at, body_json) VALUES ('A1', '2025-01-01T00:00:00.000Z', '{}')"
+           << "INSERT INTO installed_apps VALUES ('A1', 't', '[]')"
+           << "INSERT INTO app_logs (serial, bundle_id, log_text, created_at) VALUES ('A1', 'b', 'log', 't')";
+    rawSql(path, before);
+
+    FleetStore store;
+    ASSERT_EQ(store.open(path, FleetStore::OpenMode::ExistingOnly), StoreStatus::ok());
+    EXPECT_EQ(store.ownership().owner("A1").value.id, 7);
+    EXPECT_EQ(store.ownership().owner("U1").status.code(), StoreStatus::Code::NotFound);
+    const QDateTime since = QDateTime(QDate(2024, 1, 1), QTime(0, 0), Qt::UTC);
+    EXPECT_EQ(store.reports().telemetrySince(7, "A1", since, 10).value.size(), 1);
+    EXPECT_EQ(store.reports().installedApps(7, "A1").status, StoreStatus::ok());
+    EXPECT_EQ(store.reports().logs(7, "A1", {}, 10).value.size(), 1);
+    EXPECT_EQ(store.tenants().machineApps(7, "A1").value.size(), 1);
+    EXPECT_EQ(store.tenants().machines(7).value.size(), 1);
+}
+
 TEST(FleetStoreTest, RefusesFilesThatAreNotItsDatabaseAndLeavesThemAlone)
 {
     using Code = StoreStatus::Code;

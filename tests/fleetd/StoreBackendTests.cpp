@@ -48,8 +48,8 @@ TEST_P(StoreBackendTest, DirectoryTenantsSecretsPoliciesAndPayloadsRoundTrip)
     ASSERT_EQ(machines.size(), 1);
     EXPECT_EQ(machines[0].firstSeen, "2025-01-01T08:00:00.000Z");
     EXPECT_EQ(machines[0].version, "1.1");
-    EXPECT_EQ(m_store.tenants().machineTenant("S1").value.code, "ABCD1234");
-    EXPECT_EQ(m_store.tenants().machineApps("S1").value.size(), 1);
+    EXPECT_EQ(m_store.ownership().owner("S1").value.code, "ABCD1234");
+    EXPECT_EQ(m_store.tenants().machineApps(tenant, "S1").value.size(), 1);
 
     const StoreResult<SecretStore::Issued> first = m_store.secrets().issue(tenant, at(0));
     ASSERT_EQ(first.status, StoreStatus::ok());
@@ -114,9 +114,9 @@ TEST_P(StoreBackendTest, CommandsReportsAndAlertsRoundTrip)
     EXPECT_EQ(taken[0].id, first);
     EXPECT_EQ(taken[0].params, (QJsonObject{{"delay", 2}}));
     EXPECT_TRUE(m_store.commands().takePending(tenant, "S1", at(1)).value.isEmpty());
-    EXPECT_EQ(m_store.commands().recordResult(tenant, first, true, "ok", at(2)), StoreStatus::ok());
-    EXPECT_EQ(m_store.commands().recordResult(tenant, first, true, "again", at(2)).code(), StoreStatus::Code::Conflict);
-    EXPECT_EQ(m_store.commands().recordResult(other, second, true, "x", at(2)).code(), StoreStatus::Code::NotFound);
+    EXPECT_EQ(m_store.commands().recordResult(tenant, "S1", first, true, "ok", at(2)), StoreStatus::ok());
+    EXPECT_EQ(m_store.commands().recordResult(tenant, "S1", first, true, "again", at(2)).code(), StoreStatus::Code::Conflict);
+    EXPECT_EQ(m_store.commands().recordResult(other, "S1", second, true, "x", at(2)).code(), StoreStatus::Code::NotFound);
     EXPECT_EQ(m_store.commands().recordLocalResult(tenant, "S1", false, "local", at(2)).status, StoreStatus::ok());
     const QList<CommandRecord> listed = m_store.commands().list("S1").value;
     ASSERT_EQ(listed.size(), 3);
@@ -125,18 +125,18 @@ TEST_P(StoreBackendTest, CommandsReportsAndAlertsRoundTrip)
     EXPECT_EQ(listed[1].success, std::nullopt);
 
     for (int minute = 0; minute < 5; ++minute)
-        ASSERT_EQ(m_store.reports().addTelemetry("S1", QJsonObject{{"n", minute}}, at(0, minute)), StoreStatus::ok());
-    const QList<TelemetryRecord> recent = m_store.reports().telemetrySince("S1", at(0, 1), 3).value;
+        ASSERT_EQ(m_store.reports().addTelemetry(tenant, "S1", QJsonObject{{"n", minute}}, at(0, minute)), StoreStatus::ok());
+    const QList<TelemetryRecord> recent = m_store.reports().telemetrySince(tenant, "S1", at(0, 1), 3).value;
     ASSERT_EQ(recent.size(), 3);
     EXPECT_EQ(recent[0].body.value("n").toInt(), 2); // the newest three, oldest first
-    EXPECT_EQ(m_store.reports().latestTelemetry("S1").value.body.value("n").toInt(), 4);
-    ASSERT_EQ(m_store.reports().putInstalledApps("S1", QJsonArray{"a"}, at(0)), StoreStatus::ok());
-    ASSERT_EQ(m_store.reports().putInstalledApps("S1", QJsonArray{"a", "b"}, at(1)), StoreStatus::ok());
-    EXPECT_EQ(m_store.reports().installedApps("S1").value.apps.size(), 2);
-    m_store.reports().addLog("S1", "com.a", "one", at(0));
-    m_store.reports().addLog("S1", "com.b", "two", at(0));
-    EXPECT_EQ(m_store.reports().logs("S1", "", 10).value.size(), 2);
-    EXPECT_EQ(m_store.reports().logs("S1", "com.b", 10).value.value(0).logText, "two");
+    EXPECT_EQ(m_store.reports().latestTelemetry(tenant, "S1").value.body.value("n").toInt(), 4);
+    ASSERT_EQ(m_store.reports().putInstalledApps(tenant, "S1", QJsonArray{"a"}, at(0)), StoreStatus::ok());
+    ASSERT_EQ(m_store.reports().putInstalledApps(tenant, "S1", QJsonArray{"a", "b"}, at(1)), StoreStatus::ok());
+    EXPECT_EQ(m_store.reports().installedApps(tenant, "S1").value.apps.size(), 2);
+    m_store.reports().addLog(tenant, "S1", "com.a", "one", at(0));
+    m_store.reports().addLog(tenant, "S1", "com.b", "two", at(0));
+    EXPECT_EQ(m_store.reports().logs(tenant, "S1", "", 10).value.size(), 2);
+    EXPECT_EQ(m_store.reports().logs(tenant, "S1", "com.b", 10).value.value(0).logText, "two");
 
     AlertRecord alert{0, "S1", "critical", "disk", "Disk full", "2 GB left", "2025-01-01T08:00:00Z", {}, false, {}, {}};
     const qint64 alertId = m_store.alerts().add(tenant, alert, at(0)).value;
@@ -152,8 +152,8 @@ TEST_P(StoreBackendTest, HistoryPastRetentionIsPrunedInSmallBatchesFromTheTimer)
     const qint64 tenant = m_store.tenants().add("ABCD1234", at(0)).value.id;
     // Seven old rows and one recent row in each history table.
     for (int day : {0, 0, 0, 0, 0, 0, 0, 95}) {
-        m_store.reports().addTelemetry("S1", QJsonObject{{"day", day}}, at(day));
-        m_store.reports().addLog("S1", "com.a", QString::number(day), at(day));
+        m_store.reports().addTelemetry(tenant, "S1", QJsonObject{{"day", day}}, at(day));
+        m_store.reports().addLog(tenant, "S1", "com.a", QString::number(day), at(day));
         m_store.alerts().add(tenant, {0, "S1", "info", "c", "t", QString::number(day), "", {}, false, {}, {}}, at(day));
     }
     QDateTime now = at(95);
@@ -169,8 +169,8 @@ TEST_P(StoreBackendTest, HistoryPastRetentionIsPrunedInSmallBatchesFromTheTimer)
     pruner.start();
     for (int turn = 0; turn < 10; ++turn)
         QCoreApplication::processEvents();
-    EXPECT_EQ(m_store.reports().telemetrySince("S1", at(-1), 100).value.size(), 1);
-    EXPECT_EQ(m_store.reports().logs("S1", "", 100).value.size(), 1);
+    EXPECT_EQ(m_store.reports().telemetrySince(tenant, "S1", at(-1), 100).value.size(), 1);
+    EXPECT_EQ(m_store.reports().logs(tenant, "S1", "", 100).value.size(), 1);
     ASSERT_EQ(m_store.alerts().list(tenant, 100).value.size(), 1);
     EXPECT_EQ(m_store.alerts().list(tenant, 100).value[0].message, "95");
 

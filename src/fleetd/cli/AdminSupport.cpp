@@ -26,4 +26,13 @@ std::optional<TenantRecord> findTenant(FleetStore &store, const QString &code, Q
     return std::nullopt;
 }
 
+std::optional<TenantRecord> findOwner(FleetStore &store, const QString &serial, QTextStream &err)
+{
+    const StoreResult<TenantRecord> owner = store.ownership().owner(serial);
+    if (owner.status.isOk())
+        return owner.value;
+    reportFailure(err, owner.status.message());
+    return std::nullopt;
+}
+
 } // namespace vesk::fleetd

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <chrono>
+
 namespace vesk::fleetd {
 
 // What the user asked vesk-fleetd to do. Parsing only; nothing is opened here.
@@ -26,6 +28,7 @@ struct CommandLine {
         PolicyAssign,
         Telemetry,
         InstalledApps,
+        MachineMove,
     };
 
     Command command = Command::Help;

@@ -2,6 +2,7 @@
 
 #include "fleetd/cli/CommandLine.h"
 #include "fleetd/cli/InstalledAppsCommand.h"
+#include "fleetd/cli/MachineMoveCommand.h"
 #include "fleetd/cli/MachinesCommand.h"
 #include "fleetd/cli/PolicyAssignCommand.h"
 #include "fleetd/cli/QueueCommands.h"
@@ -49,6 +50,8 @@ int fleetdMain(const QStringList &arguments, QTextStream &out, QTextStream &err)
         return runTelemetryCommand(commandLine, out, err);
     case CommandLine::Command::InstalledApps:
         return runInstalledAppsCommand(commandLine, out, err);
+    case CommandLine::Command::MachineMove:
+        return runMachineMove(commandLine, out, err);
     }
     return 2;
 }

@@ -13,7 +13,13 @@ int runInstalledAppsCommand(const CommandLine &commandLine, QTextStream &out, QT
     if (!openAdminStore(store, commandLine.dbPath, FleetStore::OpenMode::ExistingOnly, err))
         return 1;
     const QString &serial = commandLine.operands.at(0);
-    const StoreResult<ReportStore::InstalledApps> report = store.reports().installedApps(serial);
+    // What the machine's owner sees; a machine that is not registered yet has sent no report either.
+    const StoreResult<TenantRecord> owner = store.ownership().owner(serial);
+    if (!owner.status.isOk() && owner.status.code() != StoreStatus::Code::NotFound)
+        return reportFailure(err, owner.status.message());
+    const StoreResult<ReportStore::InstalledApps> report =
+        owner.status.isOk() ? store.reports().installedApps(owner.value.id, serial)
+                            : StoreResult<ReportStore::InstalledApps>{owner.status};
     // A script waiting for the first report tells "none yet" from "none installed" by the exit code.
     if (report.status.code() == StoreStatus::Code::NotFound)
         return reportFailure(err, QStringLiteral("no installed-apps report from %1 yet").arg(serial));

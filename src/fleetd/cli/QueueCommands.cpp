@@ -25,10 +25,10 @@ int runCommandQueue(const CommandLine &commandLine, QTextStream &out, QTextStrea
     FleetStore store;
     if (!openAdminStore(store, commandLine.dbPath, FleetStore::OpenMode::ExistingOnly, err))
         return 1;
-    const StoreResult<TenantRecord> tenant = store.tenants().machineTenant(serial);
-    if (!tenant.status.isOk())
-        return reportFailure(err, tenant.status.message());
-    const StoreResult<qint64> queued = store.commands().queue(tenant.value.id, serial, command, paramsFromWire(*params),
+    const std::optional<TenantRecord> tenant = findOwner(store, serial, err);
+    if (!tenant)
+        return 1;
+    const StoreResult<qint64> queued = store.commands().queue(tenant->id, serial, command, paramsFromWire(*params),
                                                               QStringLiteral("admin"), QDateTime::currentDateTimeUtc());
     if (!queued.status.isOk())
         return reportFailure(err, queued.status.message());

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QTextStream>
 
+#include <chrono>
+
 namespace vesk::fleetd {
 
 // `vesk-fleetd serve`: opens the store, listens (HTTPS when `options` name a certificate),

@@ -29,7 +29,8 @@ bool readSeconds(const QCommandLineParser &parser, const QString &name, std::chr
 QStringList ServeOptions::optionNames()
 {
     return {QStringLiteral("tls-cert"), QStringLiteral("tls-key"), QStringLiteral("header-timeout"),
-            QStringLiteral("body-timeout"), QStringLiteral("idle-timeout"), QStringLiteral("retention-days")};
+            QStringLiteral("body-timeout"), QStringLiteral("idle-timeout"), QStringLiteral("retention-days"),
+            QStringLiteral("redeliver-after")};
 }
 
 void ServeOptions::addTo(QCommandLineParser &parser)
@@ -39,7 +40,8 @@ void ServeOptions::addTo(QCommandLineParser &parser)
                        {QStringLiteral("header-timeout"), QString(), QStringLiteral("SECONDS")},
                        {QStringLiteral("body-timeout"), QString(), QStringLiteral("SECONDS")},
                        {QStringLiteral("idle-timeout"), QString(), QStringLiteral("SECONDS")},
-                       {QStringLiteral("retention-days"), QString(), QStringLiteral("DAYS")}});
+                       {QStringLiteral("retention-days"), QString(), QStringLiteral("DAYS")},
+                       {QStringLiteral("redeliver-after"), QString(), QStringLiteral("SECONDS")}});
 }
 
 bool ServeOptions::read(const QCommandLineParser &parser, QString *error)
@@ -57,6 +59,15 @@ bool ServeOptions::read(const QCommandLineParser &parser, QString *error)
             *error = QStringLiteral("--retention-days: a number of days from 1 to 36500");
             return false;
         }
+    }
+    if (parser.isSet(QStringLiteral("redeliver-after"))) {
+        bool ok = false;
+        const qint64 seconds = parser.value(QStringLiteral("redeliver-after")).toLongLong(&ok);
+        if (!ok || seconds < 1 || seconds > 7 * 24 * 3600) {
+            *error = QStringLiteral("--redeliver-after takes whole seconds from 1 to 604800");
+            return false;
+        }
+        redeliverAfter = std::chrono::seconds(seconds);
     }
     return readSeconds(parser, QStringLiteral("header-timeout"), &limits.headerTimeout, error) &&
            readSeconds(parser, QStringLiteral("body-timeout"), &limits.bodyTimeout, error) &&

@@ -11,8 +11,12 @@ int runTelemetryCommand(const CommandLine &commandLine, QTextStream &out, QTextS
     FleetStore store;
     if (!openAdminStore(store, commandLine.dbPath, FleetStore::OpenMode::ExistingOnly, err))
         return 1;
+    const QString &serial = commandLine.operands.at(0);
+    const std::optional<TenantRecord> owner = findOwner(store, serial, err);
+    if (!owner)
+        return 1;
     const StoreResult<QList<TelemetryRecord>> rows = store.reports().telemetrySince(
-        commandLine.operands.at(0), QDateTime::currentDateTimeUtc().addSecs(-24 * 3600), 100000);
+        owner->id, serial, QDateTime::currentDateTimeUtc().addSecs(-24 * 3600), 100000);
     if (!rows.status.isOk())
         return reportFailure(err, rows.status.message());
     for (const TelemetryRecord &row : rows.value) {

@@ -30,7 +30,7 @@ QHttpServerResponse AlertHandlers::report(const QHttpServerRequest &request, con
     body.require(isFilled(body->category), mustNotBeEmpty("category"));
     if (body.ok() && !kSeverities.contains(body->severity))
         return jsonError(Status::BadRequest, QStringLiteral("\"severity\" must be info, warning or critical"));
-    if (Refusal refused = refuseMachineRequest(body, m_context.store, tenant, body->serial))
+    if (Refusal refused = refuseDeviceRequest(body, request, body->serial))
         return std::move(*refused);
     AlertRecord alert;
     alert.serial = body->serial;
@@ -77,7 +77,7 @@ QHttpServerResponse AlertHandlers::pushToken(const QHttpServerRequest &request, 
     WireBody<PushTokenRegistration> body(request);
     body.require(isFilled(body->serial), mustNotBeEmpty("serial"));
     body.require(isFilled(body->token), mustNotBeEmpty("token"));
-    if (Refusal refused = refuseMachineRequest(body, m_context.store, tenant, body->serial))
+    if (Refusal refused = refuseDeviceRequest(body, request, body->serial))
         return std::move(*refused);
     return storeOutcome(m_context.store.alerts().registerPushToken(tenant.id, body->serial, body->token,
                                                                    body->toJson(), m_context.now()),

@@ -27,11 +27,12 @@ QHttpServerResponse CommandHandlers::poll(const QHttpServerRequest &request, con
     WireBody<CommandPollRequest> body(request);
     body.require(isFilled(body->serial), mustNotBeEmpty("serial"));
     const QString serial = body->serial;
-    if (Refusal refused = refuseMachineRequest(body, m_context.store, tenant, serial))
+    // A machine takes only its own commands; the key's check tied X-Device-Serial to the tenant.
+    if (Refusal refused = refuseDeviceRequest(body, request, serial))
         return std::move(*refused);
 
     const StoreResult<QList<CommandRecord>> pending =
-        m_context.store.commands().takePending(tenant.id, serial, m_context.now());
+        m_context.store.commands().takePending(tenant.id, serial, m_context.now(), m_context.redeliverAfter);
     if (pending.status.isOk() && pending.value.isEmpty())
         return m_idleAnswers->answer(serial);
     return storeAnswer(pending, QStringLiteral("command poll"), [&serial](const QList<CommandRecord> &commands) {
@@ -50,16 +51,15 @@ QHttpServerResponse CommandHandlers::result(const QHttpServerRequest &request, c
     if (commandId < 0)
         return jsonError(Status::BadRequest, QStringLiteral("\"command_id\" must not be negative"));
 
+    // Results come from the machine the command was for (X-Device-Serial, already tied to the tenant).
+    const QString serial = deviceSerial(request);
     if (commandId == 0) {
-        const QString serial = deviceSerial(request);
-        if (Refusal refused = refuseForeignMachine(m_context.store, tenant, serial))
-            return std::move(*refused);
         return storeOutcome(
             m_context.store.commands().recordLocalResult(tenant.id, serial, success, text, m_context.now()).status,
             QStringLiteral("local result"));
     }
     const StoreStatus stored =
-        m_context.store.commands().recordResult(tenant.id, commandId, success, text, m_context.now());
+        m_context.store.commands().recordResult(tenant.id, serial, commandId, success, text, m_context.now());
     if (stored.isOk())
         qCInfo(lcFleetd) << "command" << commandId << (success ? "succeeded" : "failed");
     return storeOutcome(stored, QStringLiteral("command result"));

@@ -31,7 +31,7 @@ QHttpServerResponse FetchSecretHandler::operator()(const QHttpServerRequest &req
         return jsonError(Status::TooManyRequests,
                          QStringLiteral("more than %1 requests a minute for this serial").arg(kLimit));
 
-    const StoreResult<TenantRecord> tenant = m_context.store.tenants().machineTenant(serial);
+    const StoreResult<TenantRecord> tenant = m_context.store.ownership().owner(serial);
     if (!tenant.status.isOk()) {
         if (tenant.status.code() == StoreStatus::Code::NotFound)
             return jsonError(Status::NotFound, QStringLiteral("serial %1 is not registered to a tenant").arg(serial));

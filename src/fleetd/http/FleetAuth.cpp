@@ -2,6 +2,7 @@
 
 #include "fleetd/FleetdLog.h"
 #include "fleetd/http/JsonResponse.h"
+#include "fleetd/http/TenantHash.h"
 #include "fleetd/storage/FleetStore.h"
 #include "wire/FleetKey.h"
 
@@ -35,12 +36,30 @@ void FleetAuth::dropCacheIfStale()
 {
     const StoreResult<qint64> version = m_context.store.dataVersion();
     const quint64 generation = m_context.store.secrets().generation();
+    const quint64 owners = m_context.store.ownership().generation();
     if (!version.status.isOk() || !m_dataVersion || *m_dataVersion != version.value ||
-        generation != m_secretGeneration || m_cache.size() > kMaxCachedKeys) {
+        generation != m_secretGeneration || owners != m_ownerGeneration || m_cache.size() > kMaxCachedKeys ||
+        m_owners.size() > kMaxCachedKeys) {
         m_cache.clear();
+        m_owners.clear();
     }
     m_dataVersion = version.status.isOk() ? std::optional<qint64>(version.value) : std::nullopt;
     m_secretGeneration = generation;
+    m_ownerGeneration = owners;
+}
+
+std::optional<bool> FleetAuth::ownsMachine(const TenantRecord &tenant, const QString &serial)
+{
+    auto found = m_owners.constFind(serial);
+    if (found == m_owners.constEnd()) {
+        const StoreResult<TenantRecord> owner = m_context.store.ownership().owner(serial);
+        if (!owner.status.isOk() && owner.status.code() != StoreStatus::Code::NotFound) {
+            qCWarning(lcFleetd) << "cannot check a machine's owner:" << owner.status.message();
+            return std::nullopt;
+        }
+        found = m_owners.insert(serial, owner.status.isOk() ? owner.value.id : 0);
+    }
+    return *found == tenant.id;
 }
 
 FleetAuth::Cached FleetAuth::verify(const QByteArray &header)
@@ -61,10 +80,7 @@ FleetAuth::Cached FleetAuth::verify(const QByteArray &header)
         cached.verdict = Verdict::Mismatch;
         return cached;
     }
-    const QString &code = record.tenantCode;
-    const QString &hash = key->tenantHash;
-    if (hash != FleetKey::tenantHashOf(code) && hash != FleetKey::tenantHashOf(code.toLower()) &&
-        hash != FleetKey::tenantHashOf(code.toUpper())) {
+    if (!TenantHash::matches(key->tenantHash, record.tenantCode)) {
         cached.verdict = Verdict::Stale;
         return cached;
     }
@@ -100,8 +116,17 @@ FleetAuth::Outcome FleetAuth::authenticate(const QHttpServerRequest &request)
         found = m_cache.insert(header, verdict);
     }
     switch (found->verdict) {
-    case Verdict::Accepted:
-        return found->tenant;
+    case Verdict::Accepted: {
+        const TenantRecord tenant = found->tenant;
+        const QString serial = QString::fromUtf8(request.value(QByteArrayLiteral("X-Device-Serial"))).trimmed();
+        const std::optional<bool> owns = ownsMachine(tenant, serial);
+        if (!owns)
+            return jsonError(Status::InternalServerError, QStringLiteral("the machine could not be checked"));
+        if (!*owns)
+            return jsonError(Status::Forbidden,
+                             QStringLiteral("machine %1 is not registered to this tenant").arg(serial));
+        return tenant;
+    }
     case Verdict::Stale:
         return forbidden(QByteArrayLiteral("X-Fleet-Secret-Stale"),
                          QStringLiteral("this fleet secret is not current for the tenant"));

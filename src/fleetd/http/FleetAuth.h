@@ -16,6 +16,9 @@ namespace vesk::fleetd {
 // Decides whether a request's X-Fleet-Key and X-Device-Serial let it in, and for
 // which tenant. The answers the agent relies on:
 //   401  no key, a key of the wrong shape, or no X-Device-Serial;
+//   403 (no secret header)         the key is good but X-Device-Serial is not a
+//                                  machine of its tenant (unknown, unowned, or
+//                                  another tenant's: the answer is the same);
 //   403 + X-Fleet-Secret-Stale     the secret id is unknown, or the key's tenant hash
 //                                  is not the hash of the tenant that owns the id
 //                                  (the machine's tenant changed under it);
@@ -24,11 +27,12 @@ namespace vesk::fleetd {
 //   403 + X-Fleet-Secret-Rotated   the secret was replaced by a newer one.
 // The code is checked before the state, so only a holder of the real code learns
 // that its secret was revoked or rotated. Tenant hashes are accepted for the code as
-// stored, lower-cased and upper-cased, since tenant codes match without case.
+// in any mix of upper and lower case, since tenant codes match without case.
 //
-// Verdicts are cached per key. The cache is dropped whenever SQLite's data_version
-// moves (another connection, such as the admin command line, committed) or this
-// connection wrote a secret, so a rotate or revoke applies from the next request.
+// Verdicts are cached per key, and machine owners per serial. Both caches are dropped
+// whenever SQLite's data_version moves (another connection, such as the admin command
+// line, committed) or this connection wrote a secret or changed an owner, so a rotate,
+// revoke or move applies from the next request.
 class FleetAuth {
 public:
     using Outcome = std::variant<TenantRecord, QHttpServerResponse>;
@@ -47,11 +51,16 @@ private:
 
     Cached verify(const QByteArray &header);
     void dropCacheIfStale();
+    // Whether the serial is one of the tenant's machines; nothing when that cannot be read.
+    std::optional<bool> ownsMachine(const TenantRecord &tenant, const QString &serial);
 
     FleetContext m_context;
     QHash<QByteArray, Cached> m_cache;
+    // Serial → owning tenant id, 0 for a machine that is unknown or has no owner.
+    QHash<QString, qint64> m_owners;
     std::optional<qint64> m_dataVersion;
     quint64 m_secretGeneration = 0;
+    quint64 m_ownerGeneration = 0;
 };
 
 } // namespace vesk::fleetd

@@ -1,19 +1,24 @@
 #pragma once
 
+#include "fleetd/storage/CommandStore.h"
+
 #include <QDateTime>
 
+#include <chrono>
 #include <functional>
 
 namespace vesk::fleetd {
 
 class FleetStore;
 
-// What handlers are given: the store and the server's notion of now (tests set the time).
+// What handlers are given: the store, the server's notion of now (tests set the time)
+// and how long a delivered command waits for its result before it is handed out again.
 struct FleetContext {
     using Now = std::function<QDateTime()>;
 
     FleetStore &store;
     Now now;
+    std::chrono::seconds redeliverAfter = CommandStore::kDefaultRedeliverAfter;
 };
 
 } // namespace vesk::fleetd

@@ -10,7 +10,8 @@ class QHttpServerRequest;
 
 namespace vesk::fleetd {
 
-// POST /api/heartbeat: unauthenticated; registers or refreshes the sending machine.
+// POST /api/heartbeat: unauthenticated; registers or refreshes the sending machine,
+// 409 when the beat would take the machine from its tenant (MachineOwnership's rules).
 class HeartbeatHandler {
 public:
     explicit HeartbeatHandler(FleetContext context) : m_context(std::move(context)) {}

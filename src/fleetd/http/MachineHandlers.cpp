@@ -48,10 +48,10 @@ QHttpServerResponse MachineHandlers::status(const QHttpServerRequest &request, c
     const QString serial = query.string(QStringLiteral("serial"));
     if (Refusal refused = refuseMachineRequest(query, m_context.store, tenant, serial))
         return std::move(*refused);
-    const StoreResult<QList<MachineAppRecord>> apps = m_context.store.tenants().machineApps(serial);
+    const StoreResult<QList<MachineAppRecord>> apps = m_context.store.tenants().machineApps(tenant.id, serial);
     if (!apps.status.isOk())
         return storeFailure(apps.status, QStringLiteral("reading device status"));
-    const StoreResult<TelemetryRecord> latest = m_context.store.reports().latestTelemetry(serial);
+    const StoreResult<TelemetryRecord> latest = m_context.store.reports().latestTelemetry(tenant.id, serial);
     if (!latest.status.isOk() && latest.status.code() != StoreStatus::Code::NotFound)
         return storeFailure(latest.status, QStringLiteral("reading telemetry"));
 

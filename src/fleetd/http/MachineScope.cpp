@@ -10,7 +10,7 @@ namespace vesk::fleetd {
 
 Refusal refuseForeignMachine(FleetStore &store, const TenantRecord &tenant, const QString &serial)
 {
-    const StoreResult<TenantRecord> owner = store.tenants().machineTenant(serial);
+    const StoreResult<TenantRecord> owner = store.ownership().owner(serial);
     if (owner.status.isOk() && owner.value.id == tenant.id)
         return std::nullopt;
     if (!owner.status.isOk() && owner.status.code() != StoreStatus::Code::NotFound)
@@ -25,6 +25,17 @@ Refusal refuseMachineRequest(const InputReader &input, FleetStore &store, const 
     if (Refusal refused = refuseBadInput(input))
         return refused;
     return refuseForeignMachine(store, tenant, serial);
+}
+
+Refusal refuseDeviceRequest(const InputReader &input, const QHttpServerRequest &request, const QString &serial)
+{
+    if (Refusal refused = refuseBadInput(input))
+        return refused;
+    const QString device = deviceSerial(request);
+    if (serial == device)
+        return std::nullopt;
+    return jsonError(QHttpServerResponse::StatusCode::Forbidden,
+                     QStringLiteral("machine %1 cannot act for machine %2").arg(device, serial));
 }
 
 Refusal refuseBadInput(const InputReader &input)

@@ -26,6 +26,12 @@ Refusal refuseForeignMachine(FleetStore &store, const TenantRecord &tenant, cons
 Refusal refuseMachineRequest(const InputReader &input, FleetStore &store, const TenantRecord &tenant,
                              const QString &serial);
 
+// What a handler about the calling machine's own state checks first (its reports, its
+// commands): the 400 naming the input's first problem, else a 403 unless `serial` is
+// the request's X-Device-Serial. The fleet key's check already tied that serial to the
+// tenant, so this needs no store read.
+Refusal refuseDeviceRequest(const InputReader &input, const QHttpServerRequest &request, const QString &serial);
+
 // The 400 naming the input's first problem, if it had one.
 Refusal refuseBadInput(const InputReader &input);
 

@@ -21,9 +21,9 @@ QHttpServerResponse ReportHandlers::postTelemetry(const QHttpServerRequest &requ
 {
     WireBody<TelemetryReport> body(request);
     body.require(isFilled(body->serial), mustNotBeEmpty("serial"));
-    if (Refusal refused = refuseMachineRequest(body, m_context.store, tenant, body->serial))
+    if (Refusal refused = refuseDeviceRequest(body, request, body->serial))
         return std::move(*refused);
-    return storeOutcome(m_context.store.reports().addTelemetry(body->serial, body->toJson(), m_context.now()),
+    return storeOutcome(m_context.store.reports().addTelemetry(tenant.id, body->serial, body->toJson(), m_context.now()),
                         QStringLiteral("storing telemetry"));
 }
 
@@ -35,7 +35,7 @@ QHttpServerResponse ReportHandlers::getTelemetry(const QHttpServerRequest &reque
     if (Refusal refused = refuseMachineRequest(query, m_context.store, tenant, serial))
         return std::move(*refused);
     return storeAnswer(
-        m_context.store.reports().telemetrySince(serial, m_context.now().addSecs(-3600LL * hours), kMaxTelemetryRows),
+        m_context.store.reports().telemetrySince(tenant.id, serial, m_context.now().addSecs(-3600LL * hours), kMaxTelemetryRows),
         QStringLiteral("reading telemetry"),
         [](const QList<TelemetryRecord> &rows) { return DeviceTelemetryResponse{wireList(rows)}; });
 }
@@ -45,10 +45,10 @@ QHttpServerResponse ReportHandlers::postInstalledApps(const QHttpServerRequest &
 {
     WireBody<InstalledAppsReport> body(request);
     body.require(isFilled(body->serial), mustNotBeEmpty("serial"));
-    if (Refusal refused = refuseMachineRequest(body, m_context.store, tenant, body->serial))
+    if (Refusal refused = refuseDeviceRequest(body, request, body->serial))
         return std::move(*refused);
     return storeOutcome(
-        m_context.store.reports().putInstalledApps(body->serial, installedAppsToStore(body->apps), m_context.now()),
+        m_context.store.reports().putInstalledApps(tenant.id, body->serial, installedAppsToStore(body->apps), m_context.now()),
                         QStringLiteral("storing installed apps"));
 }
 
@@ -59,7 +59,7 @@ QHttpServerResponse ReportHandlers::getInstalledApps(const QHttpServerRequest &r
     const QString serial = query.string(QStringLiteral("serial"));
     if (Refusal refused = refuseMachineRequest(query, m_context.store, tenant, serial))
         return std::move(*refused);
-    const StoreResult<ReportStore::InstalledApps> stored = m_context.store.reports().installedApps(serial);
+    const StoreResult<ReportStore::InstalledApps> stored = m_context.store.reports().installedApps(tenant.id, serial);
     RemoteInstalledAppsResponse response{serial, {}};
     if (stored.status.isOk())
         response.apps = installedAppsFromStore(stored.value);
@@ -72,9 +72,9 @@ QHttpServerResponse ReportHandlers::postLog(const QHttpServerRequest &request, c
 {
     WireBody<AppLogUpload> body(request, kMaxLogBodyBytes);
     body.require(isFilled(body->serial), mustNotBeEmpty("serial"));
-    if (Refusal refused = refuseMachineRequest(body, m_context.store, tenant, body->serial))
+    if (Refusal refused = refuseDeviceRequest(body, request, body->serial))
         return std::move(*refused);
-    return storeOutcome(m_context.store.reports().addLog(body->serial, body->bundleId, body->logText, m_context.now()),
+    return storeOutcome(m_context.store.reports().addLog(tenant.id, body->serial, body->bundleId, body->logText, m_context.now()),
                         QStringLiteral("storing the log"), FleetAck::IdKey::id);
 }
 
@@ -86,7 +86,7 @@ QHttpServerResponse ReportHandlers::getLogs(const QHttpServerRequest &request, c
     const QString bundleId = query.optionalString(QStringLiteral("bundle_id"));
     if (Refusal refused = refuseMachineRequest(query, m_context.store, tenant, serial))
         return std::move(*refused);
-    return storeAnswer(m_context.store.reports().logs(serial, bundleId, limit), QStringLiteral("reading logs"),
+    return storeAnswer(m_context.store.reports().logs(tenant.id, serial, bundleId, limit), QStringLiteral("reading logs"),
                        [&serial](const QList<AppLogRecord> &logs) { return AppLogsResponse{serial, wireList(logs)}; });
 }
 

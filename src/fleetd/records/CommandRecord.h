@@ -8,7 +8,8 @@
 namespace vesk::fleetd {
 
 // A remote command and where it stands: "pending" until a poll hands it out,
-// "delivered" until the machine reports, then "succeeded" or "failed".
+// "delivered" (with the time) until the machine reports, then "succeeded" or
+// "failed". An unanswered delivered command is handed out again after a while.
 struct CommandRecord {
     qint64 id = 0;
     qint64 tenantId = 0;

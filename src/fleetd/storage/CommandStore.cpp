@@ -40,28 +40,34 @@ StoreResult<qint64> CommandStore::queue(qint64 tenantId, const QString &serial, 
 }
 
 StoreResult<QList<CommandRecord>> CommandStore::takePending(qint64 tenantId, const QString &serial,
-                                                            const QDateTime &now)
+                                                            const QDateTime &now, std::chrono::seconds redeliverAfter)
 {
+    // Due: never handed out, or handed out long enough ago that its answer was lost.
+    // The state list lets the (serial, state) index skip the machine's finished history.
+    const QString due = QStringLiteral("serial = :serial AND state IN ('pending', 'delivered') AND tenant_id = :tenant"
+                                       " AND (state = 'pending' OR delivered_at <= :cutoff)");
+    const QString cutoff = isoTime(now.addSecs(-redeliverAfter.count()));
     // Most polls find nothing: a plain read answers them without taking the write lock.
     {
-        SqlStatement probe(m_connection,
-                           QStringLiteral("SELECT 1 FROM commands WHERE serial = :serial AND state = 'pending'"
-                                          " AND tenant_id = :tenant LIMIT 1"),
+        SqlStatement probe(m_connection, QStringLiteral("SELECT 1 FROM commands WHERE %1 LIMIT 1").arg(due),
                            QStringLiteral("cannot read pending commands"));
-        probe.bind(QStringLiteral(":serial"), serial).bind(QStringLiteral(":tenant"), tenantId);
+        probe.bind(QStringLiteral(":serial"), serial)
+            .bind(QStringLiteral(":tenant"), tenantId)
+            .bind(QStringLiteral(":cutoff"), cutoff);
         const StoreResult<bool> any = probe.hasRow();
         if (!any.status.isOk() || !any.value)
             return {any.status};
     }
-    // One statement marks and returns them, so a command is never handed out twice.
+    // One statement marks and returns them, so two polls never both take a command.
     SqlStatement take(m_connection,
-                      QStringLiteral("UPDATE commands SET state = 'delivered', delivered_at = :at"
-                                     " WHERE serial = :serial AND state = 'pending' AND tenant_id = :tenant"
-                                     " RETURNING id, command, params_json, queued_by, queued_at"),
+                      QStringLiteral("UPDATE commands SET state = 'delivered', delivered_at = :at WHERE %1"
+                                     " RETURNING id, command, params_json, queued_by, queued_at")
+                          .arg(due),
                       QStringLiteral("cannot hand out pending commands"));
     take.bind(QStringLiteral(":at"), isoTime(now))
         .bind(QStringLiteral(":serial"), serial)
-        .bind(QStringLiteral(":tenant"), tenantId);
+        .bind(QStringLiteral(":tenant"), tenantId)
+        .bind(QStringLiteral(":cutoff"), cutoff);
     StoreResult<QList<CommandRecord>> result = take.rows([&](const SqlStatement &row) {
         CommandRecord record;
         record.id = row.value(0).toLongLong();
@@ -80,29 +86,34 @@ StoreResult<QList<CommandRecord>> CommandStore::takePending(qint64 tenantId, con
     return result;
 }
 
-StoreStatus CommandStore::recordResult(qint64 tenantId, qint64 commandId, bool success, const QString &result,
-                                       const QDateTime &now)
+StoreStatus CommandStore::recordResult(qint64 tenantId, const QString &serial, qint64 commandId, bool success,
+                                       const QString &result, const QDateTime &now)
 {
     // A command is answered once, except a shown message: its dismissal at the machine is
     // reported later under the same id and replaces "Message displayed".
     SqlStatement update(m_connection,
                         QStringLiteral("UPDATE commands SET state = :state, success = :success, result = :result,"
                                        " completed_at = :at WHERE id = :id AND tenant_id = :tenant"
-                                       " AND (completed_at IS NULL OR command = 'show_message')"),
+                                       " AND serial = :serial AND (completed_at IS NULL OR command = 'show_message')"),
                         QStringLiteral("cannot record command result"));
     update.bind(QStringLiteral(":state"), success ? QStringLiteral("succeeded") : QStringLiteral("failed"))
         .bind(QStringLiteral(":success"), success ? 1 : 0)
         .bind(QStringLiteral(":result"), result)
         .bind(QStringLiteral(":at"), isoTime(now))
         .bind(QStringLiteral(":id"), commandId)
-        .bind(QStringLiteral(":tenant"), tenantId);
-    const StoreStatus updated = update.runChanging(QStringLiteral("no command %1").arg(commandId));
+        .bind(QStringLiteral(":tenant"), tenantId)
+        .bind(QStringLiteral(":serial"), serial);
+    const StoreStatus updated = update.runChanging(QStringLiteral("no command %1 for %2").arg(commandId).arg(serial));
     if (updated.code() != StoreStatus::Code::NotFound)
         return updated;
 
-    SqlStatement exists(m_connection, QStringLiteral("SELECT 1 FROM commands WHERE id = :id AND tenant_id = :tenant"),
+    SqlStatement exists(m_connection,
+                        QStringLiteral("SELECT 1 FROM commands WHERE id = :id AND tenant_id = :tenant"
+                                       " AND serial = :serial"),
                         QStringLiteral("cannot read command"));
-    exists.bind(QStringLiteral(":id"), commandId).bind(QStringLiteral(":tenant"), tenantId);
+    exists.bind(QStringLiteral(":id"), commandId)
+        .bind(QStringLiteral(":tenant"), tenantId)
+        .bind(QStringLiteral(":serial"), serial);
     const StoreResult<bool> found = exists.hasRow();
     if (found.status.isOk() && found.value)
         return {StoreStatus::Code::Conflict, QStringLiteral("command %1 already has a result").arg(commandId)};
@@ -115,7 +126,7 @@ StoreResult<qint64> CommandStore::recordLocalResult(qint64 tenantId, const QStri
     StoreResult<qint64> queued = queue(tenantId, serial, QStringLiteral("local_action"), {}, serial, now);
     if (!queued.status.isOk())
         return queued;
-    queued.status = recordResult(tenantId, queued.value, success, result, now);
+    queued.status = recordResult(tenantId, serial, queued.value, success, result, now);
     return queued;
 }
 

@@ -6,21 +6,31 @@
 #include <QDateTime>
 #include <QList>
 
+#include <chrono>
+
 namespace vesk::fleetd {
 
-// The command queue: queued by the console or the admin command line, handed out
-// once by a poll of the machine, closed by its result.
+// The command queue: queued by the console or the admin command line, handed out by
+// a poll of the machine ("delivered", with the time), closed by its result. A
+// delivered command that has no result `redeliverAfter` later (the answer to the poll
+// was lost, or the agent stopped) is handed out again; the agent skips ids it ran.
 class CommandStore {
 public:
     explicit CommandStore(StoreConnection &connection) : m_connection(connection) {}
 
     StoreResult<qint64> queue(qint64 tenantId, const QString &serial, const QString &command,
                               const QJsonObject &params, const QString &queuedBy, const QDateTime &now);
-    // The serial's pending commands of that tenant, oldest first, now marked delivered.
-    StoreResult<QList<CommandRecord>> takePending(qint64 tenantId, const QString &serial, const QDateTime &now);
-    // NotFound for another tenant's command; Conflict when it already has a result.
-    StoreStatus recordResult(qint64 tenantId, qint64 commandId, bool success, const QString &result,
-                             const QDateTime &now);
+    // How long a delivered command waits for its result before it is handed out again.
+    static constexpr std::chrono::seconds kDefaultRedeliverAfter{600};
+
+    // The serial's commands of that tenant that are pending, or delivered at or before
+    // now - redeliverAfter without a result; oldest first, now marked delivered at now.
+    StoreResult<QList<CommandRecord>> takePending(qint64 tenantId, const QString &serial, const QDateTime &now,
+                                                  std::chrono::seconds redeliverAfter = kDefaultRedeliverAfter);
+    // NotFound for a command of another tenant or another machine; Conflict when it
+    // already has a result.
+    StoreStatus recordResult(qint64 tenantId, const QString &serial, qint64 commandId, bool success,
+                             const QString &result, const QDateTime &now);
     // A result for work the machine started itself (command id 0): kept as a
     // finished command named "local_action" so it shows in the command list.
     StoreResult<qint64> recordLocalResult(qint64 tenantId, const QString &serial, bool success, const QString &result,

@@ -146,6 +146,28 @@ const QList<QStringList> &FleetSchema::migrations()
                            " created_at TEXT NOT NULL,"
                            " data BLOB NOT NULL)"),
         },
+        // 3: a machine belongs to the tenant that registered it, and every history row
+        // to the tenant that received it, so a machine moved to another tenant takes
+        // none of its past along. Existing rows go to the tenant their machine's
+        // latest event code named.
+        {
+            QStringLiteral("ALTER TABLE machines ADD COLUMN tenant_id INTEGER REFERENCES tenants(id)"),
+            QStringLiteral("UPDATE machines SET tenant_id ="
+                           " (SELECT e.tenant_id FROM event_codes e WHERE e.code = machines.event_code)"),
+            QStringLiteral("CREATE INDEX machines_by_tenant ON machines(tenant_id, serial)"),
+            QStringLiteral("ALTER TABLE machine_apps ADD COLUMN tenant_id INTEGER"),
+            QStringLiteral("ALTER TABLE telemetry ADD COLUMN tenant_id INTEGER"),
+            QStringLiteral("ALTER TABLE installed_apps ADD COLUMN tenant_id INTEGER"),
+            QStringLiteral("ALTER TABLE app_logs ADD COLUMN tenant_id INTEGER"),
+            QStringLiteral("UPDATE machine_apps SET tenant_id ="
+                           " (SELECT m.tenant_id FROM machines m WHERE m.serial = machine_apps.serial)"),
+            QStringLiteral("UPDATE telemetry SET tenant_id ="
+                           " (SELECT m.tenant_id FROM machines m WHERE m.serial = telemetry.serial)"),
+            QStringLiteral("UPDATE installed_apps SET tenant_id ="
+                           " (SELECT m.tenant_id FROM machines m WHERE m.serial = installed_apps.serial)"),
+            QStringLiteral("UPDATE app_logs SET tenant_id ="
+                           " (SELECT m.tenant_id FROM machines m WHERE m.serial = app_logs.serial)"),
+        },
     };
     return steps;
 }

@@ -8,6 +8,8 @@
 #include "fleetd/storage/StoreTransaction.h"
 
 #include <QJsonDocument>
+
+#include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
@@ -147,50 +149,7 @@ void FleetStore::close()
 
 StoreStatus FleetStore::recordHeartbeat(const HeartbeatRecord &beat, const QDateTime &receivedAt)
 {
-    const QString seen = isoTime(receivedAt);
-    const QString state = QString::fromUtf8(QJsonDocument(beat.state).toJson(QJsonDocument::Compact));
-
-    StoreTransaction transaction(m_connection);
-    if (!transaction.ok())
-        return transaction.status();
-    {
-        SqlStatement machine(m_connection,
-                             QStringLiteral("INSERT INTO machines (serial, first_seen, last_seen, app, version,"
-                                            " event_code, state_json) VALUES (:serial, :first_seen, :last_seen,"
-                                            " :app, :version, :event_code, :state_json)"
-                                            " ON CONFLICT(serial) DO UPDATE SET"
-                                            " last_seen = excluded.last_seen, app = excluded.app,"
-                                            " version = excluded.version, event_code = excluded.event_code,"
-                                            " state_json = excluded.state_json"),
-                             QStringLiteral("cannot record heartbeat"));
-        machine.bind(QStringLiteral(":serial"), beat.serial)
-            .bind(QStringLiteral(":first_seen"), seen)
-            .bind(QStringLiteral(":last_seen"), seen)
-            .bind(QStringLiteral(":app"), beat.app)
-            .bind(QStringLiteral(":version"), beat.version)
-            .bind(QStringLiteral(":event_code"), beat.eventCode)
-            .bind(QStringLiteral(":state_json"), state);
-        if (!machine.exec())
-            return machine.status();
-    }
-    {
-        SqlStatement app(m_connection,
-                         QStringLiteral("INSERT INTO machine_apps (serial, app, version, event_code, first_seen,"
-                                        " last_seen) VALUES (:serial, :app, :version, :event_code, :first_seen,"
-                                        " :last_seen) ON CONFLICT(serial, app) DO UPDATE SET"
-                                        " version = excluded.version, event_code = excluded.event_code,"
-                                        " last_seen = excluded.last_seen"),
-                         QStringLiteral("cannot record heartbeat app"));
-        app.bind(QStringLiteral(":serial"), beat.serial)
-            .bind(QStringLiteral(":app"), beat.app)
-            .bind(QStringLiteral(":version"), beat.version)
-            .bind(QStringLiteral(":event_code"), beat.eventCode)
-            .bind(QStringLiteral(":first_seen"), seen)
-            .bind(QStringLiteral(":last_seen"), seen);
-        if (!app.exec())
-            return app.status();
-    }
-    return transaction.commit();
+    return m_ownership.admitHeartbeat(beat, receivedAt);
 }
 
 StoreResult<qint64> FleetStore::dataVersion()

@@ -4,6 +4,7 @@
 #include "fleetd/records/MachineRecord.h"
 #include "fleetd/storage/AlertStore.h"
 #include "fleetd/storage/CommandStore.h"
+#include "fleetd/storage/MachineOwnership.h"
 #include "fleetd/storage/NoteStore.h"
 #include "fleetd/storage/PayloadStore.h"
 #include "fleetd/storage/PolicyStore.h"
@@ -52,7 +53,9 @@ public:
     bool isOpen() const { return !m_connection.name().isEmpty(); }
 
     // Upserts the machine named by the heartbeat's serial: first seen is kept,
-    // everything else is replaced. `receivedAt` is stored as ISO 8601 UTC.
+    // everything else is replaced. `receivedAt` is stored as ISO 8601 UTC. A heartbeat
+    // that would take the machine from its tenant is refused with Conflict
+    // (MachineOwnership holds the rules).
     StoreStatus recordHeartbeat(const HeartbeatRecord &beat, const QDateTime &receivedAt);
 
     // Every machine, sorted by serial.
@@ -62,6 +65,7 @@ public:
     // process) commits. Caches of stored state compare it per request.
     StoreResult<qint64> dataVersion();
 
+    MachineOwnership &ownership() { return m_ownership; }
     TenantStore &tenants() { return m_tenants; }
     SecretStore &secrets() { return m_secrets; }
     CommandStore &commands() { return m_commands; }
@@ -81,6 +85,7 @@ private:
     std::unique_ptr<StoreDialect> m_dialect;
     // mutable: the read-only listing reuses cached statements too.
     mutable StoreConnection m_connection;
+    MachineOwnership m_ownership{m_connection};
     TenantStore m_tenants{m_connection};
     SecretStore m_secrets{m_connection};
     CommandStore m_commands{m_connection};

@@ -64,34 +64,24 @@ StoreStatus TenantStore::bindEventCode(qint64 tenantId, const QString &eventCode
     return insert.run();
 }
 
-StoreResult<TenantRecord> TenantStore::machineTenant(const QString &serial)
-{
-    SqlStatement select(m_connection,
-                        QStringLiteral("SELECT t.id, t.code FROM machines m"
-                                       " JOIN event_codes e ON e.code = m.event_code"
-                                       " JOIN tenants t ON t.id = e.tenant_id WHERE m.serial = :serial"),
-                        QStringLiteral("cannot read machine tenant"));
-    select.bind(QStringLiteral(":serial"), serial);
-    return select.firstRow(readTenant, QStringLiteral("machine %1 is not bound to a tenant").arg(serial));
-}
-
 StoreResult<QList<MachineRecord>> TenantStore::machines(qint64 tenantId)
 {
     SqlStatement select(m_connection,
-                        QStringLiteral("SELECT %1 FROM machines m JOIN event_codes e ON e.code = m.event_code"
-                                       " WHERE e.tenant_id = :tenant ORDER BY m.serial")
+                        QStringLiteral("SELECT %1 FROM machines m WHERE m.tenant_id = :tenant"
+                                       " ORDER BY m.serial")
                             .arg(kMachineColumns),
                         QStringLiteral("cannot list machines"));
     return select.bind(QStringLiteral(":tenant"), tenantId).rows(readMachine);
 }
 
-StoreResult<QList<MachineAppRecord>> TenantStore::machineApps(const QString &serial)
+StoreResult<QList<MachineAppRecord>> TenantStore::machineApps(qint64 tenantId, const QString &serial)
 {
     SqlStatement select(m_connection,
                         QStringLiteral("SELECT serial, app, version, event_code, first_seen, last_seen"
-                                       " FROM machine_apps WHERE serial = :serial ORDER BY app"),
+                                       " FROM machine_apps WHERE serial = :serial AND tenant_id = :tenant ORDER BY app"),
                         QStringLiteral("cannot list machine apps"));
-    return select.bind(QStringLiteral(":serial"), serial).rows([](const SqlStatement &row) {
+    select.bind(QStringLiteral(":serial"), serial).bind(QStringLiteral(":tenant"), tenantId);
+    return select.rows([](const SqlStatement &row) {
         return MachineAppRecord{row.value(0).toString(), row.value(1).toString(), row.value(2).toString(),
                                 row.value(3).toString(), row.value(4).toString(), row.value(5).toString()};
     });

@@ -10,8 +10,8 @@
 
 namespace vesk::fleetd {
 
-// Tenants, the event codes bound to them, and which tenant a machine belongs to:
-// the tenant of the event code that the machine's latest heartbeat carried.
+// Tenants, the event codes bound to them, and each tenant's view of its machines
+// (which tenant owns a machine is MachineOwnership's business).
 class TenantStore {
 public:
     explicit TenantStore(StoreConnection &connection) : m_connection(connection) {}
@@ -24,12 +24,10 @@ public:
     // Conflict when it is bound to another one.
     StoreStatus bindEventCode(qint64 tenantId, const QString &eventCode, const QDateTime &now);
 
-    // NotFound when the serial never sent a heartbeat or its event code is unbound.
-    StoreResult<TenantRecord> machineTenant(const QString &serial);
     // The tenant's machines, sorted by serial.
     StoreResult<QList<MachineRecord>> machines(qint64 tenantId);
-    // Every app that sent heartbeats from the serial, sorted by app.
-    StoreResult<QList<MachineAppRecord>> machineApps(const QString &serial);
+    // Every app that sent heartbeats from the serial while the tenant owned it, sorted by app.
+    StoreResult<QList<MachineAppRecord>> machineApps(qint64 tenantId, const QString &serial);
 
 private:
     StoreConnection &m_connection;
