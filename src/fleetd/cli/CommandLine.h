@@ -23,6 +23,8 @@ struct CommandLine {
         CommandList,
         ReleasePublish,
         PolicyAssign,
+        PolicySave,
+        PolicyList,
         Telemetry,
         InstalledApps,
     };
