@@ -260,8 +260,8 @@ save_policy_and_carry_settings() {
   say "Saved policy: $(admin policy list "$tenant" | cut -f1,2 | tr '\t' ' ')"
 
   (as_agent settings export "$copy") >/dev/null 2>>"$work/admin.log" || fail "settings export failed"
-  summary=$(env -u XDG_CONFIG_HOME -u XDG_DATA_HOME HOME="$work/second-home" "$warden" settings import "$copy" 2>&1) ||
-    fail "settings import failed: $summary"
+  summary=$(env -u XDG_CONFIG_HOME -u XDG_DATA_HOME HOME="$work/second-home" "$warden" settings import "$copy" \
+    2>>"$work/admin.log") || fail "settings import failed: $(tail -n1 "$work/admin.log")"
   say "Carried this machine's settings to a second account: $summary"
 }
 
