@@ -38,6 +38,11 @@ const QString kTenant = QStringLiteral("EVNT5678");
 const QString kEvent = QStringLiteral("GALA-26");
 const QString kCapture = QStringLiteral("com.lumora.capture");
 const QString kPrint = QStringLiteral("com.lumora.print");
+// Family apps only the policy tests below run: the app list is machine-wide, so tests running
+// at the same time on one machine must not share an app.
+const QString kIngest = QStringLiteral("com.lumora.ingest");
+const QString kBoothCam = QStringLiteral("com.lumora.boothcam");
+const QString kCull = QStringLiteral("com.lumora.cull");
 
 // True while `pid` names a process that is not a zombie.
 bool processRuns(qint32 pid)
@@ -412,19 +417,20 @@ TEST_F(FleetMachine, RestartRulesRestartAnAppThatOutgrowsItsLimitAndOneWhoseWind
         GTEST_SKIP() << "Xvfb (Debian package xvfb) could not be started, so no window can stop answering";
     const QString serial = QStringLiteral("E2E-POLICY-2");
     ASSERT_NO_FATAL_FAILURE(enrol(serial));
-    // Both are in trouble before the agent starts, so its first samples see it: Print grows
-    // past 30 MB a moment after it starts; Capture is a window that answers pings until
+    // Both are in trouble before the agent starts, so its first samples see it: Ingest grows
+    // past 30 MB a moment after it starts; Booth Cam is a window that answers pings until
     // SIGUSR1 blocks its event loop.
-    startApp(makeBundle(apps(), QStringLiteral("Lumora Print.app"), appInfo(kPrint, QStringLiteral("Lumora Print")),
+    startApp(makeBundle(apps(), QStringLiteral("Lumora Ingest.app"), appInfo(kIngest, QStringLiteral("Lumora Ingest")),
                         "#!/bin/sh\nsleep 1\nheld=$(head -c 64000000 /dev/zero | tr '\\0' a)\nwhile :; do sleep 1; done\n"),
-             kPrint);
-    const QString capture = makeBundle(apps(), QStringLiteral("Lumora Capture.app"),
-                                       appInfo(kCapture, QStringLiteral("Lumora Capture")), readFile(QStringLiteral(VESK_PING_WINDOW)));
+             kIngest);
+    const QString boothCam = makeBundle(apps(), QStringLiteral("Lumora Booth Cam.app"),
+                                        appInfo(kBoothCam, QStringLiteral("Lumora Booth Cam")),
+                                        readFile(QStringLiteral(VESK_PING_WINDOW)));
     QProcess window;
     QProcessEnvironment windowEnv = QProcessEnvironment::systemEnvironment();
     windowEnv.insert(QStringLiteral("DISPLAY"), x.display());
     window.setProcessEnvironment(windowEnv);
-    window.start(capture + QStringLiteral("/Contents/MacOS/run"), {});
+    window.start(boothCam + QStringLiteral("/Contents/MacOS/run"), {});
     const auto says = [&](const QByteArray &line) {
         return QTest::qWaitFor([&] { return window.canReadLine() && window.readLine().trimmed() == line; }, 10000);
     };
@@ -434,19 +440,19 @@ TEST_F(FleetMachine, RestartRulesRestartAnAppThatOutgrowsItsLimitAndOneWhoseWind
     ASSERT_TRUE(says("blocked"));
 
     // The one key sent as written: its snake_case form would not convert back.
-    const QJsonObject memory{{"id", newId()}, {"bundle_id", kPrint}, {"maxMemoryMB", 30}};
-    const QJsonObject hung{{"id", newId()}, {"bundle_id", kCapture}, {"restart_if_hung", true}};
+    const QJsonObject memory{{"id", newId()}, {"bundle_id", kIngest}, {"maxMemoryMB", 30}};
+    const QJsonObject hung{{"id", newId()}, {"bundle_id", kBoothCam}, {"restart_if_hung", true}};
     assignPolicy(serial, {{"id", newId()}, {"name", "Restarts"}, {"app_restart_rules", QJsonArray{memory, hung}}});
     auto agent = startAgent(serial, {{QStringLiteral("DISPLAY"), x.display()}});
 
-    const QRegularExpression grown(QStringLiteral("Terminated com\\.lumora\\.print \\(memory \\d+MB exceeds 30MB limit\\)"));
+    const QRegularExpression grown(QStringLiteral("Terminated com\\.lumora\\.ingest \\(memory \\d+MB exceeds 30MB limit\\)"));
     EXPECT_TRUE(QTest::qWaitFor([&] { return grown.match(agent->output()).hasMatch(); }, 40000))
         << agent->output().toStdString();
-    EXPECT_TRUE(agent->waitForOutput(QStringLiteral("Relaunched ") + kPrint, 10000));
-    EXPECT_TRUE(agent->waitForOutput(QStringLiteral("Terminated ") + kCapture + QStringLiteral(" (not responding)"), 40000))
+    EXPECT_TRUE(agent->waitForOutput(QStringLiteral("Relaunched ") + kIngest, 10000));
+    EXPECT_TRUE(agent->waitForOutput(QStringLiteral("Terminated ") + kBoothCam + QStringLiteral(" (not responding)"), 40000))
         << agent->output().toStdString();
     qint32 relaunched = 0;
-    EXPECT_TRUE(QTest::qWaitFor([&] { return (relaunched = pidOf(kCapture)) != 0 && relaunched != blocked; }, 10000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return (relaunched = pidOf(kBoothCam)) != 0 && relaunched != blocked; }, 10000));
     EXPECT_TRUE(agent->isRunning());
     EXPECT_EQ(agent->terminate(), 0);
 }
@@ -455,8 +461,8 @@ TEST_F(FleetMachine, APauseStopsEnforcementOfTheServersPolicyAndResumeRestoresIt
 {
     const QString serial = QStringLiteral("E2E-POLICY-3");
     ASSERT_NO_FATAL_FAILURE(enrol(serial));
-    makeApp(kCapture, QStringLiteral("Lumora Capture"));
-    assignPolicy(serial, {{"id", newId()}, {"name", "Kiosk"}, {"keep_alive_rules", QJsonArray{keepAlive("Desk", {kCapture})}}});
+    makeApp(kCull, QStringLiteral("Lumora Cull"));
+    assignPolicy(serial, {{"id", newId()}, {"name", "Kiosk"}, {"keep_alive_rules", QJsonArray{keepAlive("Desk", {kCull})}}});
 
     // The machine's console side: its own engine over the paired HOME, the real workspace and server.
     AgentSide console(home(serial), server.baseUrl(), serial, shared());
@@ -470,20 +476,20 @@ TEST_F(FleetMachine, APauseStopsEnforcementOfTheServersPolicyAndResumeRestoresIt
     const auto pass = [&] { QCoro::waitFor(engine.enforce()); };
     pass();
     qint32 first = 0;
-    ASSERT_TRUE(QTest::qWaitFor([&] { return (first = pidOf(kCapture)) != 0; }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return (first = pidOf(kCull)) != 0; }, 10000));
 
     engine.pauseEnforcement(std::nullopt);
     ASSERT_EQ(::kill(first, SIGKILL), 0);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return pidOf(kCapture) == 0; }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return pidOf(kCull) == 0; }, 5000));
     QCoro::waitFor(engine.syncPolicy());
     pass();
-    EXPECT_EQ(pidOf(kCapture), 0) << "nothing launched while paused";
+    EXPECT_EQ(pidOf(kCull), 0) << "nothing launched while paused";
     EXPECT_TRUE(engine.lastSync()) << "syncs go on while paused";
 
     engine.resumeEnforcement();
     pass();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return pidOf(kCapture) != 0; }, 10000)) << "back after resume";
-    const QStringList launches = engine.logMessages().filter(QStringLiteral("Launched ") + kCapture);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return pidOf(kCull) != 0; }, 10000)) << "back after resume";
+    const QStringList launches = engine.logMessages().filter(QStringLiteral("Launched ") + kCull);
     EXPECT_EQ(launches.size(), 2) << engine.logMessages().join('\n').toStdString();
     EXPECT_EQ(machine.restarts(), 0);
 }
