@@ -39,7 +39,7 @@ void AgentMenu::openWindow()
 void AgentMenu::attachPolicyEngine(PolicyEngine &engine, AppLock *pauseLock)
 {
     if (!m_pause)
-        m_pause = new PauseMenu(engine, *m_menu, m_startServices, pauseLock, this);
+        m_pause = new PauseMenu(engine, *m_menu, m_startServices, pauseLock, PauseMenu::Prompt::dialogs(), this);
 }
 
 void AgentMenu::refresh()

@@ -10,10 +10,23 @@
 
 namespace vesk {
 
-PauseMenu::PauseMenu(PolicyEngine &engine, QMenu &menu, QAction *before, AppLock *locks, QObject *parent)
+PauseMenu::Prompt PauseMenu::Prompt::dialogs()
+{
+    return {[]() -> std::optional<QString> {
+                bool entered = false;
+                const QString password = QInputDialog::getText(nullptr, tr("Pause Enforcement"), LockTexts::pausePrompt,
+                                                               QLineEdit::Password, QString(), &entered);
+                return entered ? std::optional(password) : std::nullopt;
+            },
+            [] { QMessageBox::warning(nullptr, tr("Pause Enforcement"), LockTexts::wrongPausePassword); }};
+}
+
+PauseMenu::PauseMenu(PolicyEngine &engine, QMenu &menu, QAction *before, AppLock *locks, Prompt prompt,
+                     QObject *parent)
     : QObject(parent)
     , m_engine(engine)
     , m_locks(locks)
+    , m_prompt(std::move(prompt))
     , m_state(new QAction(this))
     , m_resume(new QAction(tr("Resume Enforcement"), this))
     , m_durations(new QMenu(tr("Pause Enforcement"), &menu))
@@ -54,16 +67,14 @@ QCoro::Task<> PauseMenu::requestPause(std::optional<int> minutes)
         if (!self)
             co_return;
         if (locked) {
-            bool entered = false;
-            const QString password = QInputDialog::getText(nullptr, tr("Pause Enforcement"), LockTexts::pausePrompt,
-                                                           QLineEdit::Password, QString(), &entered);
-            if (!entered || !self)
+            const std::optional<QString> password = m_prompt.askPassword();
+            if (!password || !self)
                 co_return;
-            const bool opens = co_await m_locks->verify(LockScope::pause, password);
+            const bool opens = co_await m_locks->verify(LockScope::pause, *password);
             if (!self)
                 co_return;
             if (!opens) {
-                QMessageBox::warning(nullptr, tr("Pause Enforcement"), LockTexts::wrongPausePassword);
+                m_prompt.refuse();
                 co_return;
             }
         }

@@ -4,6 +4,7 @@
 
 #include <qcoro/qcorotask.h>
 
+#include <functional>
 #include <optional>
 
 class QAction;
@@ -20,7 +21,16 @@ class PolicyEngine;
 class PauseMenu : public QObject {
     Q_OBJECT
 public:
-    PauseMenu(PolicyEngine &engine, QMenu &menu, QAction *before, AppLock *locks = nullptr, QObject *parent = nullptr);
+    // How the pause password is asked for: the typed password, none when cancelled; and how
+    // a wrong one is answered. Dialogs by default.
+    struct Prompt {
+        std::function<std::optional<QString>()> askPassword;
+        std::function<void()> refuse;
+        static Prompt dialogs();
+    };
+
+    PauseMenu(PolicyEngine &engine, QMenu &menu, QAction *before, AppLock *locks = nullptr,
+              Prompt prompt = Prompt::dialogs(), QObject *parent = nullptr);
 
 private:
     QCoro::Task<> requestPause(std::optional<int> minutes);
@@ -29,6 +39,7 @@ private:
 
     PolicyEngine &m_engine;
     AppLock *m_locks;
+    Prompt m_prompt;
     QAction *m_state;
     QAction *m_resume;
     QMenu *m_durations;
