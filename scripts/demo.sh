@@ -249,6 +249,22 @@ restart_app_from_server() {
   say "Lumora Capture runs again as pid $pid (it was pid $capture_pid), as the server's telemetry shows"
 }
 
+# A device policy saved from the shell, and this machine's set-up carried to a second account
+# through the one-shot settings commands, as on a machine set up without the console.
+save_policy_and_carry_settings() {
+  local policy="$work/policy.json" copy="$work/Vesk Warden Settings.json" summary
+  jq -n --arg id "$(cat /proc/sys/kernel/random/uuid)" --arg rule "$(cat /proc/sys/kernel/random/uuid)" \
+    --arg app "$print_id" '{id: $id, name: "Front desk",
+      app_restart_rules: [{id: $rule, bundle_id: $app, restart_if_hung: true, maxMemoryMB: 2048}]}' >"$policy"
+  admin policy save "$tenant" "$policy" >/dev/null
+  say "Saved policy: $(admin policy list "$tenant" | cut -f1,2 | tr '\t' ' ')"
+
+  (as_agent settings export "$copy") >/dev/null 2>>"$work/admin.log" || fail "settings export failed"
+  summary=$(env -u XDG_CONFIG_HOME -u XDG_DATA_HOME HOME="$work/second-home" "$warden" settings import "$copy" \
+    2>>"$work/admin.log") || fail "settings import failed: $(tail -n1 "$work/admin.log")"
+  say "Carried this machine's settings to a second account: $summary"
+}
+
 main() {
   trap cleanup EXIT
   trap 'exit 130' INT TERM
@@ -263,6 +279,7 @@ main() {
   show_telemetry
   show_installed_apps
   restart_app_from_server
+  save_policy_and_carry_settings
   say "Demo finished: the machine is paired, reports in, and takes commands from the server."
 }
 

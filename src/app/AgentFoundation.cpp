@@ -6,7 +6,9 @@
 namespace vesk {
 
 AgentFoundation::AgentFoundation(const AgentPlatformObjects &p)
-    : settings(p.defaults, p.clock)
+    // The lock hashes share the keychain service base of the fleet secret.
+    : locks(p.keychain, p.defaults, AgentBundle{}.keychainService())
+    , settings(p.defaults, p.clock)
     // The Linux build has no application bundle, so pairing takes the identifier fallbacks.
     , secrets(FleetSecretManager::Dependencies{p.keychain, p.http, settings, p.identity, p.clock, p.fleetBaseUrl,
                                                AgentBundle{}, p.appVersion})

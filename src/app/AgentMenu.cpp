@@ -36,10 +36,10 @@ void AgentMenu::openWindow()
     m_window->present();
 }
 
-void AgentMenu::attachPolicyEngine(PolicyEngine &engine)
+void AgentMenu::attachPolicyEngine(PolicyEngine &engine, AppLock *pauseLock)
 {
     if (!m_pause)
-        m_pause = new PauseMenu(engine, *m_menu, m_startServices, this);
+        m_pause = new PauseMenu(engine, *m_menu, m_startServices, pauseLock, PauseMenu::Prompt::dialogs(), this);
 }
 
 void AgentMenu::refresh()

@@ -10,6 +10,7 @@ class QMenu;
 namespace vesk {
 
 class AgentStatusModel;
+class AppLock;
 class AgentWindow;
 class PauseMenu;
 class PolicyEngine;
@@ -32,8 +33,8 @@ public:
 
     // Builds the window on first use and brings it to the front.
     void openWindow();
-    // Adds the enforcement pause and resume items.
-    void attachPolicyEngine(PolicyEngine &engine);
+    // Adds the enforcement pause and resume items; a pause asks `pauseLock` for its password.
+    void attachPolicyEngine(PolicyEngine &engine, AppLock *pauseLock = nullptr);
 
 signals:
     void quitRequested();

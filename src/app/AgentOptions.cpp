@@ -77,6 +77,19 @@ AgentOptions AgentOptions::parse(const QStringList &arguments, const QProcessEnv
                 if (options.pairCodeFromStdin)
                     options.pairCode.clear();
             }
+        } else if (options.command.isEmpty() && arg == QLatin1String("settings")) {
+            options.command = arg;
+            options.settingsAction = arguments.value(i + 1);
+            options.settingsFile = arguments.value(i + 2);
+            if (options.settingsAction != QLatin1String("export") && options.settingsAction != QLatin1String("import")) {
+                options.error = QStringLiteral("settings needs export or import");
+                return options;
+            }
+            if (options.settingsFile.isEmpty()) {
+                options.error = QStringLiteral("settings ") + options.settingsAction + QStringLiteral(" needs a file");
+                return options;
+            }
+            i += 2;
         } else {
             options.error = QStringLiteral("unknown argument: ") + arg;
             return options;
@@ -101,6 +114,7 @@ QString AgentOptions::helpText()
         "Usage: vesk-warden [--fleet-url URL] [--fleet-ca FILE] [--allow-plain-http] [--serial SERIAL]\n"
         "                   [--headless] [--restart-command CMD]\n"
         "       vesk-warden [--fleet-url URL] [--serial SERIAL] pair CODE|- | unpair | pairing-status\n"
+        "       vesk-warden settings export FILE | settings import FILE\n"
         "\n"
         "Runs the Vesk Warden agent in the foreground until SIGTERM or SIGINT.\n"
         "\n"
@@ -112,6 +126,16 @@ QString AgentOptions::helpText()
         "                   input, so it appears in neither `ps` nor shell history.\n"
         "  unpair           Removes this account's stored fleet secret.\n"
         "  pairing-status   Re-checks with the server and prints the pairing status.\n"
+        "\n"
+        "Settings, one-shot, for machines set up without the console:\n"
+        "  settings export FILE\n"
+        "                   Writes this account's preferences, local policies, cleanup\n"
+        "                   rules and network shares to FILE; never passwords or the\n"
+        "                   fleet secret.\n"
+        "  settings import FILE\n"
+        "                   Replaces them with FILE's and prints what was imported.\n"
+        "                   Share passwords must be entered again; a running agent\n"
+        "                   takes the new set-up at its next start.\n"
         "\n"
         "Options:\n"
         "  --fleet-url URL  Fleet server base URL, ending in /api (env VESK_FLEET_URL;\n"

@@ -24,11 +24,14 @@ struct AgentOptions {
     QStringList restartCommand;
     QString error;         // set when the arguments cannot be used
     bool showHelp = false;
-    // One-shot pairing commands instead of running the agent: "pair", "unpair", "pairing-status".
+    // One-shot commands instead of running the agent: "pair", "unpair", "pairing-status", "settings".
     QString command;
     QString pairCode;
     // "pair -": the code comes from standard input, so it stays out of `ps` and shell history.
     bool pairCodeFromStdin = false;
+    // "settings export FILE" / "settings import FILE": command "settings", the action and the file.
+    QString settingsAction;
+    QString settingsFile;
 
     QString heartbeatEndpoint() const { return heartbeatEndpointFor(fleetUrl); }
 

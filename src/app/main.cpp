@@ -4,6 +4,7 @@
 #include "app/AgentMenu.h"
 #include "app/AgentOptions.h"
 #include "app/AgentServiceSet.h"
+#include "app/SettingsCommand.h"
 #include "app/AgentStatusModel.h"
 #include "settings/FleetSettingsStore.h"
 #include "app/TrayMenu.h"
@@ -112,8 +113,17 @@ int main(int argc, char **argv)
     AgentFoundation foundation(AgentPlatformObjects{clock, defaults, http, identity, *keychain, paths, options.fleetUrl,
                                                     QStringLiteral(VESK_VERSION)});
 
+    if (options.command == QLatin1String("settings")) {
+        const CommandOutcome outcome = QCoro::waitFor(runSettingsCommand(
+            options.settingsAction, options.settingsFile,
+            {defaults, *keychain, clock, paths, AgentBundle{}.keychainService(), QStringLiteral(VESK_VERSION)}));
+        std::fprintf(outcome.exitCode == 0 ? stdout : stderr, "%s\n", qPrintable(outcome.message));
+        return outcome.exitCode;
+    }
     if (!options.command.isEmpty())
         return runPairingCommand(options, foundation);
+    // Hashes earlier versions left in the settings move into the keychain before anything asks.
+    QCoro::waitFor(foundation.locks.start());
 
     auto &settings = foundation.settings;
     auto &heartbeatManager = foundation.heartbeat;
@@ -136,7 +146,7 @@ int main(int argc, char **argv)
     if (!headless) {
         agentStatus = std::make_unique<AgentStatusModel>(app, heartbeatManager, foundation.secrets, clock);
         menu = std::make_unique<AgentMenu>(app, *agentStatus);
-        menu->attachPolicyEngine(services.policyEngine);
+        menu->attachPolicyEngine(services.policyEngine, &foundation.locks);
         QObject::connect(menu.get(), &AgentMenu::quitRequested, &application, &QApplication::quit);
         if (TrayMenu::isAvailable())
             tray = std::make_unique<TrayMenu>(*menu);

@@ -191,7 +191,7 @@ QCoro::Task<> PolicyEngine::enforce()
     const int weekday = Weekdays::calendarWeekday(local.date());
     emit changed();
 
-    co_await enforceKeepAlive(policy.keepAliveRules, hour, minute, weekday);
+    std::optional<QSet<QString>> running = co_await enforceKeepAlive(policy.keepAliveRules, hour, minute, weekday);
     if (!self)
         co_return;
     if (policy.restartSchedule.enabled)
@@ -201,8 +201,10 @@ QCoro::Task<> PolicyEngine::enforce()
         co_await updates->runAutomaticUpdates(policy.updatePolicy);
         if (!self)
             co_return;
+        // Updates quit and reopen apps: the restart step looks again.
+        running.reset();
     }
-    co_await enforceAppRestartRules(policy.appRestartRules);
+    co_await enforceAppRestartRules(policy.appRestartRules, std::move(running));
 }
 
 void PolicyEngine::appendLog(const QString &message)

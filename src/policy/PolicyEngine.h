@@ -9,6 +9,7 @@
 
 #include <QDateTime>
 #include <QHash>
+#include <QSet>
 #include <QLocale>
 #include <QObject>
 #include <QPointer>
@@ -111,9 +112,12 @@ private:
     void putInForce(DevicePolicy policy);
 
     // Keep-alive and app restart rules.
-    QCoro::Task<> enforceKeepAlive(QList<KeepAliveRule> rules, int hour, int minute, int weekday);
+    // Returns the running apps it looked at, when it launched nothing: the restart step can
+    // use the same look unless something in between may have started or ended an app.
+    QCoro::Task<std::optional<QSet<QString>>> enforceKeepAlive(QList<KeepAliveRule> rules, int hour, int minute,
+                                                               int weekday);
     QCoro::Task<> launchForKeepAlive(QString bundleId, QString ruleName);
-    QCoro::Task<> enforceAppRestartRules(QList<AppRestartRule> rules);
+    QCoro::Task<> enforceAppRestartRules(QList<AppRestartRule> rules, std::optional<QSet<QString>> running);
     QCoro::Task<> restartApp(QString bundleId, QString reason);
 
     // Scheduled machine restart.

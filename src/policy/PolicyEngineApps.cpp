@@ -23,12 +23,14 @@ QSet<QString> runningBundleIds(Workspace &workspace)
 }
 } // namespace
 
-QCoro::Task<> PolicyEngine::enforceKeepAlive(QList<KeepAliveRule> rules, int hour, int minute, int weekday)
+QCoro::Task<std::optional<QSet<QString>>> PolicyEngine::enforceKeepAlive(QList<KeepAliveRule> rules, int hour,
+                                                                          int minute, int weekday)
 {
     const QPointer<PolicyEngine> self(this);
     // One look at the running apps serves the step: it only ever adds apps.
     QSet<QString> running;
     bool looked = false;
+    bool launched = false;
     for (const KeepAliveRule &rule : std::as_const(rules)) {
         if (!KeepAliveSchedule::applies(rule, hour, minute, weekday))
             continue;
@@ -41,10 +43,15 @@ QCoro::Task<> PolicyEngine::enforceKeepAlive(QList<KeepAliveRule> rules, int hou
                 continue;
             co_await self->launchForKeepAlive(bundleId, rule.name);
             if (!self)
-                co_return;
+                co_return std::nullopt;
             running.insert(bundleId);
+            launched = true;
         }
     }
+    // A launch may have failed, so what the step assumed is no look at the apps.
+    if (!looked || launched)
+        co_return std::nullopt;
+    co_return running;
 }
 
 QCoro::Task<> PolicyEngine::launchForKeepAlive(QString bundleId, QString ruleName)
@@ -65,13 +72,13 @@ QCoro::Task<> PolicyEngine::launchForKeepAlive(QString bundleId, QString ruleNam
         appendLog(QStringLiteral("Failed to launch %1: %2").arg(bundleId, outcome.error));
 }
 
-QCoro::Task<> PolicyEngine::enforceAppRestartRules(QList<AppRestartRule> rules)
+QCoro::Task<> PolicyEngine::enforceAppRestartRules(QList<AppRestartRule> rules, std::optional<QSet<QString>> looked)
 {
     if (!m_appSamples || rules.isEmpty())
         co_return;
     const QPointer<PolicyEngine> self(this);
     const QList<AppSnapshot> samples = m_appSamples();
-    const QSet<QString> running = runningBundleIds(m_workspace);
+    const QSet<QString> running = looked ? std::move(*looked) : runningBundleIds(m_workspace);
     for (const AppRestartRule &rule : std::as_const(rules)) {
         if (rule.bundleId.isEmpty() || !running.contains(rule.bundleId))
             continue;

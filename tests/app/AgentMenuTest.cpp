@@ -1,11 +1,15 @@
 // The agent's status line and its menu, offscreen and without a tray: what the line says for
 // each state, that it follows the services, the heartbeat and the pairing, and that "Open Vesk
-// Warden" opens a window whose closing leaves the agent running.
+// Warden" opens a window whose closing leaves the agent running; a pause from the menu asks
+// for the pause password when one is set.
+#include "../policy/PolicyRig.h"
 #include "FleetTestRig.h"
 
 #include "app/AgentMenu.h"
 #include "app/AgentStatusModel.h"
 #include "app/AgentWindow.h"
+#include "app/PauseMenu.h"
+#include "local/AppLock.h"
 #include "app/VeskWardenApp.h"
 #include "app/WardenHeartbeatManager.h"
 #include "credentials/CredentialManager.h"
@@ -13,6 +17,7 @@
 #include <QAction>
 #include <QLabel>
 #include <QMenu>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -125,3 +130,65 @@ TEST(AgentMenu, StatusLineFollowsTheAgentAndOpenShowsAWindowThatClosesWithoutQui
     EXPECT_EQ(rig.windowLines().at(0), "Stopped");
     EXPECT_EQ(line->text(), "Services stopped");
 }
+
+namespace {
+
+struct PauseCase {
+    const char *name;
+    std::optional<QString> password; // none: no pause password is set
+    std::optional<QString> typed;    // none: the prompt is cancelled
+    bool paused;
+    bool refused;
+};
+
+TEST(PauseMenuTest, APauseFromTheMenuAsksForThePausePasswordWhenOneIsSet)
+{
+    const PauseCase cases[] = {
+        {"no pause password: no prompt", std::nullopt, std::nullopt, true, false},
+        {"the right password", QStringLiteral("booth-4"), QStringLiteral("booth-4"), true, false},
+        {"a wrong password", QStringLiteral("booth-4"), QStringLiteral("booth-5"), false, true},
+        {"the prompt cancelled", QStringLiteral("booth-4"), std::nullopt, false, false},
+    };
+    for (const PauseCase &c : cases) {
+        SCOPED_TRACE(c.name);
+        test::PolicyRig rig;
+        AppLock locks(rig.keychain, rig.defaults, QStringLiteral("com.lumora.warden"), PasswordHashCost::minimum());
+        if (c.password) {
+            ASSERT_TRUE(QCoro::waitFor(locks.changePassword(LockScope::pause, {}, *c.password, *c.password)).done);
+        }
+        int asked = 0;
+        int refused = 0;
+        QMenu menu;
+        QAction *quit = menu.addAction(QStringLiteral("Quit"));
+        const PauseMenu pause(*rig.engine, menu, quit, &locks,
+                              {[&] {
+                                   ++asked;
+                                   return c.typed;
+                               },
+                               [&] { ++refused; }});
+        QMenu *durations = nullptr;
+        for (QAction *action : menu.actions()) {
+            if (action->menu())
+                durations = action->menu();
+        }
+        ASSERT_NE(durations, nullptr);
+        QAction *quarter = nullptr;
+        for (QAction *action : durations->actions()) {
+            if (action->text() == QStringLiteral("15 minutes"))
+                quarter = action;
+        }
+        ASSERT_NE(quarter, nullptr);
+        quarter->trigger();
+        // Checking a password runs on a worker: wait for the outcome the case expects, then
+        // let anything still queued run before looking at the rest.
+        const bool settled = QTest::qWaitFor(
+            [&] { return c.paused ? rig.engine->isPaused() : c.refused ? refused > 0 : asked > 0; }, 5000);
+        EXPECT_TRUE(settled);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(rig.engine->isPaused(), c.paused);
+        EXPECT_EQ(asked, c.password ? 1 : 0);
+        EXPECT_EQ(refused, c.refused ? 1 : 0);
+    }
+}
+
+} // namespace

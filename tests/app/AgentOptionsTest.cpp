@@ -114,3 +114,33 @@ TEST(AgentOptions, PairTakesTheCodeAsArgumentOrFromStandardInput)
     for (const Input &in : inputs)
         EXPECT_EQ(AgentOptions::pairCodeFromInput(in.line), in.code) << in.name;
 }
+
+TEST(AgentOptions, SettingsTakeAnActionAndAFile)
+{
+    struct Case {
+        const char *name;
+        QStringList args;
+        QString action;
+        QString file;
+        bool error;
+    };
+    const Case cases[] = {
+        {"export", {"settings", "export", "/tmp/Vesk Warden Settings.json"}, "export", "/tmp/Vesk Warden Settings.json",
+         false},
+        {"import after a flag", {"--serial", "C02X", "settings", "import", "a.json"}, "import", "a.json", false},
+        {"no file", {"settings", "export"}, {}, {}, true},
+        {"no action", {"settings"}, {}, {}, true},
+        {"another action", {"settings", "reset", "a.json"}, {}, {}, true},
+        {"a second file", {"settings", "import", "a.json", "b.json"}, {}, {}, true},
+        {"after another command", {"unpair", "settings", "import", "a.json"}, {}, {}, true},
+    };
+    for (const Case &c : cases) {
+        const auto options = AgentOptions::parse(QStringList{QStringLiteral("vesk-warden")} + c.args, {});
+        EXPECT_EQ(!options.error.isEmpty(), c.error) << c.name << ": " << options.error.toStdString();
+        if (c.error)
+            continue;
+        EXPECT_EQ(options.command, QStringLiteral("settings")) << c.name;
+        EXPECT_EQ(options.settingsAction, c.action) << c.name;
+        EXPECT_EQ(options.settingsFile, c.file) << c.name;
+    }
+}

@@ -1,18 +1,24 @@
 // Remote commands over the real fleet server, with real app bundles running on this
 // machine: a paired agent restarts the app it is told to and reports what it sees after
 // (a stopped app among the hung ones, plausible machine figures); a settings folder captured
-// by one machine's console is deployed by a second agent of the same machine.
+// by one machine's console is deployed by a second agent of the same machine; policies from
+// the server keep apps running, restart one that grows too large or whose window stops
+// answering (under a real X server), and stand still while enforcement is paused.
 #include "AgentProcess.h"
 #include "AgentSide.h"
 #include "BundleFixture.h"
+#include "FakeMachineControl.h"
 #include "commands/payload/PayloadCapture.h"
 #include "platform/linux/LinuxWorkspace.h"
+#include "policy/PolicyEngine.h"
 
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUuid>
@@ -32,6 +38,11 @@ const QString kTenant = QStringLiteral("EVNT5678");
 const QString kEvent = QStringLiteral("GALA-26");
 const QString kCapture = QStringLiteral("com.lumora.capture");
 const QString kPrint = QStringLiteral("com.lumora.print");
+// Family apps only the policy tests below run: the app list is machine-wide, so tests running
+// at the same time on one machine must not share an app.
+const QString kIngest = QStringLiteral("com.lumora.ingest");
+const QString kBoothCam = QStringLiteral("com.lumora.boothcam");
+const QString kCull = QStringLiteral("com.lumora.cull");
 
 // True while `pid` names a process that is not a zombie.
 bool processRuns(qint32 pid)
@@ -50,6 +61,47 @@ QDateTime completedAt(const QString &dbPath, qint64 id)
     const QVariant at = storedValue(dbPath, QStringLiteral("SELECT completed_at FROM commands WHERE id = ?"), id);
     return QDateTime::fromString(at.toString(), Qt::ISODateWithMs);
 }
+
+QString newId()
+{
+    return QUuid::createUuid().toString(QUuid::WithoutBraces);
+}
+
+// A policy file in the server's snake_case keys.
+QJsonObject keepAlive(const QString &name, const QJsonArray &bundleIds)
+{
+    return {{"id", newId()}, {"name", name}, {"bundle_ids", bundleIds}, {"windows", QJsonArray{}}, {"days", 127}};
+}
+
+// Xvfb on a display it picks itself, for apps with a window; ended with the test.
+class XServer {
+public:
+    XServer()
+    {
+        const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
+        if (xvfb.isEmpty())
+            return;
+        m_process.start(xvfb, {"-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "320x240x24"});
+        QByteArray number;
+        while (!number.contains('\n') && m_process.waitForReadyRead(10000))
+            number += m_process.readAllStandardOutput();
+        if (number.contains('\n'))
+            m_display = QStringLiteral(":") + QString::fromLatin1(number.trimmed());
+    }
+    ~XServer()
+    {
+        m_process.terminate();
+        if (!m_process.waitForFinished(5000))
+            m_process.kill();
+        m_process.waitForFinished();
+    }
+    // Empty when no X server could be started.
+    QString display() const { return m_display; }
+
+private:
+    QProcess m_process;
+    QString m_display;
+};
 
 // One machine: a fleet server with a tenant and its secret, shared and application folders
 // every agent of the machine sees, and the family apps the test puts there.
@@ -88,13 +140,24 @@ protected:
 
     QString admin(const QStringList &arguments) { return fleetdAdmin(arguments, server.dbPath()); }
 
-    std::unique_ptr<ChildProcess> startAgent(const QString &serial)
+    std::unique_ptr<ChildProcess> startAgent(const QString &serial, const QMap<QString, QString> &extraEnv = {})
     {
+        QMap<QString, QString> env = machineEnv;
+        env.insert(extraEnv);
         return std::make_unique<ChildProcess>(
             QStringLiteral(VESK_WARDEN_BINARY),
             QStringList{QStringLiteral("--headless"), QStringLiteral("--fleet-url"), server.baseUrl(),
                         QStringLiteral("--serial"), serial},
-            home(serial), machineEnv);
+            home(serial), env);
+    }
+
+    // Saves `policy` on the server and assigns it to the machine.
+    void assignPolicy(const QString &serial, const QJsonObject &policy)
+    {
+        const QString file = dir.path() + QStringLiteral("/policy-") + serial + QStringLiteral(".json");
+        writeFile(file, QJsonDocument(policy).toJson());
+        admin({QStringLiteral("policy"), QStringLiteral("save"), kTenant, file});
+        admin({QStringLiteral("policy"), QStringLiteral("assign"), kTenant, serial, policy.value("id").toString()});
     }
 
     // The machine announces itself, is paired from the shell, and its agent is stopped, so
@@ -345,6 +408,90 @@ TEST_F(FleetMachine, PayloadCapturedOnOneMachineIsDeployedByAnother)
                        QStringLiteral("/station.json")),
               R"({"printer":"wrong"})");
     EXPECT_EQ(agent->terminate(), 0);
+}
+
+TEST_F(FleetMachine, RestartRulesRestartAnAppThatOutgrowsItsLimitAndOneWhoseWindowStopsAnswering)
+{
+    const XServer x;
+    if (x.display().isEmpty())
+        GTEST_SKIP() << "Xvfb (Debian package xvfb) could not be started, so no window can stop answering";
+    const QString serial = QStringLiteral("E2E-POLICY-2");
+    ASSERT_NO_FATAL_FAILURE(enrol(serial));
+    // Both are in trouble before the agent starts, so its first samples see it: Ingest grows
+    // past 30 MB a moment after it starts; Booth Cam is a window that answers pings until
+    // SIGUSR1 blocks its event loop.
+    startApp(makeBundle(apps(), QStringLiteral("Lumora Ingest.app"), appInfo(kIngest, QStringLiteral("Lumora Ingest")),
+                        "#!/bin/sh\nsleep 1\nheld=$(head -c 64000000 /dev/zero | tr '\\0' a)\nwhile :; do sleep 1; done\n"),
+             kIngest);
+    const QString boothCam = makeBundle(apps(), QStringLiteral("Lumora Booth Cam.app"),
+                                        appInfo(kBoothCam, QStringLiteral("Lumora Booth Cam")),
+                                        readFile(QStringLiteral(VESK_PING_WINDOW)));
+    QProcess window;
+    QProcessEnvironment windowEnv = QProcessEnvironment::systemEnvironment();
+    windowEnv.insert(QStringLiteral("DISPLAY"), x.display());
+    window.setProcessEnvironment(windowEnv);
+    window.start(boothCam + QStringLiteral("/Contents/MacOS/run"), {});
+    const auto says = [&](const QByteArray &line) {
+        return QTest::qWaitFor([&] { return window.canReadLine() && window.readLine().trimmed() == line; }, 10000);
+    };
+    ASSERT_TRUE(says("ready")) << window.readAllStandardError().toStdString();
+    const auto blocked = qint32(window.processId());
+    ASSERT_EQ(::kill(blocked, SIGUSR1), 0);
+    ASSERT_TRUE(says("blocked"));
+
+    // The one key sent as written: its snake_case form would not convert back.
+    const QJsonObject memory{{"id", newId()}, {"bundle_id", kIngest}, {"maxMemoryMB", 30}};
+    const QJsonObject hung{{"id", newId()}, {"bundle_id", kBoothCam}, {"restart_if_hung", true}};
+    assignPolicy(serial, {{"id", newId()}, {"name", "Restarts"}, {"app_restart_rules", QJsonArray{memory, hung}}});
+    auto agent = startAgent(serial, {{QStringLiteral("DISPLAY"), x.display()}});
+
+    const QRegularExpression grown(QStringLiteral("Terminated com\\.lumora\\.ingest \\(memory \\d+MB exceeds 30MB limit\\)"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return grown.match(agent->output()).hasMatch(); }, 40000))
+        << agent->output().toStdString();
+    EXPECT_TRUE(agent->waitForOutput(QStringLiteral("Relaunched ") + kIngest, 10000));
+    EXPECT_TRUE(agent->waitForOutput(QStringLiteral("Terminated ") + kBoothCam + QStringLiteral(" (not responding)"), 40000))
+        << agent->output().toStdString();
+    qint32 relaunched = 0;
+    EXPECT_TRUE(QTest::qWaitFor([&] { return (relaunched = pidOf(kBoothCam)) != 0 && relaunched != blocked; }, 10000));
+    EXPECT_TRUE(agent->isRunning());
+    EXPECT_EQ(agent->terminate(), 0);
+}
+
+TEST_F(FleetMachine, APauseStopsEnforcementOfTheServersPolicyAndResumeRestoresIt)
+{
+    const QString serial = QStringLiteral("E2E-POLICY-3");
+    ASSERT_NO_FATAL_FAILURE(enrol(serial));
+    makeApp(kCull, QStringLiteral("Lumora Cull"));
+    assignPolicy(serial, {{"id", newId()}, {"name", "Kiosk"}, {"keep_alive_rules", QJsonArray{keepAlive("Desk", {kCull})}}});
+
+    // The machine's console side: its own engine over the paired HOME, the real workspace and server.
+    AgentSide console(home(serial), server.baseUrl(), serial, shared());
+    LinuxWorkspace workspace({apps()});
+    FakeMachineControl machine;
+    PolicyEngine engine({console.api, console.settings, workspace, console.clock, ComputerRestart(machine, [] {}),
+                         console.paths.storageDir, serial});
+    QCoro::waitFor(engine.syncPolicy());
+    ASSERT_TRUE(engine.activePolicy()) << engine.logMessages().join('\n').toStdString();
+
+    const auto pass = [&] { QCoro::waitFor(engine.enforce()); };
+    pass();
+    qint32 first = 0;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return (first = pidOf(kCull)) != 0; }, 10000));
+
+    engine.pauseEnforcement(std::nullopt);
+    ASSERT_EQ(::kill(first, SIGKILL), 0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return pidOf(kCull) == 0; }, 5000));
+    QCoro::waitFor(engine.syncPolicy());
+    pass();
+    EXPECT_EQ(pidOf(kCull), 0) << "nothing launched while paused";
+    EXPECT_TRUE(engine.lastSync()) << "syncs go on while paused";
+
+    engine.resumeEnforcement();
+    pass();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return pidOf(kCull) != 0; }, 10000)) << "back after resume";
+    const QStringList launches = engine.logMessages().filter(QStringLiteral("Launched ") + kCull);
+    EXPECT_EQ(launches.size(), 2) << engine.logMessages().join('\n').toStdString();
+    EXPECT_EQ(machine.restarts(), 0);
 }
 
 } // namespace

@@ -179,4 +179,53 @@ TEST_F(AdminCommandTest, ReleasePublishChecksItsArguments)
     EXPECT_TRUE(releases[0].critical);
 }
 
+TEST_F(AdminCommandTest, PoliciesAreSavedListedAndAssignedFromTheShell)
+{
+    ASSERT_EQ(run({"tenant", "add", "ABCD1234"}).code, 0);
+    const QString uuid = "5e1f6a3c-1111-4222-8333-944455556666";
+    const auto write = [&](const char *name, const QJsonObject &policy) {
+        QFile file(m_dir.filePath(name));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QJsonDocument(policy).toJson());
+        return file.fileName();
+    };
+    const QString kiosk = write("kiosk.json", {{"id", uuid.toUpper()}, {"name", "Kiosk"}});
+    const QString renamed = write("renamed.json", {{"id", uuid}, {"name", "Kiosk\tfront"}});
+    const QString listed = write("listed.json", {{"id", uuid}, {"name", "Kiosk"}, {"assigned_serials", QJsonArray{"C3"}}});
+    const QString other = write("other.json", {{"id", "6e1f6a3c-1111-4222-8333-944455556666"}, {"name", "Archive"}});
+    const QString broken = write("broken.json", {{"name", "no id"}});
+
+    const CliRun saved = run({"policy", "save", "ABCD1234", kiosk});
+    ASSERT_EQ(saved.code, 0) << saved.err.toStdString();
+    EXPECT_EQ(saved.out.trimmed(), "policy " + uuid + " saved");
+    ASSERT_EQ(run({"policy", "assign", "ABCD1234", "C1", uuid}).code, 0);
+    ASSERT_EQ(run({"policy", "assign", "ABCD1234", "C2", uuid.toUpper()}).code, 0);
+    // Saving again keeps its machines; a file that lists machines names exactly those.
+    ASSERT_EQ(run({"policy", "save", "ABCD1234", renamed}).code, 0);
+    ASSERT_EQ(run({"policy", "save", "ABCD1234", other}).code, 0);
+    EXPECT_EQ(run({"policy", "list", "ABCD1234"}).out,
+              "6e1f6a3c-1111-4222-8333-944455556666\tArchive\t\n" + uuid + "\tKiosk front\tC1,C2\n");
+    ASSERT_EQ(run({"policy", "save", "ABCD1234", listed}).code, 0);
+    EXPECT_TRUE(run({"policy", "list", "ABCD1234"}).out.endsWith(uuid + "\tKiosk\tC3\n"));
+
+    struct Refusal {
+        QStringList arguments;
+        int code;
+    };
+    const Refusal refusals[] = {
+        {{"policy", "save", "ABCD1234", broken}, 1},
+        {{"policy", "save", "ABCD1234", m_dir.filePath("missing.json")}, 1},
+        {{"policy", "save", "NOSUCH", kiosk}, 1},
+        {{"policy", "list", "NOSUCH"}, 1},
+        {{"policy", "list"}, 2},
+        {{"policy", "save", "ABCD1234"}, 2},
+    };
+    for (const Refusal &r : refusals) {
+        const CliRun refused = run(r.arguments);
+        EXPECT_EQ(refused.code, r.code) << r.arguments.join(' ').toStdString();
+        EXPECT_FALSE(refused.err.isEmpty()) << r.arguments.join(' ').toStdString();
+    }
+    EXPECT_EQ(run({"policy", "list", "ABCD1234"}).out.count('\n'), 2) << "refusals changed nothing";
+}
+
 } // namespace

@@ -40,6 +40,8 @@ const QList<Grammar> &grammar()
         {{"command", "list"}, 1, C::CommandList},
         {{"release", "publish"}, 3, C::ReleasePublish},
         {{"policy", "assign"}, 3, C::PolicyAssign},
+        {{"policy", "save"}, 2, C::PolicySave},
+        {{"policy", "list"}, 1, C::PolicyList},
         {{"telemetry"}, 1, C::Telemetry},
         {{"apps"}, 1, C::InstalledApps},
         {{"machine", "move"}, 2, C::MachineMove},

@@ -26,6 +26,8 @@ struct CommandLine {
         CommandList,
         ReleasePublish,
         PolicyAssign,
+        PolicySave,
+        PolicyList,
         Telemetry,
         InstalledApps,
         MachineMove,

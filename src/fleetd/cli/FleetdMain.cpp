@@ -5,6 +5,7 @@
 #include "fleetd/cli/MachineMoveCommand.h"
 #include "fleetd/cli/MachinesCommand.h"
 #include "fleetd/cli/PolicyAssignCommand.h"
+#include "fleetd/cli/PolicyCommands.h"
 #include "fleetd/cli/QueueCommands.h"
 #include "fleetd/cli/ReleaseCommand.h"
 #include "fleetd/cli/SecretCommands.h"
@@ -46,6 +47,10 @@ int fleetdMain(const QStringList &arguments, QTextStream &out, QTextStream &err)
         return runReleasePublish(commandLine, out, err);
     case CommandLine::Command::PolicyAssign:
         return runPolicyAssign(commandLine, out, err);
+    case CommandLine::Command::PolicySave:
+        return runPolicySave(commandLine, out, err);
+    case CommandLine::Command::PolicyList:
+        return runPolicyList(commandLine, out, err);
     case CommandLine::Command::Telemetry:
         return runTelemetryCommand(commandLine, out, err);
     case CommandLine::Command::InstalledApps:

@@ -1,10 +1,8 @@
 #include "fleetd/cli/PolicyAssignCommand.h"
 
 #include "fleetd/cli/AdminSupport.h"
+#include "fleetd/cli/PolicyCommands.h"
 #include "fleetd/http/PolicyBody.h"
-
-#include <QFile>
-#include <QJsonDocument>
 
 namespace vesk::fleetd {
 
@@ -22,26 +20,10 @@ int runPolicyAssign(const CommandLine &commandLine, QTextStream &out, QTextStrea
 
     QString uuid = PolicyBody::normalizedUuid(policyArgument);
     if (uuid.isEmpty()) {
-        QFile file(policyArgument);
-        if (!file.open(QIODevice::ReadOnly))
-            return reportFailure(err, QStringLiteral("%1 is neither a policy UUID nor a readable file").arg(policyArgument));
-        QJsonParseError parseError;
-        const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &parseError);
-        if (!document.isObject())
-            return reportFailure(err, QStringLiteral("%1 does not hold a JSON object").arg(policyArgument));
-        const PolicyBody::Result parsed = PolicyBody::parse(document.object());
-        if (!parsed.policy)
-            return reportFailure(err, parsed.error);
-        // The machines the policy already has stay on it.
-        PolicyRecord policy = *parsed.policy;
-        for (const PolicyRecord &saved : store.policies().list(tenant->id).value) {
-            if (saved.uuid == policy.uuid)
-                policy.assignedSerials += saved.assignedSerials;
-        }
-        const StoreStatus saved = store.policies().save(tenant->id, policy, now);
-        if (!saved.isOk())
-            return reportFailure(err, saved.message());
-        uuid = policy.uuid;
+        const std::optional<QString> saved = savePolicyFile(store, tenant->id, policyArgument, now, err);
+        if (!saved)
+            return 1;
+        uuid = *saved;
     }
     const StoreStatus assigned = store.policies().assign(tenant->id, serial, uuid, now);
     if (!assigned.isOk())
