@@ -5,6 +5,7 @@
 #include "AgentProcess.h"
 #include "AgentSide.h"
 #include "BundleFixture.h"
+#include "commands/payload/PayloadArchiver.h"
 #include "commands/payload/PayloadCapture.h"
 #include "platform/linux/LinuxWorkspace.h"
 
@@ -13,6 +14,10 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QCryptographicHash>
+#include <QSettings>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUuid>
@@ -50,6 +55,39 @@ QDateTime completedAt(const QString &dbPath, qint64 id)
     const QVariant at = storedValue(dbPath, QStringLiteral("SELECT completed_at FROM commands WHERE id = ?"), id);
     return QDateTime::fromString(at.toString(), Qt::ISODateWithMs);
 }
+
+// Where a release archive lives: a host apart from the fleet server, answering every request
+// with the same file.
+class ArchiveHost {
+public:
+    explicit ArchiveHost(QByteArray archive) : m_archive(std::move(archive))
+    {
+        m_server.listen(QHostAddress::LocalHost, 0);
+        QObject::connect(&m_server, &QTcpServer::newConnection, [this] {
+            while (QTcpSocket *socket = m_server.nextPendingConnection()) {
+                QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
+                    m_request += socket->readAll();
+                    if (!m_request.contains("\r\n\r\n"))
+                        return;
+                    socket->write("HTTP/1.1 200 OK\r\nContent-Type: application/zip\r\nConnection: close\r\n"
+                                  "Content-Length: " + QByteArray::number(m_archive.size()) + "\r\n\r\n" + m_archive);
+                    socket->disconnectFromHost();
+                    m_request.clear();
+                });
+                QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+            }
+        });
+    }
+    QString url(const QString &name) const
+    {
+        return QStringLiteral("http://127.0.0.1:%1/%2").arg(m_server.serverPort()).arg(name);
+    }
+
+private:
+    QTcpServer m_server;
+    QByteArray m_archive;
+    QByteArray m_request;
+};
 
 // One machine: a fleet server with a tenant and its secret, shared and application folders
 // every agent of the machine sees, and the family apps the test puts there.
@@ -117,6 +155,17 @@ protected:
     QString makeApp(const QString &id, const QString &name)
     {
         const QString bundle = makeBundle(apps(), name + QStringLiteral(".app"), appInfo(id, name),
+                                          "#!/bin/sh\nexec \"$(dirname \"$0\")/worker\" 600\n");
+        const QString worker = bundle + QStringLiteral("/Contents/MacOS/worker");
+        writeFile(worker, readFile(QStringLiteral("/bin/sleep")));
+        QFile::setPermissions(worker, QFile::permissions(worker) | QFileDevice::ExeOwner);
+        return bundle;
+    }
+
+    // makeApp's bundle at another version, in its own folder outside the application folder.
+    QString makeAppVersion(const QString &folder, const QString &id, const QString &name, const QString &version)
+    {
+        const QString bundle = makeBundle(folder, name + QStringLiteral(".app"), appInfo(id, name, version),
                                           "#!/bin/sh\nexec \"$(dirname \"$0\")/worker\" 600\n");
         const QString worker = bundle + QStringLiteral("/Contents/MacOS/worker");
         writeFile(worker, readFile(QStringLiteral("/bin/sleep")));
@@ -345,6 +394,45 @@ TEST_F(FleetMachine, PayloadCapturedOnOneMachineIsDeployedByAnother)
                        QStringLiteral("/station.json")),
               R"({"printer":"wrong"})");
     EXPECT_EQ(agent->terminate(), 0);
+}
+
+TEST_F(FleetMachine, PublishedReleaseIsInstalledByUpdateAppAndTheAppRelaunched)
+{
+    const QString serial = QStringLiteral("E2E-UPD-1");
+    ASSERT_NO_FATAL_FAILURE(enrol(serial));
+    const QString bundle = makeAppVersion(apps(), kCapture, QStringLiteral("Lumora Capture"), QStringLiteral("1.0"));
+    const qint32 before = startApp(bundle, kCapture);
+
+    // Version 2.0, zipped and served from a host of its own, published on the fleet server.
+    const QString next = dir.path() + QStringLiteral("/next");
+    makeAppVersion(next, kCapture, QStringLiteral("Lumora Capture"), QStringLiteral("2.0"));
+    const ArchiveResult zip = PayloadArchiver(dir.path() + QStringLiteral("/zips")).archive(next);
+    ASSERT_TRUE(zip.ok());
+    const QByteArray archive = readFile(zip.path);
+    ArchiveHost host(archive);
+    admin({QStringLiteral("release"), QStringLiteral("publish"), kCapture, QStringLiteral("2.0"),
+           host.url(QStringLiteral("LumoraCapture.zip")), QStringLiteral("--name"), QStringLiteral("Lumora Capture"),
+           QStringLiteral("--sha256"),
+           QString::fromLatin1(QCryptographicHash::hash(archive, QCryptographicHash::Sha256).toHex())});
+
+    // A short grace period keeps the test short; the relaunched app must still live through it.
+    {
+        QSettings agentSettings(home(serial) + QStringLiteral("/.config/VeskWarden/VeskWarden.conf"),
+                                QSettings::NativeFormat);
+        agentSettings.setValue(QStringLiteral("updateGracePeriodSeconds"), 3);
+    }
+    const qint64 id = queue(serial, QStringLiteral("update_app"), {QStringLiteral("bundle_id=") + kCapture});
+    auto agent = startAgent(serial);
+    const auto result = waitForResult(serial, id, 40000);
+    ASSERT_TRUE(result) << agent->output().toStdString();
+    EXPECT_EQ(*result, (QStringList{QStringLiteral("true"), QStringLiteral("Updated Lumora Capture to 2.0")}))
+        << agent->output().toStdString();
+
+    LinuxWorkspace workspace({apps()});
+    EXPECT_EQ(workspace.bundleInfo(bundle)->shortVersion, QStringLiteral("2.0"));
+    const qint32 after = pidOf(kCapture);
+    EXPECT_NE(after, 0) << "relaunched";
+    EXPECT_NE(after, before);
 }
 
 } // namespace
