@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QUuid>
 
 namespace vesk {
@@ -14,6 +15,21 @@ namespace {
 
 // A large archive over a slow line may take long; only a stalled one is given up early.
 constexpr std::chrono::milliseconds kTransferLimit{std::chrono::hours(2)};
+
+// The file name a server gives in Content-Disposition (a download route that is not itself
+// a file name does), reduced to a plain name; none without one.
+std::optional<QString> attachmentName(const HttpResponse &response)
+{
+    static const QRegularExpression pattern(QStringLiteral("filename=\"?([^\";]+)\"?"));
+    const QRegularExpressionMatch match =
+        pattern.match(QString::fromUtf8(response.header("Content-Disposition").value_or(QByteArray())));
+    if (!match.hasMatch())
+        return std::nullopt;
+    const QString name = match.captured(1).trimmed().section(QLatin1Char('/'), -1).section(QLatin1Char('\\'), -1);
+    if (name.isEmpty() || name.startsWith(QLatin1Char('.')))
+        return std::nullopt;
+    return name;
+}
 
 } // namespace
 
@@ -67,7 +83,7 @@ QCoro::Task<DownloadResult> ReleaseDownload::fetch(AvailableUpdate release, QUrl
         co_return DownloadResult::failed(QStringLiteral("Download URL returned a web page, not an app archive"));
     }
 
-    QString name = url.fileName();
+    QString name = attachmentName(response).value_or(url.fileName());
     if (name.isEmpty())
         name = release.bundleId + QStringLiteral(".zip");
     const QString target = dir + QLatin1Char('/') + name;

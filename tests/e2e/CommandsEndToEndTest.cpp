@@ -14,10 +14,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QCryptographicHash>
 #include <QSettings>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUuid>
@@ -55,39 +52,6 @@ QDateTime completedAt(const QString &dbPath, qint64 id)
     const QVariant at = storedValue(dbPath, QStringLiteral("SELECT completed_at FROM commands WHERE id = ?"), id);
     return QDateTime::fromString(at.toString(), Qt::ISODateWithMs);
 }
-
-// Where a release archive lives: a host apart from the fleet server, answering every request
-// with the same file.
-class ArchiveHost {
-public:
-    explicit ArchiveHost(QByteArray archive) : m_archive(std::move(archive))
-    {
-        m_server.listen(QHostAddress::LocalHost, 0);
-        QObject::connect(&m_server, &QTcpServer::newConnection, [this] {
-            while (QTcpSocket *socket = m_server.nextPendingConnection()) {
-                QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
-                    m_request += socket->readAll();
-                    if (!m_request.contains("\r\n\r\n"))
-                        return;
-                    socket->write("HTTP/1.1 200 OK\r\nContent-Type: application/zip\r\nConnection: close\r\n"
-                                  "Content-Length: " + QByteArray::number(m_archive.size()) + "\r\n\r\n" + m_archive);
-                    socket->disconnectFromHost();
-                    m_request.clear();
-                });
-                QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-            }
-        });
-    }
-    QString url(const QString &name) const
-    {
-        return QStringLiteral("http://127.0.0.1:%1/%2").arg(m_server.serverPort()).arg(name);
-    }
-
-private:
-    QTcpServer m_server;
-    QByteArray m_archive;
-    QByteArray m_request;
-};
 
 // One machine: a fleet server with a tenant and its secret, shared and application folders
 // every agent of the machine sees, and the family apps the test puts there.
@@ -396,30 +360,33 @@ TEST_F(FleetMachine, PayloadCapturedOnOneMachineIsDeployedByAnother)
     EXPECT_EQ(agent->terminate(), 0);
 }
 
-TEST_F(FleetMachine, PublishedReleaseIsInstalledByUpdateAppAndTheAppRelaunched)
+TEST_F(FleetMachine, SignedReleasePublishedOnTheServerIsInstalledByUpdateAppAndTheAppRelaunched)
 {
     const QString serial = QStringLiteral("E2E-UPD-1");
     ASSERT_NO_FATAL_FAILURE(enrol(serial));
     const QString bundle = makeAppVersion(apps(), kCapture, QStringLiteral("Lumora Capture"), QStringLiteral("1.0"));
     const qint32 before = startApp(bundle, kCapture);
 
-    // Version 2.0, zipped and served from a host of its own, published on the fleet server.
+    // Version 2.0, zipped, published on the fleet server, which hosts and signs it.
     const QString next = dir.path() + QStringLiteral("/next");
     makeAppVersion(next, kCapture, QStringLiteral("Lumora Capture"), QStringLiteral("2.0"));
     const ArchiveResult zip = PayloadArchiver(dir.path() + QStringLiteral("/zips")).archive(next);
     ASSERT_TRUE(zip.ok());
-    const QByteArray archive = readFile(zip.path);
-    ArchiveHost host(archive);
-    admin({QStringLiteral("release"), QStringLiteral("publish"), kCapture, QStringLiteral("2.0"),
-           host.url(QStringLiteral("LumoraCapture.zip")), QStringLiteral("--name"), QStringLiteral("Lumora Capture"),
-           QStringLiteral("--sha256"),
-           QString::fromLatin1(QCryptographicHash::hash(archive, QCryptographicHash::Sha256).toHex())});
+    const QString archive = dir.path() + QStringLiteral("/LumoraCapture.zip");
+    ASSERT_TRUE(QFile::rename(zip.path, archive));
+    const QString published = admin({QStringLiteral("release"), QStringLiteral("publish"), kCapture,
+                                     QStringLiteral("2.0"), archive, QStringLiteral("--name"),
+                                     QStringLiteral("Lumora Capture")});
+    ASSERT_TRUE(published.contains(QStringLiteral("(signed)"))) << published.toStdString();
 
     // A short grace period keeps the test short; the relaunched app must still live through it.
     {
         QSettings agentSettings(home(serial) + QStringLiteral("/.config/VeskWarden/VeskWarden.conf"),
                                 QSettings::NativeFormat);
         agentSettings.setValue(QStringLiteral("updateGracePeriodSeconds"), 3);
+        // Pairing pinned the fleet's release key; an unsigned or forged archive would be refused.
+        EXPECT_FALSE(agentSettings.value(QStringLiteral("warden_fleetReleaseKey")).toString().isEmpty());
+        agentSettings.setValue(QStringLiteral("requireSignedUpdates"), true);
     }
     const qint64 id = queue(serial, QStringLiteral("update_app"), {QStringLiteral("bundle_id=") + kCapture});
     auto agent = startAgent(serial);

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 
 #include <gtest/gtest.h>
 
@@ -108,6 +109,65 @@ TEST(AppInstallerTest, BadPackagesFailWithTheirTextAndLeaveTheAppAsItWas)
         EXPECT_FALSE(rig.installer.manifest().entry(UpdateRig::captureId).has_value()) << c.name;
         // An app quit for the install is opened again after a failure too.
         EXPECT_TRUE(rig.apps.running.contains(UpdateRig::captureId)) << c.name;
+    }
+}
+
+// `bytes` through a compression tool ("" keeps them as they are).
+QByteArray compressed(const QByteArray &bytes, const QString &tool)
+{
+    if (tool.isEmpty())
+        return bytes;
+    QProcess process;
+    process.start(tool, {QStringLiteral("-c")});
+    process.write(bytes);
+    process.closeWriteChannel();
+    EXPECT_TRUE(process.waitForFinished(30000));
+    return process.readAllStandardOutput();
+}
+
+TEST(AppInstallerTest, HostileTarEntriesAreRefusedWhateverTheCompression)
+{
+    const unsigned kFile = 0100000;
+    const auto entry = [](QByteArray name, unsigned type, unsigned perm, QByteArray link = {}, QByteArray hard = {}) {
+        return zipEntry(std::move(name), type, perm, "x", std::move(link), std::move(hard));
+    };
+    const QByteArray plist = "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>CFBundleIdentifier</key>"
+                             "<string>com.lumora.Capture</string></dict></plist>";
+    const ZipEntry info = zipEntry("Capture.app/Contents/Info.plist", kFile, 0644, plist);
+    struct Case {
+        const char *name;
+        QList<ZipEntry> entries;
+    };
+    const std::vector<Case> cases = {
+        {"parent entry", {info, entry("Capture.app/../../evil.txt", kFile, 0644)}},
+        {"absolute path", {info, entry("/tmp/vesk-update-evil.txt", kFile, 0644)}},
+        {"link out of staging", {info, entry("Capture.app/Contents/up", 0120000, 0777, "../../../..")}},
+        {"hard link to /etc/passwd", {info, entry("Capture.app/Contents/passwd", kFile, 0644, {}, "/etc/passwd")}},
+        {"character device", {info, entry("Capture.app/Contents/tty", 0020000, 0666)}},
+        {"setuid executable", {info, entry("Capture.app/Contents/MacOS/run", kFile, 04755)}},
+    };
+    for (const QString &tool : {QString(), QStringLiteral("gzip"), QStringLiteral("xz"), QStringLiteral("zstd")}) {
+        const QString suffix = tool.isEmpty() ? ".tar" : tool == "gzip" ? ".tar.gz" : tool == "xz" ? ".tar.xz" : ".tar.zst";
+        // A refused archive changes nothing, so one installed app serves every case.
+        UpdateRig rig;
+        const QString bundle = rig.makeApp(UpdateRig::captureId, "Capture", "1.0");
+        const QByteArray before = treeDigest(bundle);
+        for (const Case &c : cases) {
+            const std::string label = c.name + (" " + suffix).toStdString();
+            const QByteArray tar = buildTar(c.entries);
+            const QString path = rig.root.path() + "/Capture" + suffix;
+            writeBytes(path, compressed(tar + QByteArray(2000, '\0'), tool));
+            const CommandResult result = drive(
+                rig.installer.install(rig.release(UpdateRig::captureId, "2.0", {}), downloaded(rig, path, "Capture" + suffix),
+                                      noGrace()),
+                rig.clock);
+            EXPECT_FALSE(result.success) << label;
+            EXPECT_TRUE(result.message.value_or(QString()).startsWith("Install failed: Failed to extract update archive"))
+                << label << ": " << result.message.value_or(QString()).toStdString();
+            EXPECT_EQ(treeDigest(bundle), before) << label;
+            EXPECT_TRUE(rig.leftovers(rig.paths.applicationsDir()).isEmpty()) << label;
+            EXPECT_FALSE(QFile::exists("/tmp/vesk-update-evil.txt")) << label;
+        }
     }
 }
 

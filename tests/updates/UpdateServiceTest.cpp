@@ -199,6 +199,19 @@ TEST(UpdateServiceTest, UpdateFetchesTheEncodedUrlInstallsAndClearsTheRelease)
     EXPECT_EQ(rig.installedVersion(UpdateRig::captureId), "1.1");
 }
 
+TEST(UpdateServiceTest, ServerNamedAttachmentDecidesTheArchiveFormat)
+{
+    UpdateRig rig;
+    rig.makeApp(UpdateRig::captureId, "Capture", "1.0");
+    const QString archive = rig.makeArchive(UpdateRig::captureId, "Capture", "1.1", "Capture.tar");
+    rig.http.expect("GET", "/api/release_download", 200, readFile(archive),
+                    {{"Content-Disposition", "attachment; filename=\"../Capture.tar\""}});
+    const AvailableUpdate release =
+        rig.release(UpdateRig::captureId, "1.1", kHost + "/api/release_download?file=abc-Capture.tar");
+    EXPECT_EQ(QCoro::waitFor(rig.service.update(release, {})), CommandResult::ok("Updated Capture to 1.1"));
+    EXPECT_EQ(rig.installedVersion(UpdateRig::captureId), "1.1");
+}
+
 TEST(UpdateServiceTest, AutomaticPassRunsOnlyInsideTheWindowAndHonoursPolicyPins)
 {
     UpdateRig rig;

@@ -51,7 +51,7 @@ int runServeCommand(const ListenAddress &listen, const QString &dbPath, QTextStr
         return 1;
     }
 
-    const FleetContext context{store, [] { return QDateTime::currentDateTimeUtc(); }};
+    const FleetContext context{store, [] { return QDateTime::currentDateTimeUtc(); }, dbPath};
     // Declared after the store so it is destroyed first: no request runs on a closed store.
     FleetHttpServer server(fleetRoutes(context));
     const quint16 port = server.listen(listen.address, listen.port);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QString>
 
 #include <functional>
 
@@ -14,6 +15,9 @@ struct FleetContext {
 
     FleetStore &store;
     Now now;
+    // The database's path: release archives and the fleet's signing key live beside it.
+    // Empty: this server hosts no archives and hands out no release key.
+    QString dbPath = {};
 };
 
 } // namespace vesk::fleetd

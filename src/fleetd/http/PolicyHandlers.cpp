@@ -95,12 +95,12 @@ QHttpServerResponse PolicyHandlers::remove(const QHttpServerRequest &request, co
     return storeOutcome(m_context.store.policies().remove(tenant.id, uuid), QStringLiteral("deleting the policy"));
 }
 
-QHttpServerResponse PolicyHandlers::appUpdates(const QHttpServerRequest &, const TenantRecord &) const
+QHttpServerResponse PolicyHandlers::appUpdates(const QHttpServerRequest &request, const TenantRecord &) const
 {
     const StoreResult<QList<ReleaseRecord>> releases = m_context.store.releases().list();
     if (!releases.status.isOk())
         return storeFailure(releases.status, QStringLiteral("listing releases"));
-    return jsonObject(appUpdatesJson(releases.value));
+    return jsonObject(appUpdatesJson(releases.value, request.url(), m_context.dbPath));
 }
 
 } // namespace vesk::fleetd
