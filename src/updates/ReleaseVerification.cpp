@@ -5,6 +5,8 @@
 
 #include <QCryptographicHash>
 #include <QFile>
+#include <QFuture>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include <sodium.h>
 
@@ -31,26 +33,44 @@ std::optional<QString> ReleaseVerification::refusal(const QString &file, const A
         return QStringLiteral("Install failed: the release's signature is malformed");
     if (sodium_init() < 0)
         return QStringLiteral("Install failed: the signature library could not start");
-
-    QFile archive(file);
-    if (!archive.open(QIODevice::ReadOnly))
-        return QStringLiteral("Install failed: ") + archive.errorString();
-    QCryptographicHash hash(QCryptographicHash::Sha256);
     crypto_sign_state state;
-    crypto_sign_init(&state);
-    QByteArray block(1 << 20, Qt::Uninitialized);
-    while (true) {
-        const qint64 got = archive.read(block.data(), block.size());
-        if (got < 0)
-            return QStringLiteral("Install failed: ") + archive.errorString();
-        if (got == 0)
-            break;
-        hash.addData(QByteArrayView(block.constData(), got));
-        if (checkSignature)
+
+    // The two digests run side by side, each over the file in the page cache: SHA-256 for the
+    // checksum on another thread, SHA-512 inside the Ed25519ph signature here.
+    QFuture<std::optional<QByteArray>> sha256 =
+        QtConcurrent::run([file, needed = !expectedHash.isEmpty()]() -> std::optional<QByteArray> {
+            if (!needed)
+                return QByteArray();
+            QFile archive(file);
+            if (!archive.open(QIODevice::ReadOnly))
+                return std::nullopt;
+            QCryptographicHash hash(QCryptographicHash::Sha256);
+            if (!hash.addData(&archive))
+                return std::nullopt;
+            return hash.result();
+        });
+    std::optional<QString> readFailure;
+    if (checkSignature) {
+        QFile archive(file);
+        crypto_sign_init(&state);
+        if (!archive.open(QIODevice::ReadOnly))
+            readFailure = archive.errorString();
+        QByteArray block(1 << 20, Qt::Uninitialized);
+        while (!readFailure) {
+            const qint64 got = archive.read(block.data(), block.size());
+            if (got < 0)
+                readFailure = archive.errorString();
+            if (got <= 0)
+                break;
             crypto_sign_update(&state, reinterpret_cast<const unsigned char *>(block.constData()),
                                static_cast<unsigned long long>(got));
+        }
     }
-    if (!expectedHash.isEmpty() && QString::fromLatin1(hash.result().toHex()) != expectedHash)
+    const std::optional<QByteArray> digest = sha256.result();
+    if (readFailure || !digest)
+        return QStringLiteral("Install failed: cannot read the downloaded archive: ") +
+               readFailure.value_or(QStringLiteral("read error"));
+    if (!expectedHash.isEmpty() && QString::fromLatin1(digest->toHex()) != expectedHash)
         return QStringLiteral("Install failed: the downloaded archive does not match its published SHA-256 checksum");
     if (checkSignature &&
         crypto_sign_final_verify(&state, reinterpret_cast<const unsigned char *>(signature.constData()),
