@@ -180,8 +180,10 @@ QCoro::Task<CommandResult> AppInstaller::install(AvailableUpdate release, QStrin
         const bool launched = co_await apps.launch(release.bundleId);
         if (done.replaced && options.gracePeriod.count() > 0) {
             bool up = launched;
-            if (up)
-                up = co_await staysUp(release.bundleId, options.gracePeriod);
+            if (up) {
+                const bool stayed = co_await staysUp(release.bundleId, options.gracePeriod);
+                up = stayed;
+            }
             if (!up) {
                 const QString reverted = name + QLatin1Char(' ') + release.version +
                                          QStringLiteral(" reverted: the new version did not stay running");
@@ -190,7 +192,8 @@ QCoro::Task<CommandResult> AppInstaller::install(AvailableUpdate release, QStrin
                 std::optional<QString> failure = QStringLiteral("no kept copy");
                 if (backup) {
                     co_await closeApp(release.bundleId);
-                    failure = co_await restoreKept(*backup);
+                    const std::optional<QString> restored = co_await restoreKept(*backup);
+                    failure = restored;
                 }
                 co_await apps.launch(release.bundleId);
                 if (failure)
