@@ -3,6 +3,8 @@
 #include "commands/messages/RemoteMessagePresenter.h"
 #include "platform/MachineIdentity.h"
 
+#include <algorithm>
+
 namespace vesk {
 
 AgentServiceSet::AgentServiceSet(Platform platform, FleetSettingsStore &settings, FleetAPIClient &api)
@@ -22,18 +24,37 @@ AgentServiceSet::AgentServiceSet(Platform platform, FleetSettingsStore &settings
                      QLocale(QLocale::English, QLocale::UnitedStates), platform.paths.storageDir}),
       policyEngine({api, settings, platform.workspace, platform.clock,
                     ComputerRestart(platform.machine, platform.quitAgent), platform.paths.storageDir,
-                    platform.identity.serialOrUnknown()})
+                    platform.identity.serialOrUnknown()}),
+      appInstaller({platform.workspace, payloadApps, platform.clock, platform.bundleSwap, platform.paths}),
+      updates({[&api]() -> QCoro::Task<std::optional<QList<AvailableUpdate>>> {
+                   const APIResult<AppUpdatesResponse> answer = co_await api.fetchAppUpdates();
+                   if (!answer.ok())
+                       co_return std::nullopt;
+                   co_return answer->updates;
+               },
+               settings, platform.http, platform.clock, appInstaller,
+               InstalledAppLookup(platform.workspace, platform.paths.applicationsDir()), platform.paths.tempDir})
 {
     // The policy engine reads hung, memory and uptime from the monitor's samples.
     policyEngine.attachAppSamples([this] { return systemMonitor.appSnapshots(); });
     // The poller's reports after an app command include a fresh telemetry sample.
     postCommandReports.setSystemMonitor(&systemMonitor);
+    // "update_app", due scheduled updates and the automatic pass install through the update
+    // service; a reopened app must keep answering the hang probes through its grace period.
+    commandPoller.setUpdateCommands(&updates);
+    policyEngine.attachUpdateService(&updates);
+    appInstaller.setResponding([this](const QString &bundleId) {
+        const QList<AppSnapshot> samples = systemMonitor.appSnapshots();
+        return std::none_of(samples.cbegin(), samples.cend(),
+                            [&](const AppSnapshot &s) { return s.bundleId == bundleId && !s.isResponding; });
+    });
 }
 
 AgentServiceSet::~AgentServiceSet()
 {
     commandPoller.stop();
     policyEngine.stop();
+    updates.stop();
     systemMonitor.stop();
 }
 

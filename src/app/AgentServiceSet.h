@@ -12,12 +12,16 @@
 #include "monitor/FleetClientReporting.h"
 #include "monitor/SystemMonitor.h"
 #include "policy/PolicyEngine.h"
+#include "updates/AppInstaller.h"
+#include "updates/UpdateService.h"
 
 #include <functional>
 #include <memory>
 
 namespace vesk {
 
+class BundleSwap;
+class HttpTransport;
 class MachineControl;
 class MachineIdentity;
 class ProcessRunner;
@@ -41,12 +45,15 @@ public:
         std::unique_ptr<RemoteMessagePresenter> messagePresenter;
         // Ends the agent once the machine accepted a restart.
         std::function<void()> quitAgent;
+        // App updates: release downloads and the one-step bundle swap.
+        HttpTransport &http;
+        BundleSwap &bundleSwap;
     };
 
     AgentServiceSet(Platform platform, FleetSettingsStore &settings, FleetAPIClient &api);
     ~AgentServiceSet();
 
-    VeskWardenServices services() { return {&commandPoller, &systemMonitor, &appDelegate, &policyEngine}; }
+    VeskWardenServices services() { return {&commandPoller, &systemMonitor, &appDelegate, &policyEngine, &updates}; }
 
     FleetAppDirectory appDirectory;
     FleetClientReporting monitorApi;
@@ -58,6 +65,8 @@ public:
     RemoteMessageController messages;
     CommandPoller commandPoller;
     PolicyEngine policyEngine;
+    AppInstaller appInstaller;
+    UpdateService updates;
     AppDelegate appDelegate;
 };
 

@@ -6,6 +6,7 @@
 #include "commands/CommandPoller.h"
 #include "monitor/SystemMonitor.h"
 #include "policy/PolicyEngine.h"
+#include "updates/UpdateService.h"
 #include "platform/Clock.h"
 #include "platform/LogCategories.h"
 
@@ -61,6 +62,8 @@ void VeskWardenApp::startServices()
     if (m_services.policyEngine)
         m_services.policyEngine->start();
     // 4. Update service.
+    if (m_services.updateService)
+        m_services.updateService->start();
     // 5. System monitor.
     if (m_services.systemMonitor)
         m_services.systemMonitor->start();
@@ -91,6 +94,8 @@ void VeskWardenApp::stopServices()
         m_services.commandPoller->stop();
     if (m_services.policyEngine)
         m_services.policyEngine->stop();
+    if (m_services.updateService)
+        m_services.updateService->stop();
     if (m_services.systemMonitor)
         m_services.systemMonitor->stop();
     m_heartbeatManager.stop();

@@ -15,6 +15,7 @@ class CommandPoller;
 class FleetSettingsStore;
 class PolicyEngine;
 class SystemMonitor;
+class UpdateService;
 class WardenHeartbeatManager;
 
 // The long-lived services the agent runs; each joins start-up in its place once built.
@@ -24,6 +25,7 @@ struct VeskWardenServices {
     // Receives the command poller once the services run, for the push path.
     AppDelegate *appDelegate = nullptr;
     PolicyEngine *policyEngine = nullptr;
+    UpdateService *updateService = nullptr;
 };
 
 // The agent's service set: built once, started in a fixed order, stopped in a fixed

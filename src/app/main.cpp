@@ -24,6 +24,7 @@
 #include "platform/linux/LinuxPaths.h"
 #include "platform/linux/QtHttpTransport.h"
 #include "platform/linux/QtProcessRunner.h"
+#include "platform/linux/RenameExchange.h"
 #include "platform/linux/SettingsDefaultsStore.h"
 #include "platform/linux/SignalWatcher.h"
 #include "platform/linux/SystemClock.h"
@@ -132,10 +133,11 @@ int main(int argc, char **argv)
     QtProcessRunner processes;
     CommandMachineControl machine(processes, options.restartCommand.isEmpty() ? CommandMachineControl::defaultCommand()
                                                                               : options.restartCommand);
+    RenameExchange bundleSwap;
     AgentServiceSet services(
         AgentServiceSet::Platform{clock, workspace, systemInfo, processes, machine, &journalRecentLogInvocation,
                                   identity, paths, headless ? nullptr : RemoteMessagePanels::forThisDisplay(),
-                                  [] { QApplication::quit(); }},
+                                  [] { QApplication::quit(); }, http, bundleSwap},
         settings, foundation.api);
     VeskWardenApp app(settings, heartbeatManager, clock, services.services());
 

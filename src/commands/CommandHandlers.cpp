@@ -151,9 +151,14 @@ QCoro::Task<CommandResult> CommandHandlers::updateApp(qint64, CommandParams para
     UpdateCommands *updates = m_updates;
     if (!updates)
         co_return CommandResult::failure(QStringLiteral("Update service not available"));
-    const QList<AvailableUpdate> available = updates->availableUpdates();
-    const auto update = std::find_if(available.cbegin(), available.cend(),
-                                     [&](const AvailableUpdate &u) { return u.bundleId == *id; });
+    const auto forApp = [&](const AvailableUpdate &u) { return u.bundleId == *id; };
+    QList<AvailableUpdate> available = updates->availableUpdates();
+    if (std::none_of(available.cbegin(), available.cend(), forApp)) {
+        // The release may be newer than the last five-minute check.
+        co_await updates->refreshAvailable();
+        available = updates->availableUpdates();
+    }
+    const auto update = std::find_if(available.cbegin(), available.cend(), forApp);
     if (update == available.cend())
         co_return CommandResult::failure(QStringLiteral("No update available for ") + *id);
     const CommandResult result = co_await updates->update(*update, PinnedVersions::read(m_settings.defaults()));

@@ -20,6 +20,8 @@ public:
 
     virtual QList<AvailableUpdate> availableUpdates() const = 0;
     virtual QCoro::Task<CommandResult> update(AvailableUpdate update, QMap<QString, QString> pins) = 0;
+    // Asks the fleet again which releases exist, before an administrator's request is refused.
+    virtual QCoro::Task<> refreshAvailable() { co_return; }
 };
 
 } // namespace vesk

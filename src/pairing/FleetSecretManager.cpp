@@ -2,6 +2,7 @@
 
 #include "settings/FleetSettingsStore.h"
 #include "platform/Clock.h"
+#include "platform/DefaultsStore.h"
 #include "platform/LogCategories.h"
 
 #include <QRegularExpression>
@@ -151,6 +152,10 @@ QCoro::Task<PairResult> FleetSecretManager::pair(QString code)
     if (!stored)
         co_return refused(QStringLiteral("Couldn't save the secret to the Keychain. Try again."));
     m_flags.clear();
+    // The fleet's release key is pinned now, while pairing proves whose fleet this is; update
+    // signatures are checked against it from then on.
+    if (details.releaseKey)
+        m_settings.defaults().setValue(QStringLiteral("warden_fleetReleaseKey"), *details.releaseKey);
     qCInfo(lcFleetSecret).noquote() << QStringLiteral("FleetSecretManager: paired (id=%1)").arg(details.secretId);
     co_return PairResult{true, pairedMessage};
 }

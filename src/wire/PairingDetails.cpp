@@ -56,7 +56,10 @@ std::optional<PairingDetails> PairingDetails::fromJson(const QJsonValue &json, Q
         setError(error, "Server returned an invalid secret id.");
         return std::nullopt;
     }
-    return PairingDetails{*secretId, preview.toString(), photographer.toString()};
+    PairingDetails details{*secretId, preview.toString(), photographer.toString()};
+    if (const QJsonValue key = object.value(QLatin1String("release_key")); key.isString() && !key.toString().isEmpty())
+        details.releaseKey = key.toString();
+    return details;
 }
 
 QJsonObject PairingDetails::toJson() const
@@ -65,6 +68,7 @@ QJsonObject PairingDetails::toJson() const
         .putInteger(QStringLiteral("fleet_secret_id"), secretId)
         .putString(QStringLiteral("secret_preview"), secretPreview)
         .putString(QStringLiteral("photographer"), tenantCode)
+        .putString(QStringLiteral("release_key"), releaseKey)
         .object();
 }
 

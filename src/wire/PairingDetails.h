@@ -14,6 +14,9 @@ struct PairingDetails {
     qint64 secretId = 0;
     QString secretPreview;
     QString tenantCode;
+    // The fleet's release-signing public key (base64), "release_key"; absent from servers
+    // that sign nothing.
+    std::optional<QString> releaseKey = std::nullopt;
 
     // Reads "fleet_secret_id" (a positive integer, as a number or as decimal digits),
     // "secret_preview" and "photographer". On failure `error` gets the operator message.

@@ -8,6 +8,7 @@
 #include "AgentSide.h"
 #include "BundleFixture.h"
 #include "FakeMachineControl.h"
+#include "commands/payload/PayloadArchiver.h"
 #include "commands/payload/PayloadCapture.h"
 #include "platform/linux/LinuxWorkspace.h"
 #include "policy/PolicyEngine.h"
@@ -19,6 +20,7 @@
 #include <QJsonObject>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUuid>
@@ -180,6 +182,17 @@ protected:
     QString makeApp(const QString &id, const QString &name)
     {
         const QString bundle = makeBundle(apps(), name + QStringLiteral(".app"), appInfo(id, name),
+                                          "#!/bin/sh\nexec \"$(dirname \"$0\")/worker\" 600\n");
+        const QString worker = bundle + QStringLiteral("/Contents/MacOS/worker");
+        writeFile(worker, readFile(QStringLiteral("/bin/sleep")));
+        QFile::setPermissions(worker, QFile::permissions(worker) | QFileDevice::ExeOwner);
+        return bundle;
+    }
+
+    // makeApp's bundle at another version, in its own folder outside the application folder.
+    QString makeAppVersion(const QString &folder, const QString &id, const QString &name, const QString &version)
+    {
+        const QString bundle = makeBundle(folder, name + QStringLiteral(".app"), appInfo(id, name, version),
                                           "#!/bin/sh\nexec \"$(dirname \"$0\")/worker\" 600\n");
         const QString worker = bundle + QStringLiteral("/Contents/MacOS/worker");
         writeFile(worker, readFile(QStringLiteral("/bin/sleep")));
@@ -492,6 +505,48 @@ TEST_F(FleetMachine, APauseStopsEnforcementOfTheServersPolicyAndResumeRestoresIt
     const QStringList launches = engine.logMessages().filter(QStringLiteral("Launched ") + kCull);
     EXPECT_EQ(launches.size(), 2) << engine.logMessages().join('\n').toStdString();
     EXPECT_EQ(machine.restarts(), 0);
+}
+
+TEST_F(FleetMachine, SignedReleasePublishedOnTheServerIsInstalledByUpdateAppAndTheAppRelaunched)
+{
+    const QString serial = QStringLiteral("E2E-UPD-1");
+    ASSERT_NO_FATAL_FAILURE(enrol(serial));
+    const QString bundle = makeAppVersion(apps(), kCapture, QStringLiteral("Lumora Capture"), QStringLiteral("1.0"));
+    const qint32 before = startApp(bundle, kCapture);
+
+    // Version 2.0, zipped, published on the fleet server, which hosts and signs it.
+    const QString next = dir.path() + QStringLiteral("/next");
+    makeAppVersion(next, kCapture, QStringLiteral("Lumora Capture"), QStringLiteral("2.0"));
+    const ArchiveResult zip = PayloadArchiver(dir.path() + QStringLiteral("/zips")).archive(next);
+    ASSERT_TRUE(zip.ok());
+    const QString archive = dir.path() + QStringLiteral("/LumoraCapture.zip");
+    ASSERT_TRUE(QFile::rename(zip.path, archive));
+    const QString published = admin({QStringLiteral("release"), QStringLiteral("publish"), kCapture,
+                                     QStringLiteral("2.0"), archive, QStringLiteral("--name"),
+                                     QStringLiteral("Lumora Capture")});
+    ASSERT_TRUE(published.contains(QStringLiteral("(signed)"))) << published.toStdString();
+
+    // A short grace period keeps the test short; the relaunched app must still live through it.
+    {
+        QSettings agentSettings(home(serial) + QStringLiteral("/.config/VeskWarden/VeskWarden.conf"),
+                                QSettings::NativeFormat);
+        agentSettings.setValue(QStringLiteral("updateGracePeriodSeconds"), 3);
+        // Pairing pinned the fleet's release key; an unsigned or forged archive would be refused.
+        EXPECT_FALSE(agentSettings.value(QStringLiteral("warden_fleetReleaseKey")).toString().isEmpty());
+        agentSettings.setValue(QStringLiteral("requireSignedUpdates"), true);
+    }
+    const qint64 id = queue(serial, QStringLiteral("update_app"), {QStringLiteral("bundle_id=") + kCapture});
+    auto agent = startAgent(serial);
+    const auto result = waitForResult(serial, id, 40000);
+    ASSERT_TRUE(result) << agent->output().toStdString();
+    EXPECT_EQ(*result, (QStringList{QStringLiteral("true"), QStringLiteral("Updated Lumora Capture to 2.0")}))
+        << agent->output().toStdString();
+
+    LinuxWorkspace workspace({apps()});
+    EXPECT_EQ(workspace.bundleInfo(bundle)->shortVersion, QStringLiteral("2.0"));
+    const qint32 after = pidOf(kCapture);
+    EXPECT_NE(after, 0) << "relaunched";
+    EXPECT_NE(after, before);
 }
 
 } // namespace

@@ -1,7 +1,11 @@
 #include "fleetd/cli/FleetdMain.h"
+#include "fleetd/http/ReleaseWire.h"
 #include "fleetd/storage/FleetStore.h"
+#include "fleetd/storage/ReleaseArchives.h"
 
+#include <QCryptographicHash>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -9,6 +13,7 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+#include <sodium.h>
 
 using namespace vesk::fleetd;
 
@@ -164,7 +169,7 @@ TEST_F(AdminCommandTest, ReleasePublishChecksItsArguments)
     const QString sha(64, 'b');
     EXPECT_EQ(run({"release", "publish", "com.lumora.x", "1.0", "https://h/x.zip", "--sha256", "abc"}).code, 1);
     EXPECT_EQ(run({"release", "publish", "com.lumora.x", "1.0", "ftp://h/x.zip", "--sha256", sha}).code, 1);
-    EXPECT_EQ(run({"release", "publish", "com.lumora.x", "1.0", "https://h/x.zip"}).code, 2);
+    EXPECT_EQ(run({"release", "publish", "com.lumora.x", "1.0", "https://h/x.zip"}).code, 1);
     ASSERT_EQ(run({"release", "publish", "com.lumora.x", "1.0", "https://h/x.zip", "--sha256", sha.toUpper(), "--build",
                    "7", "--notes", "Fixes", "--critical"})
                   .code,
@@ -226,6 +231,54 @@ TEST_F(AdminCommandTest, PoliciesAreSavedListedAndAssignedFromTheShell)
         EXPECT_FALSE(refused.err.isEmpty()) << r.arguments.join(' ').toStdString();
     }
     EXPECT_EQ(run({"policy", "list", "ABCD1234"}).out.count('\n'), 2) << "refusals changed nothing";
+}
+
+TEST_F(AdminCommandTest, LocalArchiveIsHostedSignedWithTheFleetKeyAndOfferedWithItsSignature)
+{
+    const QString archive = QFileInfo(m_db).absolutePath() + "/Capture 2.0.zip";
+    QFile file(archive);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    const QByteArray bytes = QByteArray(5000, 'z') + "release";
+    file.write(bytes);
+    file.close();
+    ASSERT_EQ(run({"release", "publish", "com.lumora.capture", "2.0", archive}).code, 0);
+    EXPECT_EQ(run({"release", "publish", "com.lumora.capture", "2.0", archive, "--sha256", QString(64, 'c')}).code, 1)
+        << "a checksum that does not match the archive";
+
+    const ReleaseArchives archives(m_db);
+    // Owner read and write only (Qt reports the owner's bits twice, also as the user's).
+    const QFileDevice::Permissions others = QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup |
+                                            QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
+    EXPECT_EQ(QFile::permissions(archives.keyFile()) & (others | QFileDevice::ExeOwner), QFileDevice::Permissions());
+    EXPECT_TRUE(QFile::permissions(archives.keyFile()).testFlags(QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+    FleetStore store;
+    ASSERT_EQ(store.open(m_db, FleetStore::OpenMode::ExistingOnly), StoreStatus::ok());
+    const QList<ReleaseRecord> releases = store.releases().list().value;
+    ASSERT_EQ(releases.size(), 1);
+    const QString sha = QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
+    EXPECT_EQ(releases[0].sha256, sha);
+
+    // The agent is offered an absolute URL on the address it asked, and the signature, which
+    // verifies against the key handed out at pairing.
+    const QJsonArray offered = appUpdatesJson(releases, QUrl("http://10.0.0.5:8080/api/app_updates"), m_db)
+                                   .value("updates").toArray();
+    ASSERT_EQ(offered.size(), 1);
+    const QJsonObject update = offered[0].toObject();
+    EXPECT_EQ(update.value("download_url").toString(),
+              "http://10.0.0.5:8080/api/release_download?file=" + sha + "-Capture 2.0.zip");
+    QString error;
+    const QByteArray publicKey = QByteArray::fromBase64(archives.publicKey(&error).value_or(QString()).toLatin1());
+    const QByteArray signature = QByteArray::fromBase64(update.value("signature").toString().toLatin1());
+    ASSERT_EQ(publicKey.size(), crypto_sign_PUBLICKEYBYTES) << error.toStdString();
+    ASSERT_EQ(signature.size(), crypto_sign_BYTES);
+    crypto_sign_state state;
+    crypto_sign_init(&state);
+    crypto_sign_update(&state, reinterpret_cast<const unsigned char *>(bytes.constData()), quint64(bytes.size()));
+    EXPECT_EQ(crypto_sign_final_verify(&state, reinterpret_cast<const unsigned char *>(signature.constData()),
+                                       reinterpret_cast<const unsigned char *>(publicKey.constData())),
+              0);
+    EXPECT_EQ(archives.pathOf("../" + sha + "-Capture 2.0.zip"), std::nullopt);
+    EXPECT_EQ(archives.pathOf(sha + "-Capture 2.0.zip.sig"), std::nullopt);
 }
 
 } // namespace

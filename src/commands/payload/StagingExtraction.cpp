@@ -52,8 +52,8 @@ constexpr unsigned kWorkingFolderMode = 0700;
 
 } // namespace
 
-StagingExtraction::StagingExtraction(QString archivePath, PayloadArchiver::Limits limits)
-    : m_archivePath(std::move(archivePath)), m_limits(limits)
+StagingExtraction::StagingExtraction(QString archivePath, PayloadArchiver::Limits limits, Formats formats)
+    : m_archivePath(std::move(archivePath)), m_limits(limits), m_formats(formats)
 {
 }
 
@@ -68,6 +68,12 @@ StagedArchive StagingExtraction::run(const FolderHandle &parent)
 
     ArchivePtr reader(archive_read_new(), archive_read_free);
     archive_read_support_format_zip(reader.get());
+    if (m_formats == Formats::zipOrTar) {
+        archive_read_support_format_tar(reader.get());
+        archive_read_support_filter_gzip(reader.get());
+        archive_read_support_filter_xz(reader.get());
+        archive_read_support_filter_zstd(reader.get());
+    }
     std::optional<ArchiveError> failure;
     if (archive_read_open_filename(reader.get(), QFile::encodeName(m_archivePath).constData(), 1 << 16) !=
         ARCHIVE_OK)

@@ -24,7 +24,10 @@ namespace vesk {
 // what headers say.
 class StagingExtraction {
 public:
-    StagingExtraction(QString archivePath, PayloadArchiver::Limits limits);
+    // Payloads are zips; app releases also come as tar archives (gzip, xz or zstd).
+    enum class Formats { zip, zipOrTar };
+
+    StagingExtraction(QString archivePath, PayloadArchiver::Limits limits, Formats formats = Formats::zip);
 
     StagedArchive run(const FolderHandle &parent);
 
@@ -45,6 +48,7 @@ private:
 
     QString m_archivePath;
     PayloadArchiver::Limits m_limits;
+    Formats m_formats;
     FolderHandle m_staging;
     QHash<QString, FolderFinish> m_folders; // relative path → what it gets at the end
     qint64 m_entries = 0;

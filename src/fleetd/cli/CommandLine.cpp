@@ -118,8 +118,6 @@ CommandLine CommandLine::parse(const QStringList &arguments)
         parser.isSet(sha256) || parser.isSet(build) || parser.isSet(notes) || parser.isSet(name) || parser.isSet(critical);
     if (releaseOptions && result.command != Command::ReleasePublish)
         return failed(QStringLiteral("--sha256, --build, --notes, --name and --critical apply only to release publish"));
-    if (result.command == Command::ReleasePublish && !parser.isSet(sha256))
-        return failed(QStringLiteral("release publish needs --sha256 HEX"));
     result.params = parser.values(param);
     result.sha256 = parser.value(sha256);
     result.build = parser.value(build);

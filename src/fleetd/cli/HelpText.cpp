@@ -86,9 +86,11 @@ QString fleetdHelpText()
         "      The tenant's policies by name: UUID, name and the machines it is assigned to.\n"
         "\n"
         "Releases:\n"
-        "  release publish BUNDLE_ID VERSION URL --sha256 HEX [--build N] [--name TEXT]\n"
+        "  release publish BUNDLE_ID VERSION ARCHIVE [--sha256 HEX] [--build N] [--name TEXT]\n"
         "                  [--notes TEXT] [--critical] --db PATH\n"
-        "      Offer a release to every tenant's machines through app_updates.\n"
+        "      Offer a release to every tenant's machines through app_updates. A local\n"
+        "      ARCHIVE is hosted here and signed with the fleet's release key (made on first\n"
+        "      use beside the database); a URL of another host needs --sha256.\n"
         "\n"
         "Options:\n"
         "  -h, --help   Show this text.\n");

@@ -1,6 +1,9 @@
 #include "fleetd/cli/ReleaseCommand.h"
 
 #include "fleetd/cli/AdminSupport.h"
+#include "fleetd/storage/ReleaseArchives.h"
+
+#include <QFileInfo>
 
 #include <QRegularExpression>
 #include <QUrl>
@@ -18,15 +21,29 @@ int runReleasePublish(const CommandLine &commandLine, QTextStream &out, QTextStr
     release.name = commandLine.name;
     release.releaseNotes = commandLine.notes;
     release.critical = commandLine.critical;
-
-    static const QRegularExpression hex(QStringLiteral("^[0-9a-f]{64}$"));
-    if (!hex.match(release.sha256).hasMatch())
-        return reportFailure(err, QStringLiteral("--sha256 must be 64 hexadecimal digits"));
-    const QUrl url(release.downloadUrl, QUrl::StrictMode);
-    if (!url.isValid() || (url.scheme() != QLatin1String("https") && url.scheme() != QLatin1String("http")))
-        return reportFailure(err, QStringLiteral("URL must be an http or https URL"));
     if (release.bundleId.trimmed().isEmpty() || release.version.trimmed().isEmpty())
         return reportFailure(err, QStringLiteral("BUNDLE_ID and VERSION must not be empty"));
+
+    static const QRegularExpression hex(QStringLiteral("^[0-9a-f]{64}$"));
+    // A local archive is hosted and signed here; anything else names another host's URL.
+    const bool hosted = QFileInfo(release.downloadUrl).isFile();
+    if (hosted) {
+        QString error;
+        const std::optional<ReleaseArchives::Stored> stored =
+            ReleaseArchives(commandLine.dbPath).store(release.downloadUrl, &error);
+        if (!stored)
+            return reportFailure(err, error);
+        if (!release.sha256.isEmpty() && release.sha256 != stored->sha256)
+            return reportFailure(err, QStringLiteral("--sha256 does not match the archive"));
+        release.sha256 = stored->sha256;
+        release.downloadUrl = QLatin1String(ReleaseArchives::downloadRoute) + stored->name;
+    } else {
+        if (!hex.match(release.sha256).hasMatch())
+            return reportFailure(err, QStringLiteral("--sha256 must be 64 hexadecimal digits"));
+        const QUrl url(release.downloadUrl, QUrl::StrictMode);
+        if (!url.isValid() || (url.scheme() != QLatin1String("https") && url.scheme() != QLatin1String("http")))
+            return reportFailure(err, QStringLiteral("ARCHIVE must be a file or an http or https URL"));
+    }
 
     FleetStore store;
     if (!openAdminStore(store, commandLine.dbPath, FleetStore::OpenMode::CreateIfMissing, err))
@@ -34,7 +51,7 @@ int runReleasePublish(const CommandLine &commandLine, QTextStream &out, QTextStr
     const StoreStatus published = store.releases().publish(release, QDateTime::currentDateTimeUtc());
     if (!published.isOk())
         return reportFailure(err, published.message());
-    out << "published " << release.bundleId << ' ' << release.version << Qt::endl;
+    out << "published " << release.bundleId << ' ' << release.version << (hosted ? " (signed)" : "") << Qt::endl;
     return 0;
 }
 

@@ -93,7 +93,8 @@ int runServeCommand(const ListenAddress &listen, const QString &dbPath, const Se
         return 1;
     }
 
-    const FleetContext context{store, [] { return QDateTime::currentDateTimeUtc(); }, options.redeliverAfter};
+    const FleetContext context{store, [] { return QDateTime::currentDateTimeUtc(); }, options.redeliverAfter,
+                               dbPath};
     // Declared after the store so it is destroyed first: no request runs on a closed store.
     FleetHttpServer server(RouteRateLimits::apply(fleetRoutes(context), context), options.limits);
     const bool tls = !options.tlsCert.isEmpty();

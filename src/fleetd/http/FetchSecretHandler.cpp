@@ -5,6 +5,7 @@
 #include "fleetd/http/JsonResponse.h"
 #include "fleetd/http/WireBody.h"
 #include "fleetd/storage/FleetStore.h"
+#include "fleetd/storage/ReleaseArchives.h"
 #include "wire/PairingDetails.h"
 #include "wire/PairingRequestBody.h"
 
@@ -44,7 +45,14 @@ QHttpServerResponse FetchSecretHandler::operator()(const QHttpServerRequest &req
         return storeFailure(secret.status, QStringLiteral("secret lookup"));
     }
     qCInfo(lcFleetd) << "pairing details for" << serial << "secret id" << secret.value.id;
-    return jsonObject(PairingDetails{secret.value.id, secret.value.preview, tenant.value.code}.toJson());
+    PairingDetails details{secret.value.id, secret.value.preview, tenant.value.code};
+    if (!m_context.dbPath.isEmpty()) {
+        QString keyError;
+        details.releaseKey = ReleaseArchives(m_context.dbPath).publicKey(&keyError);
+        if (!details.releaseKey)
+            qCWarning(lcFleetd).noquote() << "no release key to hand out:" << keyError;
+    }
+    return jsonObject(details.toJson());
 }
 
 } // namespace vesk::fleetd

@@ -3,6 +3,7 @@
 #include "fleetd/storage/CommandStore.h"
 
 #include <QDateTime>
+#include <QString>
 
 #include <chrono>
 #include <functional>
@@ -19,6 +20,9 @@ struct FleetContext {
     FleetStore &store;
     Now now;
     std::chrono::seconds redeliverAfter = CommandStore::kDefaultRedeliverAfter;
+    // The database's path: release archives and the fleet's signing key live beside it.
+    // Empty: this server hosts no archives and hands out no release key.
+    QString dbPath = {};
 };
 
 } // namespace vesk::fleetd

@@ -9,6 +9,7 @@
 #include "fleetd/http/NoteHandlers.h"
 #include "fleetd/http/PayloadHandlers.h"
 #include "fleetd/http/PolicyHandlers.h"
+#include "fleetd/http/ReleaseDownloadHandler.h"
 #include "fleetd/http/ReportHandlers.h"
 #include "fleetd/http/SpeedtestHandlers.h"
 
@@ -32,6 +33,8 @@ QList<Route> fleetRoutes(const FleetContext &context)
         // Unauthenticated: registration and pairing.
         {Method::Post, api("heartbeat"), HeartbeatHandler(context)},
         {Method::Post, api("fetch_fleet_secret"), FetchSecretHandler(context)},
+        // Open as well: the archives of published releases, which every tenant is offered.
+        {Method::Get, api("release_download"), ReleaseDownloadHandler(context)},
 
         {Method::Post, api("device_commands"), authed(auth, commands, &CommandHandlers::poll)},
         {Method::Post, api("device_command_result"), authed(auth, commands, &CommandHandlers::result)},

@@ -101,7 +101,7 @@ QHttpServerResponse PolicyHandlers::appUpdates(const QHttpServerRequest &request
     const StoreResult<QList<ReleaseRecord>> releases = m_context.store.releases().list();
     if (!releases.status.isOk())
         return storeFailure(releases.status, QStringLiteral("listing releases"));
-    return conditionalJson(request, appUpdatesJson(releases.value));
+    return conditionalJson(request, appUpdatesJson(releases.value, request.url(), m_context.dbPath));
 }
 
 } // namespace vesk::fleetd

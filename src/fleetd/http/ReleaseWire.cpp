@@ -1,5 +1,6 @@
 #include "fleetd/http/ReleaseWire.h"
 
+#include "fleetd/storage/ReleaseArchives.h"
 #include "wire/KeyCaseConversion.h"
 
 namespace vesk::fleetd {
@@ -28,11 +29,20 @@ AvailableUpdate toWire(const ReleaseRecord &release)
     return out;
 }
 
-QJsonObject appUpdatesJson(const QList<ReleaseRecord> &releases)
+QJsonObject appUpdatesJson(const QList<ReleaseRecord> &releases, const QUrl &base, const QString &dbPath)
 {
     AppUpdatesResponse response;
-    for (const ReleaseRecord &release : releases)
-        response.updates.append(toWire(release));
+    const QLatin1String hostedRoute(ReleaseArchives::downloadRoute);
+    for (const ReleaseRecord &release : releases) {
+        AvailableUpdate update = toWire(release);
+        if (release.downloadUrl.startsWith(hostedRoute) && base.isValid()) {
+            const QString name = release.downloadUrl.mid(hostedRoute.size());
+            update.downloadUrl = base.resolved(QUrl(release.downloadUrl)).toString();
+            if (!dbPath.isEmpty())
+                update.signature = unlessEmpty(ReleaseArchives(dbPath).signatureOf(name));
+        }
+        response.updates.append(update);
+    }
     return KeyCase::toReadableSnakeCase(response.toJson()).toObject();
 }
 

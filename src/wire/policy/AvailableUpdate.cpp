@@ -23,6 +23,7 @@ std::optional<AvailableUpdate> AvailableUpdate::fromJson(const QJsonValue &json,
     r.build = in.optionalString(QStringLiteral("build"));
     r.downloadUrl = in.requiredString(QStringLiteral("downloadUrl"));
     r.sha256 = in.optionalString(QStringLiteral("sha256"));
+    r.signature = in.optionalString(QStringLiteral("signature"));
     r.releaseNotes = in.optionalString(QStringLiteral("releaseNotes"));
     r.releasedAt = in.optionalString(QStringLiteral("releasedAt"));
     if (PolicyJson::has(in, QStringLiteral("critical")))
@@ -39,6 +40,7 @@ QJsonObject AvailableUpdate::toJson() const
         .putString(QStringLiteral("build"), build)
         .putString(QStringLiteral("downloadUrl"), downloadUrl)
         .putString(QStringLiteral("sha256"), sha256)
+        .putString(QStringLiteral("signature"), signature)
         .putString(QStringLiteral("releaseNotes"), releaseNotes)
         .putString(QStringLiteral("releasedAt"), releasedAt)
         .putBool(QStringLiteral("critical"), critical)

@@ -14,8 +14,10 @@ struct AvailableUpdate {
     QString version;
     std::optional<QString> build;
     QString downloadUrl;
-    // Hex SHA-256 of the download as the server published it; the agent does not check it.
+    // Hex SHA-256 of the download as the server published it.
     std::optional<QString> sha256;
+    // Base64 Ed25519ph signature of the download by the fleet's release key.
+    std::optional<QString> signature;
     std::optional<QString> releaseNotes;
     std::optional<QString> releasedAt; // as the server formats it
     std::optional<bool> critical;      // absent counts as not critical
