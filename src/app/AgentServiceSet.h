@@ -8,6 +8,8 @@
 #include "commands/messages/RemoteMessageController.h"
 #include "commands/payload/PayloadService.h"
 #include "commands/payload/WorkspaceAppLifecycle.h"
+#include "maintenance/FolderRetentionService.h"
+#include "maintenance/NetworkShareMonitor.h"
 #include "monitor/FleetAppDirectory.h"
 #include "monitor/FleetClientReporting.h"
 #include "monitor/SystemMonitor.h"
@@ -18,10 +20,12 @@
 
 namespace vesk {
 
+class KeychainStore;
 class MachineControl;
 class MachineIdentity;
 class ProcessRunner;
 class RemoteMessagePresenter;
+class ShareMounter;
 class SystemInfoSource;
 
 // Every long-lived service of a running agent, built once over the platform's objects and
@@ -41,12 +45,19 @@ public:
         std::unique_ptr<RemoteMessagePresenter> messagePresenter;
         // Ends the agent once the machine accepted a restart.
         std::function<void()> quitAgent;
+        // Local maintenance: share passwords, share mounting, the folders no cleanup may name.
+        KeychainStore &keychain;
+        ShareMounter &shareMounter;
+        ProtectedFolders protectedFolders;
     };
 
     AgentServiceSet(Platform platform, FleetSettingsStore &settings, FleetAPIClient &api);
     ~AgentServiceSet();
 
-    VeskWardenServices services() { return {&commandPoller, &systemMonitor, &appDelegate, &policyEngine}; }
+    VeskWardenServices services()
+    {
+        return {&commandPoller, &systemMonitor, &appDelegate, &policyEngine, &folderRetention, &shareMonitor};
+    }
 
     FleetAppDirectory appDirectory;
     FleetClientReporting monitorApi;
@@ -57,6 +68,9 @@ public:
     PayloadService payloads;
     RemoteMessageController messages;
     CommandPoller commandPoller;
+    // Before the policy engine, which hands them the policy's rules and shares.
+    FolderRetentionService folderRetention;
+    NetworkShareMonitor shareMonitor;
     PolicyEngine policyEngine;
     AppDelegate appDelegate;
 };

@@ -13,6 +13,8 @@ class AppDelegate;
 class Clock;
 class CommandPoller;
 class FleetSettingsStore;
+class FolderRetentionService;
+class NetworkShareMonitor;
 class PolicyEngine;
 class SystemMonitor;
 class WardenHeartbeatManager;
@@ -24,6 +26,8 @@ struct VeskWardenServices {
     // Receives the command poller once the services run, for the push path.
     AppDelegate *appDelegate = nullptr;
     PolicyEngine *policyEngine = nullptr;
+    FolderRetentionService *folderRetention = nullptr;
+    NetworkShareMonitor *shareMonitor = nullptr;
 };
 
 // The agent's service set: built once, started in a fixed order, stopped in a fixed

@@ -21,6 +21,8 @@
 #include "platform/linux/KeychainStoreFactory.h"
 #include "platform/linux/LinuxMachineIdentity.h"
 #include "platform/linux/LinuxPaths.h"
+#include "platform/linux/LinuxProtectedFolders.h"
+#include "platform/linux/LinuxShareMounter.h"
 #include "platform/linux/QtHttpTransport.h"
 #include "platform/linux/QtProcessRunner.h"
 #include "platform/linux/SettingsDefaultsStore.h"
@@ -122,10 +124,11 @@ int main(int argc, char **argv)
     QtProcessRunner processes;
     CommandMachineControl machine(processes, options.restartCommand.isEmpty() ? CommandMachineControl::defaultCommand()
                                                                               : options.restartCommand);
+    LinuxShareMounter shareMounter;
     AgentServiceSet services(
         AgentServiceSet::Platform{clock, workspace, systemInfo, processes, machine, &journalRecentLogInvocation,
                                   identity, paths, headless ? nullptr : RemoteMessagePanels::forThisDisplay(),
-                                  [] { QApplication::quit(); }},
+                                  [] { QApplication::quit(); }, *keychain, shareMounter, linuxProtectedFolders()},
         settings, foundation.api);
     VeskWardenApp app(settings, heartbeatManager, clock, services.services());
 
