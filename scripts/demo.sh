@@ -167,6 +167,26 @@ write_credentials() {
   say "Wrote the machine's upload credentials naming account $tenant and event $event"
 }
 
+# A cleanup rule in the agent's own list: files older than three days leave the drop folder.
+prepare_cleanup_rule() {
+  local storage="$work/agent-home/.local/share/VeskWarden"
+  mkdir -p "$storage" "$work/Drops"
+  touch -d '5 days ago' "$work/Drops/IMG_0001.jpg" "$work/Drops/IMG_0002.jpg"
+  touch "$work/Drops/IMG_0003.jpg"
+  printf '[{"name": "Camera drops", "folderPath": "%s", "dryRun": false, "useTrash": false, "maxAgeHours": 72}]\n' \
+    "$work/Drops" >"$storage/retention_rules.json"
+  say "Gave the agent a cleanup rule for $work/Drops: two files five days old, one new"
+}
+
+# The first sweep runs as the services start.
+show_cleanup() {
+  wait_for 10 grep -q 'retention: Camera drops: removed' "$work/agent.log" || {
+    show_log "agent log" "$work/agent.log"
+    fail "the cleanup rule did not run"
+  }
+  say "The agent cleaned the drop folder: $(grep -m1 -o 'Camera drops: removed.*' "$work/agent.log"); left: $(ls "$work/Drops")"
+}
+
 start_agent() {
   as_agent --headless >>"$work/agent.log" 2>&1 &
   agent_pid=$!
@@ -273,7 +293,9 @@ main() {
   create_tenant
   install_apps
   write_credentials
+  prepare_cleanup_rule
   start_agent_and_register
+  show_cleanup
   pair_machine
   restart_agent
   show_telemetry

@@ -10,6 +10,7 @@ packages=(
   libsodium-dev libxcb1-dev xvfb
   wrk curl
   openssl
+  samba smbclient cifs-utils
 )
 
 missing=()

@@ -9,7 +9,7 @@ run() {
   echo "=== $*"
   "$@" || { echo "(failed: $*)"; status=1; }
 }
-for b in bench_installed_apps bench_system_monitor bench_payload_deploy bench_policy_pass; do
+for b in bench_installed_apps bench_system_monitor bench_payload_deploy bench_policy_pass bench_folder_retention; do
   [ -x "$build/bench/$b" ] && run "$build/bench/$b"
 done
 [ -x "$build/bench/fleetd_load/fleetd_load" ] && \

@@ -2,6 +2,7 @@
 
 #include "commands/messages/RemoteMessagePresenter.h"
 #include "platform/MachineIdentity.h"
+#include "settings/FleetSettingsStore.h"
 
 #include <algorithm>
 
@@ -22,6 +23,9 @@ AgentServiceSet::AgentServiceSet(Platform platform, FleetSettingsStore &settings
                      },
                      postCommandReports, payloads, messages, platform.quitAgent,
                      QLocale(QLocale::English, QLocale::UnitedStates), platform.paths.storageDir}),
+      folderRetention({platform.clock, platform.protectedFolders, platform.paths.homeDir, platform.paths.storageDir}),
+      shareMonitor({platform.clock, platform.shareMounter, platform.keychain, platform.paths.storageDir,
+                    platform.identity.serialOrUnknown(), [&settings] { return settings.lowDataMode(); }}),
       policyEngine({api, settings, platform.workspace, platform.clock,
                     ComputerRestart(platform.machine, platform.quitAgent), platform.paths.storageDir,
                     platform.identity.serialOrUnknown()}),
@@ -37,6 +41,9 @@ AgentServiceSet::AgentServiceSet(Platform platform, FleetSettingsStore &settings
 {
     // The policy engine reads hung, memory and uptime from the monitor's samples.
     policyEngine.attachAppSamples([this] { return systemMonitor.appSnapshots(); });
+    // The policy's cleanup rules and shares run beside this machine's own.
+    policyEngine.attachFolderRetention(&folderRetention);
+    policyEngine.attachShareMonitor(&shareMonitor);
     // The poller's reports after an app command include a fresh telemetry sample.
     postCommandReports.setSystemMonitor(&systemMonitor);
     // "update_app", due scheduled updates and the automatic pass install through the update
@@ -56,6 +63,8 @@ AgentServiceSet::~AgentServiceSet()
     policyEngine.stop();
     updates.stop();
     systemMonitor.stop();
+    folderRetention.stop();
+    shareMonitor.stop();
 }
 
 } // namespace vesk

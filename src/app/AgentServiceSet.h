@@ -8,6 +8,8 @@
 #include "commands/messages/RemoteMessageController.h"
 #include "commands/payload/PayloadService.h"
 #include "commands/payload/WorkspaceAppLifecycle.h"
+#include "maintenance/FolderRetentionService.h"
+#include "maintenance/NetworkShareMonitor.h"
 #include "monitor/FleetAppDirectory.h"
 #include "monitor/FleetClientReporting.h"
 #include "monitor/SystemMonitor.h"
@@ -22,10 +24,12 @@ namespace vesk {
 
 class BundleSwap;
 class HttpTransport;
+class KeychainStore;
 class MachineControl;
 class MachineIdentity;
 class ProcessRunner;
 class RemoteMessagePresenter;
+class ShareMounter;
 class SystemInfoSource;
 
 // Every long-lived service of a running agent, built once over the platform's objects and
@@ -48,12 +52,19 @@ public:
         // App updates: release downloads and the one-step bundle swap.
         HttpTransport &http;
         BundleSwap &bundleSwap;
+        // Local maintenance: share passwords, share mounting, the folders no cleanup may name.
+        KeychainStore &keychain;
+        ShareMounter &shareMounter;
+        ProtectedFolders protectedFolders;
     };
 
     AgentServiceSet(Platform platform, FleetSettingsStore &settings, FleetAPIClient &api);
     ~AgentServiceSet();
 
-    VeskWardenServices services() { return {&commandPoller, &systemMonitor, &appDelegate, &policyEngine, &updates}; }
+    VeskWardenServices services()
+    {
+        return {&commandPoller, &systemMonitor, &appDelegate, &policyEngine, &updates, &folderRetention, &shareMonitor};
+    }
 
     FleetAppDirectory appDirectory;
     FleetClientReporting monitorApi;
@@ -64,6 +75,9 @@ public:
     PayloadService payloads;
     RemoteMessageController messages;
     CommandPoller commandPoller;
+    // Before the policy engine, which hands them the policy's rules and shares.
+    FolderRetentionService folderRetention;
+    NetworkShareMonitor shareMonitor;
     PolicyEngine policyEngine;
     AppInstaller appInstaller;
     UpdateService updates;

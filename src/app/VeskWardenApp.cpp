@@ -4,6 +4,8 @@
 #include "settings/FleetSettingsStore.h"
 #include "app/WardenHeartbeatManager.h"
 #include "commands/CommandPoller.h"
+#include "maintenance/FolderRetentionService.h"
+#include "maintenance/NetworkShareMonitor.h"
 #include "monitor/SystemMonitor.h"
 #include "policy/PolicyEngine.h"
 #include "updates/UpdateService.h"
@@ -67,7 +69,13 @@ void VeskWardenApp::startServices()
     // 5. System monitor.
     if (m_services.systemMonitor)
         m_services.systemMonitor->start();
-    // 6. Folder retention.  7. Share monitor.  8. Alert service.  9. Permission check.
+    // 6. Folder retention.
+    if (m_services.folderRetention)
+        m_services.folderRetention->start();
+    // 7. Share monitor.
+    if (m_services.shareMonitor)
+        m_services.shareMonitor->start();
+    // 8. Alert service.  9. Permission check.
     // 10. Hand the alert service and command poller to the application delegate.
     if (m_services.appDelegate && m_services.commandPoller) {
         QPointer<CommandPoller> poller(m_services.commandPoller);
@@ -98,6 +106,10 @@ void VeskWardenApp::stopServices()
         m_services.updateService->stop();
     if (m_services.systemMonitor)
         m_services.systemMonitor->stop();
+    if (m_services.folderRetention)
+        m_services.folderRetention->stop();
+    if (m_services.shareMonitor)
+        m_services.shareMonitor->stop();
     m_heartbeatManager.stop();
     emit servicesStartedChanged(false);
 }

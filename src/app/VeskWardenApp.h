@@ -13,6 +13,8 @@ class AppDelegate;
 class Clock;
 class CommandPoller;
 class FleetSettingsStore;
+class FolderRetentionService;
+class NetworkShareMonitor;
 class PolicyEngine;
 class SystemMonitor;
 class UpdateService;
@@ -26,6 +28,8 @@ struct VeskWardenServices {
     AppDelegate *appDelegate = nullptr;
     PolicyEngine *policyEngine = nullptr;
     UpdateService *updateService = nullptr;
+    FolderRetentionService *folderRetention = nullptr;
+    NetworkShareMonitor *shareMonitor = nullptr;
 };
 
 // The agent's service set: built once, started in a fixed order, stopped in a fixed

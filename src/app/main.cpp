@@ -22,6 +22,8 @@
 #include "platform/linux/KeychainStoreFactory.h"
 #include "platform/linux/LinuxMachineIdentity.h"
 #include "platform/linux/LinuxPaths.h"
+#include "platform/linux/LinuxProtectedFolders.h"
+#include "platform/linux/LinuxShareMounter.h"
 #include "platform/linux/QtHttpTransport.h"
 #include "platform/linux/QtProcessRunner.h"
 #include "platform/linux/RenameExchange.h"
@@ -134,10 +136,12 @@ int main(int argc, char **argv)
     CommandMachineControl machine(processes, options.restartCommand.isEmpty() ? CommandMachineControl::defaultCommand()
                                                                               : options.restartCommand);
     RenameExchange bundleSwap;
+    LinuxShareMounter shareMounter;
     AgentServiceSet services(
         AgentServiceSet::Platform{clock, workspace, systemInfo, processes, machine, &journalRecentLogInvocation,
                                   identity, paths, headless ? nullptr : RemoteMessagePanels::forThisDisplay(),
-                                  [] { QApplication::quit(); }, http, bundleSwap},
+                                  [] { QApplication::quit(); }, http, bundleSwap, *keychain, shareMounter,
+                                  linuxProtectedFolders()},
         settings, foundation.api);
     VeskWardenApp app(settings, heartbeatManager, clock, services.services());
 

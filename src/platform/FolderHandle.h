@@ -82,6 +82,8 @@ public:
     bool isOpen() const { return m_fd >= 0; }
     // The path the folder had when opened, for messages.
     const QString &path() const { return m_path; }
+    // The open descriptor, for *at() calls of a caller that walks many entries; stays owned here.
+    int descriptor() const { return m_fd; }
 
     // The folder at `relative` below this one ("" or "." is this folder again). Fails with
     // notAFolder when any part is a link or not a folder. With `createMode`, missing parts are
