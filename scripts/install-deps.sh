@@ -8,6 +8,7 @@ packages=(
   libqt6sql6-sqlite qcoro-qt6-dev qtkeychain-qt6-dev libarchive-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libsodium-dev libxcb1-dev xvfb
+  qt6-websockets-dev dbus-daemon
 )
 
 missing=()

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "alerts/AlertReportingApi.h"
+#include "alerts/AlertService.h"
+#include "alerts/PushChannel.h"
 #include "app/AppDelegate.h"
 #include "app/VeskWardenApp.h"
 #include "commands/CommandPoller.h"
@@ -20,6 +23,7 @@ namespace vesk {
 
 class MachineControl;
 class MachineIdentity;
+class Notifier;
 class ProcessRunner;
 class RemoteMessagePresenter;
 class SystemInfoSource;
@@ -41,12 +45,14 @@ public:
         std::unique_ptr<RemoteMessagePresenter> messagePresenter;
         // Ends the agent once the machine accepted a restart.
         std::function<void()> quitAgent;
+        // The desktop's notifications; the alert service announces through it.
+        Notifier &notifier;
     };
 
     AgentServiceSet(Platform platform, FleetSettingsStore &settings, FleetAPIClient &api);
     ~AgentServiceSet();
 
-    VeskWardenServices services() { return {&commandPoller, &systemMonitor, &appDelegate, &policyEngine}; }
+    VeskWardenServices services() { return {&commandPoller, &systemMonitor, &appDelegate, &policyEngine, &alerts, &pushChannel}; }
 
     FleetAppDirectory appDirectory;
     FleetClientReporting monitorApi;
@@ -59,6 +65,10 @@ public:
     CommandPoller commandPoller;
     PolicyEngine policyEngine;
     AppDelegate appDelegate;
+    FleetClientAlertReporting alertApi;
+    AlertService alerts;
+    FleetClientPushSessions pushSessions;
+    PushChannel pushChannel;
 };
 
 } // namespace vesk

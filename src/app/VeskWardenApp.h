@@ -9,11 +9,13 @@
 
 namespace vesk {
 
+class AlertService;
 class AppDelegate;
 class Clock;
 class CommandPoller;
 class FleetSettingsStore;
 class PolicyEngine;
+class PushChannel;
 class SystemMonitor;
 class WardenHeartbeatManager;
 
@@ -24,6 +26,8 @@ struct VeskWardenServices {
     // Receives the command poller once the services run, for the push path.
     AppDelegate *appDelegate = nullptr;
     PolicyEngine *policyEngine = nullptr;
+    AlertService *alertService = nullptr;
+    PushChannel *pushChannel = nullptr;
 };
 
 // The agent's service set: built once, started in a fixed order, stopped in a fixed
