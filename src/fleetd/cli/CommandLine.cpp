@@ -42,6 +42,7 @@ const QList<Grammar> &grammar()
         {{"policy", "assign"}, 3, C::PolicyAssign},
         {{"telemetry"}, 1, C::Telemetry},
         {{"apps"}, 1, C::InstalledApps},
+        {{"push", "test"}, 1, C::PushTest},
     };
     return table;
 }

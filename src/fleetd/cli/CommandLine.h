@@ -25,6 +25,7 @@ struct CommandLine {
         PolicyAssign,
         Telemetry,
         InstalledApps,
+        PushTest,
     };
 
     Command command = Command::Help;

@@ -4,6 +4,7 @@
 #include "fleetd/cli/InstalledAppsCommand.h"
 #include "fleetd/cli/MachinesCommand.h"
 #include "fleetd/cli/PolicyAssignCommand.h"
+#include "fleetd/cli/PushCommand.h"
 #include "fleetd/cli/QueueCommands.h"
 #include "fleetd/cli/ReleaseCommand.h"
 #include "fleetd/cli/SecretCommands.h"
@@ -49,6 +50,8 @@ int fleetdMain(const QStringList &arguments, QTextStream &out, QTextStream &err)
         return runTelemetryCommand(commandLine, out, err);
     case CommandLine::Command::InstalledApps:
         return runInstalledAppsCommand(commandLine, out, err);
+    case CommandLine::Command::PushTest:
+        return runPushTest(commandLine, out, err);
     }
     return 2;
 }

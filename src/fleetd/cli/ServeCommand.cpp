@@ -1,6 +1,8 @@
 #include "fleetd/cli/ServeCommand.h"
 
 #include "fleetd/FleetdLog.h"
+#include "fleetd/cli/PushCommand.h"
+#include "fleetd/http/PushHub.h"
 #include "fleetd/http/FleetHttpServer.h"
 #include "fleetd/http/FleetRoutes.h"
 #include "fleetd/storage/FleetStore.h"
@@ -8,6 +10,7 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QWebSocket>
 
 #include <csignal>
 #include <sys/resource.h>
@@ -53,7 +56,13 @@ int runServeCommand(const ListenAddress &listen, const QString &dbPath, QTextStr
 
     const FleetContext context{store, [] { return QDateTime::currentDateTimeUtc(); }};
     // Declared after the store so it is destroyed first: no request runs on a closed store.
-    FleetHttpServer server(fleetRoutes(context));
+    PushHub push([] { return QDateTime::currentDateTimeUtc(); });
+    FleetHttpServer server(fleetRoutes(context, &push));
+    server.acceptWebSockets([&push](std::unique_ptr<QWebSocket> socket) { push.adopt(std::move(socket)); });
+    PushAdminListener pushAdmin(push);
+    if (!pushAdmin.listen(dbPath))
+        qCWarning(lcFleetd) << "no local push socket at" << PushAdminListener::socketPath(dbPath)
+                            << "; push test and instant pushes for queued commands are off";
     const quint16 port = server.listen(listen.address, listen.port);
     if (port == 0) {
         err << "vesk-fleetd: cannot listen on " << listen.host << ':' << listen.port << Qt::endl;
