@@ -249,6 +249,13 @@ restart_app_from_server() {
   say "Lumora Capture runs again as pid $pid (it was pid $capture_pid), as the server's telemetry shows"
 }
 
+push_test() {
+  wait_for 20 grep -q "Push channel connected" "$work/agent.log" || fail "the agent opened no push channel"
+  say "$(admin push test "$serial")"
+  wait_for 10 grep -q "Push received: test" "$work/agent.log" || fail "the test push did not reach the agent"
+  say "The agent received the test push over its push channel"
+}
+
 main() {
   trap cleanup EXIT
   trap 'exit 130' INT TERM
@@ -263,6 +270,7 @@ main() {
   show_telemetry
   show_installed_apps
   restart_app_from_server
+  push_test
   say "Demo finished: the machine is paired, reports in, and takes commands from the server."
 }
 
