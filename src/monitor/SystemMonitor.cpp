@@ -13,6 +13,7 @@
 #include "platform/SystemInfoSource.h"
 #include "platform/Workspace.h"
 
+#include <QCryptographicHash>
 #include <QFutureWatcher>
 #include <QPointer>
 #include <QSet>
@@ -32,7 +33,11 @@ constexpr auto kLowDataPeriod = 60s;
 constexpr int kTelemetryDivisor = 4;
 constexpr int kLowDataTelemetryDivisor = 6;
 constexpr int kInstalledAppsDivisor = 6;
-constexpr qint64 kSpeedTestSeconds = 1800;
+// A speed test moves about a megabyte: once a day, and again when the machine moves to
+// another network; never on its own in low-data mode or when its result cannot be reported.
+constexpr qint64 kSpeedTestSeconds = 86400;
+const QString kLastSpeedTestAt = QStringLiteral("warden_lastSpeedTestAt");
+const QString kLastSpeedTestNetwork = QStringLiteral("warden_lastSpeedTestNetwork");
 
 const QString kLastPolicySync = QStringLiteral("lastPolicySyncTimestamp");
 
@@ -201,8 +206,22 @@ QCoro::Task<bool> SystemMonitor::reportInstalledApps()
 
 QCoro::Task<> SystemMonitor::runSpeedTestIfDue()
 {
+    if (m_settings.lowDataMode() || !m_settings.systemHealthReporting())
+        co_return;
     const QDateTime now = m_clock.now();
-    if (m_lastSpeedTestTime && m_lastSpeedTestTime->secsTo(now) < kSpeedTestSeconds)
+    DefaultsStore &defaults = m_settings.defaults();
+    // The primary interface, and the Wi-Fi name where sensitive telemetry lets the monitor read
+    // it; kept only as a hash.
+    const QString network = QString::fromLatin1(
+        QCryptographicHash::hash((m_snapshot.primaryInterface + QLatin1Char('|') + m_snapshot.wifiSSID.value_or(QString()))
+                                     .toUtf8(),
+                                 QCryptographicHash::Sha256)
+            .toHex()
+            .left(16));
+    // The last run survives restarts, so a restart does not cost another test.
+    const QDateTime lastRun = QDateTime::fromString(defaults.stringValue(kLastSpeedTestAt), Qt::ISODate);
+    const bool sameNetwork = defaults.stringValue(kLastSpeedTestNetwork) == network;
+    if (lastRun.isValid() && sameNetwork && lastRun.secsTo(now) < kSpeedTestSeconds)
         co_return;
     QPointer<SystemMonitor> self(this);
     FleetReportingApi &api = m_api;
@@ -212,6 +231,8 @@ QCoro::Task<> SystemMonitor::runSpeedTestIfDue()
         co_return;
     self->m_lastSpeedTest = *result.value();
     self->m_lastSpeedTestTime = self->m_clock.now();
+    self->m_settings.defaults().setValue(kLastSpeedTestAt, self->m_lastSpeedTestTime->toString(Qt::ISODate));
+    self->m_settings.defaults().setValue(kLastSpeedTestNetwork, network);
 }
 
 QCoro::Task<> SystemMonitor::samplingLoop(StopToken token)
