@@ -235,7 +235,7 @@ new_capture_pid() {
 restart_app_from_server() {
   local id row
   id=$(admin command queue "$serial" restart_app --param "bundle_id=$capture_id")
-  say "Queued restart_app for $capture_id as command $id; the agent fetches commands every 30 s, so this takes up to half a minute"
+  say "Queued restart_app for $capture_id as command $id; the server pushes it to the agent's push channel at once (polling every 30 s is the fallback)"
   wait_for 60 has_result "$id" || { show_log "agent log" "$work/agent.log"; fail "command $id got no result within 60 s"; }
   row=$(command_row "$id")
   [ "$(cut -f6 <<<"$row")" = true ] || fail "the agent could not restart the app: $(cut -f7 <<<"$row")"
