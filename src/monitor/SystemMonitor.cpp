@@ -15,6 +15,7 @@
 
 #include <QCryptographicHash>
 #include <QFutureWatcher>
+#include <QJsonDocument>
 #include <QPointer>
 #include <QSet>
 #include <QtConcurrent/QtConcurrentRun>
@@ -36,6 +37,7 @@ constexpr int kInstalledAppsDivisor = 6;
 // A speed test moves about a megabyte: once a day, and again when the machine moves to
 // another network; never on its own in low-data mode or when its result cannot be reported.
 constexpr qint64 kSpeedTestSeconds = 86400;
+constexpr qint64 kInstalledAppsRefreshSeconds = 86400;
 const QString kLastSpeedTestAt = QStringLiteral("warden_lastSpeedTestAt");
 const QString kLastSpeedTestNetwork = QStringLiteral("warden_lastSpeedTestNetwork");
 
@@ -194,12 +196,25 @@ QCoro::Task<bool> SystemMonitor::reportInstalledApps()
     if (!self)
         co_return false;
     QList<RemoteInstalledApp> apps;
-    for (const InstalledApp &app : found)
+    QCryptographicHash digest(QCryptographicHash::Sha256);
+    for (const InstalledApp &app : found) {
         apps.append(reportRecord(app));
+        digest.addData(QJsonDocument(apps.last().toJson()).toJson(QJsonDocument::Compact));
+    }
+    // The server keeps the last report: the same list goes again only as the daily refresh.
+    const QByteArray sum = digest.result();
+    const QDateTime now = m_clock.now();
+    if (sum == m_installedAppsDigest && m_installedAppsSentAt &&
+        m_installedAppsSentAt->secsTo(now) < kInstalledAppsRefreshSeconds)
+        co_return false;
     const APIStatus status = co_await api.reportInstalledApps(std::move(apps));
     if (!status.ok()) {
         qCWarning(lcFleet).noquote() << QStringLiteral("Installed app report failed: ") + status.errorMessage();
         co_return false;
+    }
+    if (self) {
+        self->m_installedAppsDigest = sum;
+        self->m_installedAppsSentAt = now;
     }
     co_return true;
 }

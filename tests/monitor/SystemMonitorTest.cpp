@@ -92,11 +92,12 @@ TEST_F(SystemMonitorTest, ReportsOnItsDefaultCadence)
         qint64 at;
         int telemetry, installedApps, speedTests;
     };
-    // Telemetry once at start and every 4th sample (60 s); installed apps at start and every
-    // 6th loop report; a speed test with the first loop report, then once a day.
+    // Telemetry once at start and every 4th sample (60 s); installed apps at start and then, at
+    // every 6th loop report, only when the list changed or a day passed; a speed test with the
+    // first loop report, then once a day.
     const Checkpoint checkpoints[] = {
         {0, 1, 1, 0},     {59, 1, 1, 0},     {60, 2, 1, 1},     {359, 6, 1, 1},
-        {360, 7, 2, 1},   {1859, 31, 6, 1},  {1860, 32, 6, 1},  {3660, 62, 11, 1},
+        {360, 7, 1, 1},   {1859, 31, 1, 1},  {1860, 32, 1, 1},  {3660, 62, 1, 1},
     };
     monitor.start();
     qint64 at = 0;
@@ -109,6 +110,8 @@ TEST_F(SystemMonitorTest, ReportsOnItsDefaultCadence)
         EXPECT_EQ(api.speedTestRuns, c.speedTests) << "at " << c.at;
     }
     EXPECT_EQ(monitor.lastSpeedTest(), (SpeedTestResult{50, 10, 20}));
+    runFor(std::chrono::hours(24));
+    EXPECT_EQ(api.installedApps.size(), 2) << "the unchanged list goes again as the daily refresh";
 }
 
 TEST_F(SystemMonitorTest, SpeedTestOnceADayOrOnANewNetworkAndNeverWhenItCannotHelp)
@@ -218,6 +221,7 @@ TEST_F(SystemMonitorTest, ReportsOnlyWhatItsSwitchesAndPairingAllow)
         {"not paired", true, true, false, false, false},
     };
     for (const Case &c : cases) {
+        clock.advance(std::chrono::hours(24)); // a day apart: the unchanged app list is due again
         defaults.setValue(keys::systemHealthReporting, c.health);
         defaults.setValue(keys::appStateReporting, c.appState);
         api.configured = c.configured;
