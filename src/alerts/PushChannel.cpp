@@ -58,10 +58,9 @@ void PushChannel::stop()
     ++m_attempt; // a session request still out is ignored when it answers
     cancelWakes();
     if (m_socket) {
-        QWebSocket *socket = m_socket.release();
-        QObject::disconnect(socket, nullptr, this, nullptr);
-        socket->abort();
-        socket->deleteLater();
+        QObject::disconnect(m_socket.get(), nullptr, this, nullptr);
+        m_socket->abort();
+        m_socket.reset();
     }
     setConnected(false);
 }

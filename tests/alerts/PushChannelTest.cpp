@@ -43,6 +43,7 @@ struct PushPeer {
         server.listen(QHostAddress::LocalHost, 0);
         QObject::connect(&server, &QWebSocketServer::newConnection, &server, [this] {
             while (QWebSocket *socket = server.nextPendingConnection()) {
+                socket->setParent(&server);
                 sockets << socket;
                 tickets << QUrlQuery(socket->requestUrl()).queryItemValue("ticket");
             }
