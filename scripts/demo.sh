@@ -255,7 +255,7 @@ new_capture_pid() {
 restart_app_from_server() {
   local id row
   id=$(admin command queue "$serial" restart_app --param "bundle_id=$capture_id")
-  say "Queued restart_app for $capture_id as command $id; the agent fetches commands every 30 s, so this takes up to half a minute"
+  say "Queued restart_app for $capture_id as command $id; the server pushes it to the agent's push channel at once (polling every 30 s is the fallback)"
   wait_for 60 has_result "$id" || { show_log "agent log" "$work/agent.log"; fail "command $id got no result within 60 s"; }
   row=$(command_row "$id")
   [ "$(cut -f6 <<<"$row")" = true ] || fail "the agent could not restart the app: $(cut -f7 <<<"$row")"
@@ -285,6 +285,13 @@ save_policy_and_carry_settings() {
   say "Carried this machine's settings to a second account: $summary"
 }
 
+push_test() {
+  wait_for 20 grep -q "Push channel connected" "$work/agent.log" || fail "the agent opened no push channel"
+  say "$(admin push test "$serial")"
+  wait_for 10 grep -q "Push received: test" "$work/agent.log" || fail "the test push did not reach the agent"
+  say "The agent received the test push over its push channel"
+}
+
 main() {
   trap cleanup EXIT
   trap 'exit 130' INT TERM
@@ -302,6 +309,7 @@ main() {
   show_installed_apps
   restart_app_from_server
   save_policy_and_carry_settings
+  push_test
   say "Demo finished: the machine is paired, reports in, and takes commands from the server."
 }
 

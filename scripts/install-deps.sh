@@ -11,6 +11,7 @@ packages=(
   wrk curl
   openssl
   samba smbclient cifs-utils
+  qt6-websockets-dev dbus-daemon
 )
 
 missing=()

@@ -25,6 +25,7 @@ public:
     ~AgentMenu() override;
 
     QMenu *menu() const { return m_menu.get(); }
+    AgentStatusModel &statusModel() const { return m_status; }
     QAction *statusAction() const { return m_statusLine; }
     QAction *startAction() const { return m_startServices; }
     QAction *openAction() const { return m_open; }

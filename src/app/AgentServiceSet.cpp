@@ -37,8 +37,20 @@ AgentServiceSet::AgentServiceSet(Platform platform, FleetSettingsStore &settings
                    co_return answer->updates;
                },
                settings, platform.http, platform.clock, appInstaller,
-               InstalledAppLookup(platform.workspace, platform.paths.applicationsDir()), platform.paths.tempDir})
+               InstalledAppLookup(platform.workspace, platform.paths.applicationsDir()), platform.paths.tempDir}),
+      alertApi(api),
+      alerts({settings, alertApi, platform.notifier, platform.clock, platform.identity.serialOrUnknown(),
+              QStringLiteral("linux")}),
+      pushSessions(api), pushChannel({pushSessions, platform.clock, api.baseUrl(), {}})
 {
+    // The push channel stands in for the platform's push service: its token is registered
+    // like one, its pushes are delivered like one, and while it is up polling relaxes.
+    QObject::connect(&pushChannel, &PushChannel::tokenReceived, &appDelegate, [this](const QString &hexToken) {
+        appDelegate.didRegisterForRemoteNotifications(QByteArray::fromHex(hexToken.toLatin1()));
+    });
+    QObject::connect(&pushChannel, &PushChannel::notificationReceived, &appDelegate,
+                     &AppDelegate::didReceiveRemoteNotification);
+    QObject::connect(&pushChannel, &PushChannel::connectedChanged, &commandPoller, &CommandPoller::setPushConnected);
     // The policy engine reads hung, memory and uptime from the monitor's samples.
     policyEngine.attachAppSamples([this] { return systemMonitor.appSnapshots(); });
     // The policy's cleanup rules and shares run beside this machine's own.
@@ -62,6 +74,8 @@ AgentServiceSet::~AgentServiceSet()
     commandPoller.stop();
     policyEngine.stop();
     updates.stop();
+    alerts.stop();
+    pushChannel.stop();
     systemMonitor.stop();
     folderRetention.stop();
     shareMonitor.stop();

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "alerts/AlertReportingApi.h"
+#include "alerts/AlertService.h"
+#include "alerts/PushChannel.h"
 #include "app/AppDelegate.h"
 #include "app/VeskWardenApp.h"
 #include "commands/CommandPoller.h"
@@ -27,6 +30,7 @@ class HttpTransport;
 class KeychainStore;
 class MachineControl;
 class MachineIdentity;
+class Notifier;
 class ProcessRunner;
 class RemoteMessagePresenter;
 class ShareMounter;
@@ -56,6 +60,8 @@ public:
         KeychainStore &keychain;
         ShareMounter &shareMounter;
         ProtectedFolders protectedFolders;
+        // The desktop's notifications; the alert service announces through it.
+        Notifier &notifier;
     };
 
     AgentServiceSet(Platform platform, FleetSettingsStore &settings, FleetAPIClient &api);
@@ -63,7 +69,8 @@ public:
 
     VeskWardenServices services()
     {
-        return {&commandPoller, &systemMonitor, &appDelegate, &policyEngine, &updates, &folderRetention, &shareMonitor};
+        return {&commandPoller, &systemMonitor, &appDelegate, &policyEngine, &updates,
+                &folderRetention, &shareMonitor, &alerts, &pushChannel};
     }
 
     FleetAppDirectory appDirectory;
@@ -82,6 +89,10 @@ public:
     AppInstaller appInstaller;
     UpdateService updates;
     AppDelegate appDelegate;
+    FleetClientAlertReporting alertApi;
+    AlertService alerts;
+    FleetClientPushSessions pushSessions;
+    PushChannel pushChannel;
 };
 
 } // namespace vesk

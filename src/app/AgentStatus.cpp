@@ -27,11 +27,26 @@ QString AgentStatus::summary() const
     // that cannot be checked, so the heartbeat comes before the pairing.
     if (!servicesRunning)
         return QStringLiteral("Services stopped");
+    if (const std::optional<WardenAlert> worst = worstAlert()) {
+        if (activeAlerts.size() == 1)
+            return worst->title;
+        return QStringLiteral("%1 (+%2 more alerts)").arg(worst->title).arg(activeAlerts.size() - 1);
+    }
     if (lastHeartbeat && !lastHeartbeat->delivered)
         return QStringLiteral("Last heartbeat failed: ") + lastHeartbeat->error;
     if (pairing && pairing->kind != PairingStatus::Kind::paired)
         return pairingLine(*pairing);
     return allClear;
+}
+
+std::optional<WardenAlert> AgentStatus::worstAlert() const
+{
+    std::optional<WardenAlert> worst;
+    for (const WardenAlert &alert : activeAlerts) {
+        if (!worst || alert.severity > worst->severity)
+            worst = alert;
+    }
+    return worst;
 }
 
 QString AgentStatus::servicesText() const

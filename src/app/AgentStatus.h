@@ -1,5 +1,6 @@
 #pragma once
 
+#include "alerts/WardenAlert.h"
 #include "heartbeat/Heartbeat.h"
 #include "pairing/PairingStatus.h"
 
@@ -15,6 +16,10 @@ struct AgentStatus {
     bool servicesRunning = false;
     std::optional<PairingStatus> pairing;          // none until the keychain has been read
     std::optional<HeartbeatOutcome> lastHeartbeat; // none until the first beat
+    QList<WardenAlert> activeAlerts;
+
+    // The most severe active alert (the first of equals); none without alerts.
+    std::optional<WardenAlert> worstAlert() const;
 
     // The menu's one line: the most pressing problem, else the all-clear.
     QString summary() const;

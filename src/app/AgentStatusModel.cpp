@@ -1,5 +1,6 @@
 #include "app/AgentStatusModel.h"
 
+#include "alerts/AlertService.h"
 #include "app/VeskWardenApp.h"
 #include "app/WardenHeartbeatManager.h"
 #include "pairing/FleetSecretManager.h"
@@ -24,6 +25,16 @@ AgentStatusModel::AgentStatusModel(VeskWardenApp &app, WardenHeartbeatManager &h
         refreshPairing();
     });
     refreshPairing();
+}
+
+void AgentStatusModel::attachAlertService(AlertService &alerts)
+{
+    const auto take = [this, &alerts] {
+        m_status.activeAlerts = alerts.activeAlerts();
+        emit changed();
+    };
+    connect(&alerts, &AlertService::alertsChanged, this, take);
+    take();
 }
 
 QTimeZone AgentStatusModel::timeZone() const

@@ -9,6 +9,7 @@
 
 namespace vesk {
 
+class AlertService;
 class Clock;
 class FleetSecretManager;
 class VeskWardenApp;
@@ -25,6 +26,8 @@ public:
 
     const AgentStatus &status() const { return m_status; }
     QTimeZone timeZone() const;
+    // The active alerts join the status from now on.
+    void attachAlertService(AlertService &alerts);
     // Reads the pairing state again; changed() follows once it is known.
     void refreshPairing();
 

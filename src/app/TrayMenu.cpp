@@ -1,6 +1,7 @@
 #include "app/TrayMenu.h"
 
 #include "app/AgentMenu.h"
+#include "app/AgentStatusModel.h"
 
 #include <QApplication>
 #include <QStyle>
@@ -15,10 +16,25 @@ bool TrayMenu::isAvailable()
 
 TrayMenu::TrayMenu(AgentMenu &menu, QObject *parent) : QObject(parent), m_icon(new QSystemTrayIcon(this))
 {
-    m_icon->setIcon(QApplication::style()->standardIcon(QStyle::SP_DialogApplyButton));
-    m_icon->setToolTip(tr("Vesk Warden"));
     m_icon->setContextMenu(menu.menu());
+    AgentStatusModel &model = menu.statusModel();
+    connect(&model, &AgentStatusModel::changed, this, [this, &model] { showStatus(model.status()); });
+    showStatus(model.status());
     m_icon->show();
+}
+
+void TrayMenu::showStatus(const AgentStatus &status)
+{
+    // The icon follows the most severe active alert; the tooltip carries the status line.
+    QStyle::StandardPixmap pixmap = QStyle::SP_DialogApplyButton;
+    if (const std::optional<WardenAlert> worst = status.worstAlert()) {
+        if (worst->severity == AlertSeverity::critical)
+            pixmap = QStyle::SP_MessageBoxCritical;
+        else if (worst->severity == AlertSeverity::warning)
+            pixmap = QStyle::SP_MessageBoxWarning;
+    }
+    m_icon->setIcon(QApplication::style()->standardIcon(pixmap));
+    m_icon->setToolTip(tr("Vesk Warden") + QStringLiteral("\n") + status.summary());
 }
 
 } // namespace vesk

@@ -7,6 +7,7 @@ class QSystemTrayIcon;
 namespace vesk {
 
 class AgentMenu;
+struct AgentStatus;
 
 // The menu-bar presence: the agent's menu behind an icon. Only built where the desktop has
 // a tray; the agent runs the same without one.
@@ -18,6 +19,8 @@ public:
     static bool isAvailable();
 
 private:
+    void showStatus(const AgentStatus &status);
+
     QSystemTrayIcon *m_icon;
 };
 

@@ -1,5 +1,7 @@
 #include "app/VeskWardenApp.h"
 
+#include "alerts/AlertService.h"
+#include "alerts/PushChannel.h"
 #include "app/AppDelegate.h"
 #include "settings/FleetSettingsStore.h"
 #include "app/WardenHeartbeatManager.h"
@@ -75,7 +77,10 @@ void VeskWardenApp::startServices()
     // 7. Share monitor.
     if (m_services.shareMonitor)
         m_services.shareMonitor->start();
-    // 8. Alert service.  9. Permission check.
+    // 8. Alert service, over the monitor's samples.
+    if (m_services.alertService && m_services.systemMonitor)
+        m_services.alertService->start(*m_services.systemMonitor);
+    // 9. Permission check.
     // 10. Hand the alert service and command poller to the application delegate.
     if (m_services.appDelegate && m_services.commandPoller) {
         QPointer<CommandPoller> poller(m_services.commandPoller);
@@ -84,6 +89,18 @@ void VeskWardenApp::startServices()
                 poller->pollOnce();
         });
     }
+    if (m_services.appDelegate && m_services.alertService) {
+        QPointer<AlertService> alerts(m_services.alertService);
+        m_services.appDelegate->setAlertService([alerts](const QString &hexToken) {
+            if (!alerts)
+                return;
+            alerts->setCachedPushToken(hexToken);
+            alerts->registerPushToken();
+        });
+    }
+    // The push channel once the delegate can take its token and its pushes.
+    if (m_services.pushChannel)
+        m_services.pushChannel->start();
     // 11. Notification authorisation request.
     // 12. Heartbeat manager, last.
     m_heartbeatManager.start();
@@ -110,6 +127,10 @@ void VeskWardenApp::stopServices()
         m_services.folderRetention->stop();
     if (m_services.shareMonitor)
         m_services.shareMonitor->stop();
+    if (m_services.alertService)
+        m_services.alertService->stop();
+    if (m_services.pushChannel)
+        m_services.pushChannel->stop();
     m_heartbeatManager.stop();
     emit servicesStartedChanged(false);
 }

@@ -9,6 +9,7 @@
 
 namespace vesk {
 
+class AlertService;
 class AppDelegate;
 class Clock;
 class CommandPoller;
@@ -16,6 +17,7 @@ class FleetSettingsStore;
 class FolderRetentionService;
 class NetworkShareMonitor;
 class PolicyEngine;
+class PushChannel;
 class SystemMonitor;
 class UpdateService;
 class WardenHeartbeatManager;
@@ -30,6 +32,8 @@ struct VeskWardenServices {
     UpdateService *updateService = nullptr;
     FolderRetentionService *folderRetention = nullptr;
     NetworkShareMonitor *shareMonitor = nullptr;
+    AlertService *alertService = nullptr;
+    PushChannel *pushChannel = nullptr;
 };
 
 // The agent's service set: built once, started in a fixed order, stopped in a fixed

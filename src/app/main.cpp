@@ -16,6 +16,7 @@
 #include "commands/messages/RemoteMessagePanels.h"
 #include "platform/LogCategories.h"
 #include "platform/linux/CommandMachineControl.h"
+#include "platform/linux/DBusNotifier.h"
 #include "platform/linux/JournalLogQuery.h"
 #include "platform/linux/LinuxSystemInfoSource.h"
 #include "platform/linux/LinuxWorkspace.h"
@@ -137,11 +138,12 @@ int main(int argc, char **argv)
                                                                               : options.restartCommand);
     RenameExchange bundleSwap;
     LinuxShareMounter shareMounter;
+    DBusNotifier notifier(QDBusConnection::sessionBus());
     AgentServiceSet services(
         AgentServiceSet::Platform{clock, workspace, systemInfo, processes, machine, &journalRecentLogInvocation,
                                   identity, paths, headless ? nullptr : RemoteMessagePanels::forThisDisplay(),
                                   [] { QApplication::quit(); }, http, bundleSwap, *keychain, shareMounter,
-                                  linuxProtectedFolders()},
+                                  linuxProtectedFolders(), notifier},
         settings, foundation.api);
     VeskWardenApp app(settings, heartbeatManager, clock, services.services());
 
@@ -153,6 +155,7 @@ int main(int argc, char **argv)
         agentStatus = std::make_unique<AgentStatusModel>(app, heartbeatManager, foundation.secrets, clock);
         menu = std::make_unique<AgentMenu>(app, *agentStatus);
         menu->attachPolicyEngine(services.policyEngine, &foundation.locks);
+        agentStatus->attachAlertService(services.alerts);
         QObject::connect(menu.get(), &AgentMenu::quitRequested, &application, &QApplication::quit);
         if (TrayMenu::isAvailable())
             tray = std::make_unique<TrayMenu>(*menu);

@@ -192,7 +192,12 @@ QCoro::Task<> CommandPoller::pollLoop(QPointer<CommandPoller> self, Clock &clock
     for (;;) {
         if (!self || token.stopRequested())
             co_return;
-        co_await self->pollOnce();
+        // With the push channel up the loop still wakes on its period, so a dropped channel
+        // brings the period back at once, but polls only when the relaxed interval has passed.
+        const bool relaxed = self->m_pushConnected && self->m_lastPoll &&
+                             self->m_lastPoll->secsTo(clock.now()) < pushConnectedPollInterval.count();
+        if (!relaxed)
+            co_await self->pollOnce();
         if (!self || token.stopRequested())
             co_return;
         const auto interval = self->m_settings.lowDataMode() ? lowDataPollInterval : pollInterval;

@@ -68,6 +68,8 @@ public:
 
     static constexpr std::chrono::seconds pollInterval{30};
     static constexpr std::chrono::seconds lowDataPollInterval{120};
+    // While a push channel announces queued commands, polling is only the safety net.
+    static constexpr std::chrono::seconds pushConnectedPollInterval{300};
     static constexpr std::chrono::seconds scheduledWorkInterval{30};
     static constexpr std::chrono::seconds postCommandReportDelay{1};
 
@@ -93,6 +95,8 @@ public:
     std::optional<QDateTime> lastPoll() const { return m_lastPoll; }
     std::optional<QString> lastCommand() const { return m_lastCommand; }
     bool isPolling() const { return m_isPolling; }
+    // The push channel opened or dropped; the loop relaxes or returns to its period.
+    void setPushConnected(bool connected) { m_pushConnected = connected; }
 
 signals:
     void stateChanged();
@@ -130,6 +134,7 @@ private:
     bool m_running = false;
     bool m_pollInFlight = false;
     bool m_pollRequested = false;
+    bool m_pushConnected = false;
     StopSource m_stop;
 };
 

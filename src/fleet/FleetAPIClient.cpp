@@ -115,6 +115,14 @@ QCoro::Task<APIResult<FleetPendingCommands>> FleetAPIClient::fetchPendingCommand
     co_return decoded<FleetPendingCommands>(response, QStringLiteral("Command poll"));
 }
 
+QCoro::Task<APIResult<PushSession>> FleetAPIClient::openPushSession()
+{
+    const CommandPollRequest body{serial()};
+    FleetRequest request = FleetRequest::json("POST", QStringLiteral("push_session"), body.toJson());
+    const APIResult<HttpResponse> response = co_await m_exchange.perform(std::move(request));
+    co_return decoded<PushSession>(response, QStringLiteral("Push session"));
+}
+
 QCoro::Task<APIStatus> FleetAPIClient::uploadAppLog(QString bundleId, QString logText)
 {
     const AppLogUpload body{serial(), std::move(bundleId), std::move(logText)};

@@ -13,6 +13,7 @@
 #include "fleet/FleetExchange.h"
 #include "wire/MachineNote.h"
 #include "wire/PayloadUpload.h"
+#include "wire/PushSession.h"
 #include "wire/PushTokenRegistration.h"
 #include "wire/RemoteInstalledApp.h"
 #include "wire/RemotePayload.h"
@@ -73,6 +74,8 @@ public:
     // The registration's serial is this machine's unless the caller set one.
     QCoro::Task<APIStatus> registerPushToken(PushTokenRegistration registration);
     QCoro::Task<APIResult<FleetPendingCommands>> fetchPendingCommands();
+    // A ticket for this machine's push channel and its device token.
+    QCoro::Task<APIResult<PushSession>> openPushSession();
     QCoro::Task<APIStatus> uploadAppLog(QString bundleId, QString logText);
     QCoro::Task<APIStatus> reportInstalledApps(QList<RemoteInstalledApp> apps);
     QCoro::Task<APIStatus> reportTelemetry(TelemetryReport report);

@@ -13,7 +13,9 @@
 #include "platform/SystemInfoSource.h"
 #include "platform/Workspace.h"
 
+#include <QCryptographicHash>
 #include <QFutureWatcher>
+#include <QJsonDocument>
 #include <QPointer>
 #include <QSet>
 #include <QtConcurrent/QtConcurrentRun>
@@ -32,7 +34,12 @@ constexpr auto kLowDataPeriod = 60s;
 constexpr int kTelemetryDivisor = 4;
 constexpr int kLowDataTelemetryDivisor = 6;
 constexpr int kInstalledAppsDivisor = 6;
-constexpr qint64 kSpeedTestSeconds = 1800;
+// A speed test moves about a megabyte: once a day, and again when the machine moves to
+// another network; never on its own in low-data mode or when its result cannot be reported.
+constexpr qint64 kSpeedTestSeconds = 86400;
+constexpr qint64 kInstalledAppsRefreshSeconds = 86400;
+const QString kLastSpeedTestAt = QStringLiteral("warden_lastSpeedTestAt");
+const QString kLastSpeedTestNetwork = QStringLiteral("warden_lastSpeedTestNetwork");
 
 const QString kLastPolicySync = QStringLiteral("lastPolicySyncTimestamp");
 
@@ -189,20 +196,47 @@ QCoro::Task<bool> SystemMonitor::reportInstalledApps()
     if (!self)
         co_return false;
     QList<RemoteInstalledApp> apps;
-    for (const InstalledApp &app : found)
+    QCryptographicHash digest(QCryptographicHash::Sha256);
+    for (const InstalledApp &app : found) {
         apps.append(reportRecord(app));
+        digest.addData(QJsonDocument(apps.last().toJson()).toJson(QJsonDocument::Compact));
+    }
+    // The server keeps the last report: the same list goes again only as the daily refresh.
+    const QByteArray sum = digest.result();
+    const QDateTime now = m_clock.now();
+    if (sum == m_installedAppsDigest && m_installedAppsSentAt &&
+        m_installedAppsSentAt->secsTo(now) < kInstalledAppsRefreshSeconds)
+        co_return false;
     const APIStatus status = co_await api.reportInstalledApps(std::move(apps));
     if (!status.ok()) {
         qCWarning(lcFleet).noquote() << QStringLiteral("Installed app report failed: ") + status.errorMessage();
         co_return false;
+    }
+    if (self) {
+        self->m_installedAppsDigest = sum;
+        self->m_installedAppsSentAt = now;
     }
     co_return true;
 }
 
 QCoro::Task<> SystemMonitor::runSpeedTestIfDue()
 {
+    if (m_settings.lowDataMode() || !m_settings.systemHealthReporting())
+        co_return;
     const QDateTime now = m_clock.now();
-    if (m_lastSpeedTestTime && m_lastSpeedTestTime->secsTo(now) < kSpeedTestSeconds)
+    DefaultsStore &defaults = m_settings.defaults();
+    // The primary interface, and the Wi-Fi name where sensitive telemetry lets the monitor read
+    // it; kept only as a hash.
+    const QString network = QString::fromLatin1(
+        QCryptographicHash::hash((m_snapshot.primaryInterface + QLatin1Char('|') + m_snapshot.wifiSSID.value_or(QString()))
+                                     .toUtf8(),
+                                 QCryptographicHash::Sha256)
+            .toHex()
+            .left(16));
+    // The last run survives restarts, so a restart does not cost another test.
+    const QDateTime lastRun = QDateTime::fromString(defaults.stringValue(kLastSpeedTestAt), Qt::ISODate);
+    const bool sameNetwork = defaults.stringValue(kLastSpeedTestNetwork) == network;
+    if (lastRun.isValid() && sameNetwork && lastRun.secsTo(now) < kSpeedTestSeconds)
         co_return;
     QPointer<SystemMonitor> self(this);
     FleetReportingApi &api = m_api;
@@ -212,6 +246,8 @@ QCoro::Task<> SystemMonitor::runSpeedTestIfDue()
         co_return;
     self->m_lastSpeedTest = *result.value();
     self->m_lastSpeedTestTime = self->m_clock.now();
+    self->m_settings.defaults().setValue(kLastSpeedTestAt, self->m_lastSpeedTestTime->toString(Qt::ISODate));
+    self->m_settings.defaults().setValue(kLastSpeedTestNetwork, network);
 }
 
 QCoro::Task<> SystemMonitor::samplingLoop(StopToken token)

@@ -58,6 +58,7 @@ public:
     // One sampling pass: snapshot, app list, hung list.
     void refresh();
     // One report each, when its switch is on and the fleet client is configured; true when sent.
+    // An installed-apps list the server already has goes again only once a day.
     QCoro::Task<bool> reportTelemetry();
     QCoro::Task<bool> reportInstalledApps();
     TelemetryReport telemetryReport(const QString &serial) const;
@@ -98,6 +99,8 @@ private:
     quint64 m_probeGeneration = 0;
     std::optional<SpeedTestResult> m_lastSpeedTest;
     std::optional<QDateTime> m_lastSpeedTestTime;
+    QByteArray m_installedAppsDigest; // of the last installed-apps report the server took
+    std::optional<QDateTime> m_installedAppsSentAt;
     QCollator m_collator;
     QThreadPool m_probePool; // last member: its destructor waits for a running probe
 };

@@ -61,28 +61,40 @@ TEST(AgentStatus, SummaryNamesTheMostPressingProblem)
     const HeartbeatOutcome delivered{at, true, {}};
     const HeartbeatOutcome failed{at, false, QStringLiteral("HTTP 503")};
     const PairingStatus paired = PairingStatus::paired(QStringLiteral("9f3c2a7b"));
+    const auto alert = [&](AlertSeverity severity, AlertCategory category, const char *title) {
+        return WardenAlert::make(severity, category, title, {}, "C02X", at);
+    };
+    const WardenAlert uptime = alert(AlertSeverity::info, AlertCategory::uptime, "Extended Uptime");
+    const WardenAlert cpu = alert(AlertSeverity::warning, AlertCategory::cpu, "High CPU Usage");
+    const WardenAlert disk = alert(AlertSeverity::critical, AlertCategory::disk, "Disk Almost Full");
+    const WardenAlert hung = alert(AlertSeverity::critical, AlertCategory::appHung, "Booth Not Responding");
     struct Case {
         const char *name;
         AgentStatus status;
         QString want;
     } cases[] = {
-        {"stopped services come first", {false, PairingStatus::of(Kind::revoked), failed}, "Services stopped"},
-        {"stopped before anything is known", {false, std::nullopt, std::nullopt}, "Services stopped"},
-        {"a failed beat before the pairing", {true, PairingStatus::of(Kind::notPaired), failed},
+        {"stopped services come first", {false, PairingStatus::of(Kind::revoked), failed, {}}, "Services stopped"},
+        {"stopped before anything is known", {false, std::nullopt, std::nullopt, {}}, "Services stopped"},
+        {"a failed beat before the pairing", {true, PairingStatus::of(Kind::notPaired), failed, {}},
          "Last heartbeat failed: HTTP 503"},
-        {"a failed beat while paired", {true, paired, failed}, "Last heartbeat failed: HTTP 503"},
-        {"not paired", {true, PairingStatus::of(Kind::notPaired), delivered}, "Not paired with a fleet"},
-        {"revoked", {true, PairingStatus::of(Kind::revoked), delivered},
+        {"a failed beat while paired", {true, paired, failed, {}}, "Last heartbeat failed: HTTP 503"},
+        {"not paired", {true, PairingStatus::of(Kind::notPaired), delivered, {}}, "Not paired with a fleet"},
+        {"revoked", {true, PairingStatus::of(Kind::revoked), delivered, {}},
          "This device was revoked by your administrator"},
-        {"secret changed", {true, PairingStatus::of(Kind::needsReentry), delivered},
+        {"secret changed", {true, PairingStatus::of(Kind::needsReentry), delivered, {}},
          "Fleet secret changed — re-pair required"},
-        {"serial unknown", {true, PairingStatus::of(Kind::serialUnknown), std::nullopt},
+        {"serial unknown", {true, PairingStatus::of(Kind::serialUnknown), std::nullopt, {}},
          "This Mac isn't registered yet"},
-        {"tenant without a secret", {true, PairingStatus::of(Kind::tenantHasNoSecret), delivered},
+        {"tenant without a secret", {true, PairingStatus::of(Kind::tenantHasNoSecret), delivered, {}},
          "No fleet secret for this account yet"},
-        {"paired and delivered", {true, paired, delivered}, "All systems are operating normally."},
-        {"pairing not read yet, no beat yet", {true, std::nullopt, std::nullopt},
+        {"paired and delivered", {true, paired, delivered, {}}, "All systems are operating normally."},
+        {"pairing not read yet, no beat yet", {true, std::nullopt, std::nullopt, {}},
          "All systems are operating normally."},
+        {"one active alert before the pairing", {true, PairingStatus::of(Kind::notPaired), delivered, {uptime}},
+         "Extended Uptime"},
+        {"the most severe of several alerts", {true, paired, delivered, {uptime, cpu, disk, hung}},
+         "Disk Almost Full (+3 more alerts)"},
+        {"stopped services still come first", {false, paired, delivered, {disk}}, "Services stopped"},
     };
     for (const Case &c : cases)
         EXPECT_EQ(c.status.summary(), c.want) << c.name;

@@ -66,6 +66,23 @@ TEST(CommandPoller, KeepsPollingAtItsIntervalThroughFailures)
     EXPECT_EQ(rig.fleet.fetches, 5);
 }
 
+TEST(CommandPoller, RelaxesToFiveMinutesWhileThePushChannelIsUp)
+{
+    PollerRig rig;
+    rig.poller.start();
+    rig.poller.setPushConnected(true);
+    rig.clock.advance(270s);
+    EXPECT_EQ(rig.fleet.fetches, 1) << "no poll within 300 s of the last while pushes arrive";
+    rig.clock.advance(30s);
+    EXPECT_EQ(rig.fleet.fetches, 2) << "the safety net still polls every 5 minutes";
+    QCoro::waitFor(rig.poller.pollOnce()); // a push
+    EXPECT_EQ(rig.fleet.fetches, 3);
+    rig.poller.setPushConnected(false);
+    rig.clock.advance(30s);
+    EXPECT_EQ(rig.fleet.fetches, 4) << "a dropped channel brings the 30 s period back at the next wake";
+    rig.poller.stop();
+}
+
 TEST(CommandPoller, RunsCommandsInOrderAndReportsBeforeTheFollowUpReports)
 {
     PollerRig rig;

@@ -14,6 +14,7 @@
 #include "policy/PolicyEngine.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -27,7 +28,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
+#include <cstdio>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
@@ -550,3 +553,33 @@ TEST_F(FleetMachine, SignedReleasePublishedOnTheServerIsInstalledByUpdateAppAndT
 }
 
 } // namespace
+
+TEST_F(FleetMachine, QueuedCommandReachesThePairedAgentThroughItsPushChannelAtOnce)
+{
+    const QString serial = QStringLiteral("E2E-PUSH-1");
+    ASSERT_NO_FATAL_FAILURE(enrol(serial));
+    auto agent = startAgent(serial);
+    ASSERT_TRUE(agent->waitForOutput(QStringLiteral("Push channel connected"), 20000)) << agent->output().toStdString();
+    // Settle past the start-up poll: from here on only a push makes the agent poll within 5 min.
+    QTest::qWait(1500);
+
+    QList<qint64> latencies;
+    for (int i = 0; i < 3; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        const qint64 id = queue(serial, QStringLiteral("clear_message"));
+        ASSERT_GT(id, 0);
+        ASSERT_TRUE(waitForResult(serial, id, 10000).has_value()) << agent->output().toStdString();
+        latencies << timer.elapsed();
+    }
+    std::sort(latencies.begin(), latencies.end());
+    std::printf("queue-to-result with push, ms: %lld %lld %lld\n", latencies[0], latencies[1], latencies[2]);
+    EXPECT_LT(latencies.last(), 10000);
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return agent->output().count(QStringLiteral("Push received: command_pending")) >= 3; }, 5000))
+        << agent->output().toStdString();
+
+    const QString test = admin({QStringLiteral("push"), QStringLiteral("test"), serial});
+    EXPECT_TRUE(test.contains(QStringLiteral("Test push sent to 1 channel(s)"))) << test.toStdString();
+    EXPECT_TRUE(agent->waitForOutput(QStringLiteral("Push received: test"), 5000));
+}

@@ -92,11 +92,12 @@ TEST_F(SystemMonitorTest, ReportsOnItsDefaultCadence)
         qint64 at;
         int telemetry, installedApps, speedTests;
     };
-    // Telemetry once at start and every 4th sample (60 s); installed apps at start and every
-    // 6th loop report; a speed test with the first loop report, then once 1,800 s have passed.
+    // Telemetry once at start and every 4th sample (60 s); installed apps at start and then, at
+    // every 6th loop report, only when the list changed or a day passed; a speed test with the
+    // first loop report, then once a day.
     const Checkpoint checkpoints[] = {
         {0, 1, 1, 0},     {59, 1, 1, 0},     {60, 2, 1, 1},     {359, 6, 1, 1},
-        {360, 7, 2, 1},   {1859, 31, 6, 1},  {1860, 32, 6, 2},  {3660, 62, 11, 3},
+        {360, 7, 1, 1},   {1859, 31, 1, 1},  {1860, 32, 1, 1},  {3660, 62, 1, 1},
     };
     monitor.start();
     qint64 at = 0;
@@ -108,7 +109,41 @@ TEST_F(SystemMonitorTest, ReportsOnItsDefaultCadence)
         EXPECT_EQ(api.installedApps.size(), c.installedApps) << "at " << c.at;
         EXPECT_EQ(api.speedTestRuns, c.speedTests) << "at " << c.at;
     }
-    EXPECT_EQ(monitor.lastSpeedTest(), (SpeedTestResult{60, 12, 22})) << "a run without a result keeps the last one";
+    EXPECT_EQ(monitor.lastSpeedTest(), (SpeedTestResult{50, 10, 20}));
+    runFor(std::chrono::hours(24));
+    EXPECT_EQ(api.installedApps.size(), 2) << "the unchanged list goes again as the daily refresh";
+}
+
+TEST_F(SystemMonitorTest, SpeedTestOnceADayOrOnANewNetworkAndNeverWhenItCannotHelp)
+{
+    api.speedTests = {SpeedTestResult{50, 10, 20}, SpeedTestResult{60, 12, 22}, SpeedTestResult{70, 14, 24}};
+    source.network.primaryInterface = QStringLiteral("eth0");
+    monitor.start();
+    runFor(60s);
+    EXPECT_EQ(api.speedTestRuns, 1);
+    source.network.primaryInterface = QStringLiteral("wlan0");
+    runFor(60s);
+    EXPECT_EQ(api.speedTestRuns, 2) << "the machine moved to another network";
+
+    // A restart within the day costs no new test.
+    monitor.stop();
+    SystemMonitor restarted{{source, workspace, api, settings, directory, identity, clock}};
+    restarted.start();
+    runFor(120s);
+    restarted.stop();
+    EXPECT_EQ(api.speedTestRuns, 2);
+
+    monitor.start();
+    settings.defaults().setValue(FleetSettingsKeys::lowDataMode, true);
+    runFor(std::chrono::hours(25));
+    EXPECT_EQ(api.speedTestRuns, 2) << "never on its own in low-data mode";
+    settings.defaults().setValue(FleetSettingsKeys::lowDataMode, false);
+    settings.defaults().setValue(FleetSettingsKeys::systemHealthReporting, false);
+    runFor(120s);
+    EXPECT_EQ(api.speedTestRuns, 2) << "nothing to report it with";
+    settings.defaults().setValue(FleetSettingsKeys::systemHealthReporting, true);
+    runFor(120s);
+    EXPECT_EQ(api.speedTestRuns, 3) << "a day has passed";
 }
 
 TEST_F(SystemMonitorTest, RetriesASpeedTestThatGaveNoResultAfterTheNextReport)
@@ -121,7 +156,7 @@ TEST_F(SystemMonitorTest, RetriesASpeedTestThatGaveNoResultAfterTheNextReport)
     runFor(60s);
     EXPECT_EQ(api.speedTestRuns, 2);
     runFor(60s);
-    EXPECT_EQ(api.speedTestRuns, 2) << "a result holds for 1,800 s";
+    EXPECT_EQ(api.speedTestRuns, 2) << "a result holds for a day";
     EXPECT_DOUBLE_EQ(api.telemetry.last().speedDownloadMbps.value_or(0), 93.46);
 }
 
@@ -186,6 +221,7 @@ TEST_F(SystemMonitorTest, ReportsOnlyWhatItsSwitchesAndPairingAllow)
         {"not paired", true, true, false, false, false},
     };
     for (const Case &c : cases) {
+        clock.advance(std::chrono::hours(24)); // a day apart: the unchanged app list is due again
         defaults.setValue(keys::systemHealthReporting, c.health);
         defaults.setValue(keys::appStateReporting, c.appState);
         api.configured = c.configured;

@@ -45,6 +45,7 @@ const QList<Grammar> &grammar()
         {{"telemetry"}, 1, C::Telemetry},
         {{"apps"}, 1, C::InstalledApps},
         {{"machine", "move"}, 2, C::MachineMove},
+        {{"push", "test"}, 1, C::PushTest},
     };
     return table;
 }

@@ -31,6 +31,7 @@ struct CommandLine {
         Telemetry,
         InstalledApps,
         MachineMove,
+        PushTest,
     };
 
     Command command = Command::Help;

@@ -6,6 +6,7 @@
 #include "fleetd/cli/MachinesCommand.h"
 #include "fleetd/cli/PolicyAssignCommand.h"
 #include "fleetd/cli/PolicyCommands.h"
+#include "fleetd/cli/PushCommand.h"
 #include "fleetd/cli/QueueCommands.h"
 #include "fleetd/cli/ReleaseCommand.h"
 #include "fleetd/cli/SecretCommands.h"
@@ -57,6 +58,8 @@ int fleetdMain(const QStringList &arguments, QTextStream &out, QTextStream &err)
         return runInstalledAppsCommand(commandLine, out, err);
     case CommandLine::Command::MachineMove:
         return runMachineMove(commandLine, out, err);
+    case CommandLine::Command::PushTest:
+        return runPushTest(commandLine, out, err);
     }
     return 2;
 }

@@ -2,6 +2,7 @@
 
 #include "fleetd/cli/AdminSupport.h"
 #include "fleetd/cli/CommandParams.h"
+#include "fleetd/cli/PushCommand.h"
 #include "fleetd/http/CommandWire.h"
 #include "fleetd/records/CommandNames.h"
 
@@ -33,6 +34,8 @@ int runCommandQueue(const CommandLine &commandLine, QTextStream &out, QTextStrea
     if (!queued.status.isOk())
         return reportFailure(err, queued.status.message());
     out << queued.value << Qt::endl;
+    // A running server passes it on to the machine's push channel at once.
+    announcePendingCommand(commandLine.dbPath, serial);
     return 0;
 }
 

@@ -2,6 +2,8 @@
 
 #include "fleetd/FleetdLog.h"
 #include "fleetd/LogRedaction.h"
+#include "fleetd/cli/PushCommand.h"
+#include "fleetd/http/PushHub.h"
 #include "fleetd/http/FleetHttpServer.h"
 #include "fleetd/http/FleetRoutes.h"
 #include "fleetd/http/RouteRateLimits.h"
@@ -15,6 +17,7 @@
 #include <QSslCertificate>
 #include <QSslKey>
 #include <QUrl>
+#include <QWebSocket>
 
 #include <csignal>
 #include <sys/resource.h>
@@ -96,7 +99,13 @@ int runServeCommand(const ListenAddress &listen, const QString &dbPath, const Se
     const FleetContext context{store, [] { return QDateTime::currentDateTimeUtc(); }, options.redeliverAfter,
                                dbPath};
     // Declared after the store so it is destroyed first: no request runs on a closed store.
-    FleetHttpServer server(RouteRateLimits::apply(fleetRoutes(context), context), options.limits);
+    PushHub push([] { return QDateTime::currentDateTimeUtc(); });
+    FleetHttpServer server(RouteRateLimits::apply(fleetRoutes(context, &push), context), options.limits);
+    server.acceptWebSockets([&push](std::unique_ptr<QWebSocket> socket) { push.adopt(std::move(socket)); });
+    PushAdminListener pushAdmin(push);
+    if (!pushAdmin.listen(dbPath))
+        qCWarning(lcFleetd) << "no local push socket at" << PushAdminListener::socketPath(dbPath)
+                            << "; push test and instant pushes for queued commands are off";
     const bool tls = !options.tlsCert.isEmpty();
     if (tls) {
         QString error;

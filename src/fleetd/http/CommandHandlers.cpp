@@ -1,6 +1,7 @@
 #include "fleetd/http/CommandHandlers.h"
 
 #include "fleetd/FleetdLog.h"
+#include "fleetd/http/PushHub.h"
 #include "fleetd/http/JsonResponse.h"
 #include "fleetd/http/MachineScope.h"
 #include "fleetd/http/CommandWire.h"
@@ -89,6 +90,8 @@ QHttpServerResponse CommandHandlers::queue(const QHttpServerRequest &request, co
     if (!queued.status.isOk())
         return storeFailure(queued.status, QStringLiteral("queueing the command"));
     qCInfo(lcFleetd) << "queued" << command << "for" << serial << "as" << queued.value;
+    if (m_push && m_push->commandPending(serial) > 0)
+        qCInfo(lcFleetd) << "announced to" << serial << "over its push channel";
     return jsonObject(FleetCommandResponse{true, queued.value, serial, command}.toJson());
 }
 

@@ -19,9 +19,13 @@ namespace vesk::fleetd {
 //        command id 0 records work the machine started itself;
 //   POST device_command {"serial", "command", "params"?} →
 //        {"queued": true, "command_id", "serial", "command"}.
+class PushHub;
+
 class CommandHandlers {
 public:
-    explicit CommandHandlers(FleetContext context) : m_context(std::move(context)) {}
+    // With a push hub, a queued command is announced to its machine at once.
+    explicit CommandHandlers(FleetContext context, PushHub *push = nullptr)
+        : m_context(std::move(context)), m_push(push) {}
 
     QHttpServerResponse poll(const QHttpServerRequest &request, const TenantRecord &tenant) const;
     QHttpServerResponse result(const QHttpServerRequest &request, const TenantRecord &tenant) const;
@@ -31,6 +35,7 @@ private:
     FleetContext m_context;
     // Shared by the copies each route holds.
     std::shared_ptr<IdlePollAnswers> m_idleAnswers = std::make_shared<IdlePollAnswers>();
+    PushHub *m_push;
 };
 
 } // namespace vesk::fleetd

@@ -144,6 +144,14 @@ void ConnectionFront::beforeServer(quint64 id)
             break;
         if (event == RequestFraming::Event::HeadReady && !admitHead(connection))
             return;
+        if (event == RequestFraming::Event::HeadReady && framing.head().webSocketUpgrade) {
+            // The push channel's handshake: the server takes it from here, and the frames that
+            // follow are the WebSocket's to judge, so the front lets go of this connection.
+            release(connection);
+            QObject::disconnect(socket, nullptr, this, nullptr);
+            m_connections.erase(found);
+            return;
+        }
         if (event == RequestFraming::Event::RequestDone) {
             requestDone(connection);
             // What follows a last request is the server's to ignore; the connection closes.
@@ -177,6 +185,10 @@ bool ConnectionFront::admitHead(Connection &connection)
     if (head.path.contains('%')) {
         reject(connection, 404,
                QStringLiteral("no route for %1 %2").arg(QString::fromLatin1(head.method), QString::fromLatin1(head.path)));
+        return false;
+    }
+    if (head.webSocketUpgrade && (head.method != "GET" || head.path != kPushChannelPath || head.contentLength)) {
+        reject(connection, 400, QStringLiteral("protocol upgrades are not served"));
         return false;
     }
     if (head.serialBytes > m_limits.maxSerialBytes) {

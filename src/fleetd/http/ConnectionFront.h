@@ -16,6 +16,9 @@ class QTcpSocket;
 
 namespace vesk::fleetd {
 
+// The one path on which a WebSocket upgrade is taken: the machines' push channel.
+inline constexpr char kPushChannelPath[] = "/api/push";
+
 // Sees every byte of a connection before QHttpServer does (its readyRead slot is connected
 // first), follows the requests with RequestFraming, and answers itself when a request must not
 // reach the server: 413 for a body over its route's limit, declared or streamed, before the

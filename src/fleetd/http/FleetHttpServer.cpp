@@ -56,6 +56,20 @@ void FleetHttpServer::useTls(const QSslConfiguration &configuration)
     m_tls = configuration;
 }
 
+void FleetHttpServer::acceptWebSockets(std::function<void(std::unique_ptr<QWebSocket>)> adopt)
+{
+    for (const auto &server : m_servers) {
+        QHttpServer *shard = server.get();
+        // QHttpServer 6.4 upgrades only a request that a route took; this one answers nothing
+        // itself and leaves the connection to the WebSocket handshake.
+        shard->route(QString::fromLatin1(kPushChannelPath), [](const QHttpServerRequest &, QHttpServerResponder &&) {});
+        QObject::connect(shard, &QAbstractHttpServer::newWebSocketConnection, shard, [shard, adopt] {
+            while (shard->hasPendingWebSocketConnections())
+                adopt(shard->nextPendingWebSocketConnection());
+        });
+    }
+}
+
 quint16 FleetHttpServer::listen(const QHostAddress &address, quint16 port)
 {
     // Our own socket so the backlog fits thousands of agents connecting at once;

@@ -9,6 +9,9 @@
 #include <QList>
 #include <QSslConfiguration>
 
+class QWebSocket;
+
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -28,6 +31,9 @@ public:
     ~FleetHttpServer();
     FleetHttpServer(const FleetHttpServer &) = delete;
     FleetHttpServer &operator=(const FleetHttpServer &) = delete;
+
+    // WebSocket upgrades to /api/push on the same port go to `adopt`; without it none is taken.
+    void acceptWebSockets(std::function<void(std::unique_ptr<QWebSocket>)> adopt);
 
     // Port 0 lets the OS choose. Returns the bound port, or 0 when binding failed.
     quint16 listen(const QHostAddress &address, quint16 port);

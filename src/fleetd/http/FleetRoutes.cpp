@@ -10,17 +10,19 @@
 #include "fleetd/http/PayloadHandlers.h"
 #include "fleetd/http/PolicyHandlers.h"
 #include "fleetd/http/ReleaseDownloadHandler.h"
+#include "fleetd/http/PushHandlers.h"
 #include "fleetd/http/ReportHandlers.h"
 #include "fleetd/http/SpeedtestHandlers.h"
 
 namespace vesk::fleetd {
 
-QList<Route> fleetRoutes(const FleetContext &context)
+QList<Route> fleetRoutes(const FleetContext &context, PushHub *push)
 {
     using Method = QHttpServerRequest::Method;
     // One verdict cache for every authenticated route.
     const auto auth = std::make_shared<FleetAuth>(context);
-    const CommandHandlers commands(context);
+    const CommandHandlers commands(context, push);
+    const PushHandlers pushSessions(context, push);
     const ReportHandlers reports(context);
     const AlertHandlers alerts(context);
     const NoteHandlers notes(context);
@@ -51,6 +53,7 @@ QList<Route> fleetRoutes(const FleetContext &context)
         {Method::Put, api("device_alert"), authed(auth, alerts, &AlertHandlers::acknowledge)},
         {Method::Get, api("fleet_alerts"), authed(auth, alerts, &AlertHandlers::list)},
         {Method::Post, api("push_token"), authed(auth, alerts, &AlertHandlers::pushToken)},
+        {Method::Post, api("push_session"), authed(auth, pushSessions, &PushHandlers::open)},
 
         {Method::Get, api("device_notes"), authed(auth, notes, &NoteHandlers::list)},
         {Method::Post, api("device_notes"), authed(auth, notes, &NoteHandlers::add)},

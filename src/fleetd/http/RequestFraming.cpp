@@ -194,7 +194,9 @@ RequestFraming::Event RequestFraming::parseHead()
             close = close || hasListToken(value, "close");
             keepAlive = keepAlive || hasListToken(value, "keep-alive");
         } else if (is("upgrade")) {
-            return fail(400, QStringLiteral("protocol upgrades are not served"));
+            if (value.compare("websocket", Qt::CaseInsensitive) != 0)
+                return fail(400, QStringLiteral("protocol upgrades are not served"));
+            head.webSocketUpgrade = true;
         } else if (is("x-device-serial")) {
             head.serialBytes = value.size();
         } else if (is("expect")) {

@@ -21,6 +21,7 @@ public:
         bool chunked = false;
         qsizetype serialBytes = 0; // length of X-Device-Serial
         bool expectsContinue = false; // "Expect: 100-continue": the client waits before the body
+        bool webSocketUpgrade = false; // "Upgrade: websocket": what follows is no longer HTTP
     };
 
     enum class Phase { Idle, Header, Body };

@@ -1,0 +1,268 @@
+#include "AlertRig.h"
+#include "LogCapture.h"
+
+#include <gtest/gtest.h>
+
+using namespace std::chrono_literals;
+
+namespace vesk::test {
+namespace {
+
+SystemSnapshot fullDisk()
+{
+    SystemSnapshot s = healthySnapshot();
+    s.diskUsed = 475 * GB;
+    s.diskFree = 25 * GB;
+    return s;
+}
+
+WardenAlert networkAlert(const QString &title)
+{
+    return WardenAlert::make(AlertSeverity::warning, AlertCategory::network, title, "Share not answering", "C02XK1ABCD",
+                             QDateTime());
+}
+
+TEST(AlertService, LastingConditionReportedOncePerWindowWhileActiveEveryCycle)
+{
+    AlertRig rig;
+    rig.service.raise(networkAlert("Studio share unreachable"));
+    SystemSnapshot sample = fullDisk();
+    rig.service.start([&] { return HealthSample{sample, {}}; });
+
+    rig.clock.advance(29s);
+    EXPECT_TRUE(rig.api.reports.size() == 1) << "the first evaluation comes one interval after start";
+    int cyclesWithDisk = 0;
+    for (int cycle = 0; cycle < 12; ++cycle) { // 30 s ... 360 s
+        rig.clock.advance(rig.clock.nextWakeIn());
+        const auto &active = rig.service.activeAlerts();
+        cyclesWithDisk += std::count_if(active.cbegin(), active.cend(),
+                                        [](const WardenAlert &a) { return a.key() == "disk_critical"; });
+        EXPECT_EQ(active.size(), 2) << "the network alert survives evaluations";
+    }
+    EXPECT_EQ(cyclesWithDisk, 12);
+    // Reported at 30 s and again at 330 s, the first cycle after the window.
+    ASSERT_EQ(rig.api.reports.size(), 3);
+    EXPECT_EQ(rig.api.reports[1].timestamp, rig.api.reports[2].timestamp.value().addSecs(-300));
+    EXPECT_EQ(rig.notifier.posted.size(), 3);
+    EXPECT_EQ(rig.service.alertHistory().size(), 3);
+
+    // A warning after the critical one has its own key and is reported at once.
+    sample.diskUsed = 425 * GB;
+    rig.clock.advance(30s);
+    ASSERT_EQ(rig.api.reports.size(), 4);
+    EXPECT_EQ(rig.api.reports.last().severity, "warning");
+
+    // Low-data mode stretches the interval to 300 s after the running sleep.
+    rig.defaults.setValue(FleetSettingsKeys::lowDataMode, true);
+    rig.clock.advance(30s);
+    EXPECT_EQ(rig.clock.nextWakeIn(), 300s);
+    rig.service.stop();
+    EXPECT_EQ(rig.clock.sleeperCount(), 0u);
+}
+
+TEST(AlertService, ReportCarriesTheAlertAndFailuresAreLoggedOnly)
+{
+    AlertRig rig;
+    rig.settings.setTenantCode("lumora");
+    LogCapture log;
+    rig.api.failWith = "Server unavailable";
+    rig.service.evaluate({fullDisk(), {}});
+    ASSERT_EQ(rig.api.reports.size(), 1);
+    const AlertReport &report = rig.api.reports[0];
+    EXPECT_EQ(report.serial, "C02XK1ABCD");
+    EXPECT_EQ(report.severity, "critical");
+    EXPECT_EQ(report.category, "disk");
+    EXPECT_EQ(report.title, "Disk Almost Full");
+    EXPECT_EQ(report.timestamp, rig.clock.now());
+    EXPECT_EQ(report.tenantCode, "lumora");
+    EXPECT_EQ(log.messages("alerts").filter("Alert report failed: ").size(), 1);
+    EXPECT_EQ(rig.service.alertHistory().size(), 1) << "a failed report stays recorded";
+
+    const LocalNotification &shown = rig.notifier.posted.value(0);
+    EXPECT_EQ(shown.identifier, rig.service.alertHistory()[0].id.toString(QUuid::WithoutBraces).toUpper());
+    EXPECT_EQ(shown.categoryIdentifier, "WARDEN_ALERT");
+    EXPECT_TRUE(shown.critical);
+}
+
+TEST(AlertService, BadThresholdsFallBackWithOneLogLine)
+{
+    AlertRig rig;
+    LogCapture log;
+    rig.defaults.setValue(AlertThresholdKeys::diskPercentCritical, "ninety");
+    rig.defaults.setValue(AlertThresholdKeys::diskPercentWarning, 80);
+    for (int i = 0; i < 3; ++i)
+        rig.service.evaluate({fullDisk(), {}});
+    EXPECT_EQ(rig.service.thresholds(), AlertThresholds{});
+    EXPECT_EQ(log.count("out of range"), 1);
+    EXPECT_EQ(rig.service.activeAlerts().value(0).title, "Disk Almost Full");
+}
+
+TEST(AlertService, RaiseAndClearKeepOneAlertPerCategoryAndTitle)
+{
+    AlertRig rig;
+    rig.service.raise(networkAlert("Studio share unreachable"));
+    rig.service.raise(networkAlert("Studio share unreachable"));
+    rig.service.raise(networkAlert("Archive share unreachable"));
+    EXPECT_EQ(rig.service.activeAlerts().size(), 2);
+    EXPECT_EQ(rig.service.alertHistory().size(), 2);
+    EXPECT_EQ(rig.api.reports.size(), 2);
+
+    rig.service.clear(AlertCategory::network, "Studio share unreachable");
+    rig.service.clear(AlertCategory::disk, "Archive share unreachable"); // other category: stays
+    ASSERT_EQ(rig.service.activeAlerts().size(), 1);
+    EXPECT_EQ(rig.service.activeAlerts()[0].title, "Archive share unreachable");
+
+    for (int i = 0; i < 60; ++i)
+        rig.service.raise(networkAlert(QString::number(i)));
+    ASSERT_EQ(rig.service.alertHistory().size(), AlertService::historyLimit);
+    EXPECT_EQ(rig.service.alertHistory().first().title, "59");
+    EXPECT_EQ(rig.service.alertHistory().last().title, "10");
+}
+
+FleetMachine machine(const QString &serial, const QString &name, double hoursAgo, const QDateTime &now,
+                     const QString &eventCode = {})
+{
+    FleetMachine m;
+    m.serial = serial;
+    m.id = serial;
+    m.name = name;
+    m.eventCode = eventCode;
+    m.lastSeen = now.addSecs(qint64(-hoursAgo * 3600)).toString(Qt::ISODate);
+    return m;
+}
+
+TEST(AlertService, LocationRulesShapeNotificationsNotReports)
+{
+    AlertRig rig;
+    const QDateTime now = rig.clock.now();
+    // The console's machine list tells which location this machine belongs to.
+    rig.service.checkOfflineMachines({machine("C02XK1ABCD", "Booth 1", 0, now, "EVT1")}, 2.0);
+    LocationNotificationRule rule{"EVT1", "Hall", std::nullopt, std::nullopt, {"disk"}};
+    rig.settings.setLocationNotificationRules({rule});
+
+    SystemSnapshot both = fullDisk();
+    both.ramUsed = 15 * GB;
+    rig.service.evaluate({both, {}});
+    EXPECT_EQ(rig.notifier.titles(), QStringList{"High Memory Usage"}) << "disk disabled, memory allowed";
+    EXPECT_EQ(rig.api.reports.size(), 2);
+
+    rule.mutedDuration = SuppressionDuration::oneHour;
+    rule.mutedAt = now;
+    rig.settings.setLocationNotificationRules({rule});
+    rig.clock.advance(301s);
+    rig.service.evaluate({both, {}});
+    EXPECT_EQ(rig.notifier.posted.size(), 1) << "a muted location notifies nothing";
+    rig.clock.advance(3600s);
+    rig.service.evaluate({both, {}});
+    EXPECT_EQ(rig.notifier.titles().last(), "High Memory Usage") << "the mute ends after its hour";
+}
+
+TEST(AlertService, OfflineMachinesWithSuppressionsAndRecovery)
+{
+    AlertRig rig;
+    const QDateTime now = rig.clock.now();
+    rig.settings.setSuppressedSerials({{"S-REC", SuppressionDuration::untilRecovery, now.addDays(-2)},
+                                       {"S-IND", SuppressionDuration::indefinitely, now.addDays(-2)},
+                                       {"S-OLD", SuppressionDuration::oneHour, now.addSecs(-3601)},
+                                       {"S-HOUR", SuppressionDuration::oneHour, now.addSecs(-3600)}});
+    QList<FleetMachine> fleet{machine("S-OK", "Booth 1", 1.5, now),     machine("S-WARN", "Booth 2", 3.2, now),
+                              machine("S-CRIT", "Booth 3", 13, now),    machine("S-REC", "Booth 4", 20, now),
+                              machine("S-IND", "Booth 5", 20, now),     machine("S-OLD", "Booth 6", 20, now),
+                              machine("S-HOUR", "Booth 7", 20, now)};
+    rig.service.checkOfflineMachines(fleet, 2.0);
+
+    QStringList got;
+    for (const WardenAlert &a : rig.service.activeAlerts())
+        got << a.serial + ": " + a.key() + " | " + a.title + " | " + a.message;
+    EXPECT_EQ(got, (QStringList{"S-WARN: offline_warning | Booth 2 — No Recent Data | Last seen 3 hours ago",
+                                "S-CRIT: offline_critical | Booth 3 Offline | No contact for 13 hours",
+                                "S-OLD: offline_critical | Booth 6 Offline | No contact for 20 hours"}));
+    EXPECT_EQ(rig.api.reports.size(), 3);
+    ASSERT_EQ(rig.notifier.posted.size(), 1);
+    EXPECT_EQ(rig.notifier.posted[0].identifier, "offline_summary");
+    EXPECT_EQ(rig.notifier.posted[0].title, "3 machines offline");
+    EXPECT_EQ(rig.notifier.posted[0].body, "2 critical — Booth 2, Booth 3, Booth 6");
+    QStringList kept;
+    for (const AlertSuppression &s : rig.settings.suppressedSerials())
+        kept << s.serial;
+    EXPECT_EQ(kept, (QStringList{"S-REC", "S-IND", "S-HOUR"})) << "the expired timed mute is pruned";
+
+    // Everyone reports again: offline alerts end, the until-recovery mute goes, the indefinite one stays.
+    for (FleetMachine &m : fleet)
+        m.lastSeen = now.toString(Qt::ISODate);
+    rig.service.checkOfflineMachines(fleet, 2.0);
+    EXPECT_TRUE(rig.service.activeAlerts().isEmpty());
+    kept.clear();
+    for (const AlertSuppression &s : rig.settings.suppressedSerials())
+        kept << s.serial;
+    EXPECT_EQ(kept, (QStringList{"S-IND", "S-HOUR"}));
+}
+
+TEST(AlertService, OfflineSummaryNamesFiveAndWaitsFourHoursPerMachine)
+{
+    AlertRig rig;
+    const QDateTime now = rig.clock.now();
+    QList<FleetMachine> fleet;
+    for (int i = 1; i <= 6; ++i)
+        fleet << machine(QString("S%1").arg(i), QString("Booth %1").arg(i), 3, now);
+    rig.service.checkOfflineMachines(fleet, 2.0);
+    ASSERT_EQ(rig.notifier.posted.size(), 1);
+    EXPECT_EQ(rig.notifier.posted[0].body, "0 critical — Booth 1, Booth 2, Booth 3, Booth 4, Booth 5…");
+
+    // An hour later the list shows them silent for 13 hours: escalated to critical and recorded
+    // again, but each machine's notification waits four hours.
+    rig.clock.advance(std::chrono::hours(1));
+    for (FleetMachine &m : fleet)
+        m.lastSeen = rig.clock.now().addSecs(-13 * 3600).toString(Qt::ISODate);
+    rig.service.checkOfflineMachines(fleet, 2.0);
+    EXPECT_EQ(rig.notifier.posted.size(), 1);
+    EXPECT_EQ(rig.service.activeAlerts().size(), 6);
+    EXPECT_EQ(rig.service.activeAlerts()[0].title, "Booth 1 Offline");
+    EXPECT_EQ(rig.service.alertHistory().size(), 12);
+    EXPECT_EQ(rig.api.reports.size(), 12);
+    rig.clock.advance(std::chrono::hours(4));
+    rig.service.checkOfflineMachines(fleet, 2.0);
+    EXPECT_EQ(rig.notifier.posted.size(), 1) << "a machine that stays silent keeps its one alert";
+    EXPECT_EQ(rig.service.alertHistory().size(), 12);
+}
+
+TEST(AlertService, PushTokenRegistration)
+{
+    AlertRig rig;
+    LogCapture log;
+    rig.service.setCachedPushToken("ABCDEF01");
+    QCoro::waitFor(rig.service.registerPushToken());
+    EXPECT_TRUE(rig.api.registrations.isEmpty()) << "no tenant: not paired";
+
+    rig.settings.setTenantCode("lumora");
+    rig.api.configured = false;
+    QCoro::waitFor(rig.service.registerPushToken());
+    EXPECT_TRUE(rig.api.registrations.isEmpty()) << "no fleet secret: not paired";
+
+    rig.api.configured = true;
+    QCoro::waitFor(rig.service.registerPushToken());
+    ASSERT_EQ(rig.api.registrations.size(), 1);
+    const PushTokenRegistration &first = rig.api.registrations[0];
+    EXPECT_EQ(first.token, "abcdef01");
+    EXPECT_EQ(first.alertScope, "photographer");
+    EXPECT_FALSE(first.isAgent);
+    EXPECT_EQ(first.tenantCode, "lumora");
+    EXPECT_EQ(first.eventcode, std::nullopt);
+    EXPECT_TRUE(rig.service.pushTokenRegistered());
+
+    rig.defaults.setValue("warden_alert_scope", "location");
+    rig.defaults.setValue("warden_eventcode", "EVT1");
+    rig.defaults.setValue(FleetSettingsKeys::agentMode, true);
+    rig.service.setPushTokenRegistered(false);
+    rig.api.failWith = "Forbidden";
+    QCoro::waitFor(rig.service.registerPushToken());
+    ASSERT_EQ(rig.api.registrations.size(), 2);
+    EXPECT_EQ(rig.api.registrations[1].alertScope, "location");
+    EXPECT_EQ(rig.api.registrations[1].eventcode, "EVT1");
+    EXPECT_TRUE(rig.api.registrations[1].isAgent);
+    EXPECT_FALSE(rig.service.pushTokenRegistered());
+    EXPECT_EQ(log.messages("alerts").filter("Push token registration failed: ").size(), 1);
+}
+
+} // namespace
+} // namespace vesk::test

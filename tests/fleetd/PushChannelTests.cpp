@@ -1,0 +1,114 @@
+// The push channel end to end inside one process: tickets only for the key's own machines,
+// one use and one minute per ticket, a queued command announced at once, and agents that
+// send anything are cut off.
+#include "FleetAPIFixture.h"
+
+#include "fleetd/http/FleetRoutes.h"
+#include "fleetd/http/PushHub.h"
+
+#include <QSignalSpy>
+#include <QTest>
+#include <QWebSocket>
+
+using namespace vesk::fleetd;
+
+namespace {
+
+class PushChannelTest : public FleetAPIFixture {
+protected:
+    void SetUp() override
+    {
+        FleetAPIFixture::SetUp();
+        m_hub = std::make_unique<PushHub>([this] { return m_now; });
+        m_server = std::make_unique<FleetHttpServer>(
+            fleetRoutes(FleetContext{m_store, [this] { return m_now; }}, m_hub.get()));
+        m_server->acceptWebSockets([this](std::unique_ptr<QWebSocket> socket) { m_hub->adopt(std::move(socket)); });
+        m_port = m_server->listen(QHostAddress::LocalHost, 0);
+        ASSERT_NE(m_port, 0);
+        m_api = QStringLiteral("http://127.0.0.1:%1/api/").arg(m_port);
+    }
+    void TearDown() override
+    {
+        for (auto &socket : m_sockets)
+            socket->abort();
+        m_sockets.clear();
+        m_server.reset();
+        m_hub.reset();
+    }
+
+    HttpAnswer session(const Tenant &tenant, const QString &serial)
+    {
+        return call(tenant, "POST", "push_session", QStringLiteral(R"({"serial":"%1"})").arg(serial).toUtf8(),
+                    "application/json", serial);
+    }
+    // Opens a channel with `ticket` and waits (a while) for the handshake.
+    QWebSocket *open(const QString &ticket)
+    {
+        m_sockets.push_back(std::make_unique<QWebSocket>());
+        QWebSocket *socket = m_sockets.back().get();
+        socket->open(QUrl(QStringLiteral("ws://127.0.0.1:%1/api/push?ticket=%2").arg(m_port).arg(ticket)));
+        // Connected, or already closed again for a refused ticket; the caller checks which.
+        const bool settled = QTest::qWaitFor(
+            [socket] {
+                return socket->state() == QAbstractSocket::ConnectedState ||
+                       socket->state() == QAbstractSocket::UnconnectedState;
+            },
+            5000);
+        Q_UNUSED(settled);
+        return socket;
+    }
+    bool closedByServer(QWebSocket *socket)
+    {
+        return QTest::qWaitFor([socket] { return socket->state() == QAbstractSocket::UnconnectedState; }, 5000);
+    }
+
+    std::unique_ptr<PushHub> m_hub;
+    quint16 m_port = 0;
+    std::vector<std::unique_ptr<QWebSocket>> m_sockets;
+};
+
+TEST_F(PushChannelTest, TicketsOpenOneChannelOfTheKeysOwnMachineAndQueuedCommandsArriveAtOnce)
+{
+    EXPECT_EQ(session(m_a, "B1").status, 404) << "another tenant's machine";
+    EXPECT_EQ(session(m_a, "NOPE").status, 404);
+    const HttpAnswer first = session(m_a, "A1");
+    ASSERT_EQ(first.status, 200) << first.body.toStdString();
+    const QString ticket = first.json.value("ticket").toString();
+    const QString token = first.json.value("token").toString();
+    EXPECT_EQ(token.size(), 64);
+    EXPECT_EQ(session(m_a, "A1").json.value("token").toString(), token) << "the device token stays";
+
+    QWebSocket *channel = open(ticket);
+    ASSERT_EQ(channel->state(), QAbstractSocket::ConnectedState);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m_hub->connectionCount() == 1; }, 5000));
+    QSignalSpy pushes(channel, &QWebSocket::textMessageReceived);
+
+    const HttpAnswer queued =
+        call(m_a, "POST", "device_command", R"({"serial":"A1","command":"clear_message"})", "application/json", "A1");
+    ASSERT_EQ(queued.status, 200) << queued.body.toStdString();
+    // The push may arrive while the queueing request is still being answered.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return pushes.size() == 1; }, 5000));
+    EXPECT_EQ(pushes[0][0].toString(), R"({"type":"command_pending"})");
+    EXPECT_EQ(m_hub->commandPending("A2"), 0) << "nothing reaches a machine without a channel";
+
+    EXPECT_TRUE(closedByServer(open(ticket))) << "a ticket opens once";
+    EXPECT_TRUE(closedByServer(open("0123abcd"))) << "an unknown ticket";
+    const QString late = session(m_a, "A2").json.value("ticket").toString();
+    m_now = m_now.addSecs(PushHub::ticketSeconds);
+    EXPECT_TRUE(closedByServer(open(late))) << "an expired ticket";
+    EXPECT_EQ(m_hub->connectionCount(), 1);
+}
+
+TEST_F(PushChannelTest, AnAgentThatSendsGarbageOrHugeFramesIsCutOff)
+{
+    QWebSocket *chatty = open(session(m_a, "A1").json.value("ticket").toString());
+    QWebSocket *huge = open(session(m_a, "A2").json.value("ticket").toString());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m_hub->connectionCount() == 2; }, 5000));
+    chatty->sendTextMessage("hello?");
+    huge->sendBinaryMessage(QByteArray(PushHub::maxIncomingBytes * 4, 'x'));
+    EXPECT_TRUE(closedByServer(chatty));
+    EXPECT_TRUE(closedByServer(huge));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return m_hub->connectionCount() == 0; }, 5000));
+}
+
+} // namespace
