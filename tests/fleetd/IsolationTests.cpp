@@ -121,12 +121,15 @@ TEST_F(IsolationTest, EveryRouteRefusesAnotherTenantsMachineReadOrWrite)
         {"POST", "speedtest", "xx", false},
         {"GET", "devices", {}, false},
         {"GET", "device_status?serial=A1", {}, true},
+        {"POST", "push_session", R"({"serial": "A1"})", true},
     };
 
     // The table covers every route that takes a fleet key.
     std::set<std::string> served;
     for (const Route &route : fleetRoutes(FleetContext{m_store, [this] { return m_now; }})) {
-        if (route.path != "/api/heartbeat" && route.path != "/api/fetch_fleet_secret")
+        // Heartbeats and pairing carry no key; a release archive is named by its own digest.
+        if (route.path != "/api/heartbeat" && route.path != "/api/fetch_fleet_secret" &&
+            route.path != "/api/release_download")
             served.insert((methodName(route.method) + ' ' + route.path.mid(5).toUtf8()).toStdString());
     }
     std::set<std::string> tried;
