@@ -41,6 +41,7 @@ AgentServiceSet::AgentServiceSet(Platform platform, FleetSettingsStore &settings
       alertApi(api),
       alerts({settings, alertApi, platform.notifier, platform.clock, platform.identity.serialOrUnknown(),
               QStringLiteral("linux")}),
+      shareAlerts(alerts, platform.clock),
       pushSessions(api), pushChannel({pushSessions, platform.clock, api.baseUrl(), {}})
 {
     // The push channel stands in for the platform's push service: its token is registered
@@ -56,6 +57,8 @@ AgentServiceSet::AgentServiceSet(Platform platform, FleetSettingsStore &settings
     // The policy's cleanup rules and shares run beside this machine's own.
     policyEngine.attachFolderRetention(&folderRetention);
     policyEngine.attachShareMonitor(&shareMonitor);
+    // A share that keeps failing raises a network alert; the alert service reports it.
+    shareMonitor.setAlertSink(&shareAlerts);
     // The poller's reports after an app command include a fresh telemetry sample.
     postCommandReports.setSystemMonitor(&systemMonitor);
     // "update_app", due scheduled updates and the automatic pass install through the update

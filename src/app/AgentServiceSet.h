@@ -4,6 +4,7 @@
 #include "alerts/AlertService.h"
 #include "alerts/PushChannel.h"
 #include "app/AppDelegate.h"
+#include "app/ShareAlertBridge.h"
 #include "app/VeskWardenApp.h"
 #include "commands/CommandPoller.h"
 #include "commands/FleetAPICommandChannel.h"
@@ -91,6 +92,7 @@ public:
     AppDelegate appDelegate;
     FleetClientAlertReporting alertApi;
     AlertService alerts;
+    ShareAlertBridge shareAlerts;
     FleetClientPushSessions pushSessions;
     PushChannel pushChannel;
 };
