@@ -8,8 +8,12 @@
 #include "platform/linux/LinuxProtectedFolders.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QDirIterator>
 #include <QFile>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QScopeGuard>
 #include <QStandardPaths>
@@ -17,7 +21,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <map>
+#include <thread>
+
+#include <unistd.h>
 
 using namespace std::chrono_literals;
 
@@ -359,6 +367,177 @@ TEST(FolderRetentionTest, AFolderSwappedForALinkAfterTheCheckDeletesNothing)
     EXPECT_EQ(again.handle.moveToTrash(trashed).kind, SweepRemoval::Kind::removed);
     EXPECT_FALSE(QFileInfo::exists(again.handle.pathOf(trashed)));
     EXPECT_TRUE(QFileInfo::exists(trash + QStringLiteral("/files/") + QString::fromUtf8(trashed.name)));
+}
+
+// A folder of a few thousand pictures swept by a real child process that is killed with
+// SIGKILL at random moments: whatever is left is whole, the protected files stay, nothing
+// outside the folder changes, and a later sweep finishes the job.
+struct KilledSweepTree {
+    static constexpr int kOld = 2000;
+    static constexpr int kNew = 10;
+    static constexpr int kKeepNewest = 30; // the new ten and the twenty youngest old ones
+    QTemporaryDir temp;
+    QString root = temp.path() + QStringLiteral("/Drops");
+    QString outside = temp.path() + QStringLiteral("/Keep");
+    QString trash = temp.path() + QStringLiteral("/data/Trash/files");
+    QString originals = temp.path() + QStringLiteral("/originals");
+    QStringList names; // below the folder
+    QDateTime now = QDateTime::currentDateTimeUtc();
+    std::map<QString, QByteArray> outsideFiles;
+
+    static QByteArray content(const QString &name)
+    {
+        const QByteArray head = "name=" + name.toUtf8() + '\n';
+        return head + QByteArray(int(100 + qHash(name) % 3000), char('a' + qHash(name) % 26)) + "\nEND\n";
+    }
+    static QString oldName(int i) { return QStringLiteral("d%1/old%2.jpg").arg(i % 20).arg(i, 4, 10, QLatin1Char('0')); }
+    static QString newName(int i) { return QStringLiteral("d%1/new%2.jpg").arg(i).arg(i); }
+    static QString textName(int i) { return QStringLiteral("d%1/notes%2.txt").arg(i).arg(i); }
+
+    void write(const QString &path, const QByteArray &bytes, qint64 ageMinutes)
+    {
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile out(path);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        ASSERT_EQ(out.write(bytes), bytes.size());
+        out.flush();
+        out.setFileTime(now.addSecs(-60 * ageMinutes), QFileDevice::FileModificationTime);
+    }
+    // Puts back whatever the sweeps took, as hard links to the untouched originals (cheap,
+    // and the same times), so each kill lands in a full folder.
+    void restore()
+    {
+        for (const QString &relative : names) {
+            const QByteArray target = QFile::encodeName(root + QLatin1Char('/') + relative);
+            if (!QFileInfo::exists(QFile::decodeName(target))) {
+                QDir().mkpath(QFileInfo(QFile::decodeName(target)).absolutePath());
+                ASSERT_EQ(::link(QFile::encodeName(originals + QLatin1Char('/') + relative).constData(), target.constData()), 0);
+            }
+        }
+    }
+    KilledSweepTree()
+    {
+        for (const char *name : {"victim.jpg", "inner/victim.jpg"}) {
+            const QString path = outside + QLatin1Char('/') + QLatin1String(name);
+            outsideFiles[path] = content(QLatin1String(name));
+            write(path, outsideFiles[path], 100 * 60);
+        }
+        for (int i = 0; i < kOld; ++i)
+            names.append(oldName(i));
+        for (int i = 0; i < kNew; ++i)
+            names << newName(i) << textName(i);
+        for (const QString &relative : names) {
+            const qint64 ageMinutes = relative.contains(QStringLiteral("/old"))   ? 48 * 60 + relative.section(QStringLiteral("/old"), 1).left(4).toInt()
+                                      : relative.contains(QStringLiteral("/new")) ? 5
+                                                                                  : 72 * 60;
+            write(originals + QLatin1Char('/') + relative, content(relative), ageMinutes);
+        }
+        restore();
+        QFile::link(outside + QStringLiteral("/victim.jpg"), root + QStringLiteral("/link.jpg"));
+        QFile::link(outside + QStringLiteral("/inner"), root + QStringLiteral("/linked-folder"));
+    }
+    bool isProtected(const QString &relative) const
+    {
+        if (!relative.contains(QStringLiteral("/old")))
+            return true;
+        return relative.section(QStringLiteral("/old"), 1).left(4).toInt() < kKeepNewest - kNew;
+    }
+
+    // Starts a sweep; killed after `killAfterUs` from its start, or run to its end when negative.
+    // Returns the microseconds from its start to its end or kill.
+    qint64 sweep(bool useTrash, qint64 killAfterUs)
+    {
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_DATA_HOME"), temp.path() + QStringLiteral("/data")); // same disk: a rename
+        child.setProcessEnvironment(env);
+        child.start(QStringLiteral(VESK_SWEEP_KILL_CHILD),
+                    {QFileInfo(root).canonicalFilePath(), QString::number(now.addSecs(-24 * 3600).toMSecsSinceEpoch()),
+                     QString::number(kKeepNewest), useTrash ? QStringLiteral("trash") : QStringLiteral("delete")});
+        EXPECT_TRUE(child.waitForReadyRead(30000)) << "the sweep never started";
+        QElapsedTimer started;
+        started.start();
+        if (killAfterUs >= 0) {
+            std::this_thread::sleep_for(std::chrono::microseconds(killAfterUs));
+            child.kill(); // SIGKILL
+        }
+        EXPECT_TRUE(child.waitForFinished(60000));
+        const qint64 took = started.nsecsElapsed() / 1000;
+        if (killAfterUs < 0) {
+            EXPECT_EQ(child.exitStatus(), QProcess::NormalExit);
+            EXPECT_EQ(child.exitCode(), 0) << child.readAllStandardOutput().constData();
+        }
+        return took;
+    }
+
+    // Whole files only, in the folder and in the Trash; the protected ones all there; the
+    // outside untouched. Returns how many removable pictures are left.
+    int check(const char *when)
+    {
+        int removableLeft = 0;
+        QDirIterator it(root, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QFileInfo info(it.next());
+            if (info.isSymLink())
+                continue;
+            const QString relative = QDir(root).relativeFilePath(info.filePath());
+            QFile in(info.filePath());
+            EXPECT_TRUE(in.open(QIODevice::ReadOnly));
+            EXPECT_EQ(in.readAll(), content(relative)) << when << ": " << qPrintable(relative);
+            removableLeft += !isProtected(relative);
+        }
+        for (int i = 0; i < kOld; ++i) {
+            if (isProtected(oldName(i))) {
+                EXPECT_TRUE(QFileInfo::exists(root + QLatin1Char('/') + oldName(i))) << when << ": " << qPrintable(oldName(i));
+            }
+        }
+        for (int i = 0; i < kNew; ++i) {
+            EXPECT_TRUE(QFileInfo::exists(root + QLatin1Char('/') + newName(i))) << when;
+            EXPECT_TRUE(QFileInfo::exists(root + QLatin1Char('/') + textName(i))) << when;
+        }
+        for (const auto &[path, bytes] : outsideFiles) {
+            QFile in(path);
+            EXPECT_TRUE(in.open(QIODevice::ReadOnly)) << when << ": " << qPrintable(path);
+            EXPECT_EQ(in.readAll(), bytes) << when << ": " << qPrintable(path);
+        }
+        EXPECT_TRUE(QFileInfo(root + QStringLiteral("/link.jpg")).isSymLink()) << when;
+        QDirIterator trashed(trash, QDir::Files | QDir::Hidden);
+        while (trashed.hasNext()) {
+            QFile in(trashed.next());
+            EXPECT_TRUE(in.open(QIODevice::ReadOnly));
+            const QByteArray bytes = in.readAll();
+            const QString name = QString::fromUtf8(bytes.left(bytes.indexOf('\n')).mid(5));
+            EXPECT_EQ(bytes, content(name)) << when << ": trashed " << qPrintable(trashed.filePath());
+        }
+        return removableLeft;
+    }
+};
+
+TEST(FolderRetentionTest, ASweepKilledAtAnyMomentLeavesOnlyWholeFiles)
+{
+    KilledSweepTree tree;
+    const int removable = KilledSweepTree::kOld - (KilledSweepTree::kKeepNewest - KilledSweepTree::kNew);
+    ASSERT_EQ(tree.check("before"), removable);
+    // A sweep left alone, to learn how long one takes here.
+    const qint64 fullUs = std::max<qint64>(tree.sweep(false, -1), 1000);
+    ASSERT_EQ(tree.check("after a full sweep"), 0);
+
+    const int kills = qEnvironmentVariableIsSet("VESK_SWEEP_KILLS") ? qEnvironmentVariableIntValue("VESK_SWEEP_KILLS") : 6;
+    int midway = 0;
+    for (int kill = 0; kill < kills && !testing::Test::HasFailure(); ++kill) {
+        tree.restore();
+        const bool useTrash = kill % 2 == 1;
+        tree.sweep(useTrash, qint64(QRandomGenerator::global()->bounded(quint64(fullUs))));
+        const QByteArray when = "after kill " + QByteArray::number(kill);
+        const int left = tree.check(when.constData());
+        midway += left > 0 && left < removable;
+    }
+    std::printf("%d of %d kills landed mid-sweep\n", midway, kills);
+    EXPECT_TRUE(kills < 4 || midway > 0) << "no kill landed mid-sweep";
+
+    // A later sweep finishes what the killed ones started.
+    tree.sweep(false, -1);
+    EXPECT_EQ(tree.check("after the last sweep"), 0);
 }
 
 } // namespace
