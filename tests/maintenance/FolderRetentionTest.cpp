@@ -408,11 +408,12 @@ struct KilledSweepTree {
     void restore()
     {
         for (const QString &relative : names) {
-            const QByteArray target = QFile::encodeName(root + QLatin1Char('/') + relative);
-            if (!QFileInfo::exists(QFile::decodeName(target))) {
-                QDir().mkpath(QFileInfo(QFile::decodeName(target)).absolutePath());
-                ASSERT_EQ(::link(QFile::encodeName(originals + QLatin1Char('/') + relative).constData(), target.constData()), 0);
-            }
+            const QString target = root + QLatin1Char('/') + relative;
+            if (QFileInfo::exists(target))
+                continue;
+            QDir().mkpath(QFileInfo(target).absolutePath());
+            const QByteArray original = QFile::encodeName(originals + QLatin1Char('/') + relative);
+            ASSERT_EQ(::link(original.constData(), QFile::encodeName(target).constData()), 0) << qPrintable(target);
         }
     }
     KilledSweepTree()
