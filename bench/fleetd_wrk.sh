@@ -144,7 +144,9 @@ cpu_ticks() {
 # the server's own.
 db_ticks() {
   [ -n "$pg_pid" ] || { echo 0; return; }
-  awk -v pg="$pg_pid" '$1 == pg || $4 == pg { sum += $14 + $15 } END { print sum + 0 }' /proc/[0-9]*/stat 2>/dev/null
+  # Processes end while the list is read: cat skips the vanished ones, and its status is not ours.
+  { cat /proc/[0-9]*/stat 2>/dev/null || true; } |
+    awk -v pg="$pg_pid" '$1 == pg || $4 == pg { sum += $14 + $15 } END { print sum + 0 }'
 }
 # Runs wrk against `url` served by process `pid` and prints: req/s p50 p99 non2xx errors, the
 # server's CPU time per answered request in microseconds, which a loaded machine distorts far less
