@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The loop an operator cares about, on loopback, unattended: a fleet server with a tenant,
 # a machine with two of the tenant's apps, its agent paired through `vesk-warden pair -`,
-# its telemetry and app list arriving at the server, and an app restarted from the server.
+# its telemetry and app list arriving at the server, an app restarted from the server, and a
+# release published on the server and installed by the agent.
 #
 # Usage: scripts/demo.sh [BUILD_DIR]   (default: build)
 # Everything lives in a fresh temporary folder that is kept for inspection. Each step is
@@ -292,6 +293,24 @@ push_test() {
   say "The agent received the test push over its push channel"
 }
 
+# Lumora Print 1.9.0, zipped and published on the server, which hosts and signs it; the agent
+# downloads it, checks the signature against the key pinned at pairing, and swaps the bundle.
+update_app_from_server() {
+  local next="$work/release" archive="$work/Lumora Print 1.9.0.zip" id row version
+  make_app "$next" "$print_id" "Lumora Print" 1.9.0
+  (cd "$next" && zip -qry "$archive" "Lumora Print.app") || fail "could not zip Lumora Print 1.9.0"
+  say "Published: $(admin release publish "$print_id" 1.9.0 "$archive" --name "Lumora Print")"
+  id=$(admin command queue "$serial" update_app --param "bundle_id=$print_id")
+  say "Queued update_app for $print_id as command $id"
+  wait_for 30 has_result "$id" || { show_log "agent log" "$work/agent.log"; fail "command $id got no result within 30 s"; }
+  row=$(command_row "$id")
+  [ "$(cut -f6 <<<"$row")" = true ] || fail "the agent could not update the app: $(cut -f7 <<<"$row")"
+  version=$(sed -n '/CFBundleShortVersionString/{n;s/.*<string>\(.*\)<\/string>.*/\1/p}' \
+    "$work/Applications/Lumora Print.app/Contents/Info.plist")
+  [ "$version" = 1.9.0 ] || fail "Lumora Print is still at version $version"
+  say "The agent reported: $(cut -f7 <<<"$row"); the installed bundle says $version"
+}
+
 main() {
   trap cleanup EXIT
   trap 'exit 130' INT TERM
@@ -310,6 +329,7 @@ main() {
   restart_app_from_server
   save_policy_and_carry_settings
   push_test
+  update_app_from_server
   say "Demo finished: the machine is paired, reports in, and takes commands from the server."
 }
 

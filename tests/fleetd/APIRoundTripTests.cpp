@@ -1,11 +1,15 @@
 #include "FleetAPIFixture.h"
 
+#include "fleetd/http/FleetRoutes.h"
+#include "fleetd/storage/ReleaseArchives.h"
 #include "wire/KeyCaseConversion.h"
 #include "wire/policy/DevicePolicy.h"
 
 #include <QCryptographicHash>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QUrlQuery>
 
 using namespace vesk::fleetd;
 
@@ -176,6 +180,64 @@ TEST_F(APIRoundTripTest, PayloadUploadListsAndDownloadsTheSameBytes)
     EXPECT_EQ(download.contentType, "application/zip");
     EXPECT_EQ(download.body, zip);
     EXPECT_EQ(call(m_b, "GET", QStringLiteral("payload_download?id=%1").arg(id)).status, 404);
+}
+
+TEST_F(APIRoundTripTest, ReleaseArchiveIsServedWholeOrByTheRangeAsked)
+{
+    const QByteArray bytes = QByteArray(3000, 'a') + QByteArray(3000, 'b') + "end";
+    QFile archive(m_dir.filePath("Print 3.1.zip"));
+    ASSERT_TRUE(archive.open(QIODevice::WriteOnly));
+    archive.write(bytes);
+    archive.close();
+    QString error;
+    const auto stored = ReleaseArchives(m_dbPath).store(archive.fileName(), &error);
+    ASSERT_TRUE(stored) << error.toStdString();
+    FleetHttpServer hosting(fleetRoutes(FleetContext{m_store, [this] { return m_now; }, {}, m_dbPath}));
+    const quint16 port = hosting.listen(QHostAddress::LocalHost, 0);
+    ASSERT_NE(port, 0);
+    QUrl url(QStringLiteral("http://127.0.0.1:%1/api/release_download").arg(port));
+    QUrlQuery query;
+    query.addQueryItem(QStringLiteral("file"), stored->name);
+    url.setQuery(query);
+
+    const qint64 size = bytes.size();
+    const struct {
+        QByteArray range;
+        int status;
+        qint64 first; // -1: no body to compare
+        qint64 length;
+    } cases[] = {
+        {{}, 200, 0, size},
+        {"bytes=2990-3009", 206, 2990, 20},
+        {"bytes=6000-", 206, 6000, 3},
+        {"bytes=100-999999", 206, 100, size - 100},
+        {"bytes=-3", 206, size - 3, 3},
+        {"bytes=-999999", 206, 0, size},
+        {"bytes=6003-", 416, -1, 0},
+        {"bytes=-0", 416, -1, 0},
+        {"bytes=5-1", 200, 0, size},          // malformed: ignored
+        {"bytes=0-1,5-6", 200, 0, size},      // several ranges: the whole file
+        {"items=0-1", 200, 0, size},
+    };
+    for (const auto &tc : cases) {
+        QList<std::pair<QByteArray, QByteArray>> headers;
+        if (!tc.range.isEmpty())
+            headers.append({"Range", tc.range});
+        const HttpAnswer got = m_client.send("GET", url, {}, {}, headers);
+        ASSERT_EQ(got.status, tc.status) << tc.range.toStdString() << ": " << got.body.toStdString();
+        if (tc.status == 416) {
+            EXPECT_EQ(got.header("Content-Range"), "bytes */" + QByteArray::number(size)) << tc.range.toStdString();
+            continue;
+        }
+        EXPECT_EQ(got.body, bytes.mid(tc.first, tc.length)) << tc.range.toStdString();
+        EXPECT_EQ(got.header("Content-Length"), QByteArray::number(tc.length)) << tc.range.toStdString();
+        EXPECT_EQ(got.header("Accept-Ranges"), "bytes");
+        EXPECT_EQ(got.header("Content-Range"),
+                  tc.status == 206 ? "bytes " + QByteArray::number(tc.first) + '-' +
+                                         QByteArray::number(tc.first + tc.length - 1) + '/' + QByteArray::number(size)
+                                   : QByteArray())
+            << tc.range.toStdString();
+    }
 }
 
 TEST_F(APIRoundTripTest, SpeedtestServesRequestedSizesWithinItsCap)
