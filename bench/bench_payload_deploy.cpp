@@ -65,16 +65,23 @@ void buildPayload()
 void BM_Deploy(benchmark::State &state)
 {
     const QString shared = g_root->path() + QStringLiteral("/Users/Shared");
-    const QString target = shared + QStringLiteral("/Lumora");
-    const vesk::PayloadBackupStore store(shared + QStringLiteral("/.warden-backups"));
+    const vesk::Opened<vesk::FolderHandle> parent = vesk::FolderHandle::openTrusted(shared, true);
+    if (!parent.ok())
+        qFatal("cannot open %s", qPrintable(shared));
+    const vesk::PayloadBackupStore::Opened opened =
+        vesk::PayloadBackupStore::open(parent.handle, QStringLiteral(".warden-backups"), true);
+    if (!opened.store)
+        qFatal("no backup store: %s", qPrintable(opened.refusal.value_or(QString())));
+    const vesk::PayloadBackupStore &store = *opened.store;
     const vesk::PayloadArchiver archiver(g_root->path() + QStringLiteral("/tmp"));
     QDateTime stamp(QDate(2026, 3, 2), QTime(9, 0));
     for (auto _ : state) {
         const vesk::PayloadChecksum::Digest digest = vesk::PayloadChecksum::sha256OfFile(g_zip);
-        const vesk::ArchiveResult staged = archiver.extract(g_zip, shared);
+        const vesk::StagedArchive staged = archiver.stage(g_zip, parent.handle);
         if (!digest.ok() || !staged.ok())
             qFatal("deploy failed");
-        const auto swapped = vesk::PayloadFolderSwap::swapIn(store, staged.path, target, stamp);
+        const auto swapped = vesk::PayloadFolderSwap::swapIn(store, parent.handle, staged.folder, staged.name,
+                                                             QStringLiteral("Lumora"), stamp);
         if (swapped.failure)
             qFatal("swap failed: %s", qPrintable(*swapped.failure));
         store.prune(QStringLiteral("Lumora"));
