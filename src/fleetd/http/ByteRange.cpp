@@ -23,12 +23,12 @@ std::optional<ByteRange> ByteRange::parse(const QByteArray &header, qint64 fileS
     const QByteArray value = header.trimmed();
     if (!value.startsWith("bytes=") || value.contains(','))
         return std::nullopt;
-    const QByteArray spec = value.mid(6).trimmed();
-    const qsizetype dash = spec.indexOf('-');
+    const QByteArray rangeText = value.mid(6).trimmed();
+    const qsizetype dash = rangeText.indexOf('-');
     if (dash < 0)
         return std::nullopt;
-    const QByteArray from = spec.left(dash);
-    const QByteArray to = spec.mid(dash + 1);
+    const QByteArray from = rangeText.left(dash);
+    const QByteArray to = rangeText.mid(dash + 1);
     const ByteRange none{0, 0, true};
 
     if (from.isEmpty()) {
