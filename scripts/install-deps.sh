@@ -8,7 +8,7 @@ packages=(
   libqt6sql6-sqlite libqt6sql6-psql postgresql qcoro-qt6-dev qtkeychain-qt6-dev libarchive-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libsodium-dev libxcb1-dev xvfb
-  wrk curl zip
+  wrk curl zip lld
   openssl
   samba smbclient cifs-utils
   qt6-websockets-dev dbus-daemon
