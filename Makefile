@@ -7,7 +7,7 @@ CMAKE_FLAGS ?= -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVESK_WERROR=ON
 # object and precompiled header several times larger and the two test builds a quarter slower.
 DEBUG_INFO ?= -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" -DCMAKE_CXX_FLAGS_DEBUG="-g1"
 
-.PHONY: deps build build-asan test test-unit test-asan demo bench clean
+.PHONY: deps build build-asan test test-unit test-asan demo bench fuzz clean
 
 deps:
 	@scripts/install-deps.sh
@@ -39,5 +39,16 @@ bench: deps
 	cmake --build build-bench -j $(JOBS)
 	scripts/run-benchmarks.sh build-bench
 
+# libFuzzer over every decoder of outside input, FUZZ_SECONDS each (clang, ASan + UBSan).
+FUZZ_SECONDS ?= 60
+FUZZ_BUILD ?= build-fuzz
+fuzz:
+	VESK_FUZZ_DEPS=1 scripts/install-deps.sh
+	cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+	  -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -gline-tables-only" \
+	  -DVESK_BUILD_FUZZ=ON -DVESK_BUILD_TESTS=OFF -DVESK_PCH=OFF
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_targets
+	scripts/run-fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) build-bench
+	rm -rf $(BUILD) $(ASAN_BUILD) build-bench $(FUZZ_BUILD)

@@ -13,6 +13,10 @@ packages=(
   samba smbclient cifs-utils
   qt6-websockets-dev dbus-daemon
 )
+# `make fuzz` alone needs clang (libFuzzer); `make test` builds with g++.
+if [ "${VESK_FUZZ_DEPS:-0}" = 1 ]; then
+  packages+=(clang)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

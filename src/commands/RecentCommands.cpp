@@ -1,5 +1,6 @@
 #include "commands/RecentCommands.h"
 
+#include "platform/AtomicFile.h"
 #include "platform/LogCategories.h"
 
 #include <QDir>
@@ -7,7 +8,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 
 namespace vesk {
 
@@ -74,11 +74,9 @@ void RecentCommands::save() const
         entries.append(object);
     }
     QDir().mkpath(m_dir);
-    QSaveFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(QJsonDocument(entries).toJson(QJsonDocument::Compact)) < 0 ||
-        !file.commit()) {
-        qCWarning(lcFleet).noquote() << QStringLiteral("Recent commands not saved: ") + file.errorString();
-    }
+    if (const std::optional<QString> error =
+            AtomicFile::write(m_path, QJsonDocument(entries).toJson(QJsonDocument::Compact)))
+        qCWarning(lcFleet).noquote() << QStringLiteral("Recent commands not saved: ") + *error;
 }
 
 std::optional<RecentCommands::Entry> RecentCommands::find(qint64 id)

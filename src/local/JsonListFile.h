@@ -1,12 +1,13 @@
 #pragma once
 
 #include "local/LocalList.h"
+#include "platform/AtomicFile.h"
 
+#include <QDebug>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QSaveFile>
 #include <QString>
 
 namespace vesk {
@@ -48,11 +49,9 @@ public:
         for (const T &item : items)
             array.append(item.toJson());
         QDir().mkpath(m_dir);
-        QSaveFile file(path());
-        if (!file.open(QIODevice::WriteOnly))
-            return;
-        file.write(QJsonDocument(array).toJson(QJsonDocument::Indented));
-        file.commit();
+        if (const std::optional<QString> error =
+                AtomicFile::write(path(), QJsonDocument(array).toJson(QJsonDocument::Indented)))
+            qWarning().noquote() << QStringLiteral("List not saved: ") + *error;
     }
 
 private:

@@ -1,13 +1,13 @@
 #include "local/SettingsTransferService.h"
 
 #include "local/PreferenceFields.h"
+#include "platform/AtomicFile.h"
 #include "platform/Clock.h"
 #include "platform/DefaultsStore.h"
 #include "platform/KeychainStore.h"
 
 #include <QFile>
 #include <QLoggingCategory>
-#include <QSaveFile>
 #include <QSet>
 
 namespace vesk {
@@ -123,13 +123,10 @@ QCoro::Task<QString> SettingsTransferService::apply(SettingsSnapshot snapshot)
 
 bool SettingsTransferService::exportTo(const QString &path, QString *error) const
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(makeSnapshot().encode()) < 0 || !file.commit()) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
-    return true;
+    const std::optional<QString> failure = AtomicFile::write(path, makeSnapshot().encode());
+    if (failure && error)
+        *error = *failure;
+    return !failure;
 }
 
 std::variant<SettingsSnapshot, TransferError> SettingsTransferService::readFile(const QString &path)

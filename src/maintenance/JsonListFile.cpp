@@ -1,10 +1,11 @@
 #include "maintenance/JsonListFile.h"
 
+#include "platform/AtomicFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
-#include <QSaveFile>
 
 namespace vesk {
 
@@ -27,11 +28,7 @@ std::optional<QJsonArray> JsonListFile::read() const
 bool JsonListFile::write(const QJsonArray &items) const
 {
     QDir().mkpath(QFileInfo(m_path).absolutePath());
-    QSaveFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    file.write(QJsonDocument(items).toJson(QJsonDocument::Indented));
-    return file.commit();
+    return !AtomicFile::write(m_path, QJsonDocument(items).toJson(QJsonDocument::Indented));
 }
 
 } // namespace vesk

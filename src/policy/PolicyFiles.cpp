@@ -1,12 +1,13 @@
 #include "policy/PolicyFiles.h"
 
 #include "policy/PolicyCheck.h"
+#include "platform/AtomicFile.h"
+#include "platform/LogCategories.h"
 
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QSaveFile>
 
 namespace vesk {
 
@@ -71,11 +72,11 @@ std::optional<QByteArray> PolicyFiles::read(const QString &path, QString *error)
 bool PolicyFiles::write(const QString &path, const QByteArray &bytes) const
 {
     QDir().mkpath(m_dir);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    if (const std::optional<QString> error = AtomicFile::write(path, bytes)) {
+        qCWarning(lcPolicy).noquote() << QStringLiteral("Policy file not saved: ") + *error;
         return false;
-    file.write(bytes);
-    return file.commit();
+    }
+    return true;
 }
 
 std::optional<QList<DevicePolicy>> PolicyFiles::readLibrary(QString *error) const

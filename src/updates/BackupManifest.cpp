@@ -1,5 +1,6 @@
 #include "updates/BackupManifest.h"
 
+#include "platform/AtomicFile.h"
 #include "platform/LogCategories.h"
 #include "updates/VersionRule.h"
 
@@ -8,7 +9,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 
 namespace vesk {
 
@@ -82,11 +82,7 @@ bool BackupManifest::put(const QString &bundleId, const std::optional<AppBackup>
     if (backup)
         entries.append(toJson(*backup));
     QDir().mkpath(m_dir);
-    QSaveFile file(path());
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    file.write(QJsonDocument(entries).toJson(QJsonDocument::Indented));
-    return file.commit();
+    return !AtomicFile::write(path(), QJsonDocument(entries).toJson(QJsonDocument::Indented));
 }
 
 QString BackupManifest::backupFileName(const QString &bundleFileName, const QString &version, const QString &build)

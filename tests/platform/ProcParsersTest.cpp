@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 using namespace vesk;
 
 namespace {
@@ -61,6 +63,9 @@ TEST(ProcParsers, CommandLinesAndBootTime)
     // 874304 ticks at 100 Hz is 8743.04 s after boot.
     EXPECT_EQ(processStartTime(1796514359, 874304, 100),
               QDateTime::fromMSecsSinceEpoch(1796514359LL * 1000 + 8743040, QTimeZone::utc()));
+    // A damaged /proc/stat or stat line: no start time instead of an overflow.
+    EXPECT_EQ(processStartTime(std::numeric_limits<qint64>::max(), 874304, 100), std::nullopt);
+    EXPECT_EQ(processStartTime(1796514359, std::numeric_limits<quint64>::max(), 100), std::nullopt);
 }
 
 TEST(ProcParsers, ScriptArgumentSkipsOptions)

@@ -1,12 +1,12 @@
 #include "platform/linux/FileKeychainStore.h"
 
+#include "platform/AtomicFile.h"
 #include "platform/LogCategories.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <cerrno>
 #include <cstring>
@@ -65,16 +65,6 @@ KeychainResult enforceMode(const QString &path, mode_t mode, const char *what, b
     qCWarning(lcPlatform).noquote() << QStringLiteral("The keychain %1 %2 had mode %3; restricted it to %4.")
                                            .arg(QLatin1String(what), path, octal(found), octal(mode));
     return KeychainResult::success();
-}
-
-// The rename that replaced the file is durable only once its folder is synced.
-void syncFolder(const QString &folder)
-{
-    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return;
-    ::fsync(fd);
-    ::close(fd);
 }
 
 } // namespace
@@ -211,19 +201,10 @@ KeychainResult FileKeychainStore::setAsideDamagedFile() const
 
 KeychainResult FileKeychainStore::save(const KeychainItems &items) const
 {
-    QSaveFile file(m_file);
-    if (!file.open(QIODevice::WriteOnly)) {
-        return failed(KeychainError::Failed,
-                      QStringLiteral("Couldn't write the keychain file %1: %2.").arg(m_file, file.errorString()));
-    }
     // Private before the first byte lands, whatever the umask says.
-    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    file.write(serializeKeychainFile(items));
-    if (!file.commit()) {
-        return failed(KeychainError::Failed,
-                      QStringLiteral("Couldn't write the keychain file %1: %2.").arg(m_file, file.errorString()));
-    }
-    syncFolder(m_folder);
+    if (const std::optional<QString> error = AtomicFile::write(m_file, serializeKeychainFile(items),
+                                                               QFileDevice::ReadOwner | QFileDevice::WriteOwner))
+        return failed(KeychainError::Failed, QStringLiteral("Couldn't write the keychain file %1.").arg(*error));
     return enforceMode(m_file, kFileMode, "file", false);
 }
 

@@ -3,6 +3,7 @@
 #include <QTimeZone>
 
 #include <charconv>
+#include <limits>
 #include <string_view>
 
 namespace vesk {
@@ -104,12 +105,16 @@ std::optional<qint64> parseBootTime(const QByteArray &procStatText)
     return std::nullopt;
 }
 
-QDateTime processStartTime(qint64 bootTimeSeconds, quint64 startTicks, qint64 ticksPerSecond)
+std::optional<QDateTime> processStartTime(qint64 bootTimeSeconds, quint64 startTicks, qint64 ticksPerSecond)
 {
     const qint64 hz = ticksPerSecond > 0 ? ticksPerSecond : 100;
-    const qint64 ms = bootTimeSeconds * 1000 + qint64(startTicks / quint64(hz)) * 1000
-        + qint64(startTicks % quint64(hz)) * 1000 / hz;
-    return QDateTime::fromMSecsSinceEpoch(ms, QTimeZone::utc());
+    // The figures come from text files and may be anything: 128 bits hold every product, and a
+    // start past what milliseconds since 1970 can say is no start time rather than a wrapped one.
+    const __int128 ms = __int128(bootTimeSeconds) * 1000 + __int128(startTicks / quint64(hz)) * 1000 +
+        __int128(startTicks % quint64(hz)) * 1000 / hz;
+    if (ms < std::numeric_limits<qint64>::min() || ms > std::numeric_limits<qint64>::max())
+        return std::nullopt;
+    return QDateTime::fromMSecsSinceEpoch(qint64(ms), QTimeZone::utc());
 }
 
 QString scriptArgument(const QStringList &argv)

@@ -29,8 +29,9 @@ QStringList parseCmdline(const QByteArray &raw);
 // The "btime" line of /proc/stat: boot time in seconds since 1970.
 std::optional<qint64> parseBootTime(const QByteArray &procStatText);
 
-// Start of a process from its start ticks, the boot time and the kernel's tick rate (UTC).
-QDateTime processStartTime(qint64 bootTimeSeconds, quint64 startTicks, qint64 ticksPerSecond);
+// Start of a process from its start ticks, the boot time and the kernel's tick rate (UTC);
+// none when the figures are too large for a date.
+std::optional<QDateTime> processStartTime(qint64 bootTimeSeconds, quint64 startTicks, qint64 ticksPerSecond);
 
 // The script an interpreter runs: the first argument after argv[0] that is not an option.
 QString scriptArgument(const QStringList &argv);

@@ -1,5 +1,9 @@
 #include "platform/linux/SettingsDefaultsStore.h"
 
+#include "platform/AtomicFile.h"
+
+#include <QFileInfo>
+
 namespace vesk {
 
 SettingsDefaultsStore::SettingsDefaultsStore(const QString &iniFile)
@@ -27,13 +31,22 @@ void SettingsDefaultsStore::setValue(const QString &key, const QVariant &value)
         return;
     }
     m_settings->setValue(key, value);
-    m_settings->sync();
+    persist();
 }
 
 void SettingsDefaultsStore::remove(const QString &key)
 {
     m_settings->remove(key);
+    persist();
+}
+
+void SettingsDefaultsStore::persist()
+{
+    // QSettings writes the file through a temporary file it fsyncs and renames into place;
+    // the rename is durable once the folder is flushed too.
     m_settings->sync();
+    if (m_settings->status() == QSettings::NoError)
+        AtomicFile::syncFolder(QFileInfo(m_settings->fileName()).absolutePath());
 }
 
 void SettingsDefaultsStore::registerDefaults(const QVariantMap &defaults)

@@ -21,6 +21,9 @@ public:
     void registerDefaults(const QVariantMap &defaults) override;
 
 private:
+    // Writes the changes out and makes the replaced file durable.
+    void persist();
+
     std::unique_ptr<QSettings> m_settings;
     QVariantMap m_registered;
 };

@@ -1,0 +1,44 @@
+#include "platform/AtomicFile.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace vesk::AtomicFile {
+
+std::optional<QString> write(const QString &path, const QByteArray &bytes,
+                             std::optional<QFileDevice::Permissions> permissions)
+{
+    // QSaveFile writes a temporary file beside `path`, fsyncs it and renames it over `path`
+    // on commit; it leaves the folder unsynced, which is the last step here.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return QStringLiteral("%1: %2").arg(path, file.errorString());
+    if (permissions)
+        file.setPermissions(*permissions);
+    if (file.write(bytes) != bytes.size()) {
+        const QString why = file.errorString();
+        file.cancelWriting();
+        return QStringLiteral("%1: %2").arg(path, why);
+    }
+    if (!file.commit())
+        return QStringLiteral("%1: %2").arg(path, file.errorString());
+    if (!syncFolder(QFileInfo(path).absolutePath()))
+        return QStringLiteral("%1: written, but its folder could not be flushed to disk").arg(path);
+    return std::nullopt;
+}
+
+bool syncFolder(const QString &folder)
+{
+    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool synced = ::fsync(fd) == 0;
+    ::close(fd);
+    return synced;
+}
+
+} // namespace vesk::AtomicFile
