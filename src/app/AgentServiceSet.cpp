@@ -3,6 +3,7 @@
 #include "commands/messages/RemoteMessagePresenter.h"
 #include "platform/MachineIdentity.h"
 #include "settings/FleetSettingsStore.h"
+#include "updates/FleetReleaseList.h"
 
 #include <algorithm>
 
@@ -30,18 +31,13 @@ AgentServiceSet::AgentServiceSet(Platform platform, FleetSettingsStore &settings
                     ComputerRestart(platform.machine, platform.quitAgent), platform.paths.storageDir,
                     platform.identity.serialOrUnknown()}),
       appInstaller({platform.workspace, payloadApps, platform.clock, platform.bundleSwap, platform.paths}),
-      updates({[&api]() -> QCoro::Task<std::optional<QList<AvailableUpdate>>> {
-                   const APIResult<AppUpdatesResponse> answer = co_await api.fetchAppUpdates();
-                   if (!answer.ok())
-                       co_return std::nullopt;
-                   co_return answer->updates;
-               },
-               settings, platform.http, platform.clock, appInstaller,
+      updates({FleetReleaseList(api), settings, platform.http, platform.clock, appInstaller,
                InstalledAppLookup(platform.workspace, platform.paths.applicationsDir()), platform.paths.tempDir}),
       alertApi(api),
       alerts({settings, alertApi, platform.notifier, platform.clock, platform.identity.serialOrUnknown(),
               QStringLiteral("linux")}),
       shareAlerts(alerts, platform.clock),
+      updateAlerts(alerts, platform.clock, platform.identity.serialOrUnknown()),
       pushSessions(api), pushChannel({pushSessions, platform.clock, api.baseUrl(), {}})
 {
     // The push channel stands in for the platform's push service: its token is registered
@@ -65,6 +61,8 @@ AgentServiceSet::AgentServiceSet(Platform platform, FleetSettingsStore &settings
     // service; a reopened app must keep answering the hang probes through its grace period.
     commandPoller.setUpdateCommands(&updates);
     policyEngine.attachUpdateService(&updates);
+    // An automatic revert reaches the alert feed, not only the command result and the log.
+    appInstaller.setRevertSink(&updateAlerts);
     appInstaller.setResponding([this](const QString &bundleId) {
         const QList<AppSnapshot> samples = systemMonitor.appSnapshots();
         return std::none_of(samples.cbegin(), samples.cend(),

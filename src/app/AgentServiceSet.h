@@ -5,6 +5,7 @@
 #include "alerts/PushChannel.h"
 #include "app/AppDelegate.h"
 #include "app/ShareAlertBridge.h"
+#include "app/UpdateAlertBridge.h"
 #include "app/VeskWardenApp.h"
 #include "commands/CommandPoller.h"
 #include "commands/FleetAPICommandChannel.h"
@@ -93,6 +94,7 @@ public:
     FleetClientAlertReporting alertApi;
     AlertService alerts;
     ShareAlertBridge shareAlerts;
+    UpdateAlertBridge updateAlerts;
     FleetClientPushSessions pushSessions;
     PushChannel pushChannel;
 };

@@ -203,8 +203,17 @@ TEST(AppInstallerTest, ReopenedAppMustStayUpThroughTheGracePeriodOrTheOldBundleR
         {"stops answering", std::nullopt, true,
          CommandResult::failure("Capture 2.0 reverted: the new version did not stay running"), "1.0"},
     };
+    // The alert feed's side: what was raised and cleared.
+    struct Alerts final : UpdateRevertSink {
+        QList<UpdateRevert> raised;
+        QStringList cleared;
+        void raiseUpdateRevert(const UpdateRevert &revert) override { raised << revert; }
+        void clearUpdateRevert(const QString &title) override { cleared << title; }
+    };
     for (const Case &c : cases) {
         UpdateRig rig;
+        Alerts alerts;
+        rig.installer.setRevertSink(&alerts);
         const QString bundle = rig.makeApp(UpdateRig::captureId, "Capture", "1.0");
         const QByteArray original = treeDigest(bundle);
         rig.apps.running.insert(UpdateRig::captureId);
@@ -238,6 +247,14 @@ TEST(AppInstallerTest, ReopenedAppMustStayUpThroughTheGracePeriodOrTheOldBundleR
         EXPECT_EQ(rig.installedVersion(UpdateRig::captureId), c.versionAfter) << c.name;
         if (c.versionAfter == "1.0") {
             EXPECT_EQ(treeDigest(bundle), original) << c.name;
+            ASSERT_EQ(alerts.raised.size(), 1) << c.name;
+            EXPECT_EQ(alerts.raised.first().title, "Capture update reverted") << c.name;
+            EXPECT_EQ(alerts.raised.first().message, c.want.message.value_or(QString())) << c.name;
+            EXPECT_TRUE(alerts.raised.first().restored) << c.name;
+            EXPECT_TRUE(alerts.cleared.isEmpty()) << c.name;
+        } else {
+            EXPECT_TRUE(alerts.raised.isEmpty()) << c.name;
+            EXPECT_EQ(alerts.cleared, QStringList{"Capture update reverted"}) << c.name << ": a good install clears it";
         }
         // Quit before the install (2 s), then the grace period when it stayed up.
         if (c.want.success) {
