@@ -5,6 +5,8 @@
 #include "settings/FleetSettingsStore.h"
 #include "updates/FleetReleaseList.h"
 
+#include <QCoreApplication>
+
 #include <algorithm>
 
 namespace vesk {
@@ -38,7 +40,11 @@ AgentServiceSet::AgentServiceSet(Platform platform, FleetSettingsStore &settings
               QStringLiteral("linux")}),
       shareAlerts(alerts, platform.clock),
       updateAlerts(alerts, platform.clock, platform.identity.serialOrUnknown()),
-      pushSessions(api), pushChannel({pushSessions, platform.clock, api.baseUrl(), {}})
+      pushSessions(api), pushChannel({pushSessions, platform.clock, api.baseUrl(), {}}),
+      // Linux keeps no privacy database, so the App Management switch is never read here.
+      permissions({platform.accessProbe, platform.paths.applicationDirs, platform.paths.homeDir,
+                   [this, home = platform.paths.homeDir] { return permissionTargets(home); }, {},
+                   QStringLiteral("com.lumora.VESK-Warden"), QCoreApplication::applicationDirPath()})
 {
     // The push channel stands in for the platform's push service: its token is registered
     // like one, its pushes are delivered like one, and while it is up polling relaxes.
@@ -68,6 +74,28 @@ AgentServiceSet::AgentServiceSet(Platform platform, FleetSettingsStore &settings
         return std::none_of(samples.cbegin(), samples.cend(),
                             [&](const AppSnapshot &s) { return s.bundleId == bundleId && !s.isResponding; });
     });
+}
+
+QStringList AgentServiceSet::permissionTargets(const QString &home) const
+{
+    // What the agent must read: the folders its cleanup rules name and the shares it mounted.
+    QStringList targets;
+    for (const QList<RetentionRule> *rules : {&folderRetention.rules(), &folderRetention.policyRules()}) {
+        for (const RetentionRule &rule : *rules) {
+            QString folder = rule.folderPath;
+            if (folder == QLatin1String("~") || folder.startsWith(QLatin1String("~/")))
+                folder = home + folder.mid(1);
+            targets << folder;
+        }
+    }
+    for (const QList<MonitoredShare> *shares : {&shareMonitor.shares(), &shareMonitor.policyShares()}) {
+        for (const MonitoredShare &share : *shares) {
+            const std::optional<ShareHealth> health = shareMonitor.health(share.id);
+            if (health && health->mountPoint)
+                targets << *health->mountPoint;
+        }
+    }
+    return targets;
 }
 
 AgentServiceSet::~AgentServiceSet()

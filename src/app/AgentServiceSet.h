@@ -13,6 +13,7 @@
 #include "commands/messages/RemoteMessageController.h"
 #include "commands/payload/PayloadService.h"
 #include "commands/payload/WorkspaceAppLifecycle.h"
+#include "local/SystemPermissions.h"
 #include "maintenance/FolderRetentionService.h"
 #include "maintenance/NetworkShareMonitor.h"
 #include "monitor/FleetAppDirectory.h"
@@ -27,6 +28,7 @@
 
 namespace vesk {
 
+class AccessProbe;
 class BundleSwap;
 class HttpTransport;
 class KeychainStore;
@@ -64,6 +66,8 @@ public:
         ProtectedFolders protectedFolders;
         // The desktop's notifications; the alert service announces through it.
         Notifier &notifier;
+        // The permission check's real access tests.
+        const AccessProbe &accessProbe;
     };
 
     AgentServiceSet(Platform platform, FleetSettingsStore &settings, FleetAPIClient &api);
@@ -72,7 +76,7 @@ public:
     VeskWardenServices services()
     {
         return {&commandPoller, &systemMonitor, &appDelegate, &policyEngine, &updates,
-                &folderRetention, &shareMonitor, &alerts, &pushChannel};
+                &folderRetention, &shareMonitor, &alerts, &pushChannel, &permissions};
     }
 
     FleetAppDirectory appDirectory;
@@ -97,6 +101,10 @@ public:
     UpdateAlertBridge updateAlerts;
     FleetClientPushSessions pushSessions;
     PushChannel pushChannel;
+    SystemPermissions permissions;
+
+private:
+    QStringList permissionTargets(const QString &home) const;
 };
 
 } // namespace vesk
