@@ -8,6 +8,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
+#include <sys/mount.h>
+#include <unistd.h>
+
 namespace vesk::test {
 namespace {
 
@@ -169,6 +174,43 @@ TEST(AppInstallerTest, HostileTarEntriesAreRefusedWhateverTheCompression)
             EXPECT_FALSE(QFile::exists("/tmp/vesk-update-evil.txt")) << label;
         }
     }
+}
+
+TEST(AppInstallerTest, AFullDiskWhileStagingFailsClearlyAndLeavesTheInstalledAppAsItWas)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "mounting the small file system this test fills takes root";
+    UpdateRig rig;
+    const QString apps = rig.paths.applicationsDir();
+    ASSERT_TRUE(QDir().mkpath(apps));
+    // 1 MiB for the application folder: the installed app fits, the new one does not.
+    if (::mount("tmpfs", QFile::encodeName(apps).constData(), "tmpfs", MS_NOSUID | MS_NODEV, "size=1m,mode=0755") != 0)
+        GTEST_SKIP() << "this machine refuses a tmpfs mount: " << std::strerror(errno);
+    struct Unmount {
+        QString path;
+        ~Unmount() { ::umount2(QFile::encodeName(path).constData(), MNT_DETACH); }
+    } unmount{apps};
+
+    const QString bundle = rig.makeApp(UpdateRig::captureId, "Capture", "1.0");
+    const QByteArray before = treeDigest(bundle);
+    rig.apps.running.insert(UpdateRig::captureId);
+    // Zeros pack small and unpack to 3 MiB.
+    const QString scratch = rig.root.path() + "/scratch";
+    const QString big = makeBundle(scratch, "Capture.app", appInfo(UpdateRig::captureId, "Capture", "2.0"));
+    writeFile(big + "/Contents/Resources/data.bin", QByteArray(3 * 1024 * 1024, '\0'));
+    const QString archive = rig.root.path() + "/Capture.zip";
+    packBundle(big, archive);
+    const QString file = downloaded(rig, archive, "Capture.zip");
+
+    const CommandResult result =
+        drive(rig.installer.install(rig.release(UpdateRig::captureId, "2.0", {}), file, noGrace()), rig.clock);
+    EXPECT_EQ(result, CommandResult::failure("Install failed: Failed to extract update archive (not enough free space in " +
+                                             apps + ")"));
+    EXPECT_EQ(treeDigest(bundle), before) << "the installed app is untouched";
+    EXPECT_TRUE(rig.leftovers(apps).isEmpty()) << "the staging folder is gone";
+    EXPECT_FALSE(QFile::exists(file)) << "and so is the download";
+    EXPECT_FALSE(rig.installer.manifest().entry(UpdateRig::captureId).has_value());
+    EXPECT_TRUE(rig.apps.running.contains(UpdateRig::captureId)) << "the app quit for the install runs again";
 }
 
 TEST(AppInstallerTest, NewAppIsInstalledIntoTheApplicationsFolder)
