@@ -76,7 +76,7 @@ void AgentMenu::showPermissions()
         if (line.startsWith(QLatin1String("Permissions:")))
             action->setEnabled(false);
         else
-            connect(action, &QAction::triggered, m_permissions, &SystemPermissions::refresh);
+            connect(action, &QAction::triggered, m_permissions, &SystemPermissions::startRefresh);
         // Above "Open Vesk Warden", as the menu lists it.
         m_menu->insertAction(m_open, action);
         m_permissionActions << action;

@@ -83,7 +83,7 @@ void VeskWardenApp::startServices()
         m_services.alertService->start(*m_services.systemMonitor);
     // 9. Permission check.
     if (m_services.permissions)
-        m_services.permissions->refresh();
+        m_services.permissions->startRefresh();
     // 10. Hand the alert service and command poller to the application delegate.
     if (m_services.appDelegate && m_services.commandPoller) {
         QPointer<CommandPoller> poller(m_services.commandPoller);

@@ -4,6 +4,11 @@
 #include "platform/AccessProbe.h"
 #include "platform/LogCategories.h"
 
+#include <QPointer>
+#include <QtConcurrent/QtConcurrentRun>
+
+#include <qcoro/qcorofuture.h>
+
 #include <cerrno>
 #include <cstring>
 
@@ -32,10 +37,32 @@ SystemPermissions::SystemPermissions(Dependencies deps, QObject *parent)
 {
 }
 
-void SystemPermissions::refresh()
+QCoro::Task<> SystemPermissions::refresh()
 {
-    probeFullDiskAccess();
-    probeAppManagement();
+    if (m_checking)
+        co_return;
+    m_checking = true;
+    QPointer<SystemPermissions> self(this);
+    const AccessProbe *probe = &m_probe;
+    QStringList targets = m_readTargets ? m_readTargets() : QStringList();
+    struct Both {
+        Verdict fullDiskAccess;
+        Verdict appManagement;
+    };
+    QFuture<Both> checked = QtConcurrent::run(
+        [probe, targets, home = m_homeDir, folders = m_applicationDirs, databases = m_privacyDatabases,
+         id = m_bundleId]() {
+            return Both{probeFullDiskAccess(*probe, targets, home), probeAppManagement(*probe, folders, databases, id)};
+        });
+    // Awaited on its own line: g++ 12 mishandles temporaries inside a co_await expression.
+    const Both found = co_await checked;
+    if (!self)
+        co_return;
+    m_checking = false;
+    m_fullDiskAccess = found.fullDiskAccess.status;
+    m_fullDiskAccessDetail = found.fullDiskAccess.detail;
+    m_appManagement = found.appManagement.status;
+    m_appManagementDetail = found.appManagement.detail;
     qCInfo(lcPermissions).noquote() << QStringLiteral("Permissions check — FDA ") + logWord(m_fullDiskAccess) +
                                            QStringLiteral(": ") + m_fullDiskAccessDetail +
                                            QStringLiteral("; App Mgmt ") + logWord(m_appManagement) +
@@ -46,55 +73,54 @@ void SystemPermissions::refresh()
     emit changed();
 }
 
+void SystemPermissions::startRefresh()
+{
+    refresh();
+}
+
 // Every application folder must take a replacement: one refusal decides "denied", and a
 // folder that could not be tested for another reason leaves the answer open. Folders that do
 // not exist are passed over.
-void SystemPermissions::probeAppManagement()
+SystemPermissions::Verdict SystemPermissions::probeAppManagement(const AccessProbe &probe, const QStringList &folders,
+                                                                const QStringList &privacyDatabases,
+                                                                const QString &bundleId)
 {
     QStringList granted;
     QStringList open;
-    for (const QString &folder : std::as_const(m_applicationDirs)) {
-        const int error = m_probe.tryReplaceIn(folder);
+    for (const QString &folder : folders) {
+        const int error = probe.tryReplaceIn(folder);
         if (error == 0) {
             granted << folder;
         } else if (isPermissionRefusal(error)) {
-            m_appManagement = Status::denied;
-            m_appManagementDetail = QStringLiteral("the system blocked a test write into ") + folder +
-                                    QStringLiteral(" (") + errnoText(error) + QLatin1Char(')');
-            return;
+            return {Status::denied, QStringLiteral("the system blocked a test write into ") + folder +
+                                        QStringLiteral(" (") + errnoText(error) + QLatin1Char(')')};
         } else if (error != ENOENT) {
             open << folder + QStringLiteral(" (") + errnoText(error) + QLatin1Char(')');
         }
     }
-    if (!granted.isEmpty() && open.isEmpty()) {
-        m_appManagement = Status::granted;
-        m_appManagementDetail = QStringLiteral("test write into ") + granted.join(QStringLiteral(", ")) +
-                                QStringLiteral(" succeeded");
-        return;
+    if (!granted.isEmpty() && open.isEmpty())
+        return {Status::granted,
+                QStringLiteral("test write into ") + granted.join(QStringLiteral(", ")) + QStringLiteral(" succeeded")};
+    if (const std::optional<bool> on = PrivacyDatabase::appManagementSwitch(privacyDatabases, bundleId)) {
+        return *on ? Verdict{Status::granted, QStringLiteral("System Settings shows the App Management switch on")}
+                   : Verdict{Status::denied, QStringLiteral("System Settings shows the App Management switch off")};
     }
-    if (const std::optional<bool> on = PrivacyDatabase::appManagementSwitch(m_privacyDatabases, m_bundleId)) {
-        m_appManagement = *on ? Status::granted : Status::denied;
-        m_appManagementDetail = *on ? QStringLiteral("System Settings shows the App Management switch on")
-                                    : QStringLiteral("System Settings shows the App Management switch off");
-        return;
-    }
-    m_appManagement = Status::unknown;
-    m_appManagementDetail = open.isEmpty() ? QStringLiteral("no application folder could confirm the grant")
-                                           : QStringLiteral("couldn't test ") + open.join(QStringLiteral(", "));
+    return {Status::unknown, open.isEmpty() ? QStringLiteral("no application folder could confirm the grant")
+                                            : QStringLiteral("couldn't test ") + open.join(QStringLiteral(", "))};
 }
 
 // Every folder the agent must read is listed; any refusal is "denied". The answer is never
 // left open: with nothing configured, the home folder stands in.
-void SystemPermissions::probeFullDiskAccess()
+SystemPermissions::Verdict SystemPermissions::probeFullDiskAccess(const AccessProbe &probe, QStringList targets,
+                                                                  const QString &home)
 {
-    QStringList targets = m_readTargets ? m_readTargets() : QStringList();
     targets.removeDuplicates();
     if (targets.isEmpty())
-        targets << m_homeDir;
+        targets << home;
     QStringList details;
     bool refused = false;
     for (const QString &target : std::as_const(targets)) {
-        const int error = m_probe.tryRead(target);
+        const int error = probe.tryRead(target);
         if (error == 0) {
             details << target + QStringLiteral(" readable");
         } else if (error == ENOENT) {
@@ -105,8 +131,7 @@ void SystemPermissions::probeFullDiskAccess()
             details << target + QStringLiteral(" read failed (") + errnoText(error) + QLatin1Char(')');
         }
     }
-    m_fullDiskAccess = refused ? Status::denied : Status::granted;
-    m_fullDiskAccessDetail = details.join(QStringLiteral("; "));
+    return {refused ? Status::denied : Status::granted, details.join(QStringLiteral("; "))};
 }
 
 QStringList SystemPermissions::menuLines() const

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <qcoro/qcorotask.h>
+
 #include <functional>
 #include <optional>
 
@@ -14,7 +16,8 @@ class AccessProbe;
 // Whether the agent may do its job on this machine, inferred from real tests: "App
 // Management" is replacing bundles in every application folder (updates), "Full Disk Access"
 // is reading the folders it must clean and the shares it mounts. Each state comes with the
-// detail that decided it; start-up and the console call refresh(). Lives on the main thread.
+// detail that decided it; start-up and the console call refresh(). Lives on the main thread;
+// the tests themselves run on a worker, as a hung share can stall a read for minutes.
 class SystemPermissions final : public QObject {
     Q_OBJECT
 public:
@@ -35,8 +38,11 @@ public:
 
     explicit SystemPermissions(Dependencies deps, QObject *parent = nullptr);
 
-    // Runs both tests, updates every field and writes one log line ("permissions").
-    void refresh();
+    // Runs both tests, updates every field and writes one log line ("permissions"). A check
+    // asked for while one runs joins nothing and returns at once.
+    QCoro::Task<> refresh();
+    // refresh() for a signal: started, not awaited.
+    void startRefresh();
 
     Status appManagement() const { return m_appManagement; }
     Status fullDiskAccess() const { return m_fullDiskAccess; }
@@ -56,8 +62,13 @@ signals:
     void changed();
 
 private:
-    void probeAppManagement();
-    void probeFullDiskAccess();
+    struct Verdict {
+        Status status = Status::unknown;
+        QString detail;
+    };
+    static Verdict probeAppManagement(const AccessProbe &probe, const QStringList &folders,
+                                      const QStringList &privacyDatabases, const QString &bundleId);
+    static Verdict probeFullDiskAccess(const AccessProbe &probe, QStringList targets, const QString &home);
 
     const AccessProbe &m_probe;
     QStringList m_applicationDirs;
@@ -73,6 +84,7 @@ private:
     QString m_fullDiskAccessDetail;
     std::optional<QString> m_signatureProblem;
     bool m_launchAskCompleted = false;
+    bool m_checking = false;
 };
 
 } // namespace vesk
