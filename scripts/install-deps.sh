@@ -7,7 +7,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-httpserver-dev qt6-charts-dev qt6-qpa-plugins
   libqt6sql6-sqlite libqt6sql6-psql postgresql qcoro-qt6-dev qtkeychain-qt6-dev libarchive-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  libsodium-dev libxcb1-dev xvfb
+  libsodium-dev libssl-dev libxcb1-dev xvfb
   wrk curl zip lld
   openssl
   samba smbclient cifs-utils

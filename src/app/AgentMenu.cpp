@@ -4,6 +4,7 @@
 #include "app/AgentWindow.h"
 #include "app/PauseMenu.h"
 #include "app/VeskWardenApp.h"
+#include "local/SystemPermissions.h"
 
 #include <QMenu>
 
@@ -40,6 +41,47 @@ void AgentMenu::attachPolicyEngine(PolicyEngine &engine, AppLock *pauseLock)
 {
     if (!m_pause)
         m_pause = new PauseMenu(engine, *m_menu, m_startServices, pauseLock, PauseMenu::Prompt::dialogs(), this);
+}
+
+void AgentMenu::attachPermissions(SystemPermissions &permissions)
+{
+    if (m_permissions)
+        return;
+    m_permissions = &permissions;
+    connect(&permissions, &SystemPermissions::changed, this, &AgentMenu::showPermissions);
+    showPermissions();
+}
+
+bool AgentMenu::permissionsGranted() const
+{
+    // Before the first check (Full Disk Access is never left open by one) nothing is missing yet.
+    if (!m_permissions || m_permissions->fullDiskAccess() == SystemPermissions::Status::unknown)
+        return true;
+    return m_permissions->allGranted() && !m_permissions->signatureProblem();
+}
+
+void AgentMenu::showPermissions()
+{
+    for (QAction *action : std::as_const(m_permissionActions)) {
+        m_menu->removeAction(action);
+        action->deleteLater();
+    }
+    m_permissionActions.clear();
+    const SystemPermissions &permissions = *m_permissions;
+    const QString detail = tr("App Management: %1\nFull Disk Access: %2")
+                               .arg(permissions.appManagementDetail(), permissions.fullDiskAccessDetail());
+    for (const QString &line : permissions.menuLines()) {
+        auto *action = new QAction(line, this);
+        action->setToolTip(detail);
+        if (line.startsWith(QLatin1String("Permissions:")))
+            action->setEnabled(false);
+        else
+            connect(action, &QAction::triggered, m_permissions, &SystemPermissions::startRefresh);
+        // Above "Open Vesk Warden", as the menu lists it.
+        m_menu->insertAction(m_open, action);
+        m_permissionActions << action;
+    }
+    emit permissionsChanged();
 }
 
 void AgentMenu::refresh()

@@ -14,6 +14,7 @@ class AppLock;
 class AgentWindow;
 class PauseMenu;
 class PolicyEngine;
+class SystemPermissions;
 class VeskWardenApp;
 
 // The agent's menu: its status line, the operator's service controls and the way to its
@@ -36,12 +37,20 @@ public:
     void openWindow();
     // Adds the enforcement pause and resume items; a pause asks `pauseLock` for its password.
     void attachPolicyEngine(PolicyEngine &engine, AppLock *pauseLock = nullptr);
+    // Adds the permission line: "Permissions: granted", or an item per missing permission
+    // that checks again when chosen (its tooltip says what the last check found).
+    void attachPermissions(SystemPermissions &permissions);
+    // True until a permission check finds one missing.
+    bool permissionsGranted() const;
+    QList<QAction *> permissionActions() const { return m_permissionActions; }
 
 signals:
     void quitRequested();
+    void permissionsChanged();
 
 private:
     void refresh();
+    void showPermissions();
 
     VeskWardenApp &m_app;
     AgentStatusModel &m_status;
@@ -51,6 +60,8 @@ private:
     QAction *m_startServices;
     QAction *m_open;
     PauseMenu *m_pause = nullptr;
+    SystemPermissions *m_permissions = nullptr;
+    QList<QAction *> m_permissionActions;
 };
 
 } // namespace vesk

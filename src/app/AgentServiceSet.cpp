@@ -3,6 +3,9 @@
 #include "commands/messages/RemoteMessagePresenter.h"
 #include "platform/MachineIdentity.h"
 #include "settings/FleetSettingsStore.h"
+#include "updates/FleetReleaseList.h"
+
+#include <QCoreApplication>
 
 #include <algorithm>
 
@@ -30,19 +33,18 @@ AgentServiceSet::AgentServiceSet(Platform platform, FleetSettingsStore &settings
                     ComputerRestart(platform.machine, platform.quitAgent), platform.paths.storageDir,
                     platform.identity.serialOrUnknown()}),
       appInstaller({platform.workspace, payloadApps, platform.clock, platform.bundleSwap, platform.paths}),
-      updates({[&api]() -> QCoro::Task<std::optional<QList<AvailableUpdate>>> {
-                   const APIResult<AppUpdatesResponse> answer = co_await api.fetchAppUpdates();
-                   if (!answer.ok())
-                       co_return std::nullopt;
-                   co_return answer->updates;
-               },
-               settings, platform.http, platform.clock, appInstaller,
+      updates({FleetReleaseList(api), settings, platform.http, platform.clock, appInstaller,
                InstalledAppLookup(platform.workspace, platform.paths.applicationsDir()), platform.paths.tempDir}),
       alertApi(api),
       alerts({settings, alertApi, platform.notifier, platform.clock, platform.identity.serialOrUnknown(),
               QStringLiteral("linux")}),
       shareAlerts(alerts, platform.clock),
-      pushSessions(api), pushChannel({pushSessions, platform.clock, api.baseUrl(), {}})
+      updateAlerts(alerts, platform.clock, platform.identity.serialOrUnknown()),
+      pushSessions(api), pushChannel({pushSessions, platform.clock, api.baseUrl(), {}}),
+      // Linux keeps no privacy database, so the App Management switch is never read here.
+      permissions({platform.accessProbe, platform.paths.applicationDirs, platform.paths.homeDir,
+                   [this, home = platform.paths.homeDir] { return permissionTargets(home); }, {},
+                   QStringLiteral("com.lumora.VESK-Warden"), QCoreApplication::applicationDirPath()})
 {
     // The push channel stands in for the platform's push service: its token is registered
     // like one, its pushes are delivered like one, and while it is up polling relaxes.
@@ -65,11 +67,35 @@ AgentServiceSet::AgentServiceSet(Platform platform, FleetSettingsStore &settings
     // service; a reopened app must keep answering the hang probes through its grace period.
     commandPoller.setUpdateCommands(&updates);
     policyEngine.attachUpdateService(&updates);
+    // An automatic revert reaches the alert feed, not only the command result and the log.
+    appInstaller.setRevertSink(&updateAlerts);
     appInstaller.setResponding([this](const QString &bundleId) {
         const QList<AppSnapshot> samples = systemMonitor.appSnapshots();
         return std::none_of(samples.cbegin(), samples.cend(),
                             [&](const AppSnapshot &s) { return s.bundleId == bundleId && !s.isResponding; });
     });
+}
+
+QStringList AgentServiceSet::permissionTargets(const QString &home) const
+{
+    // What the agent must read: the folders its cleanup rules name and the shares it mounted.
+    QStringList targets;
+    for (const QList<RetentionRule> *rules : {&folderRetention.rules(), &folderRetention.policyRules()}) {
+        for (const RetentionRule &rule : *rules) {
+            QString folder = rule.folderPath;
+            if (folder == QLatin1String("~") || folder.startsWith(QLatin1String("~/")))
+                folder = home + folder.mid(1);
+            targets << folder;
+        }
+    }
+    for (const QList<MonitoredShare> *shares : {&shareMonitor.shares(), &shareMonitor.policyShares()}) {
+        for (const MonitoredShare &share : *shares) {
+            const std::optional<ShareHealth> health = shareMonitor.health(share.id);
+            if (health && health->mountPoint)
+                targets << *health->mountPoint;
+        }
+    }
+    return targets;
 }
 
 AgentServiceSet::~AgentServiceSet()

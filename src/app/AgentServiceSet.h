@@ -5,6 +5,7 @@
 #include "alerts/PushChannel.h"
 #include "app/AppDelegate.h"
 #include "app/ShareAlertBridge.h"
+#include "app/UpdateAlertBridge.h"
 #include "app/VeskWardenApp.h"
 #include "commands/CommandPoller.h"
 #include "commands/FleetAPICommandChannel.h"
@@ -12,6 +13,7 @@
 #include "commands/messages/RemoteMessageController.h"
 #include "commands/payload/PayloadService.h"
 #include "commands/payload/WorkspaceAppLifecycle.h"
+#include "local/SystemPermissions.h"
 #include "maintenance/FolderRetentionService.h"
 #include "maintenance/NetworkShareMonitor.h"
 #include "monitor/FleetAppDirectory.h"
@@ -26,6 +28,7 @@
 
 namespace vesk {
 
+class AccessProbe;
 class BundleSwap;
 class HttpTransport;
 class KeychainStore;
@@ -63,6 +66,8 @@ public:
         ProtectedFolders protectedFolders;
         // The desktop's notifications; the alert service announces through it.
         Notifier &notifier;
+        // The permission check's real access tests.
+        const AccessProbe &accessProbe;
     };
 
     AgentServiceSet(Platform platform, FleetSettingsStore &settings, FleetAPIClient &api);
@@ -71,7 +76,7 @@ public:
     VeskWardenServices services()
     {
         return {&commandPoller, &systemMonitor, &appDelegate, &policyEngine, &updates,
-                &folderRetention, &shareMonitor, &alerts, &pushChannel};
+                &folderRetention, &shareMonitor, &alerts, &pushChannel, &permissions};
     }
 
     FleetAppDirectory appDirectory;
@@ -93,8 +98,13 @@ public:
     FleetClientAlertReporting alertApi;
     AlertService alerts;
     ShareAlertBridge shareAlerts;
+    UpdateAlertBridge updateAlerts;
     FleetClientPushSessions pushSessions;
     PushChannel pushChannel;
+    SystemPermissions permissions;
+
+private:
+    QStringList permissionTargets(const QString &home) const;
 };
 
 } // namespace vesk

@@ -21,6 +21,7 @@ public:
 private:
     void showStatus(const AgentStatus &status);
 
+    AgentMenu &m_menu;
     QSystemTrayIcon *m_icon;
 };
 

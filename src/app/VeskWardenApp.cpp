@@ -6,6 +6,7 @@
 #include "settings/FleetSettingsStore.h"
 #include "app/WardenHeartbeatManager.h"
 #include "commands/CommandPoller.h"
+#include "local/SystemPermissions.h"
 #include "maintenance/FolderRetentionService.h"
 #include "maintenance/NetworkShareMonitor.h"
 #include "monitor/SystemMonitor.h"
@@ -81,6 +82,8 @@ void VeskWardenApp::startServices()
     if (m_services.alertService && m_services.systemMonitor)
         m_services.alertService->start(*m_services.systemMonitor);
     // 9. Permission check.
+    if (m_services.permissions)
+        m_services.permissions->startRefresh();
     // 10. Hand the alert service and command poller to the application delegate.
     if (m_services.appDelegate && m_services.commandPoller) {
         QPointer<CommandPoller> poller(m_services.commandPoller);

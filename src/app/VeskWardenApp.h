@@ -19,6 +19,7 @@ class NetworkShareMonitor;
 class PolicyEngine;
 class PushChannel;
 class SystemMonitor;
+class SystemPermissions;
 class UpdateService;
 class WardenHeartbeatManager;
 
@@ -34,6 +35,7 @@ struct VeskWardenServices {
     NetworkShareMonitor *shareMonitor = nullptr;
     AlertService *alertService = nullptr;
     PushChannel *pushChannel = nullptr;
+    SystemPermissions *permissions = nullptr;
 };
 
 // The agent's service set: built once, started in a fixed order, stopped in a fixed

@@ -27,6 +27,7 @@
 #include "platform/linux/LinuxShareMounter.h"
 #include "platform/linux/QtHttpTransport.h"
 #include "platform/linux/QtProcessRunner.h"
+#include "platform/linux/PosixAccessProbe.h"
 #include "platform/linux/RenameExchange.h"
 #include "platform/linux/SettingsDefaultsStore.h"
 #include "platform/linux/SignalWatcher.h"
@@ -139,11 +140,12 @@ int main(int argc, char **argv)
     RenameExchange bundleSwap;
     LinuxShareMounter shareMounter;
     DBusNotifier notifier(QDBusConnection::sessionBus());
+    PosixAccessProbe accessProbe;
     AgentServiceSet services(
         AgentServiceSet::Platform{clock, workspace, systemInfo, processes, machine, &journalRecentLogInvocation,
                                   identity, paths, headless ? nullptr : RemoteMessagePanels::forThisDisplay(),
                                   [] { QApplication::quit(); }, http, bundleSwap, *keychain, shareMounter,
-                                  linuxProtectedFolders(), notifier},
+                                  linuxProtectedFolders(), notifier, accessProbe},
         settings, foundation.api);
     VeskWardenApp app(settings, heartbeatManager, clock, services.services());
 
@@ -155,6 +157,7 @@ int main(int argc, char **argv)
         agentStatus = std::make_unique<AgentStatusModel>(app, heartbeatManager, foundation.secrets, clock);
         menu = std::make_unique<AgentMenu>(app, *agentStatus);
         menu->attachPolicyEngine(services.policyEngine, &foundation.locks);
+        menu->attachPermissions(services.permissions);
         agentStatus->attachAlertService(services.alerts);
         QObject::connect(menu.get(), &AgentMenu::quitRequested, &application, &QApplication::quit);
         if (TrayMenu::isAvailable())

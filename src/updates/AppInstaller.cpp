@@ -196,14 +196,19 @@ QCoro::Task<CommandResult> AppInstaller::install(AvailableUpdate release, QStrin
                     failure = restored;
                 }
                 co_await apps.launch(release.bundleId);
-                if (failure)
-                    co_return CommandResult::failure(name + QLatin1Char(' ') + release.version +
-                                                     QStringLiteral(" did not stay running and could not be reverted: ") +
-                                                     *failure);
-                co_return CommandResult::failure(reverted);
+                const QString text = failure ? name + QLatin1Char(' ') + release.version +
+                                                   QStringLiteral(" did not stay running and could not be reverted: ") +
+                                                   *failure
+                                             : reverted;
+                if (m_revertSink)
+                    m_revertSink->raiseUpdateRevert(
+                        UpdateRevert{release.bundleId, UpdateRevertSink::titleFor(name), text, !failure});
+                co_return CommandResult::failure(text);
             }
         }
     }
+    if (done.replaced && m_revertSink)
+        m_revertSink->clearUpdateRevert(UpdateRevertSink::titleFor(name));
     co_return done.result;
 }
 

@@ -5,6 +5,7 @@
 #include "updates/BackupManifest.h"
 #include "updates/BundleReplacement.h"
 #include "updates/InstalledAppLookup.h"
+#include "updates/UpdateRevertSink.h"
 #include "wire/policy/AvailableUpdate.h"
 
 #include <QString>
@@ -49,6 +50,8 @@ public:
     explicit AppInstaller(Dependencies deps);
 
     void setResponding(Responding responding) { m_responding = std::move(responding); }
+    // Automatic reverts also go to the alert feed through `sink` (none: the log only).
+    void setRevertSink(UpdateRevertSink *sink) { m_revertSink = sink; }
 
     // "Updated <name> to <version>", "Installed <name> <version>", or the failure text.
     QCoro::Task<CommandResult> install(AvailableUpdate release, QString file, Options options);
@@ -76,6 +79,7 @@ private:
     BundleReplacement m_replacement;
     BackupManifest m_manifest;
     Responding m_responding;
+    UpdateRevertSink *m_revertSink = nullptr;
 };
 
 } // namespace vesk

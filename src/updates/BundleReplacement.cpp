@@ -10,6 +10,9 @@
 #include <QFileInfo>
 #include <QUuid>
 
+#include <cerrno>
+#include <cstring>
+
 namespace vesk {
 
 namespace {
@@ -40,7 +43,10 @@ StagedBundle BundleReplacement::stageArchive(const QString &archive, const QStri
     const StagedArchive unpacked = extraction.run(parent.handle);
     if (!unpacked.ok()) {
         qCWarning(lcUpdate).noquote() << "Extracting" << archive << "failed:" << unpacked.error->message();
-        staged.failure = installFailed(QStringLiteral("Failed to extract update archive (%1)").arg(unpacked.error->message()));
+        // A full disk is named as such: libarchive's text would quote the staging folder.
+        const bool full = unpacked.error->detail().contains(QString::fromLocal8Bit(std::strerror(ENOSPC)));
+        const QString why = full ? QStringLiteral("not enough free space in ") + targetDir : unpacked.error->message();
+        staged.failure = installFailed(QStringLiteral("Failed to extract update archive (%1)").arg(why));
         return staged;
     }
     staged.stagingName = unpacked.name;

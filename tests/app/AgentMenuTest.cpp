@@ -10,6 +10,8 @@
 #include "app/AgentWindow.h"
 #include "app/PauseMenu.h"
 #include "local/AppLock.h"
+#include "local/SystemPermissions.h"
+#include "platform/AccessProbe.h"
 #include "app/VeskWardenApp.h"
 #include "app/WardenHeartbeatManager.h"
 #include "credentials/CredentialManager.h"
@@ -17,9 +19,12 @@
 #include <QAction>
 #include <QLabel>
 #include <QMenu>
+#include <QSignalSpy>
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <cerrno>
 
 using namespace std::chrono_literals;
 using namespace vesk;
@@ -141,6 +146,41 @@ TEST(AgentMenu, StatusLineFollowsTheAgentAndOpenShowsAWindowThatClosesWithoutQui
     EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(rig.windowLines().at(0), "Stopped");
     EXPECT_EQ(line->text(), "Services stopped");
+}
+
+TEST(AgentMenu, PermissionLineNamesWhatIsMissingAndChoosingAnItemChecksAgain)
+{
+    // The application folder refuses a replacement until the operator fixes it.
+    struct Probe final : AccessProbe {
+        int replace = EACCES;
+        int tryReplaceIn(const QString &) const override { return replace; }
+        int tryRead(const QString &) const override { return 0; }
+    } probe;
+    MenuRig rig;
+    SystemPermissions permissions({probe, {"/opt/apps"}, "/home/ana", {}, {}, "com.lumora.VESK-Warden", {}});
+    EXPECT_TRUE(rig.menu.permissionsGranted()) << "nothing is missing before a check";
+    const auto texts = [&rig] {
+        QStringList lines;
+        for (const QAction *action : rig.menu.permissionActions())
+            lines << action->text();
+        return lines;
+    };
+    rig.menu.attachPermissions(permissions);
+    QCoro::waitFor(permissions.refresh());
+    EXPECT_EQ(texts(), (QStringList{"Grant App Management…", "Repair Permissions…"}));
+    EXPECT_FALSE(rig.menu.permissionsGranted());
+    const QList<QAction *> all = rig.menu.menu()->actions();
+    EXPECT_EQ(all.indexOf(rig.menu.permissionActions().last()) + 1, all.indexOf(rig.menu.openAction()))
+        << "the permission line sits above \"Open Vesk Warden\"";
+    EXPECT_TRUE(rig.menu.permissionActions().first()->toolTip().contains("blocked a test write into /opt/apps"));
+
+    probe.replace = 0;
+    QSignalSpy changed(&rig.menu, &AgentMenu::permissionsChanged);
+    rig.menu.permissionActions().first()->trigger();
+    ASSERT_TRUE(changed.wait(10000)) << "choosing the item checks again";
+    EXPECT_EQ(texts(), QStringList{"Permissions: granted"});
+    EXPECT_FALSE(rig.menu.permissionActions().first()->isEnabled());
+    EXPECT_TRUE(rig.menu.permissionsGranted());
 }
 
 namespace {

@@ -8,6 +8,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
+#include <sys/mount.h>
+#include <unistd.h>
+
 namespace vesk::test {
 namespace {
 
@@ -171,6 +176,43 @@ TEST(AppInstallerTest, HostileTarEntriesAreRefusedWhateverTheCompression)
     }
 }
 
+TEST(AppInstallerTest, AFullDiskWhileStagingFailsClearlyAndLeavesTheInstalledAppAsItWas)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "mounting the small file system this test fills takes root";
+    UpdateRig rig;
+    const QString apps = rig.paths.applicationsDir();
+    ASSERT_TRUE(QDir().mkpath(apps));
+    // 1 MiB for the application folder: the installed app fits, the new one does not.
+    if (::mount("tmpfs", QFile::encodeName(apps).constData(), "tmpfs", MS_NOSUID | MS_NODEV, "size=1m,mode=0755") != 0)
+        GTEST_SKIP() << "this machine refuses a tmpfs mount: " << std::strerror(errno);
+    struct Unmount {
+        QString path;
+        ~Unmount() { ::umount2(QFile::encodeName(path).constData(), MNT_DETACH); }
+    } unmount{apps};
+
+    const QString bundle = rig.makeApp(UpdateRig::captureId, "Capture", "1.0");
+    const QByteArray before = treeDigest(bundle);
+    rig.apps.running.insert(UpdateRig::captureId);
+    // Zeros pack small and unpack to 3 MiB.
+    const QString scratch = rig.root.path() + "/scratch";
+    const QString big = makeBundle(scratch, "Capture.app", appInfo(UpdateRig::captureId, "Capture", "2.0"));
+    writeFile(big + "/Contents/Resources/data.bin", QByteArray(3 * 1024 * 1024, '\0'));
+    const QString archive = rig.root.path() + "/Capture.zip";
+    packBundle(big, archive);
+    const QString file = downloaded(rig, archive, "Capture.zip");
+
+    const CommandResult result =
+        drive(rig.installer.install(rig.release(UpdateRig::captureId, "2.0", {}), file, noGrace()), rig.clock);
+    EXPECT_EQ(result, CommandResult::failure("Install failed: Failed to extract update archive (not enough free space in " +
+                                             apps + ")"));
+    EXPECT_EQ(treeDigest(bundle), before) << "the installed app is untouched";
+    EXPECT_TRUE(rig.leftovers(apps).isEmpty()) << "the staging folder is gone";
+    EXPECT_FALSE(QFile::exists(file)) << "and so is the download";
+    EXPECT_FALSE(rig.installer.manifest().entry(UpdateRig::captureId).has_value());
+    EXPECT_TRUE(rig.apps.running.contains(UpdateRig::captureId)) << "the app quit for the install runs again";
+}
+
 TEST(AppInstallerTest, NewAppIsInstalledIntoTheApplicationsFolder)
 {
     UpdateRig rig;
@@ -203,8 +245,17 @@ TEST(AppInstallerTest, ReopenedAppMustStayUpThroughTheGracePeriodOrTheOldBundleR
         {"stops answering", std::nullopt, true,
          CommandResult::failure("Capture 2.0 reverted: the new version did not stay running"), "1.0"},
     };
+    // The alert feed's side: what was raised and cleared.
+    struct Alerts final : UpdateRevertSink {
+        QList<UpdateRevert> raised;
+        QStringList cleared;
+        void raiseUpdateRevert(const UpdateRevert &revert) override { raised << revert; }
+        void clearUpdateRevert(const QString &title) override { cleared << title; }
+    };
     for (const Case &c : cases) {
         UpdateRig rig;
+        Alerts alerts;
+        rig.installer.setRevertSink(&alerts);
         const QString bundle = rig.makeApp(UpdateRig::captureId, "Capture", "1.0");
         const QByteArray original = treeDigest(bundle);
         rig.apps.running.insert(UpdateRig::captureId);
@@ -238,6 +289,14 @@ TEST(AppInstallerTest, ReopenedAppMustStayUpThroughTheGracePeriodOrTheOldBundleR
         EXPECT_EQ(rig.installedVersion(UpdateRig::captureId), c.versionAfter) << c.name;
         if (c.versionAfter == "1.0") {
             EXPECT_EQ(treeDigest(bundle), original) << c.name;
+            ASSERT_EQ(alerts.raised.size(), 1) << c.name;
+            EXPECT_EQ(alerts.raised.first().title, "Capture update reverted") << c.name;
+            EXPECT_EQ(alerts.raised.first().message, c.want.message.value_or(QString())) << c.name;
+            EXPECT_TRUE(alerts.raised.first().restored) << c.name;
+            EXPECT_TRUE(alerts.cleared.isEmpty()) << c.name;
+        } else {
+            EXPECT_TRUE(alerts.raised.isEmpty()) << c.name;
+            EXPECT_EQ(alerts.cleared, QStringList{"Capture update reverted"}) << c.name << ": a good install clears it";
         }
         // Quit before the install (2 s), then the grace period when it stayed up.
         if (c.want.success) {

@@ -1,4 +1,7 @@
+#include "FleetTestRig.h"
 #include "UpdateRig.h"
+
+#include "updates/FleetReleaseList.h"
 
 
 #include <QCryptographicHash>
@@ -256,6 +259,58 @@ TEST(UpdateServiceTest, LoopChecksAtOnceThenEveryFiveMinutesUntilStopped)
     rig.clock.advance(UpdateService::period * 2);
     EXPECT_EQ(rig.fetches, 2);
     EXPECT_EQ(rig.clock.sleeperCount(), 0u);
+}
+
+TEST(FleetReleaseListTest, AsksWithTheLastETagAndHandsBackTheHeldListOnNotModified)
+{
+    FleetTestRig fleet;
+    fleet.setTenant(QStringLiteral("abc"));
+    fleet.storeSecret(QStringLiteral("abc"), QString(64, QLatin1Char('a')), 42);
+    const FleetReleaseList releases(fleet.api);
+    const QByteArray v1 = R"({"updates": [{"bundle_id": "com.lumora.Capture", "version": "2.1",
+                                           "download_url": "https://downloads.example.com/c.zip"}]})";
+    const QByteArray v2 = R"({"updates": []})";
+    const auto check = [&](int status, const QByteArray &body, const QByteArray &etag) {
+        if (status == 0)
+            fleet.http.expectFailure("GET", QStringLiteral("/api/app_updates"), QStringLiteral("offline"));
+        else
+            fleet.http.expect("GET", QStringLiteral("/api/app_updates"), status, body, {{"ETag", etag}});
+        const std::optional<QList<AvailableUpdate>> got = QCoro::waitFor(releases());
+        QByteArray sent;
+        for (const auto &[name, value] : fleet.http.requests().back().headers) {
+            if (name == "If-None-Match")
+                sent = value;
+        }
+        return std::make_pair(got, sent);
+    };
+
+    struct Step {
+        const char *name;
+        int status;
+        QByteArray body;
+        QByteArray etag;
+        QByteArray wantSent;
+        std::optional<int> wantCount;
+    };
+    const Step steps[] = {
+        {"nothing to match on the first check", 200, v1, "\"r1\"", {}, 1},
+        {"unchanged: the held list comes back", 304, {}, "\"r1\"", "\"r1\"", 1},
+        {"a failed check answers nothing", 0, {}, {}, "\"r1\"", std::nullopt},
+        {"and the tag survives it", 304, {}, "\"r1\"", "\"r1\"", 1},
+        {"a changed list replaces the held one", 200, v2, "\"r2\"", "\"r1\"", 0},
+        {"and its tag is sent next", 304, {}, "\"r2\"", "\"r2\"", 0},
+    };
+    for (const Step &step : steps) {
+        const auto [got, sent] = check(step.status, step.body, step.etag);
+        EXPECT_EQ(sent, step.wantSent) << step.name;
+        ASSERT_EQ(got.has_value(), step.wantCount.has_value()) << step.name;
+        if (got) {
+            EXPECT_EQ(got->size(), *step.wantCount) << step.name;
+            if (!got->isEmpty()) {
+                EXPECT_EQ(got->first().version, QStringLiteral("2.1")) << step.name;
+            }
+        }
+    }
 }
 
 } // namespace

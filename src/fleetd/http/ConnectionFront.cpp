@@ -50,7 +50,14 @@ QByteArray errorAnswer(int status, const QString &message)
     return response + "\r\n" + body;
 }
 
+thread_local QPointer<QTcpSocket> t_socketInService;
+
 } // namespace
+
+QTcpSocket *ConnectionFront::socketInService()
+{
+    return t_socketInService.data();
+}
 
 ConnectionFront::ConnectionFront(ConnectionLimits limits, QObject *parent) : QObject(parent), m_limits(limits)
 {
@@ -77,6 +84,8 @@ void ConnectionFront::admit(QTcpSocket *socket, QAbstractHttpServer *server, con
     // Connected after it: the server has answered by then (every handler answers at once).
     connect(socket, &QIODevice::readyRead, this, [this, id] { afterServer(id); });
     connect(socket, &QAbstractSocket::disconnected, this, [this, id] { forget(id); });
+    // A long download is a connection at work, not an idle one.
+    connect(socket, &QIODevice::bytesWritten, this, [this, id] { bodySent(id); });
     connect(socket, &QObject::destroyed, this, [this, id] { forget(id); });
     // Bytes that came with the TLS handshake were read before anyone listened.
     if (socket->bytesAvailable() > 0)
@@ -105,6 +114,7 @@ void ConnectionFront::beforeServer(quint64 id)
         return;
     Connection &connection = found->second;
     QTcpSocket *socket = connection.socket;
+    t_socketInService = socket;
     if (connection.state == State::Lingering || connection.state == State::Closed) {
         socket->readAll();
         return;
@@ -229,16 +239,34 @@ void ConnectionFront::requestDone(Connection &connection)
 
 void ConnectionFront::afterServer(quint64 id)
 {
+    t_socketInService = nullptr;
     const auto found = m_connections.find(id);
     if (found == m_connections.end() || !found->second.socket)
         return;
     Connection &connection = found->second;
     if (connection.state == State::CloseAfterAnswer) {
-        // Sends what the server wrote, then closes.
+        // Sends what the server wrote, then closes; a streaming body closes it once it is through.
         connection.state = State::Closed;
         connection.deadlineMs = m_clock.elapsed() + m_limits.lingerTime.count();
-        connection.socket->disconnectFromHost();
+        if (connection.socket->property(kStreamingBodyProperty).toBool())
+            connection.socket->setProperty(kCloseAfterBodyProperty, true);
+        else
+            connection.socket->disconnectFromHost();
     }
+}
+
+void ConnectionFront::bodySent(quint64 id)
+{
+    const auto found = m_connections.find(id);
+    if (found == m_connections.end() || !found->second.socket)
+        return;
+    Connection &connection = found->second;
+    // Only an answer on its way out: a request being read keeps its own deadline.
+    const qint64 now = m_clock.elapsed();
+    if (connection.state == State::Serving && connection.framing.phase() == RequestFraming::Phase::Idle)
+        connection.deadlineMs = std::max(connection.deadlineMs, now + m_limits.idleTimeout.count());
+    else if (connection.state == State::Closed)
+        connection.deadlineMs = std::max(connection.deadlineMs, now + m_limits.lingerTime.count());
 }
 
 void ConnectionFront::reject(Connection &connection, int status, const QString &message)

@@ -19,6 +19,11 @@ namespace vesk::fleetd {
 // The one path on which a WebSocket upgrade is taken: the machines' push channel.
 inline constexpr char kPushChannelPath[] = "/api/push";
 
+// Set on a socket while a response body streams into it (FileRangeBody), and by the front when
+// the connection is to close once that body is through.
+inline constexpr char kStreamingBodyProperty[] = "veskStreamingBody";
+inline constexpr char kCloseAfterBodyProperty[] = "veskCloseAfterBody";
+
 // Sees every byte of a connection before QHttpServer does (its readyRead slot is connected
 // first), follows the requests with RequestFraming, and answers itself when a request must not
 // reach the server: 413 for a body over its route's limit, declared or streamed, before the
@@ -39,6 +44,10 @@ public:
 
     const ConnectionLimits &limits() const { return m_limits; }
 
+    // The socket whose request the server is answering right now (a handler runs inside the
+    // socket's readyRead, between the front's two slots); none outside that.
+    static QTcpSocket *socketInService();
+
 private:
     enum class State { Serving, CloseAfterAnswer, Lingering, Closed };
     struct Connection {
@@ -54,6 +63,7 @@ private:
 
     void beforeServer(quint64 id);
     void afterServer(quint64 id);
+    void bodySent(quint64 id);
     bool admitHead(Connection &connection);
     void requestDone(Connection &connection);
     void reject(Connection &connection, int status, const QString &message);

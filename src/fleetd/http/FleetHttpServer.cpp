@@ -6,6 +6,8 @@
 #include <QHttpServerResponder>
 #include <QMetaEnum>
 #include <QSet>
+
+#include <algorithm>
 #include <QSslServer>
 #include <QTcpServer>
 
@@ -34,6 +36,14 @@ FleetHttpServer::FleetHttpServer(QList<Route> routes, ConnectionLimits limits)
                 continue;
             registered.insert(route.path);
             const QString path = route.path;
+            const bool streams = std::any_of(m_routes.cbegin(), m_routes.cend(),
+                                             [&](const Route &r) { return r.path == path && r.streamer; });
+            if (streams) {
+                server->route(path, [this, path](const QHttpServerRequest &request, QHttpServerResponder &&responder) {
+                    stream(path, request, std::move(responder));
+                });
+                continue;
+            }
             server->route(path, [this, path](const QHttpServerRequest &request) { return dispatch(path, request); });
         }
         server->setMissingHandler([](const QHttpServerRequest &request, QHttpServerResponder &&responder) {
@@ -107,6 +117,18 @@ quint16 FleetHttpServer::listen(const QHostAddress &address, quint16 port)
         }
     }
     return m_listener->serverPort();
+}
+
+void FleetHttpServer::stream(const QString &path, const QHttpServerRequest &request,
+                             QHttpServerResponder &&responder) const
+{
+    for (const Route &route : m_routes) {
+        if (route.path == path && route.method == request.method() && route.streamer) {
+            route.streamer(request, std::move(responder));
+            return;
+        }
+    }
+    dispatch(path, request).write(std::move(responder));
 }
 
 QHttpServerResponse FleetHttpServer::dispatch(const QString &path, const QHttpServerRequest &request) const

@@ -42,6 +42,7 @@ public:
 
 private:
     QHttpServerResponse dispatch(const QString &path, const QHttpServerRequest &request) const;
+    void stream(const QString &path, const QHttpServerRequest &request, QHttpServerResponder &&responder) const;
 
     QList<Route> m_routes;
     std::vector<std::unique_ptr<QHttpServer>> m_servers;

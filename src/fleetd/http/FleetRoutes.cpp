@@ -36,7 +36,7 @@ QList<Route> fleetRoutes(const FleetContext &context, PushHub *push)
         {Method::Post, api("heartbeat"), HeartbeatHandler(context)},
         {Method::Post, api("fetch_fleet_secret"), FetchSecretHandler(context)},
         // Open as well: the archives of published releases, which every tenant is offered.
-        {Method::Get, api("release_download"), ReleaseDownloadHandler(context)},
+        {Method::Get, api("release_download"), {}, ReleaseDownloadHandler(context)},
 
         {Method::Post, api("device_commands"), authed(auth, commands, &CommandHandlers::poll)},
         {Method::Post, api("device_command_result"), authed(auth, commands, &CommandHandlers::result)},
