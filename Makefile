@@ -4,7 +4,7 @@ BUILD ?= build
 ASAN_BUILD ?= build-asan
 CMAKE_FLAGS ?= -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVESK_WERROR=ON
 
-.PHONY: deps build build-asan test test-unit test-asan demo bench clean
+.PHONY: deps build build-asan test test-unit test-asan demo bench package clean
 
 deps:
 	@scripts/install-deps.sh
@@ -36,5 +36,11 @@ bench: deps
 	cmake --build build-bench -j $(JOBS)
 	scripts/run-benchmarks.sh build-bench
 
+# The Debian packages (vesk-warden, vesk-fleetd) in build-package/, built without the tests.
+package: deps
+	cmake -S . -B build-package $(CMAKE_FLAGS) -DVESK_BUILD_TESTS=OFF
+	cmake --build build-package -j $(JOBS) --target package
+	@ls -1 build-package/*.deb
+
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) build-bench
+	rm -rf $(BUILD) $(ASAN_BUILD) build-bench build-package

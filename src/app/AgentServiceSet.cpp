@@ -4,9 +4,25 @@
 #include "platform/MachineIdentity.h"
 #include "settings/FleetSettingsStore.h"
 
+#include <QCoreApplication>
+
 #include <algorithm>
 
 namespace vesk {
+
+namespace {
+
+SelfUpdater::FetchReleases releasesFrom(FleetAPIClient &api)
+{
+    return [&api]() -> QCoro::Task<std::optional<QList<AvailableUpdate>>> {
+        const APIResult<AppUpdatesResponse> answer = co_await api.fetchAppUpdates();
+        if (!answer.ok())
+            co_return std::nullopt;
+        co_return answer->updates;
+    };
+}
+
+} // namespace
 
 AgentServiceSet::AgentServiceSet(Platform platform, FleetSettingsStore &settings, FleetAPIClient &api)
     : appDirectory(platform.workspace, platform.clock, platform.paths), monitorApi(api),
@@ -38,6 +54,9 @@ AgentServiceSet::AgentServiceSet(Platform platform, FleetSettingsStore &settings
                },
                settings, platform.http, platform.clock, appInstaller,
                InstalledAppLookup(platform.workspace, platform.paths.applicationsDir()), platform.paths.tempDir}),
+      selfUpdater({releasesFrom(api), settings.defaults(), platform.http, platform.clock, platform.bundleSwap,
+                   platform.workspace, platform.relaunch, platform.ownAgent, qint32(QCoreApplication::applicationPid()),
+                   platform.paths.tempDir, platform.paths.storageDir, platform.quitAgent}),
       alertApi(api),
       alerts({settings, alertApi, platform.notifier, platform.clock, platform.identity.serialOrUnknown(),
               QStringLiteral("linux")}),
@@ -65,6 +84,8 @@ AgentServiceSet::AgentServiceSet(Platform platform, FleetSettingsStore &settings
     // service; a reopened app must keep answering the hang probes through its grace period.
     commandPoller.setUpdateCommands(&updates);
     policyEngine.attachUpdateService(&updates);
+    // After each availability check the loop decides on the agent's own update.
+    updates.attachSelfUpdater(&selfUpdater);
     appInstaller.setResponding([this](const QString &bundleId) {
         const QList<AppSnapshot> samples = systemMonitor.appSnapshots();
         return std::none_of(samples.cbegin(), samples.cend(),

@@ -19,6 +19,7 @@
 #include "monitor/SystemMonitor.h"
 #include "policy/PolicyEngine.h"
 #include "updates/AppInstaller.h"
+#include "updates/SelfUpdater.h"
 #include "updates/UpdateService.h"
 
 #include <functional>
@@ -63,6 +64,9 @@ public:
         ProtectedFolders protectedFolders;
         // The desktop's notifications; the alert service announces through it.
         Notifier &notifier;
+        // The agent's own update: which bundle it runs from, and its restart.
+        AgentRelaunch &relaunch;
+        OwnAgent ownAgent;
     };
 
     AgentServiceSet(Platform platform, FleetSettingsStore &settings, FleetAPIClient &api);
@@ -89,6 +93,7 @@ public:
     PolicyEngine policyEngine;
     AppInstaller appInstaller;
     UpdateService updates;
+    SelfUpdater selfUpdater;
     AppDelegate appDelegate;
     FleetClientAlertReporting alertApi;
     AlertService alerts;
