@@ -82,6 +82,9 @@ QCoro::Task<> UpdateService::loop(QPointer<UpdateService> self, Clock &clock, St
 void UpdateService::attachSelfUpdater(SelfUpdater *selfUpdater)
 {
     m_selfUpdater = selfUpdater;
+    // The console reads the held critical release and the self-update flag through this service.
+    if (selfUpdater)
+        connect(selfUpdater, &SelfUpdater::changed, this, &UpdateService::changed);
 }
 
 bool UpdateService::isSelfUpdating() const
