@@ -7,7 +7,7 @@ CMAKE_FLAGS ?= -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVESK_WERROR=ON
 # object and precompiled header several times larger and the two test builds a quarter slower.
 DEBUG_INFO ?= -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" -DCMAKE_CXX_FLAGS_DEBUG="-g1"
 
-.PHONY: deps build build-asan test test-unit test-asan demo bench fuzz clean
+.PHONY: deps build build-asan test test-unit test-asan demo bench fuzz package clean
 
 deps:
 	@scripts/install-deps.sh
@@ -50,5 +50,11 @@ fuzz:
 	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_targets
 	scripts/run-fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
+# The Debian packages (vesk-warden, vesk-fleetd) in build-package/, built without the tests.
+package: deps
+	cmake -S . -B build-package $(CMAKE_FLAGS) -DVESK_BUILD_TESTS=OFF
+	cmake --build build-package -j $(JOBS) --target package
+	@ls -1 build-package/*.deb
+
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) build-bench $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) build-bench build-package $(FUZZ_BUILD)

@@ -12,6 +12,7 @@ packages=(
   openssl
   samba smbclient cifs-utils
   qt6-websockets-dev dbus-daemon
+  dpkg-dev file
 )
 # `make fuzz` alone needs clang (libFuzzer); `make test` builds with g++.
 if [ "${VESK_FUZZ_DEPS:-0}" = 1 ]; then

@@ -35,6 +35,9 @@ AgentServiceSet::AgentServiceSet(Platform platform, FleetSettingsStore &settings
       appInstaller({platform.workspace, payloadApps, platform.clock, platform.bundleSwap, platform.paths}),
       updates({FleetReleaseList(api), settings, platform.http, platform.clock, appInstaller,
                InstalledAppLookup(platform.workspace, platform.paths.applicationsDir()), platform.paths.tempDir}),
+      selfUpdater({FleetReleaseList(api), settings.defaults(), platform.http, platform.clock, platform.bundleSwap,
+                   platform.workspace, platform.relaunch, platform.ownAgent, qint32(QCoreApplication::applicationPid()),
+                   platform.paths.tempDir, platform.paths.storageDir, platform.quitAgent}),
       alertApi(api),
       alerts({settings, alertApi, platform.notifier, platform.clock, platform.identity.serialOrUnknown(),
               QStringLiteral("linux")}),
@@ -69,6 +72,8 @@ AgentServiceSet::AgentServiceSet(Platform platform, FleetSettingsStore &settings
     policyEngine.attachUpdateService(&updates);
     // An automatic revert reaches the alert feed, not only the command result and the log.
     appInstaller.setRevertSink(&updateAlerts);
+    // After each availability check the loop decides on the agent's own update.
+    updates.attachSelfUpdater(&selfUpdater);
     appInstaller.setResponding([this](const QString &bundleId) {
         const QList<AppSnapshot> samples = systemMonitor.appSnapshots();
         return std::none_of(samples.cbegin(), samples.cend(),

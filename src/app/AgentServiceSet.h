@@ -21,6 +21,7 @@
 #include "monitor/SystemMonitor.h"
 #include "policy/PolicyEngine.h"
 #include "updates/AppInstaller.h"
+#include "updates/SelfUpdater.h"
 #include "updates/UpdateService.h"
 
 #include <functional>
@@ -68,6 +69,9 @@ public:
         Notifier &notifier;
         // The permission check's real access tests.
         const AccessProbe &accessProbe;
+        // The agent's own update: which bundle it runs from, and its restart.
+        AgentRelaunch &relaunch;
+        OwnAgent ownAgent;
     };
 
     AgentServiceSet(Platform platform, FleetSettingsStore &settings, FleetAPIClient &api);
@@ -94,6 +98,7 @@ public:
     PolicyEngine policyEngine;
     AppInstaller appInstaller;
     UpdateService updates;
+    SelfUpdater selfUpdater;
     AppDelegate appDelegate;
     FleetClientAlertReporting alertApi;
     AlertService alerts;

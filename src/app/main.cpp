@@ -32,6 +32,7 @@
 #include "platform/linux/SettingsDefaultsStore.h"
 #include "platform/linux/SignalWatcher.h"
 #include "platform/linux/SystemClock.h"
+#include "platform/linux/SystemdAgentRelaunch.h"
 
 #include <QApplication>
 #include <QDir>
@@ -141,11 +142,14 @@ int main(int argc, char **argv)
     LinuxShareMounter shareMounter;
     DBusNotifier notifier(QDBusConnection::sessionBus());
     PosixAccessProbe accessProbe;
+    SystemdAgentRelaunch relaunch(env);
     AgentServiceSet services(
         AgentServiceSet::Platform{clock, workspace, systemInfo, processes, machine, &journalRecentLogInvocation,
                                   identity, paths, headless ? nullptr : RemoteMessagePanels::forThisDisplay(),
                                   [] { QApplication::quit(); }, http, bundleSwap, *keychain, shareMounter,
-                                  linuxProtectedFolders(), notifier, accessProbe},
+                                  linuxProtectedFolders(), notifier, accessProbe, relaunch,
+                                  OwnAgent::locate(workspace, QCoreApplication::applicationFilePath(),
+                                                   arguments.mid(1), QStringLiteral(VESK_VERSION))},
         settings, foundation.api);
     VeskWardenApp app(settings, heartbeatManager, clock, services.services());
 
@@ -179,6 +183,8 @@ int main(int argc, char **argv)
     qCInfo(lcApp).noquote() << "Vesk Warden" << VESK_VERSION << "serial" << identity.serialOrUnknown() << "fleet"
                             << options.fleetUrl;
     app.launch();
+    // A self-update's watcher waits for this version to report started.
+    services.selfUpdater.reportStarted();
     const int status = QApplication::exec();
     app.shutdown();
     http.cancelPending();

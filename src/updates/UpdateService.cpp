@@ -5,6 +5,7 @@
 #include "platform/LogCategories.h"
 #include "settings/FleetSettingsStore.h"
 #include "updates/ReleaseVerification.h"
+#include "updates/SelfUpdater.h"
 #include "updates/UpdateWindow.h"
 #include "updates/VersionRule.h"
 
@@ -69,8 +70,31 @@ QCoro::Task<> UpdateService::loop(QPointer<UpdateService> self, Clock &clock, St
         co_await self->checkForUpdates();
         if (!self || token.stopRequested())
             co_return;
+        if (QPointer<SelfUpdater> selfUpdater = self->m_selfUpdater) {
+            co_await selfUpdater->check(self->m_latestServerUpdates);
+            if (!self || token.stopRequested())
+                co_return;
+        }
         co_await clock.sleep(period, token);
     }
+}
+
+void UpdateService::attachSelfUpdater(SelfUpdater *selfUpdater)
+{
+    m_selfUpdater = selfUpdater;
+    // The console reads the held critical release and the self-update flag through this service.
+    if (selfUpdater)
+        connect(selfUpdater, &SelfUpdater::changed, this, &UpdateService::changed);
+}
+
+bool UpdateService::isSelfUpdating() const
+{
+    return m_selfUpdater && m_selfUpdater->isSelfUpdating();
+}
+
+std::optional<AvailableUpdate> UpdateService::criticalUpdateHeldByPin() const
+{
+    return m_selfUpdater ? m_selfUpdater->criticalUpdateHeldByPin() : std::nullopt;
 }
 
 QCoro::Task<> UpdateService::checkForUpdates()

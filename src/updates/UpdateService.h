@@ -19,6 +19,7 @@
 namespace vesk {
 
 class FleetSettingsStore;
+class SelfUpdater;
 
 // Keeps the machine's apps at the versions the fleet allows. Every five minutes it asks the
 // fleet which releases exist and keeps those newer than an installed copy; it installs one
@@ -71,6 +72,11 @@ public:
     std::optional<QDateTime> lastCheck() const { return m_lastCheck; }
     const std::optional<QList<AvailableUpdate>> &latestServerUpdates() const { return m_latestServerUpdates; }
 
+    // The agent's own update, checked by the loop after each availability check.
+    void attachSelfUpdater(SelfUpdater *selfUpdater);
+    bool isSelfUpdating() const;
+    std::optional<AvailableUpdate> criticalUpdateHeldByPin() const;
+
 signals:
     void changed();
 
@@ -96,6 +102,7 @@ private:
     bool m_running = false;
     bool m_sweptStaging = false;
     StopSource m_loopStop;
+    QPointer<SelfUpdater> m_selfUpdater;
 };
 
 } // namespace vesk
