@@ -40,7 +40,7 @@ AgentServiceSet::AgentServiceSet(Platform platform, FleetSettingsStore &settings
                InstalledAppLookup(platform.workspace, platform.paths.applicationsDir()), platform.paths.tempDir}),
       alertApi(api),
       alerts({settings, alertApi, platform.notifier, platform.clock, platform.identity.serialOrUnknown(),
-              QStringLiteral("linux")}),
+              QStringLiteral("linux"), platform.paths.storageDir + QStringLiteral("/alert-outbox.json")}),
       shareAlerts(alerts, platform.clock),
       pushSessions(api), pushChannel({pushSessions, platform.clock, api.baseUrl(), {}})
 {
