@@ -9,6 +9,8 @@
 #include "platform/Notifier.h"
 #include "settings/FleetSettingsStore.h"
 
+#include <QRegularExpression>
+
 using namespace std::chrono_literals;
 
 namespace vesk {
@@ -19,11 +21,29 @@ constexpr auto kLowDataEvaluationPeriod = 300s;
 constexpr qint64 kReportWindowSeconds = 300;
 constexpr QLatin1String kEventCodeKey("warden_eventcode");
 constexpr QLatin1String kAlertScopeKey("warden_alert_scope");
+
+// One condition across samples: a category (its severity may change while it holds), or for
+// hung apps the app.
+QString conditionKey(const WardenAlert &alert)
+{
+    const QString category = AlertCategories::rawValue(alert.category);
+    return alert.category == AlertCategory::appHung ? category + QLatin1Char('/') + alert.title : category;
+}
+
+// A 400-class answer other than 408 and 429: the server will never take this report.
+bool refusedForGood(const APIError &error)
+{
+    static const QRegularExpression status(QStringLiteral("\\((4\\d\\d)\\)$"));
+    const QRegularExpressionMatch match = status.match(error.message());
+    return error.code() == APIError::Code::serverError && match.hasMatch() && match.captured(1) != QLatin1String("408") &&
+           match.captured(1) != QLatin1String("429");
+}
 } // namespace
 
 AlertService::AlertService(Dependencies deps, QObject *parent)
     : QObject(parent), m_settings(deps.settings), m_api(deps.api), m_notifier(deps.notifier), m_clock(deps.clock),
-      m_serial(std::move(deps.serial)), m_pushPlatform(std::move(deps.pushPlatform))
+      m_serial(std::move(deps.serial)), m_pushPlatform(std::move(deps.pushPlatform)),
+      m_outbox(std::move(deps.outboxFile))
 {
 }
 
@@ -43,6 +63,9 @@ void AlertService::start(HealthSource source)
     if (m_loopStop)
         return;
     m_loopStop.emplace();
+    // What an earlier run could not deliver goes first.
+    if (!m_outbox.isEmpty())
+        deliverOutbox(QPointer<AlertService>(this), QStringLiteral("Alert report failed: "));
     evaluationLoop(QPointer<AlertService>(this), std::move(source), m_loopStop->token());
 }
 
@@ -79,8 +102,12 @@ void AlertService::readThresholds()
 
 void AlertService::evaluate(const HealthSample &sample)
 {
+    // While the server is away the outbox is retried once an evaluation.
+    if (!m_outbox.isEmpty())
+        deliverOutbox(QPointer<AlertService>(this), QStringLiteral("Alert report failed: "));
     readThresholds();
-    const QList<WardenAlert> fresh = healthAlerts(sample.snapshot, sample.apps, m_thresholds, m_serial, m_clock.now());
+    const QList<WardenAlert> fresh =
+        confirmedAlerts(healthAlerts(sample.snapshot, sample.apps, m_thresholds, m_serial, m_clock.now()));
     // Offline and network alerts belong to their own producers and survive evaluations.
     QList<WardenAlert> active = fresh;
     for (const WardenAlert &alert : std::as_const(m_activeAlerts)) {
@@ -92,6 +119,31 @@ void AlertService::evaluate(const HealthSample &sample)
     emit alertsChanged();
 }
 
+QList<WardenAlert> AlertService::confirmedAlerts(const QList<WardenAlert> &sampled)
+{
+    QList<WardenAlert> confirmed;
+    QHash<QString, int> streaks;
+    for (const WardenAlert &alert : sampled) {
+        const QString condition = conditionKey(alert);
+        const int streak = std::min(m_streaks.value(condition) + 1, m_thresholds.consecutiveSamples);
+        streaks.insert(condition, streak);
+        if (streak >= m_thresholds.consecutiveSamples)
+            confirmed << alert;
+    }
+    m_streaks = streaks;
+    for (auto it = m_holding.begin(); it != m_holding.end();) {
+        if (streaks.contains(it.key())) {
+            ++it;
+            continue;
+        }
+        reportResolved(*it);
+        // Should it come back, it is news again.
+        m_lastReported.remove(it->key());
+        it = m_holding.erase(it);
+    }
+    return confirmed;
+}
+
 void AlertService::processNewAlerts(const QList<WardenAlert> &alerts)
 {
     const QDateTime now = m_clock.now();
@@ -101,6 +153,8 @@ void AlertService::processNewAlerts(const QList<WardenAlert> &alerts)
         if (last != m_lastReported.cend() && last->secsTo(now) < kReportWindowSeconds)
             continue;
         m_lastReported.insert(key, now);
+        if (alert.category != AlertCategory::offline && alert.category != AlertCategory::network)
+            m_holding.insert(conditionKey(alert), alert);
         record(alert);
         postLocalNotification(alert);
         reportAlert(alert, QStringLiteral("Alert report failed: "));
@@ -165,16 +219,59 @@ void AlertService::reportAlert(const WardenAlert &alert, const QString &failureP
                        alert.title,
                        alert.message,
                        alert.timestamp,
+                       std::nullopt,
                        std::nullopt};
+    send(std::move(report), failurePrefix);
+}
+
+void AlertService::reportResolved(const WardenAlert &alert)
+{
+    qCInfo(lcAlerts).noquote() << "Resolved:" << alert.title;
+    AlertReport report{alert.serial,
+                       AlertSeverities::rawValue(AlertSeverity::info),
+                       AlertCategories::rawValue(alert.category),
+                       QStringLiteral("Resolved: ") + alert.title,
+                       QStringLiteral("No longer holds (was: %1)").arg(alert.message),
+                       m_clock.now(),
+                       std::nullopt,
+                       true};
+    send(std::move(report), QStringLiteral("Alert report failed: "));
+}
+
+void AlertService::send(AlertReport report, const QString &failurePrefix)
+{
     const QString tenant = m_settings.tenantCode();
     if (!tenant.isEmpty())
         report.tenantCode = tenant;
-    // Fire and forget: nothing waits for it and nothing retries it.
-    [](AlertReportingApi &api, AlertReport body, QString prefix) -> QCoro::Task<> {
-        const APIStatus status = co_await api.reportAlert(std::move(body));
-        if (!status)
-            qCWarning(lcAlerts).noquote() << prefix + status.error().message();
-    }(m_api, std::move(report), failurePrefix);
+    // Through the outbox, so that reports reach the server in the order they were made. Behind
+    // reports that wait already it waits too, for the next evaluation's retry.
+    const bool waiting = !m_outbox.isEmpty();
+    m_outbox.append(std::move(report));
+    if (!waiting)
+        deliverOutbox(QPointer<AlertService>(this), failurePrefix);
+}
+
+QCoro::Task<> AlertService::deliverOutbox(QPointer<AlertService> self, QString failurePrefix)
+{
+    if (!self || self->m_delivering)
+        co_return;
+    self->m_delivering = true;
+    AlertReportingApi &api = self->m_api;
+    while (self && !self->m_outbox.isEmpty()) {
+        const AlertReport next = self->m_outbox.first();
+        const APIStatus status = co_await api.reportAlert(next);
+        if (!self)
+            co_return;
+        if (!status) {
+            qCWarning(lcAlerts).noquote() << failurePrefix + status.error().message();
+            // Unreachable or busy: it waits, and so does everything after it.
+            if (!refusedForGood(status.error()))
+                break;
+        }
+        self->m_outbox.removeDelivered(next);
+    }
+    if (self)
+        self->m_delivering = false;
 }
 
 void AlertService::setCachedPushToken(const QString &hexToken)

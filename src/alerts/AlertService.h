@@ -1,5 +1,6 @@
 #pragma once
 
+#include "alerts/AlertOutbox.h"
 #include "alerts/AlertThresholds.h"
 #include "alerts/WardenAlert.h"
 #include "monitor/AppSnapshot.h"
@@ -14,6 +15,7 @@
 #include <qcoro/qcorotask.h>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 namespace vesk {
@@ -33,7 +35,10 @@ struct HealthSample {
 // Turns the machine's health figures into alerts: every 30 seconds (300 in low-data mode) it
 // judges the monitor's latest sample against the thresholds, keeps the alerts that hold now
 // and a history of the last 50, notifies the desktop and reports each alert to the fleet
-// server at most once per 300 seconds per alert key. Other services raise and clear alerts
+// server at most once per 300 seconds per alert key. A health condition becomes an alert only
+// after the configured number of samples in a row, and when a reported one no longer holds
+// its clearing is reported too. Reports that cannot reach the server wait in the outbox and
+// go out in order, each once, when it answers again. Other services raise and clear alerts
 // of their own through it; the console hands it the fleet's machine list for offline alerts.
 class AlertService final : public QObject {
     Q_OBJECT
@@ -48,6 +53,8 @@ public:
         QString serial; // this machine's
         // What the push registration names as the token's platform.
         QString pushPlatform = QStringLiteral("macos");
+        // The outbox file (in the storage folder); empty keeps the outbox in memory.
+        QString outboxFile = {};
     };
 
     static constexpr int historyLimit = 50;
@@ -83,6 +90,7 @@ public:
     const QList<WardenAlert> &alertHistory() const { return m_alertHistory; }
     const AlertThresholds &thresholds() const { return m_thresholds; }
     const QHash<QString, QString> &serialLocationCodes() const { return m_serialLocationCodes; }
+    const AlertOutbox &outbox() const { return m_outbox; }
 
 signals:
     // The active list or the history changed.
@@ -92,6 +100,9 @@ signals:
 private:
     static QCoro::Task<> evaluationLoop(QPointer<AlertService> self, HealthSource source, StopToken token);
     void readThresholds();
+    // The sampled alerts whose condition has held long enough; reports the clearing of
+    // reported conditions that no longer hold.
+    QList<WardenAlert> confirmedAlerts(const QList<WardenAlert> &sampled);
     void processNewAlerts(const QList<WardenAlert> &alerts);
     void record(const WardenAlert &alert);
     bool shouldNotify(const WardenAlert &alert) const;
@@ -100,6 +111,9 @@ private:
     void postOfflineSummary(const QStringList &names, qsizetype critical);
     void pruneSuppressionsAndRules();
     void reportAlert(const WardenAlert &alert, const QString &failurePrefix);
+    void reportResolved(const WardenAlert &alert);
+    void send(AlertReport report, const QString &failurePrefix);
+    static QCoro::Task<> deliverOutbox(QPointer<AlertService> self, QString failurePrefix);
 
     FleetSettingsStore &m_settings;
     AlertReportingApi &m_api;
@@ -118,6 +132,12 @@ private:
     QHash<QString, QString> m_serialLocationCodes;
     AlertThresholds m_thresholds;
     QStringList m_invalidThresholdKeys;
+    // Condition (see conditionKey) to the samples in a row it has held, and to the alert
+    // last reported for it while it holds.
+    QHash<QString, int> m_streaks;
+    QHash<QString, WardenAlert> m_holding;
+    AlertOutbox m_outbox;
+    bool m_delivering = false;
 };
 
 } // namespace vesk

@@ -44,6 +44,18 @@ void readSwitch(const DefaultsStore &defaults, QLatin1String key, bool &target, 
         invalid << key;
 }
 
+// A whole number within [low, high] into `target`, as readNumber.
+void readWhole(const DefaultsStore &defaults, QLatin1String key, int low, int high, int &target, QStringList &invalid)
+{
+    double number = target;
+    readNumber(defaults, key, low, high, number, invalid);
+    if (number != std::floor(number)) {
+        invalid << key;
+        return;
+    }
+    target = static_cast<int>(number);
+}
+
 } // namespace
 
 AlertThresholds AlertThresholds::fromDefaults(const DefaultsStore &defaults, QStringList *invalidKeys)
@@ -57,13 +69,8 @@ AlertThresholds AlertThresholds::fromDefaults(const DefaultsStore &defaults, QSt
     readNumber(defaults, AlertThresholdKeys::cpuSustainedPercent, 0, 100, thresholds.cpuSustainedPercent, invalid);
     readSwitch(defaults, AlertThresholdKeys::thermalSerious, thresholds.thermalSerious, invalid);
     readSwitch(defaults, AlertThresholdKeys::hungAppDetection, thresholds.hungAppDetection, invalid);
-    double days = thresholds.uptimeDaysWarning;
-    readNumber(defaults, AlertThresholdKeys::uptimeDaysWarning, 1, 3650, days, invalid);
-    if (days != std::floor(days)) {
-        invalid << AlertThresholdKeys::uptimeDaysWarning;
-        days = thresholds.uptimeDaysWarning;
-    }
-    thresholds.uptimeDaysWarning = static_cast<int>(days);
+    readWhole(defaults, AlertThresholdKeys::uptimeDaysWarning, 1, 3650, thresholds.uptimeDaysWarning, invalid);
+    readWhole(defaults, AlertThresholdKeys::consecutiveSamples, 1, 100, thresholds.consecutiveSamples, invalid);
     if (invalidKeys)
         *invalidKeys = invalid;
     return thresholds;

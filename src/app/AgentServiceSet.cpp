@@ -40,7 +40,7 @@ AgentServiceSet::AgentServiceSet(Platform platform, FleetSettingsStore &settings
                    platform.paths.tempDir, platform.paths.storageDir, platform.quitAgent}),
       alertApi(api),
       alerts({settings, alertApi, platform.notifier, platform.clock, platform.identity.serialOrUnknown(),
-              QStringLiteral("linux")}),
+              QStringLiteral("linux"), platform.paths.storageDir + QStringLiteral("/alert-outbox.json")}),
       shareAlerts(alerts, platform.clock),
       updateAlerts(alerts, platform.clock, platform.identity.serialOrUnknown()),
       pushSessions(api), pushChannel({pushSessions, platform.clock, api.baseUrl(), {}}),

@@ -16,6 +16,7 @@ std::optional<AlertReport> AlertReport::fromJson(const QJsonValue &json, QString
     record.message = in.requiredString(QStringLiteral("message"));
     record.timestamp = in.optionalIsoDate(QStringLiteral("timestamp"));
     record.tenantCode = in.optionalString(QStringLiteral("photographer"));
+    record.resolved = in.lenientBool(QStringLiteral("resolved"));
     return in.finish(std::move(record), error);
 }
 
@@ -29,6 +30,7 @@ QJsonObject AlertReport::toJson() const
         .putString(QStringLiteral("message"), message)
         .putIsoDate(QStringLiteral("timestamp"), timestamp)
         .putString(QStringLiteral("photographer"), tenantCode)
+        .putBool(QStringLiteral("resolved"), resolved)
         .object();
 }
 

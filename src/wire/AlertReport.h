@@ -18,6 +18,8 @@ struct AlertReport {
     // When the alert happened; the server takes its own clock when absent.
     std::optional<QDateTime> timestamp;
     std::optional<QString> tenantCode;
+    // Set on the report that tells a condition reported earlier has cleared.
+    std::optional<bool> resolved;
 
     static std::optional<AlertReport> fromJson(const QJsonValue &json, QString *error);
     QJsonObject toJson() const;

@@ -24,9 +24,11 @@ struct RecordingNotifier final : Notifier {
     }
 };
 
-// Answers at once; `failWith` turns every call into that server error.
+// Answers at once; `failWith` turns every call into that server error, `unreachable` into a
+// network error.
 struct RecordingAlertApi final : AlertReportingApi {
     bool configured = true;
+    bool unreachable = false;
     QString failWith;
     QList<AlertReport> reports;
     QList<PushTokenRegistration> registrations;
@@ -42,20 +44,31 @@ struct RecordingAlertApi final : AlertReportingApi {
         registrations << registration;
         co_return answer();
     }
-    APIStatus answer() const { return failWith.isEmpty() ? APIStatus() : APIStatus(APIError::serverError(failWith)); }
+    APIStatus answer() const
+    {
+        if (unreachable)
+            return APIError::networkError(QStringLiteral("Connection refused"));
+        return failWith.isEmpty() ? APIStatus() : APIStatus(APIError::serverError(failWith));
+    }
 };
 
-// An alert service for machine C02XK1ABCD over recording fakes and a manual clock.
+// An alert service for machine C02XK1ABCD over recording fakes and a manual clock, its outbox
+// in `outboxFile` (memory only when empty).
 struct AlertRig {
+    explicit AlertRig(QString outboxFile = {}) : outboxFile(std::move(outboxFile)) {}
+
+    QString outboxFile;
     ManualClock clock;
     MemoryDefaultsStore defaults;
     FleetSettingsStore settings{defaults, clock};
     RecordingNotifier notifier;
     RecordingAlertApi api;
     AlertService service{AlertService::Dependencies{settings, api, notifier, clock, QStringLiteral("C02XK1ABCD"),
-                                                    QStringLiteral("macos")}};
+                                                    QStringLiteral("macos"), outboxFile}};
 
     ~AlertRig() { service.stop(); }
+    // A condition is an alert at its first sample.
+    void useSingleSampleRule() { defaults.setValue(AlertThresholdKeys::consecutiveSamples, 1); }
 };
 
 constexpr qint64 GB = 1073741824;

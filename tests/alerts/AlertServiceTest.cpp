@@ -1,6 +1,11 @@
 #include "AlertRig.h"
 #include "LogCapture.h"
 
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QTemporaryDir>
+
 #include <gtest/gtest.h>
 
 using namespace std::chrono_literals;
@@ -25,6 +30,7 @@ WardenAlert networkAlert(const QString &title)
 TEST(AlertService, LastingConditionReportedOncePerWindowWhileActiveEveryCycle)
 {
     AlertRig rig;
+    rig.useSingleSampleRule();
     rig.service.raise(networkAlert("Studio share unreachable"));
     SystemSnapshot sample = fullDisk();
     rig.service.start([&] { return HealthSample{sample, {}}; });
@@ -63,6 +69,7 @@ TEST(AlertService, LastingConditionReportedOncePerWindowWhileActiveEveryCycle)
 TEST(AlertService, ReportCarriesTheAlertAndFailuresAreLoggedOnly)
 {
     AlertRig rig;
+    rig.useSingleSampleRule();
     rig.settings.setTenantCode("lumora");
     LogCapture log;
     rig.api.failWith = "Server unavailable";
@@ -95,6 +102,127 @@ TEST(AlertService, BadThresholdsFallBackWithOneLogLine)
     EXPECT_EQ(rig.service.thresholds(), AlertThresholds{});
     EXPECT_EQ(log.count("out of range"), 1);
     EXPECT_EQ(rig.service.activeAlerts().value(0).title, "Disk Almost Full");
+}
+
+TEST(AlertService, ConditionAlertsAfterConsecutiveSamplesAndReportsItsClearing)
+{
+    // Samples, one per evaluation: '.' healthy, 'w' disk over 80 %, 'c' disk over 90 %,
+    // 'h' the booth app hung. Each report as "severity category", "resolved category".
+    struct Case {
+        const char *name;
+        QVariant samplesSetting; // invalid: unset
+        const char *samples;
+        QStringList want;
+        int activeAtEnd;
+    };
+    const QList<Case> cases{
+        {"default of three: two bad samples are nothing", {}, "ww", {}, 0},
+        {"default of three: the third reports", {}, "www", {"warning disk"}, 1},
+        {"a healthy sample restarts the count", {}, "ww.ww", {}, 0},
+        {"the condition clears: resolved once", {}, "www..", {"warning disk", "info disk resolved"}, 0},
+        {"a worse severity keeps the count", {}, "wwc", {"critical disk"}, 1},
+        {"severity changes while it holds: no resolve", {}, "wwwc", {"warning disk", "critical disk"}, 1},
+        {"after resolving it is news again", {}, "ccc.ccc",
+         {"critical disk", "info disk resolved", "critical disk"}, 1},
+        {"conditions count apart", {}, "wwhhh", {"critical app_hung"}, 1},
+        {"one sample is the single-sample rule", 1, "w.w", {"warning disk", "info disk resolved", "warning disk"}, 1},
+        {"text falls back to three", "three", "ww", {}, 0},
+        {"zero falls back to three", 0, "www", {"warning disk"}, 1},
+    };
+    for (const Case &tc : cases) {
+        AlertRig rig;
+        if (tc.samplesSetting.isValid())
+            rig.defaults.setValue(AlertThresholdKeys::consecutiveSamples, tc.samplesSetting);
+        for (const char *c = tc.samples; *c; ++c) {
+            SystemSnapshot sample = healthySnapshot();
+            QList<AppSnapshot> apps;
+            if (*c == 'w' || *c == 'c')
+                sample.diskUsed = (*c == 'w' ? 425 : 475) * GB;
+            if (*c == 'h')
+                apps = {{"b", "Booth", 41, 0, 812.9, false, {}}};
+            rig.service.evaluate({sample, apps});
+            rig.clock.advance(30s);
+        }
+        QStringList got;
+        for (const AlertReport &r : rig.api.reports)
+            got << r.severity + ' ' + r.category + (r.resolved.value_or(false) ? " resolved" : "");
+        EXPECT_EQ(got, tc.want) << tc.name;
+        EXPECT_EQ(rig.service.activeAlerts().size(), tc.activeAtEnd) << tc.name;
+    }
+}
+
+TEST(AlertService, OutboxKeepsUndeliveredReportsInOrderAcrossRestartAndDeliversEachOnce)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath("storage/alert-outbox.json");
+    {
+        AlertRig down(file);
+        down.api.unreachable = true;
+        LogCapture log;
+        for (const char *title : {"Share A unreachable", "Share B unreachable", "Share C unreachable"})
+            down.service.raise(networkAlert(title));
+        EXPECT_EQ(down.service.outbox().size(), 3);
+        // Later ones wait behind the first; each evaluation tries the oldest again.
+        down.service.evaluate({healthySnapshot(), {}});
+        EXPECT_EQ(log.messages("alerts").filter("Alert report failed: ").size(), 2);
+        QStringList tried;
+        for (const AlertReport &r : std::as_const(down.api.reports))
+            tried << r.title;
+        EXPECT_EQ(tried, (QStringList{"Share A unreachable", "Share A unreachable"}));
+    }
+    ASSERT_TRUE(QFile::exists(file));
+
+    // The next run delivers them as it starts, oldest first, and never again.
+    AlertRig up(file);
+    EXPECT_EQ(up.service.outbox().size(), 3);
+    up.service.start([] { return HealthSample{healthySnapshot(), {}}; });
+    QStringList delivered;
+    for (const AlertReport &r : std::as_const(up.api.reports))
+        delivered << r.title;
+    EXPECT_EQ(delivered, (QStringList{"Share A unreachable", "Share B unreachable", "Share C unreachable"}));
+    up.clock.advance(60s);
+    up.service.raise(networkAlert("Share D unreachable"));
+    EXPECT_EQ(up.api.reports.size(), 4);
+    EXPECT_TRUE(up.service.outbox().isEmpty());
+    EXPECT_TRUE(AlertRig(file).service.outbox().isEmpty()) << "the file agrees";
+
+    // A refusal for good does not block the rest; a busy server does.
+    up.api.failWith = "\"severity\" must be info, warning or critical (400)";
+    up.service.raise(networkAlert("Refused"));
+    EXPECT_TRUE(up.service.outbox().isEmpty());
+    up.api.failWith = "more than 60 requests a minute for this machine (429)";
+    up.service.raise(networkAlert("Busy"));
+    EXPECT_EQ(up.service.outbox().size(), 1);
+    up.api.failWith.clear();
+    up.service.evaluate({healthySnapshot(), {}});
+    EXPECT_TRUE(up.service.outbox().isEmpty());
+    EXPECT_EQ(up.api.reports.last().title, "Busy");
+}
+
+TEST(AlertService, OutboxDropsTheOldestBeyondItsBound)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath("alert-outbox.json");
+    // A file left fuller than the bound (by an older build, say) is cut on reading.
+    QJsonArray left;
+    for (qsizetype i = 0; i < AlertOutbox::capacity + 5; ++i)
+        left.append(AlertReport{"C02XK1ABCD", "info", "network", QString::number(i), "m", {}, {}, {}}.toJson());
+    QFile out(file);
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    out.write(QJsonDocument(left).toJson());
+    out.close();
+    {
+        AlertRig down(file);
+        down.api.unreachable = true;
+        ASSERT_EQ(down.service.outbox().size(), AlertOutbox::capacity);
+        down.service.raise(networkAlert("newest"));
+    }
+    AlertRig up(file);
+    up.api.unreachable = true;
+    ASSERT_EQ(up.service.outbox().size(), AlertOutbox::capacity);
+    EXPECT_EQ(up.service.outbox().first().title, "6");
+    up.service.evaluate({healthySnapshot(), {}});
+    EXPECT_EQ(up.api.reports.value(0).title, "6");
 }
 
 TEST(AlertService, RaiseAndClearKeepOneAlertPerCategoryAndTitle)
@@ -134,6 +262,7 @@ FleetMachine machine(const QString &serial, const QString &name, double hoursAgo
 TEST(AlertService, LocationRulesShapeNotificationsNotReports)
 {
     AlertRig rig;
+    rig.useSingleSampleRule();
     const QDateTime now = rig.clock.now();
     // The console's machine list tells which location this machine belongs to.
     rig.service.checkOfflineMachines({machine("C02XK1ABCD", "Booth 1", 0, now, "EVT1")}, 2.0);

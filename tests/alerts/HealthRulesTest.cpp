@@ -60,6 +60,19 @@ TEST(HealthRules, EachThresholdAndItsTexts)
          {"memory_warning | High Memory Usage | RAM at 87% — 14.0 GB of 16.0 GB"}},
         {"CPU above 90 %", [](SystemSnapshot &s, QList<AppSnapshot> &) { s.cpuUsage = 97.8; },
          {"cpu_warning | High CPU Usage | CPU at 97% across 8 cores"}},
+        {"CPU alert names the three busiest apps",
+         [](SystemSnapshot &s, QList<AppSnapshot> &apps) {
+             s.cpuUsage = 95;
+             apps = {{"k", "Kiosk", 40, 3.2, 90, true, {}},   {"c", "Capture", 41, 61.7, 700, true, {}},
+                     {"p", "Print", 42, 22.1, 300, true, {}}, {"b", "Booth", 43, 5, 2900.4, true, {}}};
+         },
+         {"cpu_warning | High CPU Usage | CPU at 95% across 8 cores — top: Capture 61%, Print 22%, Booth 5%"}},
+        {"memory alerts name the three largest apps",
+         [](SystemSnapshot &s, QList<AppSnapshot> &apps) {
+             s.ramUsed = 14 * GB;
+             apps = {{"k", "Kiosk", 40, 3.2, 90, true, {}}, {"b", "Booth", 43, 5, 2900.4, true, {}}};
+         },
+         {"memory_warning | High Memory Usage | RAM at 87% — 14.0 GB of 16.0 GB — top: Booth 2900 MB, Kiosk 90 MB"}},
         {"CPU at exactly 90 % is nothing", [](SystemSnapshot &s, QList<AppSnapshot> &) { s.cpuUsage = 90; }, {}},
         {"thermal serious", [](SystemSnapshot &s, QList<AppSnapshot> &) { s.thermalState = 2; },
          {"thermal_warning | Serious Thermal Warning | Machine is running hot — performance may be reduced"}},

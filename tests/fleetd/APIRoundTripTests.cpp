@@ -1,15 +1,20 @@
 #include "FleetAPIFixture.h"
 
+#include "fleetd/cli/FleetdMain.h"
+#include "fleetd/http/AlertHandlers.h"
 #include "fleetd/http/FleetRoutes.h"
 #include "fleetd/storage/ReleaseArchives.h"
 #include "wire/KeyCaseConversion.h"
 #include "wire/policy/DevicePolicy.h"
 
 #include <QCryptographicHash>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QUrlQuery>
+
+#include <cstdio>
 
 using namespace vesk::fleetd;
 
@@ -151,6 +156,96 @@ TEST_F(APIRoundTripTest, TelemetryAndInstalledAppsComeBackInTheConsolesShape)
     ASSERT_EQ(apps.size(), 1);
     EXPECT_EQ(apps[0].toObject().value("bundle_id").toString(), "com.lumora.capture");
     EXPECT_EQ(apps[0].toObject().value("reported_at").toString(), "2025-03-01T12:30:00.000Z");
+}
+
+TEST_F(APIRoundTripTest, AlertsAreListedForTheConsoleAcknowledgedAndClosedByTheirClearing)
+{
+    const auto alert = [](const char *serial, const char *severity, const char *category, const char *extra = "") {
+        return QStringLiteral(R"({"serial": "%1", "severity": "%2", "category": "%3", "title": "t %3",)"
+                              R"( "message": "m %2"%4})")
+            .arg(serial, severity, category, extra)
+            .toUtf8();
+    };
+    ASSERT_EQ(call(m_a, "POST", "device_alert", alert("A1", "warning", "disk")).status, 200);
+    ASSERT_EQ(call(m_a, "POST", "device_alert", alert("A1", "critical", "disk")).status, 200);
+    const qint64 cpu = call(m_a, "POST", "device_alert", alert("A1", "warning", "cpu")).json.value("alert_id").toInteger();
+    ASSERT_EQ(call(m_a, "POST", "device_alert", alert("A2", "warning", "disk"), "application/json", "A2").status, 200);
+    ASSERT_EQ(call(m_b, "POST", "device_alert", alert("B1", "warning", "disk"), "application/json", "B1").status, 200);
+    const QByteArray acknowledge = QStringLiteral(R"({"alert_id": %1, "acknowledged": true})").arg(cpu).toUtf8();
+    ASSERT_EQ(call(m_a, "PUT", "device_alert", acknowledge, "application/json", "A2").status, 200);
+    // A1's disk clears: its open disk alerts close, not its CPU one nor A2's disk alert.
+    ASSERT_EQ(call(m_a, "POST", "device_alert", alert("A1", "info", "disk", R"(, "resolved": true)")).status, 200);
+
+    QStringList seen;
+    for (const QJsonValue &row : call(m_a, "GET", "fleet_alerts?limit=10").json.value("alerts").toArray()) {
+        const QJsonObject o = row.toObject();
+        ASSERT_GT(o.value("alert_id").toInteger(), 0);
+        seen << QStringList{o.value("serial").toString(), o.value("severity").toString(), o.value("category").toString(),
+                            o.value("message").toString(), o.value("acknowledged_by").toString("open")}
+                    .join(' ');
+    }
+    EXPECT_EQ(seen, (QStringList{"A1 info disk m info resolved", "A2 warning disk m warning open",
+                                 "A1 warning cpu m warning A2", "A1 critical disk m critical resolved",
+                                 "A1 warning disk m warning resolved"}));
+
+    // The same from the shell, one tenant or all.
+    const auto shell = [this](QStringList args) {
+        QString out, err;
+        QTextStream o(&out), e(&err);
+        const int code = fleetdMain(QStringList{"vesk-fleetd", "alerts", "list"} + args + QStringList{"--db", m_dbPath}, o, e);
+        return std::pair(code, out.trimmed().split('\n', Qt::SkipEmptyParts));
+    };
+    const auto [codeA, linesA] = shell({"abcd1234"});
+    ASSERT_EQ(codeA, 0);
+    ASSERT_EQ(linesA.size(), 5);
+    EXPECT_EQ(linesA[1].section('\t', 1), QStringLiteral("ABCD1234\t%1\tA2\twarning\tdisk\tt disk\tm warning\t-")
+                                             .arg(m_now.toString(Qt::ISODateWithMs)));
+    EXPECT_EQ(shell({}).second.size(), 6);
+    EXPECT_EQ(shell({"NOSUCH"}).first, 1);
+    EXPECT_EQ(shell({"ABCD1234", "extra"}).first, 2);
+}
+
+TEST_F(APIRoundTripTest, OneMachineFloodingAlertsIsLimitedWhileOthersAreAnswered)
+{
+    // A machine gone wild posts thousands a minute; VESK_ALERT_FLOOD raises the count here.
+    const int flood = qEnvironmentVariableIntValue("VESK_ALERT_FLOOD") > 0 ? qEnvironmentVariableIntValue("VESK_ALERT_FLOOD")
+                                                                          : 200;
+    const QByteArray wild = R"({"serial": "A1", "severity": "critical", "category": "cpu", "title": "t", "message": "m"})";
+    int stored = 0;
+    int refused = 0;
+    qint64 slowestOtherMs = 0;
+    QElapsedTimer all;
+    all.start();
+    for (int i = 0; i < flood; ++i) {
+        const HttpAnswer answer = call(m_a, "POST", "device_alert", wild);
+        stored += answer.status == 200;
+        if (answer.status == 429) {
+            ++refused;
+            EXPECT_EQ(answer.header("Retry-After"), "60");
+        }
+        if (i % 50 == 49) {
+            QElapsedTimer other;
+            other.start();
+            EXPECT_EQ(call(m_b, "POST", "device_commands", R"({"serial": "B1"})", "application/json", "B1").status, 200);
+            // Within its own allowance another machine of the same tenant is still heard.
+            if (i / 50 < AlertHandlers::kAlertsPerMachine / 2) {
+                EXPECT_EQ(call(m_a, "POST", "device_alert",
+                               R"({"serial": "A2", "severity": "info", "category": "uptime", "title": "t", "message": "m"})",
+                               "application/json", "A2")
+                              .status,
+                          200)
+                    << "the limit is the machine's, not its tenant's";
+            }
+            slowestOtherMs = std::max(slowestOtherMs, other.elapsed());
+        }
+    }
+    std::printf("%d alerts from one machine in %lld ms; others answered within %lld ms\n", flood,
+                static_cast<long long>(all.elapsed()), static_cast<long long>(slowestOtherMs));
+    EXPECT_EQ(stored, std::min(flood, AlertHandlers::kAlertsPerMachine));
+    EXPECT_EQ(refused, flood - stored);
+    EXPECT_LT(slowestOtherMs, 1000);
+    m_now = m_now.addSecs(60);
+    EXPECT_EQ(call(m_a, "POST", "device_alert", wild).status, 200) << "a new minute, a new allowance";
 }
 
 TEST_F(APIRoundTripTest, PayloadUploadListsAndDownloadsTheSameBytes)

@@ -22,6 +22,8 @@ struct Grammar {
     QStringList words;
     int operands;
     CommandLine::Command command;
+    // Operands after `operands` that may be left out.
+    int optionalOperands = 0;
 };
 
 const QList<Grammar> &grammar()
@@ -46,6 +48,7 @@ const QList<Grammar> &grammar()
         {{"apps"}, 1, C::InstalledApps},
         {{"machine", "move"}, 2, C::MachineMove},
         {{"push", "test"}, 1, C::PushTest},
+        {{"alerts", "list"}, 0, C::AlertsList, 1},
     };
     return table;
 }
@@ -88,8 +91,9 @@ CommandLine CommandLine::parse(const QStringList &arguments)
     }
     const QString commandName = match->words.join(QLatin1Char(' '));
     const QStringList operands = positional.mid(match->words.size());
-    if (operands.size() > match->operands)
-        return failed(QStringLiteral("unexpected argument \"%1\"").arg(operands.at(match->operands)));
+    if (operands.size() > match->operands + match->optionalOperands)
+        return failed(QStringLiteral("unexpected argument \"%1\"")
+                          .arg(operands.at(match->operands + match->optionalOperands)));
     if (operands.size() < match->operands)
         return failed(QStringLiteral("%1 needs %2 argument(s); see --help").arg(commandName).arg(match->operands));
 

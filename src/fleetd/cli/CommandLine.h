@@ -32,6 +32,7 @@ struct CommandLine {
         InstalledApps,
         MachineMove,
         PushTest,
+        AlertsList,
     };
 
     Command command = Command::Help;

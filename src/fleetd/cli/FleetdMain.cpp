@@ -3,6 +3,7 @@
 #include "fleetd/cli/CommandLine.h"
 #include "fleetd/cli/InstalledAppsCommand.h"
 #include "fleetd/cli/MachineMoveCommand.h"
+#include "fleetd/cli/AlertsCommand.h"
 #include "fleetd/cli/MachinesCommand.h"
 #include "fleetd/cli/PolicyAssignCommand.h"
 #include "fleetd/cli/PolicyCommands.h"
@@ -60,6 +61,8 @@ int fleetdMain(const QStringList &arguments, QTextStream &out, QTextStream &err)
         return runMachineMove(commandLine, out, err);
     case CommandLine::Command::PushTest:
         return runPushTest(commandLine, out, err);
+    case CommandLine::Command::AlertsList:
+        return runAlertsList(commandLine, out, err);
     }
     return 2;
 }

@@ -32,6 +32,12 @@ QHttpServerResponse AlertHandlers::report(const QHttpServerRequest &request, con
         return jsonError(Status::BadRequest, QStringLiteral("\"severity\" must be info, warning or critical"));
     if (Refusal refused = refuseDeviceRequest(body, request, body->serial))
         return std::move(*refused);
+    if (!m_perMachine->allow(QString::number(tenant.id) + QLatin1Char('/') + body->serial, m_context.now())) {
+        QHttpServerResponse refused = jsonError(
+            Status::TooManyRequests, QStringLiteral("more than %1 alerts a minute from this machine").arg(kAlertsPerMachine));
+        refused.setHeader(QByteArrayLiteral("Retry-After"), QByteArrayLiteral("60"));
+        return refused;
+    }
     AlertRecord alert;
     alert.serial = body->serial;
     alert.severity = body->severity;
@@ -39,8 +45,15 @@ QHttpServerResponse AlertHandlers::report(const QHttpServerRequest &request, con
     alert.title = body->title;
     alert.message = body->message;
     alert.timestamp = body->timestamp.value_or(m_context.now()).toUTC().toString(Qt::ISODate);
-    return storeOutcome(m_context.store.alerts().add(tenant.id, alert, m_context.now()),
-                        QStringLiteral("storing the alert"), FleetAck::IdKey::alertId);
+    const StoreResult<qint64> added = m_context.store.alerts().add(tenant.id, alert, m_context.now());
+    // A clearing closes itself along with the alerts it clears.
+    if (added.status.isOk() && body->resolved.value_or(false)) {
+        const StoreStatus cleared = m_context.store.alerts().acknowledgeCleared(
+            tenant.id, alert.serial, alert.category, QStringLiteral("resolved"), m_context.now());
+        if (!cleared.isOk())
+            return storeOutcome(cleared, QStringLiteral("acknowledging cleared alerts"));
+    }
+    return storeOutcome(added, QStringLiteral("storing the alert"), FleetAck::IdKey::alertId);
 }
 
 QHttpServerResponse AlertHandlers::acknowledge(const QHttpServerRequest &request, const TenantRecord &tenant) const

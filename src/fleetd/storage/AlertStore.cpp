@@ -6,6 +6,28 @@
 
 namespace vesk::fleetd {
 
+namespace {
+
+// The first eleven columns of the alert listings.
+AlertRecord alertFrom(const SqlStatement &row)
+{
+    AlertRecord alert;
+    alert.id = row.value(0).toLongLong();
+    alert.serial = row.value(1).toString();
+    alert.severity = row.value(2).toString();
+    alert.category = row.value(3).toString();
+    alert.title = row.value(4).toString();
+    alert.message = row.value(5).toString();
+    alert.timestamp = row.value(6).toString();
+    alert.receivedAt = row.value(7).toString();
+    alert.acknowledged = row.value(8).toInt() != 0;
+    alert.acknowledgedBy = row.value(9).toString();
+    alert.acknowledgedAt = row.value(10).toString();
+    return alert;
+}
+
+} // namespace
+
 StoreResult<qint64> AlertStore::add(qint64 tenantId, const AlertRecord &alert, const QDateTime &now)
 {
     SqlStatement insert(m_connection,
@@ -39,6 +61,22 @@ StoreStatus AlertStore::acknowledge(qint64 tenantId, qint64 alertId, bool acknow
     return update.runChanging(QStringLiteral("no alert %1").arg(alertId));
 }
 
+StoreStatus AlertStore::acknowledgeCleared(qint64 tenantId, const QString &serial, const QString &category,
+                                          const QString &by, const QDateTime &now)
+{
+    SqlStatement update(m_connection,
+                        QStringLiteral("UPDATE alerts SET acknowledged = 1, acknowledged_by = :by, acknowledged_at = :at"
+                                       " WHERE tenant_id = :tenant AND serial = :serial AND category = :category"
+                                       " AND acknowledged = 0"),
+                        QStringLiteral("cannot acknowledge cleared alerts"));
+    update.bind(QStringLiteral(":by"), by)
+        .bind(QStringLiteral(":at"), isoTime(now))
+        .bind(QStringLiteral(":tenant"), tenantId)
+        .bind(QStringLiteral(":serial"), serial)
+        .bind(QStringLiteral(":category"), category);
+    return update.run();
+}
+
 StoreResult<QList<AlertRecord>> AlertStore::list(qint64 tenantId, int limit)
 {
     SqlStatement select(m_connection,
@@ -48,21 +86,19 @@ StoreResult<QList<AlertRecord>> AlertStore::list(qint64 tenantId, int limit)
                                        " ORDER BY id DESC LIMIT :limit"),
                         QStringLiteral("cannot list alerts"));
     select.bind(QStringLiteral(":tenant"), tenantId).bind(QStringLiteral(":limit"), limit);
-    return select.rows([](const SqlStatement &row) {
-        AlertRecord alert;
-        alert.id = row.value(0).toLongLong();
-        alert.serial = row.value(1).toString();
-        alert.severity = row.value(2).toString();
-        alert.category = row.value(3).toString();
-        alert.title = row.value(4).toString();
-        alert.message = row.value(5).toString();
-        alert.timestamp = row.value(6).toString();
-        alert.receivedAt = row.value(7).toString();
-        alert.acknowledged = row.value(8).toInt() != 0;
-        alert.acknowledgedBy = row.value(9).toString();
-        alert.acknowledgedAt = row.value(10).toString();
-        return alert;
-    });
+    return select.rows([](const SqlStatement &row) { return alertFrom(row); });
+}
+
+StoreResult<QList<std::pair<QString, AlertRecord>>> AlertStore::listEveryTenant(int limit)
+{
+    SqlStatement select(m_connection,
+                        QStringLiteral("SELECT a.id, a.serial, a.severity, a.category, a.title, a.message, a.timestamp,"
+                                       " a.received_at, a.acknowledged, COALESCE(a.acknowledged_by, ''),"
+                                       " COALESCE(a.acknowledged_at, ''), t.code FROM alerts a"
+                                       " JOIN tenants t ON t.id = a.tenant_id ORDER BY a.id DESC LIMIT :limit"),
+                        QStringLiteral("cannot list alerts"));
+    select.bind(QStringLiteral(":limit"), limit);
+    return select.rows([](const SqlStatement &row) { return std::pair(row.value(11).toString(), alertFrom(row)); });
 }
 
 StoreStatus AlertStore::registerPushToken(qint64 tenantId, const QString &serial, const QString &token,

@@ -7,6 +7,8 @@
 #include <QJsonObject>
 #include <QList>
 
+#include <utility>
+
 namespace vesk::fleetd {
 
 // Alerts reported to a tenant, their acknowledgement, and the push tokens that
@@ -20,8 +22,14 @@ public:
     // NotFound for another tenant's alert. Clearing the flag clears who and when.
     StoreStatus acknowledge(qint64 tenantId, qint64 alertId, bool acknowledged, const QString &by,
                             const QDateTime &now);
+    // Marks the machine's unacknowledged alerts of `category` acknowledged by `by`: the
+    // machine reported that their condition cleared.
+    StoreStatus acknowledgeCleared(qint64 tenantId, const QString &serial, const QString &category, const QString &by,
+                                   const QDateTime &now);
     // Newest first.
     StoreResult<QList<AlertRecord>> list(qint64 tenantId, int limit);
+    // Every tenant's alerts, newest first, each under its tenant's code.
+    StoreResult<QList<std::pair<QString, AlertRecord>>> listEveryTenant(int limit);
 
     // One row per serial and token; registering again refreshes it.
     StoreStatus registerPushToken(qint64 tenantId, const QString &serial, const QString &token,
