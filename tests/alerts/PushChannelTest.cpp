@@ -185,10 +185,15 @@ struct RawPeer {
         case Misbehaviour::ReservedOpcode:
             return QByteArray::fromHex("8300");
         case Misbehaviour::OversizedFragments: {
-            // Frames of 1,000 bytes each, well under the cap, adding up to a message over it.
+            // A well-formed push padded over the cap, in frames of 1,000 bytes each (under it).
+            QByteArray message = R"({"type":"command_pending","pad":")" + QByteArray(PushChannel::maxMessageBytes, 'x');
+            message += QByteArray(1000 - message.size() % 1000 - 2, 'x') + "\"}";
             QByteArray out;
-            for (int i = 0; i * 1000 <= PushChannel::maxMessageBytes; ++i)
-                out += QByteArray::fromHex(i == 0 ? "017e03e8" : "007e03e8") + QByteArray(1000, 'x');
+            for (qsizetype at = 0; at < message.size(); at += 1000) {
+                const bool first = at == 0, last = at + 1000 >= message.size();
+                out += char((last ? 0x80 : 0x00) | (first ? 0x01 : 0x00));
+                out += QByteArray::fromHex("7e03e8") + message.mid(at, 1000);
+            }
             return out;
         }
         default:
