@@ -122,9 +122,13 @@ void PushHub::pingSweep()
         socket->abort();
         forget(socket);
     }
-    for (auto it = m_serialOf.cbegin(); it != m_serialOf.cend(); ++it) {
-        it.key()->ping();
-        m_awaitingPong.insert(it.key());
+    // A copy: a socket that fails while pinged may leave the hub before the loop is done.
+    const QList<QWebSocket *> open = m_serialOf.keys();
+    for (QWebSocket *socket : open) {
+        if (!m_serialOf.contains(socket))
+            continue;
+        m_awaitingPong.insert(socket);
+        socket->ping();
     }
 }
 
