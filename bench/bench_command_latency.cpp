@@ -1,18 +1,19 @@
-// Command latency over the real fleet server and a real agent: how long a command queued on
-// the server takes to have its result stored, with the agent polling at its fixed interval.
+// Command latency over the real fleet server and two real agents in the same run: how long a
+// command queued on the server takes to have its result stored, for an agent that keeps its
+// push channel open and for one that polls alone (VESK_PUSH_CHANNEL=off) at its fixed interval.
 //
-// A `vesk-fleetd serve` and a `vesk-warden --headless` run in a temporary folder; the machine
+// A `vesk-fleetd serve` and two `vesk-warden --headless` run in a temporary folder; each machine
 // joins a tenant through its credential file, is paired from the shell and restarted. Then
 // cheap commands (show_message and clear_message, alternately) are queued through
-// `vesk-fleetd command queue` at random instants spread uniformly over a few minutes, and the
-// server's own timestamps of every command are read back from its store:
+// `vesk-fleetd command queue` at random instants spread uniformly over a few minutes, each
+// instant once for each machine, and the server's own timestamps of every command are read
+// back from its store:
 //
 //   latency    = completed - queued   (what an administrator waits for)
-//   wait       = delivered - queued   (the baseline: the wait for the agent's next poll)
+//   wait       = delivered - queued   (until the agent's poll fetched it: a push, or its period)
 //   agent      = completed - delivered (running the command and reporting its result)
 //
-// The printed ratio latency / wait at p50 and p99 says how much the agent adds to the wait
-// that its poll interval alone imposes.
+// Printed per agent at p50 and p99, and polling alone / push, the ratio of the latencies.
 //
 //   bench_command_latency [--commands N] [--spread-seconds S] [--seed N] [--timeout-seconds S]
 #include "fleetd/records/CommandRecord.h"
@@ -48,7 +49,8 @@ namespace {
 
 const QString kTenant = QStringLiteral("ABCD1234");
 const QString kEvent = QStringLiteral("EVT-1");
-const QString kSerial = QStringLiteral("BENCH-1");
+const QString kPushSerial = QStringLiteral("BENCH-PUSH");
+const QString kPollSerial = QStringLiteral("BENCH-POLL");
 constexpr double kPollIntervalSeconds = 30.0;
 
 volatile std::sig_atomic_t g_interrupted = 0;
@@ -118,9 +120,10 @@ bool pause(std::chrono::milliseconds duration)
 }
 
 // Every child gets the machine's HOME and folders, and dies with this process whatever ends it.
-QProcessEnvironment machineEnvironment(const QString &home)
+QProcessEnvironment machineEnvironment(const QString &home, const QProcessEnvironment &extra = {})
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(extra);
     env.insert(QStringLiteral("HOME"), home);
     env.remove(QStringLiteral("XDG_CONFIG_HOME"));
     env.remove(QStringLiteral("XDG_DATA_HOME"));
@@ -130,9 +133,9 @@ QProcessEnvironment machineEnvironment(const QString &home)
     return env;
 }
 
-void prepare(QProcess &process, const QString &home)
+void prepare(QProcess &process, const QString &home, const QProcessEnvironment &extra = {})
 {
-    process.setProcessEnvironment(machineEnvironment(home));
+    process.setProcessEnvironment(machineEnvironment(home, extra));
     process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
 }
 
@@ -140,10 +143,11 @@ void prepare(QProcess &process, const QString &home)
 // has to drain a pipe while the bench sleeps between commands.
 class Daemon {
 public:
-    Daemon(const QString &program, const QStringList &arguments, const QString &home, const QString &logPath)
+    Daemon(const QString &program, const QStringList &arguments, const QString &home, const QString &logPath,
+           const QProcessEnvironment &extra = {})
         : m_out(logPath + QStringLiteral(".out")), m_err(logPath + QStringLiteral(".err"))
     {
-        prepare(m_process, home);
+        prepare(m_process, home, extra);
         m_process.setStandardOutputFile(m_out);
         m_process.setStandardErrorFile(m_err);
         m_process.start(program, arguments);
@@ -287,11 +291,7 @@ int main(int argc, char **argv)
     QTemporaryDir dir;
     if (!dir.isValid())
         return fail(QStringLiteral("cannot create a temporary folder"));
-    const QString home = dir.path() + QStringLiteral("/home");
     const QString db = dir.path() + QStringLiteral("/fleet.db");
-    if (!QDir().mkpath(home + QStringLiteral("/Shared/Lumora")) || !QDir().mkpath(home + QStringLiteral("/Applications")))
-        return fail(QStringLiteral("cannot create the agent's folders under ") + home);
-
     // The server, on a port the system picks; its first line is the base URL.
     Daemon server(fleetd, {QStringLiteral("serve"), QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0"),
                            QStringLiteral("--db"), db},
@@ -325,37 +325,66 @@ int main(int argc, char **argv)
     if (secret.size() != 64)
         return fail(QStringLiteral("unexpected output from vesk-fleetd secret issue: ") + *issued);
 
-    // The credential file names the event code the heartbeat carries: that puts the machine in the tenant.
-    {
+    const QString heartbeatOk = QStringLiteral("HEARTBEAT OK HTTP 200");
+    // A machine announces itself, is paired from the shell, stops, and starts again: configured
+    // from its start, it polls at once and then every 30 s (or every 5 min with its channel up).
+    const auto startMachine = [&](const QString &serial, const QProcessEnvironment &extra) -> std::unique_ptr<Daemon> {
+        const QString home = dir.path() + QStringLiteral("/home-") + serial;
+        if (!QDir().mkpath(home + QStringLiteral("/Shared/Lumora")) || !QDir().mkpath(home + QStringLiteral("/Applications"))) {
+            fail(QStringLiteral("cannot create the agent's folders under ") + home);
+            return nullptr;
+        }
+        // The credential file names the event code the heartbeat carries: that puts the machine in the tenant.
         QFile credentials(home + QStringLiteral("/Shared/Lumora/credentials_Bench.xml"));
         if (!credentials.open(QIODevice::WriteOnly)
             || credentials.write("<credentials><kr5_account>ABCD1234</kr5_account>"
                                  "<kr5_location>EVT-1</kr5_location></credentials>")
-                   < 0)
-            return fail(QStringLiteral("cannot write ") + credentials.fileName());
-    }
-
-    const QStringList agentArguments{QStringLiteral("--headless"), QStringLiteral("--fleet-url"), url,
-                                     QStringLiteral("--serial"), kSerial};
-    const QString heartbeatOk = QStringLiteral("HEARTBEAT OK HTTP 200");
-    {
-        // The machine announces itself, is paired from the shell, and stops.
-        Daemon first(warden, agentArguments, home, dir.path() + QStringLiteral("/agent-enrol"));
-        if (!first.started() || !first.waitForOutput(heartbeatOk, 30000))
-            return fail(QStringLiteral("the agent's first heartbeat was not accepted:\n") + tail(first.output()));
-        const RunResult pair = runOnce(warden,
-                                       {QStringLiteral("--fleet-url"), url, QStringLiteral("--serial"), kSerial,
-                                        QStringLiteral("pair"), secret},
-                                       home);
-        if (pair.exitCode != 0)
-            return fail(QStringLiteral("vesk-warden pair failed (exit %1):\n%2\n%3").arg(pair.exitCode).arg(pair.out, pair.err));
-        if (const int code = first.terminate(); code != 0)
-            return fail(QStringLiteral("the enrolling agent did not stop cleanly (exit %1):\n%2").arg(code).arg(tail(first.output())));
-    }
-    // Configured from its start, the agent polls at once and then every 30 s.
-    Daemon agent(warden, agentArguments, home, dir.path() + QStringLiteral("/agent"));
-    if (!agent.started() || !agent.waitForOutput(heartbeatOk, 30000))
-        return fail(QStringLiteral("the restarted agent's heartbeat was not accepted:\n") + tail(agent.output()));
+                   < 0) {
+            fail(QStringLiteral("cannot write ") + credentials.fileName());
+            return nullptr;
+        }
+        credentials.close();
+        const QStringList arguments{QStringLiteral("--headless"), QStringLiteral("--fleet-url"), url,
+                                    QStringLiteral("--serial"), serial};
+        {
+            Daemon first(warden, arguments, home, dir.path() + QStringLiteral("/enrol-") + serial, extra);
+            if (!first.started() || !first.waitForOutput(heartbeatOk, 30000)) {
+                fail(QStringLiteral("the agent's first heartbeat was not accepted:\n") + tail(first.output()));
+                return nullptr;
+            }
+            const RunResult pair = runOnce(warden,
+                                           {QStringLiteral("--fleet-url"), url, QStringLiteral("--serial"), serial,
+                                            QStringLiteral("pair"), secret},
+                                           home);
+            if (pair.exitCode != 0) {
+                fail(QStringLiteral("vesk-warden pair failed (exit %1):\n%2\n%3").arg(pair.exitCode).arg(pair.out, pair.err));
+                return nullptr;
+            }
+            if (const int code = first.terminate(); code != 0) {
+                fail(QStringLiteral("the enrolling agent did not stop cleanly (exit %1):\n%2").arg(code).arg(tail(first.output())));
+                return nullptr;
+            }
+        }
+        auto agent = std::make_unique<Daemon>(warden, arguments, home, dir.path() + QStringLiteral("/agent-") + serial, extra);
+        if (!agent->started() || !agent->waitForOutput(heartbeatOk, 30000)) {
+            fail(QStringLiteral("the restarted agent's heartbeat was not accepted:\n") + tail(agent->output()));
+            return nullptr;
+        }
+        return agent;
+    };
+    QProcessEnvironment pollAlone;
+    pollAlone.insert(QStringLiteral("VESK_PUSH_CHANNEL"), QStringLiteral("off"));
+    const std::unique_ptr<Daemon> pushAgent = startMachine(kPushSerial, {});
+    if (!pushAgent)
+        return 1;
+    if (!pushAgent->waitForOutput(QStringLiteral("Push channel connected"), 30000))
+        return fail(QStringLiteral("the push agent's channel did not open:\n") + tail(pushAgent->output()));
+    const std::unique_ptr<Daemon> pollAgent = startMachine(kPollSerial, pollAlone);
+    if (!pollAgent)
+        return 1;
+    if (!pollAgent->output().contains(QStringLiteral("Push channel off")))
+        return fail(QStringLiteral("the polling agent did not leave its push channel closed:\n") + tail(pollAgent->output()));
+    const QList<std::pair<QString, Daemon *>> machines{{kPushSerial, pushAgent.get()}, {kPollSerial, pollAgent.get()}};
 
     FleetStore store;
     if (const StoreStatus opened = store.open(db, FleetStore::OpenMode::ExistingOnly); !opened.isOk())
@@ -369,141 +398,143 @@ int main(int argc, char **argv)
         offsetsMs.push_back(static_cast<qint64>(within(random)));
     std::sort(offsetsMs.begin(), offsetsMs.end());
 
-    std::printf("command latency: %d commands queued over %.0f s (seed %u) to one agent polling every %.0f s\n",
+    std::printf("command latency: %d commands queued over %.0f s (seed %u) to each of two agents: one with its push"
+                " channel, one polling alone every %.0f s\n",
                 options.commands, options.spreadSeconds, options.seed, kPollIntervalSeconds);
     std::fflush(stdout);
 
-    QSet<qint64> queuedIds;
+    std::map<QString, QSet<qint64>> queuedIds;
     const auto begin = std::chrono::steady_clock::now();
     for (int i = 0; i < options.commands; ++i) {
         if (!pause(std::chrono::duration_cast<std::chrono::milliseconds>(
                 begin + std::chrono::milliseconds(offsetsMs[std::size_t(i)]) - std::chrono::steady_clock::now())))
             return fail(QStringLiteral("interrupted"));
-        QStringList arguments{QStringLiteral("command"), QStringLiteral("queue"), kSerial};
-        if (i % 2 == 0)
-            arguments << QStringLiteral("show_message") << QStringLiteral("--param")
-                      << QStringLiteral("message=bench-%1").arg(i);
-        else
-            arguments << QStringLiteral("clear_message");
-        const std::optional<QString> queued = admin(arguments);
-        if (!queued)
-            return 1;
-        bool ok = false;
-        const qint64 id = queued->toLongLong(&ok);
-        if (!ok || id <= 0)
-            return fail(QStringLiteral("unexpected output from vesk-fleetd command queue: ") + *queued);
-        queuedIds.insert(id);
-        if (!agent.running())
-            return fail(QStringLiteral("the agent stopped:\n") + tail(agent.output()));
+        // Which machine goes first alternates, so neither always waits for the other's queueing.
+        for (int m = 0; m < 2; ++m) {
+            const auto &[serial, agent] = machines[(i + m) % 2];
+            QStringList arguments{QStringLiteral("command"), QStringLiteral("queue"), serial};
+            if (i % 2 == 0)
+                arguments << QStringLiteral("show_message") << QStringLiteral("--param")
+                          << QStringLiteral("message=bench-%1").arg(i);
+            else
+                arguments << QStringLiteral("clear_message");
+            const std::optional<QString> queued = admin(arguments);
+            if (!queued)
+                return 1;
+            bool ok = false;
+            const qint64 id = queued->toLongLong(&ok);
+            if (!ok || id <= 0)
+                return fail(QStringLiteral("unexpected output from vesk-fleetd command queue: ") + *queued);
+            queuedIds[serial].insert(id);
+            if (!agent->running())
+                return fail(QStringLiteral("the agent %1 stopped:\n%2").arg(serial, tail(agent->output())));
+        }
     }
 
     // Every command's result, read from the server's store.
-    std::vector<CommandRecord> done;
+    std::map<QString, std::vector<CommandRecord>> done;
     QElapsedTimer waiting;
     waiting.start();
     for (;;) {
-        const StoreResult<QList<CommandRecord>> listed = store.commands().list(kSerial);
-        if (!listed.status.isOk())
-            return fail(QStringLiteral("cannot list commands: ") + listed.status.message());
-        done.clear();
-        for (const CommandRecord &command : listed.value) {
-            if (queuedIds.contains(command.id) && !command.completedAt.isEmpty())
-                done.push_back(command);
+        std::size_t complete = 0, expected = 0;
+        for (const auto &[serial, agent] : machines) {
+            const StoreResult<QList<CommandRecord>> listed = store.commands().list(serial);
+            if (!listed.status.isOk())
+                return fail(QStringLiteral("cannot list commands: ") + listed.status.message());
+            done[serial].clear();
+            for (const CommandRecord &command : listed.value) {
+                if (queuedIds[serial].contains(command.id) && !command.completedAt.isEmpty())
+                    done[serial].push_back(command);
+            }
+            complete += done[serial].size();
+            expected += std::size_t(queuedIds[serial].size());
+            if (!agent->running())
+                return fail(QStringLiteral("the agent %1 stopped:\n%2").arg(serial, tail(agent->output())));
         }
-        if (done.size() == std::size_t(queuedIds.size()))
+        if (complete == expected)
             break;
-        if (!agent.running())
-            return fail(QStringLiteral("the agent stopped:\n") + tail(agent.output()));
         if (waiting.elapsed() > qint64(options.timeoutSeconds * 1000))
-            return fail(QStringLiteral("only %1 of %2 commands have a result %3 s after the last was queued:\n%4")
-                            .arg(done.size())
-                            .arg(queuedIds.size())
-                            .arg(options.timeoutSeconds)
-                            .arg(tail(agent.output())));
+            return fail(QStringLiteral("only %1 of %2 commands have a result %3 s after the last was queued")
+                            .arg(complete)
+                            .arg(expected)
+                            .arg(options.timeoutSeconds));
         if (!pause(std::chrono::milliseconds(250)))
             return fail(QStringLiteral("interrupted"));
     }
     store.close();
 
-    std::vector<Timing> timings;
-    for (const CommandRecord &command : done) {
-        const std::optional<QDateTime> queued = stamp(command.queuedAt);
-        const std::optional<QDateTime> delivered = stamp(command.deliveredAt);
-        const std::optional<QDateTime> completed = stamp(command.completedAt);
-        if (!queued || !delivered || !completed)
-            return fail(QStringLiteral("command %1 has unreadable times: %2 / %3 / %4")
-                            .arg(command.id)
-                            .arg(command.queuedAt, command.deliveredAt, command.completedAt));
-        Timing timing;
-        timing.id = command.id;
-        timing.latencyMs = queued->msecsTo(*completed);
-        timing.waitMs = queued->msecsTo(*delivered);
-        timing.agentMs = delivered->msecsTo(*completed);
-        timing.deliveredAt = command.deliveredAt;
-        timing.success = command.success.value_or(false);
-        timings.push_back(timing);
-    }
+    std::map<QString, std::pair<qint64, qint64>> latencyOf; // serial -> p50, p99
+    for (const auto &[serial, agent] : machines) {
+        std::vector<Timing> timings;
+        for (const CommandRecord &command : done[serial]) {
+            const std::optional<QDateTime> queued = stamp(command.queuedAt);
+            const std::optional<QDateTime> delivered = stamp(command.deliveredAt);
+            const std::optional<QDateTime> completed = stamp(command.completedAt);
+            if (!queued || !delivered || !completed)
+                return fail(QStringLiteral("command %1 has unreadable times: %2 / %3 / %4")
+                                .arg(command.id)
+                                .arg(command.queuedAt, command.deliveredAt, command.completedAt));
+            Timing timing;
+            timing.id = command.id;
+            timing.latencyMs = queued->msecsTo(*completed);
+            timing.waitMs = queued->msecsTo(*delivered);
+            timing.agentMs = delivered->msecsTo(*completed);
+            timing.deliveredAt = command.deliveredAt;
+            timing.success = command.success.value_or(false);
+            timings.push_back(timing);
+        }
 
-    // Commands of one poll run one after another, so the agent's share of a later one includes
-    // the earlier ones; each command's own step is the time since the previous result of its poll.
-    std::sort(timings.begin(), timings.end(), [](const Timing &a, const Timing &b) { return a.id < b.id; });
-    std::vector<qint64> latency, wait, agentShare, perCommand;
-    std::map<QString, int> perPoll;
-    std::map<QString, qint64> lastResultOfPoll;
-    int succeeded = 0;
-    for (const Timing &timing : timings) {
-        latency.push_back(timing.latencyMs);
-        wait.push_back(timing.waitMs);
-        agentShare.push_back(timing.agentMs);
-        const auto previousResult = lastResultOfPoll.find(timing.deliveredAt);
-        perCommand.push_back(timing.agentMs - (previousResult == lastResultOfPoll.end() ? 0 : previousResult->second));
-        lastResultOfPoll[timing.deliveredAt] = timing.agentMs;
-        ++perPoll[timing.deliveredAt];
-        succeeded += timing.success ? 1 : 0;
-    }
-    std::sort(latency.begin(), latency.end());
-    std::sort(wait.begin(), wait.end());
-    std::sort(agentShare.begin(), agentShare.end());
-    std::sort(perCommand.begin(), perCommand.end());
+        // Commands of one poll run one after another, so the agent's share of a later one includes
+        // the earlier ones; each command's own step is the time since the previous result of its poll.
+        std::sort(timings.begin(), timings.end(), [](const Timing &a, const Timing &b) { return a.id < b.id; });
+        std::vector<qint64> latency, wait, agentShare, perCommand;
+        std::map<QString, int> perPoll;
+        std::map<QString, qint64> lastResultOfPoll;
+        int succeeded = 0;
+        for (const Timing &timing : timings) {
+            latency.push_back(timing.latencyMs);
+            wait.push_back(timing.waitMs);
+            agentShare.push_back(timing.agentMs);
+            const auto previousResult = lastResultOfPoll.find(timing.deliveredAt);
+            perCommand.push_back(timing.agentMs - (previousResult == lastResultOfPoll.end() ? 0 : previousResult->second));
+            lastResultOfPoll[timing.deliveredAt] = timing.agentMs;
+            ++perPoll[timing.deliveredAt];
+            succeeded += timing.success ? 1 : 0;
+        }
+        std::sort(latency.begin(), latency.end());
+        std::sort(wait.begin(), wait.end());
+        std::sort(agentShare.begin(), agentShare.end());
+        std::sort(perCommand.begin(), perCommand.end());
+        int mostPerPoll = 0;
+        for (const auto &entry : perPoll)
+            mostPerPoll = std::max(mostPerPoll, entry.second);
 
-    // A poll that hands out commands stamps them all with one delivery time; empty polls leave no trace.
-    std::vector<qint64> pollGapsMs;
-    std::optional<QDateTime> previous;
-    int mostPerPoll = 0;
-    for (const auto &[deliveredAt, count] : perPoll) {
-        const QDateTime at = *stamp(deliveredAt);
-        if (previous)
-            pollGapsMs.push_back(previous->msecsTo(at));
-        previous = at;
-        mostPerPoll = std::max(mostPerPoll, count);
+        const qint64 latency50 = percentile(latency, 50), latency99 = percentile(latency, 99);
+        latencyOf[serial] = {latency50, latency99};
+        std::printf("\n%s (%s): %zu results (%d succeeded); server times in milliseconds\n", qPrintable(serial),
+                    serial == kPushSerial ? "push channel" : "polling alone", timings.size(), succeeded);
+        std::printf("%-40s %12s %12s\n", "", "p50", "p99");
+        std::printf("%-40s %12s %12s\n", "latency (completed - queued)", qPrintable(seconds(latency50)),
+                    qPrintable(seconds(latency99)));
+        std::printf("%-40s %12s %12s\n", "wait for the fetch (delivered - queued)", qPrintable(seconds(percentile(wait, 50))),
+                    qPrintable(seconds(percentile(wait, 99))));
+        std::printf("%-40s %12s %12s\n", "agent (completed - delivered)", qPrintable(seconds(percentile(agentShare, 50))),
+                    qPrintable(seconds(percentile(agentShare, 99))));
+        std::printf("%-40s %12s %12s\n", "agent, each command's own step", qPrintable(seconds(percentile(perCommand, 50))),
+                    qPrintable(seconds(percentile(perCommand, 99))));
+        std::printf("latency max: %s; %zu fetches handed out commands (up to %d each)\n",
+                    qPrintable(seconds(latency.back())), perPoll.size(), mostPerPoll);
     }
-    std::sort(pollGapsMs.begin(), pollGapsMs.end());
+    const auto [push50, push99] = latencyOf[kPushSerial];
+    const auto [poll50, poll99] = latencyOf[kPollSerial];
+    std::printf("\npolling alone / push channel, latency: %s at p50, %s at p99\n", qPrintable(ratio(poll50, push50)),
+                qPrintable(ratio(poll99, push99)));
+    std::printf("push channel p99 %s 1 s (target: under)\n", push99 < 1000 ? "under" : "NOT under");
 
-    const qint64 latency50 = percentile(latency, 50), latency99 = percentile(latency, 99);
-    const qint64 wait50 = percentile(wait, 50), wait99 = percentile(wait, 99);
-    std::printf("results: %zu (%d succeeded); server times in milliseconds\n", timings.size(), succeeded);
-    std::printf("%-40s %12s %12s\n", "", "p50", "p99");
-    std::printf("%-40s %12s %12s\n", "latency (completed - queued)", qPrintable(seconds(latency50)),
-                qPrintable(seconds(latency99)));
-    std::printf("%-40s %12s %12s\n", "baseline: poll wait (delivered - queued)", qPrintable(seconds(wait50)),
-                qPrintable(seconds(wait99)));
-    std::printf("%-40s %12s %12s\n", "agent (completed - delivered)", qPrintable(seconds(percentile(agentShare, 50))),
-                qPrintable(seconds(percentile(agentShare, 99))));
-    std::printf("%-40s %12s %12s\n", "agent, each command's own step", qPrintable(seconds(percentile(perCommand, 50))),
-                qPrintable(seconds(percentile(perCommand, 99))));
-    std::printf("%-40s %12s %12s\n", "latency / poll wait", qPrintable(ratio(latency50, wait50)),
-                qPrintable(ratio(latency99, wait99)));
-    std::printf("agent share, max: %s; latency max: %s\n", qPrintable(seconds(agentShare.back())),
-                qPrintable(seconds(latency.back())));
-    if (pollGapsMs.empty()) {
-        std::printf("polls: 1 handed out all %zu commands\n", timings.size());
-    } else {
-        std::printf("polls: %zu handed out commands (up to %d each), %s apart at least, %s at most\n", perPoll.size(),
-                    mostPerPoll, qPrintable(seconds(pollGapsMs.front())), qPrintable(seconds(pollGapsMs.back())));
+    for (const auto &[serial, agent] : machines) {
+        if (const int code = agent->terminate(); code != 0)
+            std::printf("note: the agent %s exited with %d on SIGTERM\n", qPrintable(serial), code);
     }
-
-    if (const int code = agent.terminate(); code != 0)
-        std::printf("note: the agent exited with %d on SIGTERM\n", code);
     server.terminate();
     return 0;
 }

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs every benchmark built in the given folder; each prints its own baseline and ratio.
 # The 10-minute agent footprint run is left out unless BENCH_FOOTPRINT_MINUTES is set, and the
-# command latency run (about 6 minutes: the agent polls every 30 s) unless BENCH_COMMAND_LATENCY is.
+# command latency run (about 6 minutes: the agent polls every 30 s) unless BENCH_COMMAND_LATENCY is,
+# and the 10,000 idle push channels (about 3 minutes) unless BENCH_PUSH_IDLE is.
 set -uo pipefail
 build=${1:-build-bench}
 status=0
@@ -20,5 +21,8 @@ if [ -n "${BENCH_FOOTPRINT_MINUTES:-}" ] && [ -x "$build/bench/bench_monitor_age
 fi
 if [ -n "${BENCH_COMMAND_LATENCY:-}" ] && [ -x "$build/bench/bench_command_latency" ]; then
   run "$build/bench/bench_command_latency"
+fi
+if [ -n "${BENCH_PUSH_IDLE:-}" ] && [ -x "$build/bench/fleetd_load/fleetd_push_idle" ]; then
+  run "$(dirname "$0")/../bench/push_idle.sh" "$build/bench/fleetd_load/fleetd_push_idle"
 fi
 exit $status

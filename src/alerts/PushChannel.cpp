@@ -6,6 +6,7 @@
 
 #include <QJsonDocument>
 #include <QRandomGenerator>
+#include <QSslConfiguration>
 #include <QUrlQuery>
 #include <QWebSocket>
 
@@ -103,6 +104,11 @@ void PushChannel::openSocket(const PushSession &session)
     // Pushes are a few dozen bytes; anything large is a broken or hostile peer.
     socket->setMaxAllowedIncomingFrameSize(maxMessageBytes);
     socket->setMaxAllowedIncomingMessageSize(maxMessageBytes);
+    if (!m_trusted.isEmpty()) {
+        QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+        tls.addCaCertificates(m_trusted);
+        socket->setSslConfiguration(tls);
+    }
     connect(socket, &QWebSocket::connected, this, &PushChannel::onOpened);
     connect(socket, &QWebSocket::disconnected, this, [this] { dropConnection(QStringLiteral("closed")); });
     connect(socket, QOverload<QAbstractSocket::SocketError>::of(&QWebSocket::error), this, [this] {
@@ -124,7 +130,6 @@ void PushChannel::onOpened()
     if (m_openWake != 0)
         m_clock.cancelWake(m_openWake);
     m_openWake = 0;
-    m_backoff = firstBackoff;
     m_pongPending = false;
     m_pingWake = m_clock.scheduleWake(pingInterval, [this] { onPingDue(); });
     qCInfo(lcAlerts) << "Push channel connected";
@@ -140,6 +145,8 @@ void PushChannel::onPingDue()
         dropConnection(QStringLiteral("no answer to a ping"));
         return;
     }
+    // Up for a whole interval and answering: the next drop starts the back-off over.
+    m_backoff = firstBackoff;
     m_pongPending = true;
     m_socket->ping();
     m_pingWake = m_clock.scheduleWake(pingInterval, [this] { onPingDue(); });

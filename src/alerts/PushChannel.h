@@ -6,6 +6,7 @@
 #include <QJsonObject>
 #include <QObject>
 #include <QPointer>
+#include <QSslCertificate>
 #include <QUrl>
 
 #include <qcoro/qcorotask.h>
@@ -42,7 +43,8 @@ private:
 // {"type": "command_pending"} the moment a command is queued for this machine. A dropped,
 // refused or silent connection (no pong to a ping within a minute), garbage or an oversized
 // frame ends the connection; it is opened again after a jittered back-off of 1 s doubling
-// to 5 min, reset by a connection that opens. Polling stays the safety net underneath.
+// to 5 min, reset by a connection that stayed up for a ping interval (a server that accepts
+// and at once misbehaves is not hammered every second). Polling stays the safety net underneath.
 class PushChannel final : public QObject {
     Q_OBJECT
 public:
@@ -64,6 +66,9 @@ public:
 
     explicit PushChannel(Dependencies deps, QObject *parent = nullptr);
     ~PushChannel() override;
+
+    // CA certificates trusted for a wss:// channel besides the system's (the fleet URL's own).
+    void trustCertificates(const QList<QSslCertificate> &certificates) { m_trusted = certificates; }
 
     void start();
     void stop();
@@ -96,6 +101,7 @@ private:
     QString m_baseUrl;
     Jitter m_jitter;
     QString m_token;
+    QList<QSslCertificate> m_trusted;
     std::unique_ptr<QWebSocket> m_socket;
     bool m_running = false;
     bool m_connected = false;

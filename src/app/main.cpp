@@ -151,7 +151,15 @@ int main(int argc, char **argv)
                                   OwnAgent::locate(workspace, QCoreApplication::applicationFilePath(),
                                                    arguments.mid(1), QStringLiteral(VESK_VERSION))},
         settings, foundation.api);
-    VeskWardenApp app(settings, heartbeatManager, clock, services.services());
+    // The push channel trusts what the fleet URL's requests trust. VESK_PUSH_CHANNEL=off leaves
+    // it closed, polling alone: for networks that cut long-lived connections, and to measure it.
+    services.pushChannel.trustCertificates(http.caCertificates());
+    VeskWardenServices running = services.services();
+    if (env.value(QStringLiteral("VESK_PUSH_CHANNEL")) == QLatin1String("off")) {
+        running.pushChannel = nullptr;
+        qCInfo(lcApp) << "Push channel off (VESK_PUSH_CHANNEL=off): commands arrive by polling alone";
+    }
+    VeskWardenApp app(settings, heartbeatManager, clock, running);
 
     // Declared after the app so they go first: the menu outlives its tray icon, the model its menu.
     std::unique_ptr<AgentStatusModel> agentStatus;

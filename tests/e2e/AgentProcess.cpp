@@ -77,12 +77,12 @@ int ChildProcess::waitForExit(int timeoutMs)
     return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
 }
 
-FleetServer::FleetServer(const QString &dir) : m_db(dir + QStringLiteral("/fleet.db"))
+FleetServer::FleetServer(const QString &dir, const QStringList &serveOptions) : m_db(dir + QStringLiteral("/fleet.db"))
 {
     m_process = std::make_unique<ChildProcess>(
         QStringLiteral(VESK_FLEETD_BINARY),
         QStringList{QStringLiteral("serve"), QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0"),
-                    QStringLiteral("--db"), m_db},
+                    QStringLiteral("--db"), m_db} + serveOptions,
         dir);
     if (m_process->waitForOutput(QStringLiteral("/api"), 10000)) {
         for (const QString &line : m_process->output().split(QLatin1Char('\n'))) {

@@ -37,10 +37,11 @@ private:
     QString m_output;
 };
 
-// `vesk-fleetd serve` on an OS-chosen loopback port with a store in `dir`.
+// `vesk-fleetd serve` on an OS-chosen loopback port with a store in `dir`, and any further
+// serve options (--tls-cert/--tls-key).
 class FleetServer {
 public:
-    explicit FleetServer(const QString &dir);
+    explicit FleetServer(const QString &dir, const QStringList &serveOptions = {});
     QString baseUrl() const { return m_baseUrl; }
     QString dbPath() const { return m_db; }
     // `vesk-fleetd machines` output.

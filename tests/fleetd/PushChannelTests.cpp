@@ -1,12 +1,13 @@
 // The push channel end to end inside one process: tickets only for the key's own machines,
 // one use and one minute per ticket, a queued command announced at once, and agents that
-// send anything are cut off.
+// send anything or stop answering pings are cut off.
 #include "FleetAPIFixture.h"
 
 #include "fleetd/http/FleetRoutes.h"
 #include "fleetd/http/PushHub.h"
 
 #include <QSignalSpy>
+#include <QTcpSocket>
 #include <QTest>
 #include <QWebSocket>
 
@@ -32,6 +33,7 @@ protected:
         for (auto &socket : m_sockets)
             socket->abort();
         m_sockets.clear();
+        m_raw.clear();
         m_server.reset();
         m_hub.reset();
     }
@@ -57,6 +59,21 @@ protected:
         Q_UNUSED(settled);
         return socket;
     }
+    // Completes the handshake by hand and from then on neither reads nor answers anything.
+    QTcpSocket *openSilent(const QString &ticket)
+    {
+        m_raw.push_back(std::make_unique<QTcpSocket>());
+        QTcpSocket *socket = m_raw.back().get();
+        socket->connectToHost(QHostAddress::LocalHost, m_port);
+        socket->write(QStringLiteral("GET /api/push?ticket=%1 HTTP/1.1\r\nHost: 127.0.0.1\r\nUpgrade: websocket\r\n"
+                                     "Connection: Upgrade\r\nSec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n"
+                                     "Sec-WebSocket-Version: 13\r\n\r\n")
+                          .arg(ticket)
+                          .toLatin1());
+        const bool upgraded = QTest::qWaitFor([socket] { return socket->peek(4096).contains("\r\n\r\n"); }, 5000);
+        EXPECT_TRUE(upgraded && socket->peek(4096).startsWith("HTTP/1.1 101"));
+        return socket;
+    }
     bool closedByServer(QWebSocket *socket)
     {
         return QTest::qWaitFor([socket] { return socket->state() == QAbstractSocket::UnconnectedState; }, 5000);
@@ -65,6 +82,7 @@ protected:
     std::unique_ptr<PushHub> m_hub;
     quint16 m_port = 0;
     std::vector<std::unique_ptr<QWebSocket>> m_sockets;
+    std::vector<std::unique_ptr<QTcpSocket>> m_raw;
 };
 
 TEST_F(PushChannelTest, TicketsOpenOneChannelOfTheKeysOwnMachineAndQueuedCommandsArriveAtOnce)
@@ -113,3 +131,21 @@ TEST_F(PushChannelTest, AnAgentThatSendsGarbageOrHugeFramesIsCutOff)
 }
 
 } // namespace
+
+TEST_F(PushChannelTest, AnAgentThatLeavesAPingUnansweredIsClosedAtTheNextSweep)
+{
+    QWebSocket *answering = open(session(m_a, "A1").json.value("ticket").toString());
+    QTcpSocket *silent = openSilent(session(m_a, "A2").json.value("ticket").toString());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m_hub->connectionCount() == 2; }, 5000));
+
+    m_hub->pingSweep();
+    EXPECT_EQ(m_hub->unansweredPings(), 2);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m_hub->unansweredPings() == 1; }, 5000)) << "the client's pong";
+
+    m_hub->pingSweep();
+    EXPECT_EQ(m_hub->connectionCount(), 1);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return silent->state() == QAbstractSocket::UnconnectedState; }, 5000));
+    EXPECT_EQ(answering->state(), QAbstractSocket::ConnectedState);
+    EXPECT_EQ(m_hub->commandPending("A1"), 1);
+    EXPECT_EQ(m_hub->commandPending("A2"), 0);
+}

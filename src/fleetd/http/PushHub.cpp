@@ -20,7 +20,12 @@ QString randomHex(int bytes)
 
 } // namespace
 
-PushHub::PushHub(Now now, QObject *parent) : QObject(parent), m_now(std::move(now)) {}
+PushHub::PushHub(Now now, QObject *parent) : QObject(parent), m_now(std::move(now))
+{
+    m_pingTimer.setInterval(pingInterval);
+    connect(&m_pingTimer, &QTimer::timeout, this, &PushHub::pingSweep);
+    m_pingTimer.start();
+}
 
 PushHub::~PushHub()
 {
@@ -65,6 +70,7 @@ void PushHub::adopt(std::unique_ptr<QWebSocket> owned)
     m_channels[serial].insert(socket);
     m_serialOf.insert(socket, serial);
     connect(socket, &QWebSocket::disconnected, this, [this, socket] { forget(socket); });
+    connect(socket, &QWebSocket::pong, this, [this, socket] { m_awaitingPong.remove(socket); });
     const auto refuse = [this, socket] {
         socket->close(QWebSocketProtocol::CloseCodePolicyViolated, QStringLiteral("agents do not send"));
         forget(socket);
@@ -86,6 +92,7 @@ void PushHub::forget(QWebSocket *socket)
             m_channels.erase(channels);
     }
     m_serialOf.erase(found);
+    m_awaitingPong.remove(socket);
     QObject::disconnect(socket, nullptr, this, nullptr);
     socket->deleteLater();
 }
@@ -104,6 +111,25 @@ int PushHub::push(const QString &serial, const QJsonObject &payload)
 int PushHub::commandPending(const QString &serial)
 {
     return push(serial, QJsonObject{{QStringLiteral("type"), QStringLiteral("command_pending")}});
+}
+
+void PushHub::pingSweep()
+{
+    const QList<QWebSocket *> silent = m_awaitingPong.values();
+    for (QWebSocket *socket : silent) {
+        qCInfo(lcFleetd) << "push channel of" << m_serialOf.value(socket) << "closed: no answer to a ping";
+        // A peer that stopped reading would hold a polite close open; abort frees the descriptor now.
+        socket->abort();
+        forget(socket);
+    }
+    // A copy: a socket that fails while pinged may leave the hub before the loop is done.
+    const QList<QWebSocket *> open = m_serialOf.keys();
+    for (QWebSocket *socket : open) {
+        if (!m_serialOf.contains(socket))
+            continue;
+        m_awaitingPong.insert(socket);
+        socket->ping();
+    }
 }
 
 int PushHub::connectionCount() const

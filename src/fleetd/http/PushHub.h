@@ -7,7 +7,9 @@
 #include <QJsonObject>
 #include <QObject>
 #include <QSet>
+#include <QTimer>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -19,7 +21,9 @@ namespace vesk::fleetd {
 // machine that passed the fleet-key check and owns its serial gets a one-use ticket (valid for
 // a minute) and its device token; it opens the WebSocket with the ticket, and from then on
 // every push for its serial reaches it at once. Frames from agents are not expected: anything but a close or a pong, and anything
-// over 4 KiB, ends the connection.
+// over 4 KiB, ends the connection. Every minute each channel is pinged; one that has not
+// answered the previous ping by then is closed, so a vanished agent costs a descriptor for
+// two minutes at most.
 class PushHub : public QObject {
     Q_OBJECT
 public:
@@ -28,6 +32,7 @@ public:
     static constexpr qint64 ticketSeconds = 60;
     static constexpr qint64 maxIncomingBytes = 4096;
     static constexpr qsizetype maxTickets = 100000;
+    static constexpr std::chrono::seconds pingInterval{60};
 
     explicit PushHub(Now now, QObject *parent = nullptr);
     ~PushHub() override;
@@ -40,6 +45,12 @@ public:
     int push(const QString &serial, const QJsonObject &payload);
     int commandPending(const QString &serial);
     int connectionCount() const;
+
+    // Closes the channels that left the last ping unanswered and pings the others; the hub's
+    // timer runs it every pingInterval.
+    void pingSweep();
+    // Channels pinged and not yet answered.
+    int unansweredPings() const { return static_cast<int>(m_awaitingPong.size()); }
 
 private:
     struct Ticket {
@@ -54,6 +65,8 @@ private:
     QHash<QString, QString> m_tokens;                 // serial -> device token
     QHash<QString, QSet<QWebSocket *>> m_channels;    // serial -> open channels
     QHash<QWebSocket *, QString> m_serialOf;
+    QSet<QWebSocket *> m_awaitingPong;
+    QTimer m_pingTimer;
 };
 
 } // namespace vesk::fleetd

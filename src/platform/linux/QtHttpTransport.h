@@ -39,6 +39,9 @@ public:
     // once the loops are stopped.
     void cancelPending();
 
+    // The certificates of the CA file, trusted besides the system's; empty without one.
+    const QList<QSslCertificate> &caCertificates() const { return m_caCertificates; }
+
     // Why `request` must not be sent as it is; empty when it may.
     static QString plainHttpRefusal(const HttpRequest &request);
 
