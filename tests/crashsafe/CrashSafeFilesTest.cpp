@@ -73,7 +73,7 @@ TEST(AtomicFile, ReplacesContentKeepsPermissionsAndReportsFailures)
 TEST(CrashSafeFiles, EveryKindIsWholeAfterSigkillAtRandomMoments)
 {
     const int kills =
-        qEnvironmentVariableIsSet("VESK_ATOMIC_KILLS") ? qEnvironmentVariableIntValue("VESK_ATOMIC_KILLS") : 20;
+        qEnvironmentVariableIsSet("VESK_ATOMIC_KILLS") ? qEnvironmentVariableIntValue("VESK_ATOMIC_KILLS") : 10;
     const unsigned seed = std::random_device{}();
     std::mt19937 random(seed);
     SCOPED_TRACE("seed " + std::to_string(seed));
