@@ -12,6 +12,7 @@ packages=(
   openssl
   samba smbclient cifs-utils
   qt6-websockets-dev dbus-daemon
+  zlib1g-dev python3
 )
 
 missing=()
