@@ -89,9 +89,15 @@ QCoro::Task<> PolicyEngine::loop(QPointer<PolicyEngine> self, Clock &clock, Stop
         co_await self->enforce();
         if (!self || token.stopRequested())
             co_return;
-        co_await self->syncPolicy();
-        if (!self || token.stopRequested())
-            co_return;
+        const bool lowData = self->m_settings.lowDataMode();
+        const QDateTime now = clock.now();
+        const auto syncEvery = lowData ? lowDataSyncPeriod : syncPeriod;
+        if (!self->m_lastSyncAttempt || self->m_lastSyncAttempt->secsTo(now) >= syncEvery.count()) {
+            self->m_lastSyncAttempt = now;
+            co_await self->syncPolicy();
+            if (!self || token.stopRequested())
+                co_return;
+        }
         const auto wait = self->m_settings.lowDataMode() ? lowDataPeriod : period;
         co_await clock.sleep(wait, token);
     }
