@@ -66,6 +66,8 @@ void PolicyEngine::start()
         return;
     m_running = true;
     loadInitialPolicy();
+    // A (re)started engine asks for the policy on its first pass.
+    m_lastSyncAttempt.reset();
     m_loopStop = StopSource();
     loop(QPointer<PolicyEngine>(this), m_clock, m_loopStop.token());
 }
