@@ -13,6 +13,7 @@ packages=(
   samba smbclient cifs-utils
   qt6-websockets-dev dbus-daemon
   dpkg-dev file
+  zlib1g-dev python3
 )
 # `make fuzz` alone needs clang (libFuzzer); `make test` builds with g++.
 if [ "${VESK_FUZZ_DEPS:-0}" = 1 ]; then

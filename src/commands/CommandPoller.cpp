@@ -194,8 +194,10 @@ QCoro::Task<> CommandPoller::pollLoop(QPointer<CommandPoller> self, Clock &clock
             co_return;
         // With the push channel up the loop still wakes on its period, so a dropped channel
         // brings the period back at once, but polls only when the relaxed interval has passed.
+        const auto safetyNet =
+            self->m_settings.lowDataMode() ? lowDataPushConnectedPollInterval : pushConnectedPollInterval;
         const bool relaxed = self->m_pushConnected && self->m_lastPoll &&
-                             self->m_lastPoll->secsTo(clock.now()) < pushConnectedPollInterval.count();
+                             self->m_lastPoll->secsTo(clock.now()) < safetyNet.count();
         if (!relaxed)
             co_await self->pollOnce();
         if (!self || token.stopRequested())

@@ -70,6 +70,8 @@ public:
     static constexpr std::chrono::seconds lowDataPollInterval{120};
     // While a push channel announces queued commands, polling is only the safety net.
     static constexpr std::chrono::seconds pushConnectedPollInterval{300};
+    // In low-data mode the safety net is wider still: every poll is some 500 bytes of headers.
+    static constexpr std::chrono::seconds lowDataPushConnectedPollInterval{900};
     static constexpr std::chrono::seconds scheduledWorkInterval{30};
     static constexpr std::chrono::seconds postCommandReportDelay{1};
 

@@ -94,6 +94,7 @@ QCoro::Task<APIStatus> FleetAPIClient::sendExpectingNothing(FleetRequest request
 QCoro::Task<APIStatus> FleetAPIClient::reportAlert(AlertReport alert)
 {
     FleetRequest request = FleetRequest::json("POST", QStringLiteral("device_alert"), alert.toJson());
+    request.namedSerial = alert.serial;
     const APIStatus status = co_await sendExpectingNothing(std::move(request));
     co_return status;
 }
@@ -111,6 +112,7 @@ QCoro::Task<APIResult<FleetPendingCommands>> FleetAPIClient::fetchPendingCommand
 {
     const CommandPollRequest body{serial()};
     FleetRequest request = FleetRequest::json("POST", QStringLiteral("device_commands"), body.toJson());
+    request.namedSerial = body.serial;
     const APIResult<HttpResponse> response = co_await m_exchange.perform(std::move(request));
     co_return decoded<FleetPendingCommands>(response, QStringLiteral("Command poll"));
 }
@@ -119,6 +121,7 @@ QCoro::Task<APIResult<PushSession>> FleetAPIClient::openPushSession()
 {
     const CommandPollRequest body{serial()};
     FleetRequest request = FleetRequest::json("POST", QStringLiteral("push_session"), body.toJson());
+    request.namedSerial = body.serial;
     const APIResult<HttpResponse> response = co_await m_exchange.perform(std::move(request));
     co_return decoded<PushSession>(response, QStringLiteral("Push session"));
 }
@@ -127,6 +130,7 @@ QCoro::Task<APIStatus> FleetAPIClient::uploadAppLog(QString bundleId, QString lo
 {
     const AppLogUpload body{serial(), std::move(bundleId), std::move(logText)};
     FleetRequest request = FleetRequest::json("POST", QStringLiteral("device_logs"), body.toJson());
+    request.namedSerial = body.serial;
     const APIStatus status = co_await sendExpectingNothing(std::move(request));
     co_return status;
 }
@@ -135,6 +139,7 @@ QCoro::Task<APIStatus> FleetAPIClient::reportInstalledApps(QList<RemoteInstalled
 {
     const InstalledAppsReport body{serial(), std::move(apps)};
     FleetRequest request = FleetRequest::json("POST", QStringLiteral("device_installed_apps"), body.toJson());
+    request.namedSerial = body.serial;
     const APIStatus status = co_await sendExpectingNothing(std::move(request));
     co_return status;
 }
@@ -142,6 +147,7 @@ QCoro::Task<APIStatus> FleetAPIClient::reportInstalledApps(QList<RemoteInstalled
 QCoro::Task<APIStatus> FleetAPIClient::reportTelemetry(TelemetryReport report)
 {
     FleetRequest request = FleetRequest::json("POST", QStringLiteral("device_telemetry"), report.toJson());
+    request.namedSerial = report.serial;
     const APIStatus status = co_await sendExpectingNothing(std::move(request));
     co_return status;
 }
@@ -158,6 +164,7 @@ QCoro::Task<APIStatus> FleetAPIClient::reportCommandResult(qint64 commandId, boo
 QCoro::Task<APIResult<DevicePolicyResponse>> FleetAPIClient::fetchDevicePolicy()
 {
     FleetRequest request = FleetRequest::get(QStringLiteral("device_policy"), {{QStringLiteral("serial"), serial()}});
+    request.namedSerial = serial();
     const APIResult<HttpResponse> response = co_await m_exchange.perform(std::move(request));
     co_return decoded<DevicePolicyResponse>(response, QStringLiteral("Device policy"), KeyStyle::convertedWire);
 }
@@ -173,6 +180,7 @@ QCoro::Task<APIResult<ConditionalAnswer<DevicePolicyResponse>>>
 FleetAPIClient::fetchDevicePolicyIfChanged(QByteArray etag)
 {
     FleetRequest request = FleetRequest::get(QStringLiteral("device_policy"), {{QStringLiteral("serial"), serial()}});
+    request.namedSerial = serial();
     request.ifNoneMatch = std::move(etag);
     const APIResult<HttpResponse> response = co_await m_exchange.perform(std::move(request));
     co_return decodedConditional<DevicePolicyResponse>(response, QStringLiteral("Device policy"));

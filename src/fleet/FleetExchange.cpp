@@ -7,6 +7,7 @@
 #include "pairing/SecretStatusHeaders.h"
 #include "platform/LogCategories.h"
 #include "platform/MachineIdentity.h"
+#include "wire/GzipBody.h"
 
 #include <QUrlQuery>
 
@@ -50,15 +51,48 @@ QCoro::Task<FleetExchange::Signer> FleetExchange::signer()
     co_return signer;
 }
 
-HttpHeaders FleetExchange::credentialHeaders(const Signer &signer) const
+HttpHeaders FleetExchange::credentialHeaders(const Signer &signer, const QString &namedSerial) const
 {
     if (signer.tenant.isEmpty() || !signer.secret)
         return {};
-    return HttpHeaders{
-        {"X-Fleet-Key", fleetKeyHeaderValue(signer.tenant, signer.secret->id, signer.secret->code)},
-        {"X-Device-Serial", m_deps.identity.serialOrUnknown().toUtf8()},
-    };
+    HttpHeaders headers{{"X-Fleet-Key", fleetKeyHeaderValue(signer.tenant, signer.secret->id, signer.secret->code)}};
+    // The server reads the serial from the body or query when they name this machine.
+    const QString serial = m_deps.identity.serialOrUnknown();
+    if (namedSerial != serial)
+        headers.append({"X-Device-Serial", serial.toUtf8()});
+    return headers;
 }
+
+namespace {
+
+// JSON bodies worth compressing go gzip-compressed; anything else goes as it is.
+void compressBody(HttpRequest &http, const FleetRequest &request)
+{
+    if (request.contentType != "application/json" || request.body.size() < GzipBody::kMinimumBytes)
+        return;
+    QByteArray gzip = GzipBody::compress(request.body);
+    if (gzip.isEmpty() || gzip.size() >= request.body.size())
+        return;
+    http.body = std::move(gzip);
+    http.headers.append({QByteArrayLiteral("Content-Encoding"), QByteArrayLiteral("gzip")});
+}
+
+// A gzip answer inflated within the request's answer cap; an error message when it cannot be.
+QString inflateAnswer(HttpResponse &response, qint64 maxBytes)
+{
+    const std::optional<QByteArray> encoding = response.header("Content-Encoding");
+    if (!encoding || encoding->trimmed().compare("gzip", Qt::CaseInsensitive) != 0)
+        return {};
+    GzipBody::Inflated inflated = GzipBody::inflate(response.body, maxBytes);
+    if (inflated.tooLarge)
+        return QStringLiteral("The server's answer inflates past %1 bytes.").arg(maxBytes);
+    if (!inflated.data)
+        return QStringLiteral("The server's compressed answer is damaged.");
+    response.body = std::move(*inflated.data);
+    return {};
+}
+
+} // namespace
 
 QCoro::Task<APIResult<HttpResponse>> FleetExchange::perform(FleetRequest request)
 {
@@ -81,13 +115,22 @@ QCoro::Task<APIResult<HttpResponse>> FleetExchange::perform(FleetRequest request
         http.headers.append({"Content-Type", request.contentType});
     if (!request.ifNoneMatch.isEmpty())
         http.headers.append({"If-None-Match", request.ifNoneMatch});
+    compressBody(http, request);
+    // Answers held in memory may come compressed: named here, the transport leaves them to us.
+    if (!request.transfer)
+        http.headers.append({QByteArrayLiteral("Accept-Encoding"), QByteArrayLiteral("gzip")});
     Signer sentAs = co_await signer();
-    http.headers.append(credentialHeaders(sentAs));
+    http.headers.append(credentialHeaders(sentAs, request.namedSerial));
 
-    const HttpResult result = co_await m_deps.http.send(std::move(http));
+    HttpResult result = co_await m_deps.http.send(std::move(http));
     if (!result.ok())
         co_return APIResult<HttpResponse>(APIError::networkError(result.error));
-    const HttpResponse &response = *result.response;
+    HttpResponse &response = *result.response;
+    if (!request.transfer) {
+        const QString damaged = inflateAnswer(response, request.maxResponseBytes);
+        if (!damaged.isEmpty())
+            co_return APIResult<HttpResponse>(APIError::networkError(damaged));
+    }
     if (response.status == kExpectedStatus || (response.status == kNotModified && !request.ifNoneMatch.isEmpty()))
         co_return APIResult<HttpResponse>(response);
     if (response.status == 401 || response.status == 403) {

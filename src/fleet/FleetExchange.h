@@ -50,7 +50,7 @@ private:
     };
 
     QCoro::Task<Signer> signer();
-    HttpHeaders credentialHeaders(const Signer &signer) const;
+    HttpHeaders credentialHeaders(const Signer &signer, const QString &namedSerial) const;
     // The error of a 401 or 403 whose headers speak about the secret, after acting on them.
     QCoro::Task<std::optional<APIError>> handleSecretStatus(HttpResponse response, Signer signer);
 

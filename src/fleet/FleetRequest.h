@@ -25,6 +25,9 @@ struct FleetRequest {
     qint64 maxResponseBytes = HttpRequest::kDefaultMaxBodyBytes;
     // An ETag from an earlier answer, sent as If-None-Match; a 304 then counts as an answer.
     QByteArray ifNoneMatch;
+    // The serial the body or query names as the sender. When it is this machine's, the server
+    // reads it from there and the request goes without X-Device-Serial.
+    QString namedSerial;
 
     static FleetRequest get(QString path, QList<QPair<QString, QString>> query = {});
     static FleetRequest json(QByteArray method, QString path, const QJsonObject &body);

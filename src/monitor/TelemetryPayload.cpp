@@ -24,8 +24,9 @@ QList<ReportedRunningApp> reportedApps(const QList<AppSnapshot> &apps, const QDa
 {
     QList<ReportedRunningApp> out;
     for (const AppSnapshot &app : apps)
-        out.append(ReportedRunningApp{app.bundleId, app.name, app.pid, app.cpuPercent, app.memoryMB,
-                                      app.isResponding, appUptimeText(app.launchDate, now)});
+        out.append(ReportedRunningApp{app.bundleId, app.name, app.pid, roundToTenths(app.cpuPercent),
+                                      roundToTenths(app.memoryMB), app.isResponding,
+                                      appUptimeText(app.launchDate, now)});
     return out;
 }
 
@@ -34,6 +35,11 @@ QList<ReportedRunningApp> reportedApps(const QList<AppSnapshot> &apps, const QDa
 double roundToHundredths(double value)
 {
     return std::round(value * 100.0) / 100.0;
+}
+
+double roundToTenths(double value)
+{
+    return std::round(value * 10.0) / 10.0;
 }
 
 QString thermalStateName(int state)
@@ -68,12 +74,14 @@ TelemetryReport buildTelemetryReport(const TelemetryInputs &in)
     TelemetryReport r;
     r.serial = in.serial;
     r.timestamp = in.now;
-    r.diskTotalGb = double(s.diskTotal) / kGigabyte;
-    r.diskUsedGb = double(s.diskUsed) / kGigabyte;
-    r.diskFreeGb = double(s.diskFree) / kGigabyte;
-    r.ramTotalGb = double(s.ramTotal) / kGigabyte;
-    r.ramUsedGb = double(s.ramUsed) / kGigabyte;
-    r.cpuUsage = s.cpuUsage;
+    // Figures go rounded to what they mean (GB to hundredths, percent and MB to tenths): the
+    // digits beyond are noise, and they cost bytes in every report.
+    r.diskTotalGb = roundToHundredths(double(s.diskTotal) / kGigabyte);
+    r.diskUsedGb = roundToHundredths(double(s.diskUsed) / kGigabyte);
+    r.diskFreeGb = roundToHundredths(double(s.diskFree) / kGigabyte);
+    r.ramTotalGb = roundToHundredths(double(s.ramTotal) / kGigabyte);
+    r.ramUsedGb = roundToHundredths(double(s.ramUsed) / kGigabyte);
+    r.cpuUsage = roundToTenths(s.cpuUsage);
     r.cpuCores = s.cpuCoreCount;
     r.uptimeSeconds = qint64(s.uptimeSeconds);
     r.thermalState = thermalStateName(s.thermalState);

@@ -39,5 +39,7 @@ QString thermalStateName(int state);
 
 // Rounded to two decimals, halves away from zero.
 double roundToHundredths(double value);
+// Rounded to one decimal, halves away from zero.
+double roundToTenths(double value);
 
 } // namespace vesk

@@ -66,6 +66,8 @@ void PolicyEngine::start()
         return;
     m_running = true;
     loadInitialPolicy();
+    // A (re)started engine asks for the policy on its first pass.
+    m_lastSyncAttempt.reset();
     m_loopStop = StopSource();
     loop(QPointer<PolicyEngine>(this), m_clock, m_loopStop.token());
 }
@@ -89,9 +91,15 @@ QCoro::Task<> PolicyEngine::loop(QPointer<PolicyEngine> self, Clock &clock, Stop
         co_await self->enforce();
         if (!self || token.stopRequested())
             co_return;
-        co_await self->syncPolicy();
-        if (!self || token.stopRequested())
-            co_return;
+        const bool lowData = self->m_settings.lowDataMode();
+        const QDateTime now = clock.now();
+        const auto syncEvery = lowData ? lowDataSyncPeriod : syncPeriod;
+        if (!self->m_lastSyncAttempt || self->m_lastSyncAttempt->secsTo(now) >= syncEvery.count()) {
+            self->m_lastSyncAttempt = now;
+            co_await self->syncPolicy();
+            if (!self || token.stopRequested())
+                co_return;
+        }
         const auto wait = self->m_settings.lowDataMode() ? lowDataPeriod : period;
         co_await clock.sleep(wait, token);
     }

@@ -34,7 +34,8 @@ class Workspace;
 // the local library or the cache, keeps it current from the fleet server, hands its
 // cleanup rules and shares to their services, and runs the enforcement pass every 10 s
 // (120 s in low-data mode): keep-alive, the scheduled machine restart, automatic updates,
-// app restarts. Every action lands in the enforcement log; sync results go to the
+// app restarts; after a pass it asks for the policy when syncPeriod has passed since the last
+// ask. Every action lands in the enforcement log; sync results go to the
 // "policy" log category only. Lives on the main thread; its loop and timers hold it
 // weakly and end on stop() or destruction.
 class PolicyEngine final : public QObject {
@@ -54,6 +55,10 @@ public:
 
     static constexpr std::chrono::seconds period{10};
     static constexpr std::chrono::seconds lowDataPeriod{120};
+    // The policy is asked for at most this often: an assignment reaches the machine within
+    // minutes, and an unchanged answer (headers only) no longer costs over 100 MB a month.
+    static constexpr std::chrono::seconds syncPeriod{300};
+    static constexpr std::chrono::seconds lowDataSyncPeriod{1800};
     static constexpr int defaultRestartWarningSeconds = 120;
 
     explicit PolicyEngine(Dependencies deps, QObject *parent = nullptr);
@@ -141,6 +146,7 @@ private:
     QByteArray m_policyETag;
     std::optional<QDateTime> m_lastCheck;
     std::optional<QDateTime> m_lastSync;
+    std::optional<QDateTime> m_lastSyncAttempt;
     EnforcementLog m_log;
     bool m_isPaused = false;
     std::optional<QDateTime> m_pauseResumeAt;

@@ -80,6 +80,14 @@ TEST(CommandPoller, RelaxesToFiveMinutesWhileThePushChannelIsUp)
     rig.poller.setPushConnected(false);
     rig.clock.advance(30s);
     EXPECT_EQ(rig.fleet.fetches, 4) << "a dropped channel brings the 30 s period back at the next wake";
+
+    rig.defaults.setValue("lowDataMode", true);
+    rig.poller.setPushConnected(true);
+    rig.clock.advance(30s); // the interval chosen before low-data mode went on
+    rig.clock.advance(840s);
+    EXPECT_EQ(rig.fleet.fetches, 4) << "in low-data mode the safety net polls every 15 minutes";
+    rig.clock.advance(120s);
+    EXPECT_EQ(rig.fleet.fetches, 5);
     rig.poller.stop();
 }
 

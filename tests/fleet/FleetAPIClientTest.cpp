@@ -3,6 +3,7 @@
 
 #include "wire/KeyCaseConversion.h"
 #include "fleet/MultipartBody.h"
+#include "wire/GzipBody.h"
 
 #include <QDir>
 #include <QFile>
@@ -34,7 +35,9 @@ std::optional<QByteArray> header(const HttpRequest &request, const QByteArray &n
 
 QJsonObject bodyOf(const HttpRequest &request)
 {
-    return QJsonDocument::fromJson(request.body).object();
+    const bool gzip = header(request, "Content-Encoding") == "gzip";
+    return QJsonDocument::fromJson(gzip ? GzipBody::inflate(request.body, 1 << 20).data.value_or("") : request.body)
+        .object();
 }
 
 struct PairedRig : FleetTestRig {
@@ -57,7 +60,7 @@ TEST(FleetAPIClient, SignsEveryRequestWithTheTenantHashSecretIdAndCode)
     const HttpRequest &sent = rig.http.requests().at(0);
     EXPECT_EQ(sent.url.toString(), "https://fleet.example.com/api/device_commands");
     EXPECT_EQ(header(sent, "X-Fleet-Key"), kAbcSha256 + ".42." + kCode.toUtf8());
-    EXPECT_EQ(header(sent, "X-Device-Serial"), "C02XK1ABCD");
+    EXPECT_EQ(header(sent, "X-Device-Serial"), std::nullopt) << "the body names this machine";
     EXPECT_EQ(header(sent, "Content-Type"), "application/json");
     EXPECT_EQ(bodyOf(sent), QJsonObject({{"serial", "C02XK1ABCD"}}));
     EXPECT_EQ(sent.timeout, 60s);
@@ -460,4 +463,56 @@ TEST(FleetAPIClient, AnUnusableBaseUrlIsInvalidURLWithoutARequest)
     EXPECT_EQ(APIError::invalidURL().message(), "Invalid URL");
     EXPECT_EQ(APIError::invalidResponse().message(), "Invalid server response");
     EXPECT_TRUE(rig.http.requests().empty());
+}
+
+TEST(FleetAPIClient, ReportsGoCompressedAndLeaveOffTheSerialTheirBodyCarries)
+{
+    PairedRig rig;
+    TelemetryReport own;
+    own.serial = rig.identity.hardwareSerial();
+    own.runningApps.emplace();
+    for (int i = 0; i < 6; ++i)
+        own.runningApps->append(ReportedRunningApp{QStringLiteral("com.lumora.capture"), QStringLiteral("Capture"), i,
+                                                  1.5, 210.3, true, QStringLiteral("3h 2m")});
+    TelemetryReport other = own;
+    other.serial = QStringLiteral("SOMEONE-ELSE");
+    rig.http.expect("POST", "/api/device_telemetry", 200);
+    rig.http.expect("POST", "/api/device_telemetry", 200);
+    rig.http.expect("POST", "/api/device_command_result", 200);
+    ASSERT_TRUE(QCoro::waitFor(rig.api.reportTelemetry(own)).ok());
+    ASSERT_TRUE(QCoro::waitFor(rig.api.reportTelemetry(other)).ok());
+    ASSERT_TRUE(QCoro::waitFor(rig.api.reportCommandResult(7, true, QStringLiteral("done"))).ok());
+
+    const auto &sent = rig.http.requests();
+    const QByteArray plain = QJsonDocument(own.toJson()).toJson(QJsonDocument::Compact);
+    EXPECT_EQ(header(sent.at(0), "Content-Encoding"), "gzip");
+    EXPECT_LT(sent.at(0).body.size(), plain.size() / 2);
+    EXPECT_EQ(GzipBody::inflate(sent.at(0).body, 1 << 20).data, plain);
+    EXPECT_EQ(header(sent.at(0), "X-Device-Serial"), std::nullopt);
+    EXPECT_EQ(header(sent.at(1), "X-Device-Serial"), rig.identity.hardwareSerial().toUtf8())
+        << "a body naming another machine does not stand for this one";
+    EXPECT_EQ(header(sent.at(2), "X-Device-Serial"), rig.identity.hardwareSerial().toUtf8());
+    EXPECT_EQ(header(sent.at(2), "Content-Encoding"), std::nullopt) << "a small body goes as it is";
+    for (const HttpRequest &request : sent)
+        EXPECT_EQ(header(request, "Accept-Encoding"), "gzip");
+}
+
+TEST(FleetAPIClient, CompressedAnswersAreInflatedWithinTheAnswerCap)
+{
+    PairedRig rig;
+    const QByteArray notes = R"({"serial":"S1","notes":[]})";
+    rig.http.expect("GET", "/api/device_notes", 200, GzipBody::compress(notes), {{"Content-Encoding", "gzip"}});
+    // 8 MB of zeros are about 8 KB of gzip: over the 4 MiB answer cap once inflated.
+    rig.http.expect("GET", "/api/device_notes", 200, GzipBody::compress(QByteArray(8 << 20, '\0')),
+                    {{"Content-Encoding", "gzip"}});
+    rig.http.expect("GET", "/api/device_notes", 200, "not gzip", {{"Content-Encoding", "gzip"}});
+
+    const auto inflated = QCoro::waitFor(rig.api.machineNotes("S1"));
+    ASSERT_TRUE(inflated.ok()) << inflated;
+    const auto bomb = QCoro::waitFor(rig.api.machineNotes("S1"));
+    ASSERT_FALSE(bomb.ok());
+    EXPECT_TRUE(bomb.error().message().contains("inflates past")) << bomb.error().message().toStdString();
+    const auto damaged = QCoro::waitFor(rig.api.machineNotes("S1"));
+    ASSERT_FALSE(damaged.ok());
+    EXPECT_TRUE(damaged.error().message().contains("damaged")) << damaged.error().message().toStdString();
 }

@@ -2,6 +2,7 @@
 #include "monitor/TelemetryPayload.h"
 
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <QSet>
 #include <QTimeZone>
 
@@ -145,6 +146,34 @@ TEST_F(TelemetryPayloadTest, WritesFiguresInTheirWireForm)
     EXPECT_EQ(app[QStringLiteral("pid")].toInt(), 4242);
     EXPECT_EQ(app[QStringLiteral("is_responding")], QJsonValue(false));
     EXPECT_EQ(app[QStringLiteral("uptime")].toString(), QStringLiteral("2h 5m"));
+}
+
+TEST_F(TelemetryPayloadTest, RoundsFiguresToWhatTheyMean)
+{
+    // Raw machine figures carry noise digits that cost bytes in every report.
+    snapshot.diskTotal = 70449393664;   // 65.61111068725586 GiB
+    snapshot.diskFree = 12345678901;    // 11.4977... GiB
+    snapshot.diskUsed = 58103714763;    // 54.1143... GiB
+    snapshot.ramTotal = 8253882368ULL;  // 7.6870... GiB
+    snapshot.ramUsed = 5368709121ULL;   // 5.0000000009 GiB
+    snapshot.cpuUsage = 37.46913580246914;
+    apps.first().cpuPercent = 0.04999;
+    apps.first().memoryMB = 812.3456;
+    const QJsonObject p = build({true, false, false});
+    const struct {
+        const char *key;
+        double want;
+    } cases[] = {
+        {"disk_total_gb", 65.61}, {"disk_free_gb", 11.5}, {"disk_used_gb", 54.11},
+        {"ram_total_gb", 7.69},   {"ram_used_gb", 5},     {"cpu_usage", 37.5},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(p[QLatin1String(c.key)].toDouble(), c.want) << c.key;
+    const QJsonObject app = p[QStringLiteral("running_apps")].toArray().first().toObject();
+    EXPECT_EQ(app[QStringLiteral("cpu_percent")].toDouble(), 0);
+    EXPECT_EQ(app[QStringLiteral("memory_mb")].toDouble(), 812.3);
+    EXPECT_TRUE(QJsonDocument(p).toJson(QJsonDocument::Compact).contains("\"disk_total_gb\":65.61,"))
+        << "written with no digits beyond";
 }
 
 TEST_F(TelemetryPayloadTest, NamesEveryThermalState)

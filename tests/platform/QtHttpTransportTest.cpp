@@ -6,6 +6,7 @@
 #include <QHttpServerResponder>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QPointer>
 #include <QSysInfo>
 #include <QTcpServer>
@@ -147,6 +148,56 @@ QCoro::Task<> sendInto(vesk::HttpTransport &transport, HttpRequest request,
 }
 
 // Runs one request on the event loop, giving up after a hard bound so a hang fails instead of stalling.
+// A raw HTTP/1.1 server that keeps every request head exactly as it came, and counts the
+// connections they came on. Every request gets a two-byte answer and the connection stays open.
+class RecordingServer {
+public:
+    RecordingServer()
+    {
+        QObject::connect(&m_server, &QTcpServer::newConnection, [this]() {
+            while (QTcpSocket *socket = m_server.nextPendingConnection()) {
+                ++m_connections;
+                QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+                QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket]() { answer(socket); });
+            }
+        });
+        m_server.listen(QHostAddress::LocalHost, 0);
+    }
+
+    QUrl url(const QString &path) const
+    {
+        return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(m_server.serverPort()).arg(path));
+    }
+    int connections() const { return m_connections; }
+    const QList<QByteArray> &heads() const { return m_heads; }
+
+private:
+    void answer(QTcpSocket *socket)
+    {
+        QByteArray &pending = m_pending[socket];
+        pending += socket->readAll();
+        for (;;) {
+            const qsizetype end = pending.indexOf("\r\n\r\n");
+            if (end < 0)
+                return;
+            const QByteArray head = pending.left(end + 4);
+            const qsizetype lengthAt = head.toLower().indexOf("\r\ncontent-length:");
+            const qsizetype length =
+                lengthAt < 0 ? 0 : head.mid(lengthAt + 17, head.indexOf("\r\n", lengthAt + 2) - lengthAt - 17).trimmed().toLongLong();
+            if (pending.size() < end + 4 + length)
+                return;
+            m_heads.append(head);
+            pending.remove(0, end + 4 + length);
+            socket->write("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok");
+        }
+    }
+
+    QTcpServer m_server;
+    int m_connections = 0;
+    QList<QByteArray> m_heads;
+    QHash<QTcpSocket *, QByteArray> m_pending;
+};
+
 std::optional<HttpResult> sendWithin(vesk::HttpTransport &transport, HttpRequest request)
 {
     auto out = std::make_shared<std::optional<HttpResult>>();
@@ -405,4 +456,27 @@ TEST(QtHttpTransport, CancelPendingEndsEveryRequestStillInFlight)
         ASSERT_TRUE(result->has_value());
         EXPECT_EQ((*result)->error, QStringLiteral("The request was cancelled."));
     }
+}
+
+TEST(QtHttpTransport, SendsOnlyTheHeadersARequestNeedsOnOneKeptConnection)
+{
+    RecordingServer server;
+    vesk::QtHttpTransport transport(QStringLiteral("1.2.3"));
+    HttpRequest get = request("GET", server.url("/api/device_policy?serial=S1"));
+    get.headers = {{"Accept-Encoding", "gzip"}, {"If-None-Match", "\"v1\""}};
+    HttpRequest post = request("POST", server.url("/api/device_telemetry"), "{\"serial\":\"S1\"}");
+    post.headers = {{"Content-Type", "application/json"}, {"Accept-Encoding", "gzip"}};
+
+    for (const HttpRequest &sent : {get, post, get}) {
+        const auto result = sendWithin(transport, sent);
+        ASSERT_TRUE(result && result->ok()) << (result ? result->error.toStdString() : "no answer");
+        EXPECT_EQ(result->response->body, "ok");
+    }
+    ASSERT_EQ(server.heads().size(), 3);
+    EXPECT_EQ(server.connections(), 1) << "the three requests share one kept connection";
+    const QByteArray getHead = server.heads().at(0).toLower();
+    EXPECT_FALSE(getHead.contains("content-length")) << "a GET without a body declares none:\n" << getHead.toStdString();
+    EXPECT_TRUE(getHead.contains("\r\naccept-encoding: gzip\r\n"))
+        << "only the coding the caller decodes is offered:\n" << getHead.toStdString();
+    EXPECT_TRUE(server.heads().at(1).toLower().contains("\r\ncontent-length: 15\r\n"));
 }

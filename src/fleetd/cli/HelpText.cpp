@@ -33,7 +33,7 @@ QString fleetdHelpText()
         "          byte (default 10); the client gets 408 and the connection closes.\n"
         "      --body-timeout SECONDS    Longest pause while a body arrives (default 30).\n"
         "      --idle-timeout SECONDS    A kept-alive connection with no request is\n"
-        "          closed after this (default 120).\n"
+        "          closed after this (default 330).\n"
         "      --retention-days DAYS  Telemetry, app logs and alerts older than this\n"
         "          (default 90) are deleted, a few hundred rows at a time.\n"
         "      --redeliver-after SECONDS  A command handed to a machine and not answered\n"

@@ -18,7 +18,9 @@ struct ConnectionLimits {
     // The longest pause between two reads while a request body is arriving.
     std::chrono::milliseconds bodyTimeout{30000};
     // A kept-alive connection (or a fresh one) that starts no request in this time is closed.
-    std::chrono::milliseconds idleTimeout{120000};
+    // Above the agents' 300 s command poll (push channel up, or low-data mode), so a metered
+    // agent reuses its connection instead of paying a new handshake at every poll.
+    std::chrono::milliseconds idleTimeout{330000};
     // The request line plus all header lines; more gets 431.
     qsizetype maxHeaderBytes = 16 * 1024;
     // Declared body bytes of the larger requests in progress (over smallBodyBytes each); one

@@ -2,26 +2,18 @@
 
 #include "fleetd/FleetdLog.h"
 #include "fleetd/http/JsonResponse.h"
+#include "fleetd/http/MachineScope.h"
 #include "fleetd/http/TenantHash.h"
 #include "fleetd/storage/FleetStore.h"
 #include "wire/FleetKey.h"
 
 #include <QHttpServerRequest>
 
-#include <algorithm>
-#include <cctype>
-
 namespace vesk::fleetd {
 
 namespace {
 
 using Status = QHttpServerResponse::StatusCode;
-
-// Whether a header value holds anything but blanks, without copying it.
-bool hasText(const QByteArray &value)
-{
-    return std::any_of(value.cbegin(), value.cend(), [](char c) { return !std::isspace(static_cast<unsigned char>(c)); });
-}
 
 QHttpServerResponse forbidden(const QByteArray &header, const QString &message)
 {
@@ -99,7 +91,8 @@ FleetAuth::Outcome FleetAuth::authenticate(const QHttpServerRequest &request)
     const QByteArray header = request.value(QByteArrayLiteral("X-Fleet-Key"));
     if (header.isEmpty())
         return jsonError(Status::Unauthorized, QStringLiteral("missing X-Fleet-Key"));
-    if (!hasText(request.value(QByteArrayLiteral("X-Device-Serial"))))
+    const QString serial = deviceSerial(request);
+    if (serial.isEmpty())
         return jsonError(Status::Unauthorized, QStringLiteral("missing X-Device-Serial"));
 
     dropCacheIfStale();
@@ -118,7 +111,6 @@ FleetAuth::Outcome FleetAuth::authenticate(const QHttpServerRequest &request)
     switch (found->verdict) {
     case Verdict::Accepted: {
         const TenantRecord tenant = found->tenant;
-        const QString serial = QString::fromUtf8(request.value(QByteArrayLiteral("X-Device-Serial"))).trimmed();
         const std::optional<bool> owns = ownsMachine(tenant, serial);
         if (!owns)
             return jsonError(Status::InternalServerError, QStringLiteral("the machine could not be checked"));

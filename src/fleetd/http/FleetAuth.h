@@ -14,8 +14,9 @@ class QHttpServerRequest;
 namespace vesk::fleetd {
 
 // Decides whether a request's X-Fleet-Key and X-Device-Serial let it in, and for
-// which tenant. The answers the agent relies on:
-//   401  no key, a key of the wrong shape, or no X-Device-Serial;
+// which tenant; without the header, the serial the request names (deviceSerial()) stands
+// for it. The answers the agent relies on:
+//   401  no key, a key of the wrong shape, or no serial;
 //   403 (no secret header)         the key is good but X-Device-Serial is not a
 //                                  machine of its tenant (unknown, unowned, or
 //                                  another tenant's: the answer is the same);

@@ -1,5 +1,6 @@
 #include "fleetd/http/FleetHttpServer.h"
 
+#include "fleetd/http/BodyEncoding.h"
 #include "fleetd/http/ConnectionShard.h"
 #include "fleetd/http/JsonResponse.h"
 
@@ -138,7 +139,7 @@ QHttpServerResponse FleetHttpServer::dispatch(const QString &path, const QHttpSe
         if (route.path != path)
             continue;
         if (route.method == request.method())
-            return route.handler(request);
+            return BodyEncoding::handle(request, route.handler);
         allowed.append(methodName(route.method));
     }
     QHttpServerResponse response = jsonError(QHttpServerResponse::StatusCode::MethodNotAllowed,

@@ -1,5 +1,7 @@
 #include "fleetd/http/JsonRequest.h"
 
+#include "fleetd/http/BodyEncoding.h"
+
 #include <QHttpServerRequest>
 #include <QJsonDocument>
 #include <QJsonParseError>
@@ -20,7 +22,7 @@ bool isJsonContentType(const QByteArray &value)
 JsonRequest::Result JsonRequest::readObject(const QHttpServerRequest &request, qsizetype maxBytes)
 {
     Result result;
-    const QByteArray &body = request.body();
+    const QByteArray body = BodyEncoding::body(request);
     if (body.size() > maxBytes) {
         result.error = QStringLiteral("request body exceeds %1 bytes").arg(maxBytes);
         return result;

@@ -1,10 +1,14 @@
 #include "fleetd/http/MachineScope.h"
 
+#include "fleetd/http/BodyEncoding.h"
 #include "fleetd/http/InputReader.h"
 #include "fleetd/http/JsonResponse.h"
 #include "fleetd/storage/FleetStore.h"
 
 #include <QHttpServerRequest>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QUrlQuery>
 
 namespace vesk::fleetd {
 
@@ -47,7 +51,15 @@ Refusal refuseBadInput(const InputReader &input)
 
 QString deviceSerial(const QHttpServerRequest &request)
 {
-    return QString::fromUtf8(request.value(QByteArrayLiteral("X-Device-Serial"))).trimmed();
+    const QString header = QString::fromUtf8(request.value(QByteArrayLiteral("X-Device-Serial"))).trimmed();
+    if (!header.isEmpty())
+        return header;
+    const QByteArray body = BodyEncoding::body(request);
+    if (!body.isEmpty()) {
+        const QJsonValue named = QJsonDocument::fromJson(body).object().value(QLatin1String("serial"));
+        return named.isString() ? named.toString().trimmed() : QString();
+    }
+    return QUrlQuery(request.url()).queryItemValue(QStringLiteral("serial"), QUrl::FullyDecoded).trimmed();
 }
 
 } // namespace vesk::fleetd

@@ -35,7 +35,9 @@ Refusal refuseDeviceRequest(const InputReader &input, const QHttpServerRequest &
 // The 400 naming the input's first problem, if it had one.
 Refusal refuseBadInput(const InputReader &input);
 
-// X-Device-Serial, trimmed: the machine that sent the request (empty when absent).
+// The machine that sent the request: X-Device-Serial, trimmed. A machine reporting about
+// itself may leave the header off to save bytes; then the "serial" its JSON body names, else
+// its query's "serial" (empty when none). The fleet key's check ties whichever it is to the tenant.
 QString deviceSerial(const QHttpServerRequest &request);
 
 } // namespace vesk::fleetd

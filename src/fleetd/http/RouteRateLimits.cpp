@@ -1,5 +1,7 @@
 #include "fleetd/http/RouteRateLimits.h"
 
+#include "fleetd/http/BodyEncoding.h"
+
 #include "fleetd/http/FieldLimits.h"
 #include "fleetd/http/JsonResponse.h"
 #include "fleetd/http/RateLimiter.h"
@@ -39,7 +41,7 @@ Route::Handler limitHeartbeats(Route::Handler handler, const FleetContext &conte
             return tooMany(RouteRateLimits::kHeartbeatsPerAddress, "from this address");
         // A body that names no serial, or an overlong one, is the handler's to refuse.
         const QString serial =
-            QJsonDocument::fromJson(request.body()).object().value(QLatin1String("serial")).toString().trimmed();
+            QJsonDocument::fromJson(BodyEncoding::body(request)).object().value(QLatin1String("serial")).toString().trimmed();
         if (!serial.isEmpty() && serial.size() <= FieldLimits::kSerial && !perSerial->allow(serial.toLower(), now))
             return tooMany(RouteRateLimits::kHeartbeatsPerSerial, "for this serial");
         return handler(request);

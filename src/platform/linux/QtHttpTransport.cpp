@@ -63,6 +63,10 @@ QByteArray QtHttpTransport::userAgent(const QString &appVersion)
 namespace {
 
 constexpr char kCancelled[] = "veskCancelled";
+// How long an idle connection is kept for the next request: above the agent's longest loop
+// (the 900 s heartbeat), so the low-data polls reuse one connection instead of paying a new
+// TCP and TLS handshake each time. Qt's default (120 s) raced the 120 s poll.
+constexpr int kIdleConnectionSeconds = 930;
 
 int clampedMilliseconds(std::chrono::milliseconds duration)
 {
@@ -117,6 +121,7 @@ QCoro::Task<HttpResult> QtHttpTransport::send(HttpRequest request)
         qreq.setRawHeader(name, value);
     qreq.setTransferTimeout(clampedMilliseconds(request.timeout));
     qreq.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
+    qreq.setAttribute(QNetworkRequest::ConnectionCacheExpiryTimeoutSecondsAttribute, kIdleConnectionSeconds);
 
     QString bodyError;
     QIODevice *body = openBody(request, &bodyError);
@@ -125,8 +130,12 @@ QCoro::Task<HttpResult> QtHttpTransport::send(HttpRequest request)
     // Qt knows a HEAD answer has no body only when asked through head(); sent as a custom verb,
     // an answer declaring the resource's length would wait for bytes that never come.
     const bool isHead = request.method.compare("HEAD", Qt::CaseInsensitive) == 0;
-    QPointer<QNetworkReply> reply =
-        isHead ? m_manager->head(qreq) : m_manager->sendCustomRequest(qreq, request.method, body);
+    // A GET without a body goes without one: given a device, Qt would add "Content-Length: 0".
+    const bool isBareGet = request.method.compare("GET", Qt::CaseInsensitive) == 0 && request.bodyFile.isEmpty() &&
+                           request.body.isEmpty();
+    QPointer<QNetworkReply> reply = isHead      ? m_manager->head(qreq)
+                                    : isBareGet ? m_manager->get(qreq)
+                                                : m_manager->sendCustomRequest(qreq, request.method, body);
     body->setParent(reply);
 
     const auto total = request.totalTimeout.count() > 0 ? request.totalTimeout : HttpRequest::kDefaultTotalTimeout;
