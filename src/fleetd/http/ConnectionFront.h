@@ -2,6 +2,7 @@
 
 #include "fleetd/http/ConnectionLimits.h"
 #include "fleetd/http/RequestFraming.h"
+#include "fleetd/http/Route.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -39,6 +40,10 @@ public:
 
     const ConnectionLimits &limits() const { return m_limits; }
 
+    // Asked for each request that arrives whole, with nothing before it left for the server to
+    // read, and kept alive: the answer it returns is sent and the server never sees the request.
+    void setShortcut(Route::Shortcut shortcut) { m_shortcut = std::move(shortcut); }
+
 private:
     enum class State { Serving, CloseAfterAnswer, Lingering, Closed };
     struct Connection {
@@ -55,6 +60,7 @@ private:
     void beforeServer(quint64 id);
     void afterServer(quint64 id);
     bool admitHead(Connection &connection);
+    bool answerItself(Connection &connection, const QByteArray &data, qsizetype headEnd, qsizetype consumed);
     void requestDone(Connection &connection);
     void reject(Connection &connection, int status, const QString &message);
     void release(Connection &connection);
@@ -62,6 +68,7 @@ private:
     void sweep();
 
     ConnectionLimits m_limits;
+    Route::Shortcut m_shortcut;
     std::unordered_map<quint64, Connection> m_connections;
     quint64 m_nextId = 1;
     qint64 m_inFlightBodyBytes = 0;

@@ -1,10 +1,14 @@
 #pragma once
 
+#include "fleetd/http/RequestFraming.h"
+
+#include <QByteArrayView>
 #include <QHttpServerRequest>
 #include <QHttpServerResponse>
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 namespace vesk::fleetd {
 
@@ -12,9 +16,15 @@ namespace vesk::fleetd {
 struct Route {
     using Handler = std::function<QHttpServerResponse(const QHttpServerRequest &)>;
 
+    // Optional: the whole HTTP answer to a request on this route with exactly this head and
+    // body, given by the connection front before QHttpServer reads the request, or nothing to
+    // let the handler answer. Only for answers the handler itself gave to the same request.
+    using Shortcut = std::function<std::optional<QByteArray>(const RequestFraming::Head &, QByteArrayView body)>;
+
     QHttpServerRequest::Method method;
     QString path;
     Handler handler;
+    Shortcut shortcut = {};
 };
 
 } // namespace vesk::fleetd
