@@ -277,7 +277,11 @@ TEST_F(ConnectionLimitTest, RepeatedIdlePollsAnswerLikeTheHandlerAndSeeEveryChan
     client.send(poll);
     ASSERT_EQ(client.status(), 200);
     EXPECT_EQ(QJsonDocument::fromJson(client.lastBody).object().value("commands").toArray().size(), 1);
-    EXPECT_EQ(call(m_a, "POST", "device_command", R"({"serial": "A1", "command": "restart"})").status, 200);
+    RawClient console(m_port);
+    console.send(request("POST", "/api/device_command",
+                         "Content-Type: application/json\r\nX-Device-Serial: A1\r\nX-Fleet-Key: " + m_a.key + "\r\n",
+                         R"({"serial": "A1", "command": "restart"})"));
+    ASSERT_EQ(console.status(), 200) << console.lastBody.toStdString();
     client.send(poll);
     ASSERT_EQ(client.status(), 200);
     EXPECT_EQ(QJsonDocument::fromJson(client.lastBody).object().value("commands").toArray().size(), 1);
