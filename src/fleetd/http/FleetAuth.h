@@ -30,8 +30,9 @@ namespace vesk::fleetd {
 // in any mix of upper and lower case, since tenant codes match without case.
 //
 // Verdicts are cached per key, and machine owners per serial. Both caches are dropped
-// whenever SQLite's data_version moves (another connection, such as the admin command
-// line, committed) or this connection wrote a secret, changed an owner or queued a
+// whenever the store's data version moves (another connection, such as the admin command
+// line, committed; on PostgreSQL once its change notice arrived, see ChangeNotices) or
+// this connection wrote a secret, changed an owner or queued a
 // command, so a rotate, revoke or move applies from the next request. Each drop starts a
 // new epoch: answers remembered under an epoch (IdlePollShortcut) hold only within it.
 class FleetAuth {
