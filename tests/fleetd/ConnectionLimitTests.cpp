@@ -7,6 +7,9 @@
 #include "fleetd/http/RouteRateLimits.h"
 
 #include <QElapsedTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTcpSocket>
 #include <QTest>
 
@@ -33,7 +36,8 @@ public:
         if (length < 0)
             return 0;
         const int code = m_received.mid(9, 3).toInt();
-        lastBody = m_received.first(length).mid(m_received.indexOf("\r\n\r\n") + 4);
+        lastResponse = m_received.first(length);
+        lastBody = lastResponse.mid(m_received.indexOf("\r\n\r\n") + 4);
         m_received.remove(0, length);
         return code;
     }
@@ -43,6 +47,7 @@ public:
     }
 
     QByteArray lastBody;
+    QByteArray lastResponse;
 
 private:
     // The length of the first whole response received, or -1.
@@ -243,6 +248,57 @@ TEST_F(ConnectionLimitTest, ConnectionCloseAndHttp10AreAnsweredThenClosed)
             EXPECT_EQ(client.status(), 404) << tc.name;
         }
     }
+}
+
+// A poll repeated byte for byte on a kept-alive connection is answered by the front from what
+// the handler answered before; every change that decides the answer must show at once.
+TEST_F(ConnectionLimitTest, RepeatedIdlePollsAnswerLikeTheHandlerAndSeeEveryChangeAtOnce)
+{
+    const QByteArray poll = request("POST", "/api/device_commands",
+                                    "Content-Type: application/json\r\nX-Device-Serial: A1\r\nX-Fleet-Key: " + m_a.key +
+                                        "\r\n",
+                                    R"({"serial": "A1"})");
+    RawClient client(m_port);
+    // The same answer, to the byte, from the handler and then from the front; pipelined too.
+    client.send(poll);
+    ASSERT_EQ(client.status(), 200) << client.lastBody.toStdString();
+    const QByteArray first = client.lastResponse;
+    client.send(poll + poll);
+    for (int i = 0; i < 2; ++i) {
+        ASSERT_EQ(client.status(), 200);
+        EXPECT_EQ(client.lastResponse, first);
+    }
+
+    // A command queued on another connection (the admin command line's), then one queued by
+    // this server; a command handed out and never answered comes back after its timeout.
+    FleetStore admin;
+    ASSERT_EQ(admin.open(m_dbPath, FleetStore::OpenMode::ExistingOnly), StoreStatus::ok());
+    ASSERT_TRUE(admin.commands().queue(m_a.tenantId, "A1", "restart", {}, "admin", m_now).status.isOk());
+    client.send(poll);
+    ASSERT_EQ(client.status(), 200);
+    EXPECT_EQ(QJsonDocument::fromJson(client.lastBody).object().value("commands").toArray().size(), 1);
+    RawClient console(m_port);
+    console.send(request("POST", "/api/device_command",
+                         "Content-Type: application/json\r\nX-Device-Serial: A1\r\nX-Fleet-Key: " + m_a.key + "\r\n",
+                         R"({"serial": "A1", "command": "restart"})"));
+    ASSERT_EQ(console.status(), 200) << console.lastBody.toStdString();
+    client.send(poll);
+    ASSERT_EQ(client.status(), 200);
+    EXPECT_EQ(QJsonDocument::fromJson(client.lastBody).object().value("commands").toArray().size(), 1);
+    client.send(poll);
+    ASSERT_EQ(client.status(), 200);
+    EXPECT_EQ(client.lastResponse, first);
+    m_now = m_now.addSecs(CommandStore::kDefaultRedeliverAfter.count());
+    client.send(poll);
+    ASSERT_EQ(client.status(), 200);
+    EXPECT_EQ(QJsonDocument::fromJson(client.lastBody).object().value("commands").toArray().size(), 2);
+
+    // Revoked on the other connection: the very next poll is refused.
+    client.send(poll);
+    ASSERT_EQ(client.status(), 200);
+    ASSERT_EQ(admin.secrets().revoke(m_a.tenantId, m_now), StoreStatus::ok());
+    client.send(poll);
+    EXPECT_EQ(client.status(), 403);
 }
 
 TEST_F(ConnectionLimitTest, UnauthenticatedRoutesAreRateLimitedPerSerialAndPerAddress)

@@ -14,6 +14,7 @@
 #include <QRandomGenerator>
 #include <QSet>
 #include <QSqlQuery>
+#include <QTest>
 
 #include <iostream>
 
@@ -66,6 +67,7 @@ struct Acknowledged {
 // The fleet key of a tenant whose machine CR-A is registered under event code EVT.
 struct Fleet {
     QByteArray key;
+    qint64 tenantId = 0;
 };
 
 constexpr auto kSerial = "CR-A";
@@ -82,7 +84,7 @@ std::optional<Fleet> makeFleet(const QString &location)
     if (!secret.status.isOk() || !store.recordHeartbeat({"EVT", kSerial, "warden", "1.0", {}}, now).isOk())
         return std::nullopt;
     return Fleet{QCryptographicHash::hash("ABCD1234", QCryptographicHash::Sha256).toHex() + '.' +
-                 QByteArray::number(secret.value.id) + '.' + secret.value.code.toLatin1()};
+                 QByteArray::number(secret.value.id) + '.' + secret.value.code.toLatin1(), tenant};
 }
 
 QByteArray telemetryBody(const QString &marker)
@@ -285,10 +287,22 @@ TEST(SharedDatabaseTest, CommandQueuedThroughOneServerIsHandedOutByAnother)
                                           R"({"serial": "CR-A", "command": "restart"})", "application/json", headers);
     ASSERT_EQ(queued.status, 200) << queued.body.toStdString();
 
-    const QJsonArray handedOut = poll(second).json.value("commands").toArray();
+    // The other server hears of it from the change notice, a moment after the commit.
+    QJsonArray handedOut;
+    (void)QTest::qWaitFor([&] { return !(handedOut = poll(second).json.value("commands").toArray()).isEmpty(); },
+                          5000);
     ASSERT_EQ(handedOut.size(), 1);
     EXPECT_EQ(handedOut[0].toObject().value("id").toInteger(), queued.json.value("command_id").toInteger());
     EXPECT_TRUE(poll(first).json.value("commands").toArray().isEmpty());
+
+    // A key revoked on another connection stops working on both servers within the same moment.
+    for (ServeProcess *server : {&first, &second})
+        ASSERT_EQ(poll(*server).status, 200);
+    FleetStore admin;
+    ASSERT_EQ(admin.open(location, FleetStore::OpenMode::ExistingOnly), StoreStatus::ok());
+    ASSERT_EQ(admin.secrets().revoke(fleet->tenantId, QDateTime::currentDateTimeUtc()), StoreStatus::ok());
+    for (ServeProcess *server : {&first, &second})
+        EXPECT_TRUE(QTest::qWaitFor([&] { return poll(*server).status == 403; }, 5000));
 }
 
 } // namespace

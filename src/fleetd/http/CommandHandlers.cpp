@@ -32,10 +32,15 @@ QHttpServerResponse CommandHandlers::poll(const QHttpServerRequest &request, con
     if (Refusal refused = refuseDeviceRequest(body, request, serial))
         return std::move(*refused);
 
-    const StoreResult<QList<CommandRecord>> pending =
-        m_context.store.commands().takePending(tenant.id, serial, m_context.now(), m_context.redeliverAfter);
-    if (pending.status.isOk() && pending.value.isEmpty())
-        return m_idleAnswers->answer(serial);
+    std::optional<QDateTime> quietUntil;
+    const StoreResult<QList<CommandRecord>> pending = m_context.store.commands().takePending(
+        tenant.id, serial, m_context.now(), m_context.redeliverAfter, &quietUntil);
+    if (pending.status.isOk() && pending.value.isEmpty()) {
+        QHttpServerResponse idle = m_idleAnswers->answer(serial);
+        if (m_shortcut && quietUntil)
+            m_shortcut->remember(request, idle.data(), *quietUntil);
+        return idle;
+    }
     return storeAnswer(pending, QStringLiteral("command poll"), [&serial](const QList<CommandRecord> &commands) {
         return FleetPendingCommands{serial, wireList(commands)};
     });

@@ -2,6 +2,7 @@
 
 #include "fleetd/http/FleetContext.h"
 #include "fleetd/http/IdlePollAnswers.h"
+#include "fleetd/http/IdlePollShortcut.h"
 #include "fleetd/records/TenantRecord.h"
 
 #include <QHttpServerResponse>
@@ -24,8 +25,10 @@ class PushHub;
 class CommandHandlers {
 public:
     // With a push hub, a queued command is announced to its machine at once.
-    explicit CommandHandlers(FleetContext context, PushHub *push = nullptr)
-        : m_context(std::move(context)), m_push(push) {}
+    // With a shortcut, idle answers are remembered for the connection front to repeat.
+    explicit CommandHandlers(FleetContext context, PushHub *push = nullptr,
+                             std::shared_ptr<IdlePollShortcut> shortcut = nullptr)
+        : m_context(std::move(context)), m_push(push), m_shortcut(std::move(shortcut)) {}
 
     QHttpServerResponse poll(const QHttpServerRequest &request, const TenantRecord &tenant) const;
     QHttpServerResponse result(const QHttpServerRequest &request, const TenantRecord &tenant) const;
@@ -36,6 +39,7 @@ private:
     // Shared by the copies each route holds.
     std::shared_ptr<IdlePollAnswers> m_idleAnswers = std::make_shared<IdlePollAnswers>();
     PushHub *m_push;
+    std::shared_ptr<IdlePollShortcut> m_shortcut;
 };
 
 } // namespace vesk::fleetd

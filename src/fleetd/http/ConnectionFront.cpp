@@ -137,7 +137,11 @@ void ConnectionFront::beforeServer(quint64 id)
 
     const QByteArray data = socket->peek(available);
     qsizetype offset = 0;
+    // The bytes at the start of `data` this front answered and took off the socket itself.
+    qsizetype consumed = 0;
     for (;;) {
+        // A request that starts here has nothing before it that the server still has to read.
+        const bool first = framing.phase() == RequestFraming::Phase::Idle && offset == consumed;
         const RequestFraming::Event event = framing.advance(data.constData(), data.size(), &offset);
         if (event == RequestFraming::Event::Error) {
             reject(connection, framing.errorStatus(), framing.errorMessage());
@@ -162,6 +166,8 @@ void ConnectionFront::beforeServer(quint64 id)
             m_connections.erase(found);
             return;
         }
+        if (event == RequestFraming::Event::HeadReady && first && answerItself(connection, data, offset, consumed))
+            consumed = offset + *framing.head().contentLength;
         if (event == RequestFraming::Event::RequestDone) {
             requestDone(connection);
             // What follows a last request is the server's to ignore; the connection closes.
@@ -225,6 +231,27 @@ bool ConnectionFront::admitHead(Connection &connection)
     // The client holds the body back until told to go on; a refusal above spared it the upload.
     if (head.expectsContinue && declared > 0)
         connection.socket->write("HTTP/1.1 100 Continue\r\n\r\n");
+    return true;
+}
+
+bool ConnectionFront::answerItself(Connection &connection, const QByteArray &data, qsizetype headEnd,
+                                   qsizetype consumed)
+{
+    const RequestFraming::Head &head = connection.framing.head();
+    if (!m_shortcut || head.closeAfter || head.expectsContinue || head.chunked || !head.contentLength ||
+        headEnd + *head.contentLength > data.size())
+        return false;
+    const std::optional<QByteArray> answer =
+        m_shortcut(head, QByteArrayView(data).sliced(headEnd, static_cast<qsizetype>(*head.contentLength)));
+    if (!answer)
+        return false;
+    QTcpSocket *socket = connection.socket;
+    // The server stands between two requests (it read every earlier one whole), so whatever its
+    // transaction kept is done with; the request is taken off the socket before it can see it.
+    if (socket->isTransactionStarted())
+        socket->commitTransaction();
+    socket->skip(headEnd + *head.contentLength - consumed);
+    socket->write(*answer);
     return true;
 }
 

@@ -2,6 +2,7 @@
 
 #include "fleetd/http/ConnectionLimits.h"
 #include "fleetd/http/RequestFraming.h"
+#include "fleetd/http/Route.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -47,6 +48,9 @@ public:
     // The socket whose request the server is answering right now (a handler runs inside the
     // socket's readyRead, between the front's two slots); none outside that.
     static QTcpSocket *socketInService();
+    // Asked for each request that arrives whole, with nothing before it left for the server to
+    // read, and kept alive: the answer it returns is sent and the server never sees the request.
+    void setShortcut(Route::Shortcut shortcut) { m_shortcut = std::move(shortcut); }
 
 private:
     enum class State { Serving, CloseAfterAnswer, Lingering, Closed };
@@ -65,6 +69,7 @@ private:
     void afterServer(quint64 id);
     void bodySent(quint64 id);
     bool admitHead(Connection &connection);
+    bool answerItself(Connection &connection, const QByteArray &data, qsizetype headEnd, qsizetype consumed);
     void requestDone(Connection &connection);
     void reject(Connection &connection, int status, const QString &message);
     void release(Connection &connection);
@@ -72,6 +77,7 @@ private:
     void sweep();
 
     ConnectionLimits m_limits;
+    Route::Shortcut m_shortcut;
     std::unordered_map<quint64, Connection> m_connections;
     quint64 m_nextId = 1;
     qint64 m_inFlightBodyBytes = 0;

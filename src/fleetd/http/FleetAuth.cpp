@@ -24,20 +24,31 @@ QHttpServerResponse forbidden(const QByteArray &header, const QString &message)
 
 } // namespace
 
-void FleetAuth::dropCacheIfStale()
+bool FleetAuth::dropCacheIfStale()
 {
     const StoreResult<qint64> version = m_context.store.dataVersion();
     const quint64 generation = m_context.store.secrets().generation();
     const quint64 owners = m_context.store.ownership().generation();
+    const quint64 commands = m_context.store.commands().generation();
     if (!version.status.isOk() || !m_dataVersion || *m_dataVersion != version.value ||
-        generation != m_secretGeneration || owners != m_ownerGeneration || m_cache.size() > kMaxCachedKeys ||
-        m_owners.size() > kMaxCachedKeys) {
+        generation != m_secretGeneration || owners != m_ownerGeneration || commands != m_commandGeneration ||
+        m_cache.size() > kMaxCachedKeys || m_owners.size() > kMaxCachedKeys) {
         m_cache.clear();
         m_owners.clear();
+        ++m_epoch;
     }
     m_dataVersion = version.status.isOk() ? std::optional<qint64>(version.value) : std::nullopt;
     m_secretGeneration = generation;
     m_ownerGeneration = owners;
+    m_commandGeneration = commands;
+    return version.status.isOk();
+}
+
+std::optional<quint64> FleetAuth::freshEpoch()
+{
+    if (!dropCacheIfStale())
+        return std::nullopt;
+    return m_epoch;
 }
 
 std::optional<bool> FleetAuth::ownsMachine(const TenantRecord &tenant, const QString &serial)

@@ -31,9 +31,11 @@ namespace vesk::fleetd {
 // in any mix of upper and lower case, since tenant codes match without case.
 //
 // Verdicts are cached per key, and machine owners per serial. Both caches are dropped
-// whenever SQLite's data_version moves (another connection, such as the admin command
-// line, committed) or this connection wrote a secret or changed an owner, so a rotate,
-// revoke or move applies from the next request.
+// whenever the store's data version moves (another connection, such as the admin command
+// line, committed; on PostgreSQL once its change notice arrived, see ChangeNotices) or
+// this connection wrote a secret, changed an owner or queued a
+// command, so a rotate, revoke or move applies from the next request. Each drop starts a
+// new epoch: answers remembered under an epoch (IdlePollShortcut) hold only within it.
 class FleetAuth {
 public:
     using Outcome = std::variant<TenantRecord, QHttpServerResponse>;
@@ -41,6 +43,12 @@ public:
     explicit FleetAuth(FleetContext context) : m_context(std::move(context)) {}
 
     Outcome authenticate(const QHttpServerRequest &request);
+
+    // The epoch of the last check, the one authenticate() of the current request made.
+    quint64 epoch() const { return m_epoch; }
+    // Checks for changes as authenticate() does first, and returns the epoch; nothing when the
+    // store cannot tell.
+    std::optional<quint64> freshEpoch();
 
 private:
     enum class Verdict { Accepted, Stale, Mismatch, Revoked, Rotated, Failed };
@@ -51,7 +59,8 @@ private:
     static constexpr qsizetype kMaxCachedKeys = 20000;
 
     Cached verify(const QByteArray &header);
-    void dropCacheIfStale();
+    // False when the store could not be read (the caches are dropped then too).
+    bool dropCacheIfStale();
     // Whether the serial is one of the tenant's machines; nothing when that cannot be read.
     std::optional<bool> ownsMachine(const TenantRecord &tenant, const QString &serial);
 
@@ -62,6 +71,8 @@ private:
     std::optional<qint64> m_dataVersion;
     quint64 m_secretGeneration = 0;
     quint64 m_ownerGeneration = 0;
+    quint64 m_commandGeneration = 0;
+    quint64 m_epoch = 0;
 };
 
 } // namespace vesk::fleetd

@@ -12,6 +12,8 @@
 #include <QSslServer>
 #include <QTcpServer>
 
+#include <tuple>
+
 namespace vesk::fleetd {
 
 namespace {
@@ -53,6 +55,22 @@ FleetHttpServer::FleetHttpServer(QList<Route> routes, ConnectionLimits limits)
             jsonError(QHttpServerResponse::StatusCode::NotFound, message).write(std::move(responder));
         });
         m_servers.push_back(std::move(server));
+    }
+    // The routes that answer some repeats themselves do so from the front, on the exact path.
+    std::vector<std::tuple<QByteArray, QByteArray, Route::Shortcut>> shortcuts;
+    for (const Route &route : std::as_const(m_routes)) {
+        if (route.shortcut)
+            shortcuts.emplace_back(methodName(route.method), route.path.toUtf8(), route.shortcut);
+    }
+    if (!shortcuts.empty()) {
+        m_front.setShortcut([shortcuts = std::move(shortcuts)](const RequestFraming::Head &head,
+                                                               QByteArrayView body) -> std::optional<QByteArray> {
+            for (const auto &[method, target, shortcut] : shortcuts) {
+                if (head.target == target && head.method == method)
+                    return shortcut(head, body);
+            }
+            return std::nullopt;
+        });
     }
 }
 

@@ -21,7 +21,9 @@ QList<Route> fleetRoutes(const FleetContext &context, PushHub *push)
     using Method = QHttpServerRequest::Method;
     // One verdict cache for every authenticated route.
     const auto auth = std::make_shared<FleetAuth>(context);
-    const CommandHandlers commands(context, push);
+    // Idle command polls, the bulk of all traffic, are repeated from the connection front.
+    const auto idlePolls = std::make_shared<IdlePollShortcut>(auth, context.now);
+    const CommandHandlers commands(context, push, idlePolls);
     const PushHandlers pushSessions(context, push);
     const ReportHandlers reports(context);
     const AlertHandlers alerts(context);
@@ -38,7 +40,8 @@ QList<Route> fleetRoutes(const FleetContext &context, PushHub *push)
         // Open as well: the archives of published releases, which every tenant is offered.
         {Method::Get, api("release_download"), {}, ReleaseDownloadHandler(context)},
 
-        {Method::Post, api("device_commands"), authed(auth, commands, &CommandHandlers::poll)},
+        {Method::Post, api("device_commands"), authed(auth, commands, &CommandHandlers::poll),
+         [idlePolls](const RequestFraming::Head &head, QByteArrayView body) { return idlePolls->answer(head, body); }},
         {Method::Post, api("device_command_result"), authed(auth, commands, &CommandHandlers::result)},
         {Method::Post, api("device_command"), authed(auth, commands, &CommandHandlers::queue)},
 

@@ -169,6 +169,9 @@ RequestFraming::Event RequestFraming::parseHead()
     bool keepAlive = false;
     bool close = false;
     bool hasTransferEncoding = false;
+    int keys = 0;
+    int serials = 0;
+    int contentTypes = 0;
     for (qsizetype i = 1; i < lines.size(); ++i) {
         const QByteArrayView line = lines[i];
         if (line.isEmpty())
@@ -199,9 +202,22 @@ RequestFraming::Event RequestFraming::parseHead()
             head.webSocketUpgrade = true;
         } else if (is("x-device-serial")) {
             head.serialBytes = value.size();
+            head.deviceSerial = value.toByteArray();
+            ++serials;
+        } else if (is("x-fleet-key")) {
+            head.fleetKey = value.toByteArray();
+            ++keys;
+        } else if (is("content-type")) {
+            head.contentType = value.toByteArray();
+            ++contentTypes;
         } else if (is("expect")) {
             head.expectsContinue = value.compare("100-continue", Qt::CaseInsensitive) == 0;
         }
+    }
+    if (keys > 1 || serials > 1 || contentTypes > 1) {
+        head.fleetKey.clear();
+        head.deviceSerial.clear();
+        head.contentType.clear();
     }
     if (hasTransferEncoding && head.contentLength)
         return fail(400, QStringLiteral("both Content-Length and Transfer-Encoding"));

@@ -22,6 +22,11 @@ public:
         qsizetype serialBytes = 0; // length of X-Device-Serial
         bool expectsContinue = false; // "Expect: 100-continue": the client waits before the body
         bool webSocketUpgrade = false; // "Upgrade: websocket": what follows is no longer HTTP
+        // What decides a command poll's answer, trimmed, for the front's shortcut. All three are
+        // left empty when any of them is sent twice: which one the server takes is its business.
+        QByteArray fleetKey;
+        QByteArray deviceSerial;
+        QByteArray contentType;
     };
 
     enum class Phase { Idle, Header, Body };

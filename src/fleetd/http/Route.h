@@ -1,11 +1,15 @@
 #pragma once
 
+#include "fleetd/http/RequestFraming.h"
+
+#include <QByteArrayView>
 #include <QHttpServerRequest>
 #include <QHttpServerResponder>
 #include <QHttpServerResponse>
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 namespace vesk::fleetd {
 
@@ -16,10 +20,16 @@ struct Route {
     using Handler = std::function<QHttpServerResponse(const QHttpServerRequest &)>;
     using Streamer = std::function<void(const QHttpServerRequest &, QHttpServerResponder &&)>;
 
+    // Optional: the whole HTTP answer to a request on this route with exactly this head and
+    // body, given by the connection front before QHttpServer reads the request, or nothing to
+    // let the handler answer. Only for answers the handler itself gave to the same request.
+    using Shortcut = std::function<std::optional<QByteArray>(const RequestFraming::Head &, QByteArrayView body)>;
+
     QHttpServerRequest::Method method;
     QString path;
     Handler handler;
     Streamer streamer = {};
+    Shortcut shortcut = {};
 };
 
 } // namespace vesk::fleetd

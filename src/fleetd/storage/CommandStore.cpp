@@ -1,5 +1,6 @@
 #include "fleetd/storage/CommandStore.h"
 
+#include "fleetd/storage/ChangeNotices.h"
 #include "fleetd/storage/SqlStatement.h"
 
 #include <QJsonDocument>
@@ -36,27 +37,47 @@ StoreResult<qint64> CommandStore::queue(qint64 tenantId, const QString &serial, 
         .bind(QStringLiteral(":params"), compact(params))
         .bind(QStringLiteral(":by"), queuedBy)
         .bind(QStringLiteral(":at"), isoTime(now));
-    return insert.insertedId();
+    StoreResult<qint64> inserted = insert.insertedId();
+    if (inserted.status.isOk()) {
+        ++m_generation;
+        announceChange(m_connection);
+    }
+    return inserted;
 }
 
 StoreResult<QList<CommandRecord>> CommandStore::takePending(qint64 tenantId, const QString &serial,
-                                                            const QDateTime &now, std::chrono::seconds redeliverAfter)
+                                                            const QDateTime &now, std::chrono::seconds redeliverAfter,
+                                                            std::optional<QDateTime> *quietUntil)
 {
     // Due: never handed out, or handed out long enough ago that its answer was lost.
     // The state list lets the (serial, state) index skip the machine's finished history.
-    const QString due = QStringLiteral("serial = :serial AND state IN ('pending', 'delivered') AND tenant_id = :tenant"
-                                       " AND (state = 'pending' OR delivered_at <= :cutoff)");
+    const QString outstanding =
+        QStringLiteral("serial = :serial AND state IN ('pending', 'delivered') AND tenant_id = :tenant");
+    const QString due = outstanding + QStringLiteral(" AND (state = 'pending' OR delivered_at <= :cutoff)");
     const QString cutoff = isoTime(now.addSecs(-redeliverAfter.count()));
-    // Most polls find nothing: a plain read answers them without taking the write lock.
+    // Most polls find nothing: a plain read answers them without taking the write lock. It
+    // reads the earliest delivery of the outstanding commands ('' for a pending one, NULL for
+    // none), which also tells when the next one falls due.
     {
-        SqlStatement probe(m_connection, QStringLiteral("SELECT 1 FROM commands WHERE %1 LIMIT 1").arg(due),
+        SqlStatement probe(m_connection,
+                           QStringLiteral("SELECT MIN(CASE WHEN state = 'pending' THEN '' ELSE delivered_at END)"
+                                          " FROM commands WHERE %1")
+                               .arg(outstanding),
                            QStringLiteral("cannot read pending commands"));
-        probe.bind(QStringLiteral(":serial"), serial)
-            .bind(QStringLiteral(":tenant"), tenantId)
-            .bind(QStringLiteral(":cutoff"), cutoff);
-        const StoreResult<bool> any = probe.hasRow();
-        if (!any.status.isOk() || !any.value)
-            return {any.status};
+        probe.bind(QStringLiteral(":serial"), serial).bind(QStringLiteral(":tenant"), tenantId);
+        const StoreResult<std::optional<QVariant>> earliest =
+            probe.optionalRow([](const SqlStatement &row) { return row.value(0); });
+        if (!earliest.status.isOk())
+            return {earliest.status};
+        const QVariant delivered = earliest.value.value_or(QVariant());
+        if (delivered.isNull() || (delivered.toString() > cutoff && !delivered.toString().isEmpty())) {
+            const QDateTime next = delivered.isNull() ? QDateTime()
+                                                      : QDateTime::fromString(delivered.toString(), Qt::ISODateWithMs);
+            // A delivery time that does not read back tells nothing about when it falls due.
+            if (quietUntil && (delivered.isNull() || next.isValid()))
+                *quietUntil = next.isValid() ? next.addSecs(redeliverAfter.count()) : QDateTime();
+            return {};
+        }
     }
     // One statement marks and returns them, so two polls never both take a command.
     SqlStatement take(m_connection,

@@ -7,6 +7,7 @@
 #include <QList>
 
 #include <chrono>
+#include <optional>
 
 namespace vesk::fleetd {
 
@@ -25,8 +26,11 @@ public:
 
     // The serial's commands of that tenant that are pending, or delivered at or before
     // now - redeliverAfter without a result; oldest first, now marked delivered at now.
+    // When none is due, `quietUntil` (if given) is set to when the earliest delivered command
+    // without a result becomes due, or to an invalid time when there is none.
     StoreResult<QList<CommandRecord>> takePending(qint64 tenantId, const QString &serial, const QDateTime &now,
-                                                  std::chrono::seconds redeliverAfter = kDefaultRedeliverAfter);
+                                                  std::chrono::seconds redeliverAfter = kDefaultRedeliverAfter,
+                                                  std::optional<QDateTime> *quietUntil = nullptr);
     // NotFound for a command of another tenant or another machine; Conflict when it
     // already has a result.
     StoreStatus recordResult(qint64 tenantId, const QString &serial, qint64 commandId, bool success,
@@ -38,8 +42,13 @@ public:
     // Every command of the serial, oldest first, whatever its tenant (admin view).
     StoreResult<QList<CommandRecord>> list(const QString &serial);
 
+    // Changes with each command queued through this connection. Commands queued by other
+    // connections show in FleetStore::dataVersion() instead.
+    quint64 generation() const { return m_generation; }
+
 private:
     StoreConnection &m_connection;
+    quint64 m_generation = 0;
 };
 
 } // namespace vesk::fleetd

@@ -1,6 +1,7 @@
 #include "fleetd/storage/FleetStore.h"
 
 #include "fleetd/FleetdLog.h"
+#include "fleetd/storage/ChangeNotices.h"
 #include "fleetd/storage/FleetSchema.h"
 #include "fleetd/storage/MachineRows.h"
 #include "fleetd/storage/SqlStatement.h"
@@ -24,6 +25,19 @@ QString nextConnectionName()
 {
     static std::atomic<int> counter{0};
     return QStringLiteral("fleetd-store-%1").arg(counter.fetch_add(1));
+}
+
+// The dialect's data version query, run now.
+StoreResult<qint64> probeDataVersion(StoreConnection &connection, const StoreDialect &dialect)
+{
+    StoreResult<qint64> result;
+    SqlStatement pragma(connection, dialect.dataVersionQuery(), QStringLiteral("cannot read data_version"));
+    if (!pragma.exec() || !pragma.next()) {
+        result.status = pragma.status().isOk() ? queryFailed(QStringLiteral("no data_version"), {}) : pragma.status();
+        return result;
+    }
+    result.value = pragma.value(0).toLongLong();
+    return result;
 }
 
 } // namespace
@@ -87,6 +101,8 @@ StoreStatus FleetStore::prepare(OpenMode mode)
     const StoreStatus session = m_dialect->prepareSession(db);
     if (!session.isOk())
         return session;
+    if (ChangeNotices *notices = m_dialect->changeNotices(); notices && !notices->listen(db))
+        qCWarning(lcFleetd) << "cannot listen for other servers' change notices; every request asks the database";
     if (version.value == FleetSchema::currentVersion())
         return StoreStatus::ok();
     return migrate();
@@ -154,16 +170,11 @@ StoreStatus FleetStore::recordHeartbeat(const HeartbeatRecord &beat, const QDate
 
 StoreResult<qint64> FleetStore::dataVersion()
 {
-    StoreResult<qint64> result;
     if (!m_dialect)
         return {storeNotOpen()};
-    SqlStatement pragma(m_connection, m_dialect->dataVersionQuery(), QStringLiteral("cannot read data_version"));
-    if (!pragma.exec() || !pragma.next()) {
-        result.status = pragma.status().isOk() ? queryFailed(QStringLiteral("no data_version"), {}) : pragma.status();
-        return result;
-    }
-    result.value = pragma.value(0).toLongLong();
-    return result;
+    if (ChangeNotices *notices = m_dialect->changeNotices(); notices && notices->listening())
+        return notices->version([this] { return probeDataVersion(m_connection, *m_dialect); });
+    return probeDataVersion(m_connection, *m_dialect);
 }
 
 StoreResult<QList<MachineRecord>> FleetStore::machines() const

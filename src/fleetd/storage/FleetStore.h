@@ -62,7 +62,9 @@ public:
     StoreResult<QList<MachineRecord>> machines() const;
 
     // A number that changes when another connection (the admin command line, another
-    // process) commits. Caches of stored state compare it per request.
+    // process) commits: SQLite's data_version, read per call; on PostgreSQL the change
+    // notices received (ChangeNotices), with a real probe at most once a second. Caches of
+    // stored state compare it per request.
     StoreResult<qint64> dataVersion();
 
     MachineOwnership &ownership() { return m_ownership; }

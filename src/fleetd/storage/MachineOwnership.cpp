@@ -1,6 +1,7 @@
 #include "fleetd/storage/MachineOwnership.h"
 
 #include "fleetd/FleetdLog.h"
+#include "fleetd/storage/ChangeNotices.h"
 #include "fleetd/storage/SqlStatement.h"
 #include "fleetd/storage/StoreTransaction.h"
 
@@ -77,6 +78,7 @@ StoreStatus MachineOwnership::admitHeartbeat(const HeartbeatRecord &beat, const 
     // Only a change of owner can change an answer of owner(); an unowned newcomer cannot.
     if (committed.isOk() && newOwner != ownerId) {
         ++m_generation;
+        announceChange(m_connection);
         qCInfo(lcFleetd) << "machine" << beat.serial << "registered by event code" << beat.eventCode;
     }
     return committed;
@@ -189,6 +191,7 @@ StoreResult<MachineOwnership::Move> MachineOwnership::move(const QString &serial
     result.status = transaction.commit();
     if (result.status.isOk()) {
         ++m_generation;
+        announceChange(m_connection);
         qCInfo(lcFleetd) << "machine" << serial << "moved from" << owner.value->code << "to" << to.code;
     }
     return result;

@@ -1,5 +1,6 @@
 #include "fleetd/storage/SecretStore.h"
 
+#include "fleetd/storage/ChangeNotices.h"
 #include "fleetd/storage/SqlStatement.h"
 #include "fleetd/storage/StoreTransaction.h"
 
@@ -79,6 +80,8 @@ StoreResult<SecretStore::Issued> SecretStore::issueAfter(qint64 tenantId, const 
     if (result.status.isOk())
         result.status = transaction.commit();
     ++m_generation;
+    if (result.status.isOk())
+        announceChange(m_connection);
     return result;
 }
 
@@ -103,6 +106,8 @@ StoreStatus SecretStore::revoke(qint64 tenantId, const QDateTime &now)
 {
     const StoreStatus status = retireActive(tenantId, QStringLiteral("revoked"), QStringLiteral("revoked_at"), now);
     ++m_generation;
+    if (status.isOk())
+        announceChange(m_connection);
     return status;
 }
 

@@ -1,5 +1,7 @@
 #include "fleetd/storage/StoreDialect.h"
 
+#include "fleetd/storage/ChangeNotices.h"
+
 #include "fleetd/FleetdLog.h"
 #include "fleetd/storage/StoreConnection.h"
 
@@ -195,9 +197,15 @@ public:
     {
         return QStringLiteral("SELECT pg_snapshot_xmax(pg_current_snapshot())");
     }
+    QString changeNotice() const override
+    {
+        return QStringLiteral("SELECT pg_notify('%1', '')").arg(QLatin1String(ChangeNotices::kChannel));
+    }
+    ChangeNotices *changeNotices() override { return &m_notices; }
 
 private:
     QUrl m_url;
+    ChangeNotices m_notices;
 };
 
 } // namespace

@@ -10,6 +10,8 @@
 
 namespace vesk::fleetd {
 
+class ChangeNotices;
+
 // Everything that differs between the two databases the store runs on, SQLite (a
 // file path) and PostgreSQL (a postgresql:// URL). The schema and the queries are
 // written once, in the SQL both understand; the schema's few SQLite type names are
@@ -47,6 +49,10 @@ public:
     virtual QString beginWrite() const = 0;
     // A number that changes when another connection commits; caches compare it.
     virtual QString dataVersionQuery() const = 0;
+    // The statement that sends a change notice to the other servers (see ChangeNotices), and
+    // where they are counted; empty and null where dataVersionQuery() is cheap per request.
+    virtual QString changeNotice() const { return {}; }
+    virtual ChangeNotices *changeNotices() { return nullptr; }
 };
 
 } // namespace vesk::fleetd
