@@ -11,12 +11,14 @@ IdlePollShortcut::IdlePollShortcut(std::shared_ptr<FleetAuth> auth, FleetContext
 {
 }
 
-QByteArray IdlePollShortcut::identity(QByteArrayView key, QByteArrayView serial)
+QByteArray IdlePollShortcut::identity(QByteArrayView key, QByteArrayView serial, QByteArrayView body)
 {
-    // A header value never holds a line feed, so the pair reads back one way only.
+    // A header value never holds a line feed, so the triple reads back one way only. The body
+    // is part of it because agents leave the serial header off when the body names the machine:
+    // the machines of one tenant share the key and differ only there.
     QByteArray text;
-    text.reserve(key.size() + serial.size() + 1);
-    text.append(key).append('\n').append(serial);
+    text.reserve(key.size() + serial.size() + body.size() + 2);
+    text.append(key).append('\n').append(serial).append('\n').append(body);
     return text;
 }
 
@@ -36,16 +38,16 @@ void IdlePollShortcut::remember(const QHttpServerRequest &request, const QByteAr
     entry.contentType = request.value(QByteArrayLiteral("Content-Type"));
     entry.body = request.body();
     entry.answer = httpAnswer(body);
-    m_entries.insert(identity(request.value(QByteArrayLiteral("X-Fleet-Key")),
-                              request.value(QByteArrayLiteral("X-Device-Serial")).trimmed()),
-                     std::move(entry));
+    QByteArray key = identity(request.value(QByteArrayLiteral("X-Fleet-Key")),
+                              request.value(QByteArrayLiteral("X-Device-Serial")).trimmed(), entry.body);
+    m_entries.insert(std::move(key), std::move(entry));
 }
 
 std::optional<QByteArray> IdlePollShortcut::answer(const RequestFraming::Head &head, QByteArrayView body)
 {
     if (m_entries.isEmpty() || head.fleetKey.isEmpty())
         return std::nullopt;
-    const auto found = m_entries.constFind(identity(head.fleetKey, head.deviceSerial));
+    const auto found = m_entries.constFind(identity(head.fleetKey, head.deviceSerial, body));
     if (found == m_entries.constEnd() || found->contentType != head.contentType || found->body != body)
         return std::nullopt;
     // The same check every authenticated request makes first: a change drops the entry.

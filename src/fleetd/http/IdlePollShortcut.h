@@ -56,7 +56,7 @@ private:
     // Past this many machines the remembered answers are dropped and rebuilt as polls come.
     static constexpr qsizetype kMaxEntries = 20000;
 
-    static QByteArray identity(QByteArrayView key, QByteArrayView serial);
+    static QByteArray identity(QByteArrayView key, QByteArrayView serial, QByteArrayView body);
 
     std::shared_ptr<FleetAuth> m_auth;
     FleetContext::Now m_now;
