@@ -12,6 +12,7 @@ packages=(
   openssl
   samba smbclient cifs-utils
   qt6-websockets-dev dbus-daemon
+  libqt6opengl6-dev
 )
 
 missing=()
