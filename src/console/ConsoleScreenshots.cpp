@@ -9,6 +9,8 @@
 #include <QDir>
 #include <QPixmap>
 
+#include <algorithm>
+
 namespace vesk {
 
 namespace {
@@ -49,7 +51,9 @@ QCoro::Task<ConsoleScreenshots> ConsoleScreenshots::capture(ConsoleWindow &windo
     }
     const QList<MachineEntry> &machines = window.directory().list().machines();
     if (!machines.isEmpty()) {
-        const MachineEntry &first = machines.first();
+        // This Mac when the fleet lists it: its telemetry is the one surely reported.
+        const auto here = std::find_if(machines.cbegin(), machines.cend(), [](const MachineEntry &m) { return m.isThisMac; });
+        const MachineEntry &first = here != machines.cend() ? *here : machines.first();
         window.showMachine(first.serial);
         MachineDetailModel &detail = window.machinePage().model();
         co_await detail.show(first.serial, first.name, detail.hours());

@@ -50,10 +50,8 @@ ConsoleWindow::ConsoleWindow(const ConsoleContext &context, QWidget *parent)
     m_dashboard = new DashboardPage(m_context);
     m_alertsPage = new AlertsPage(m_context);
     m_settings = new SettingsPage(m_context.defaults);
-    m_machinePage = new MachinePage(m_context.fleet, m_context.clock);
     for (QWidget *page : {m_emptyPage, m_notFoundPage, m_lockPage, static_cast<QWidget *>(m_dashboard),
-                          static_cast<QWidget *>(m_alertsPage), static_cast<QWidget *>(m_settings),
-                          static_cast<QWidget *>(m_machinePage)})
+                          static_cast<QWidget *>(m_alertsPage), static_cast<QWidget *>(m_settings)})
         m_stack->addWidget(page);
 
     auto *split = new QSplitter;
@@ -226,13 +224,22 @@ void ConsoleWindow::showScreen(ConsoleScreen screen)
     refreshDetail();
 }
 
+MachinePage &ConsoleWindow::machinePage()
+{
+    if (!m_machinePage) {
+        m_machinePage = new MachinePage(m_context.fleet, m_context.clock);
+        m_stack->addWidget(m_machinePage);
+    }
+    return *m_machinePage;
+}
+
 void ConsoleWindow::showMachine(const QString &serial)
 {
     m_screen.reset();
     m_screens->clearSelection();
     m_directory.select(serial);
     if (const auto machine = m_directory.selectedMachine()) {
-        m_machinePage->showMachine(machine->serial, machine->name,
+        machinePage().showMachine(machine->serial, machine->name,
                                    lastSeenText(machine->lastSeen, m_context.clock.now()));
     }
     refreshDetail();
@@ -248,7 +255,7 @@ void ConsoleWindow::refreshDetail()
         else if (m_directory.selectionMissing())
             page = m_notFoundPage;
         else
-            page = m_machinePage;
+            page = &machinePage();
     } else if (m_screen && sidebarScreens().contains(*m_screen)) {
         switch (*m_screen) {
         case ConsoleScreen::dashboard:

@@ -48,7 +48,8 @@ public:
 
     BatchSheet *openBatchSheet();
     MachineDirectory &directory() { return m_directory; }
-    MachinePage &machinePage() const { return *m_machinePage; }
+    // Built on the first machine shown: a console never used for the fleet loads no charts.
+    MachinePage &machinePage();
     AlertsPage &alertsPage() const { return *m_alertsPage; }
     QCoro::Task<> unlock(QString password);
 
