@@ -103,8 +103,8 @@ AgentOptions AgentOptions::parse(const QStringList &arguments, const QProcessEnv
         }
     }
 
-    if (options.command == QLatin1String("console") && options.screenshotDir.isEmpty()) {
-        options.error = QStringLiteral("console needs --screenshot DIR");
+    if ((options.command == QLatin1String("console")) != !options.screenshotDir.isEmpty()) {
+        options.error = QStringLiteral("console needs --screenshot DIR, and --screenshot needs console");
         return options;
     }
 

@@ -26,7 +26,7 @@ const QList<int> &MachinePage::hourChoices()
 
 MachinePage::MachinePage(ConsoleFleet &fleet, const Clock &clock, QWidget *parent)
     : QWidget(parent), m_clock(clock), m_model(fleet), m_title(new QLabel), m_lastSeen(new QLabel), m_status(new QLabel),
-      m_hours(new QComboBox), m_telemetry(new QLabel), m_chartView(new QChartView), m_chart(new QChart),
+      m_hours(new QComboBox), m_telemetry(new QLabel), m_chart(new QChart),
       m_cpu(new QLineSeries), m_memory(new QLineSeries), m_disk(new QLineSeries), m_timeAxis(new QDateTimeAxis),
       m_restart(new QPushButton(tr("Restart Computer"))), m_commandResult(new QLabel)
 {
@@ -57,7 +57,9 @@ MachinePage::MachinePage(ConsoleFleet &fleet, const Clock &clock, QWidget *paren
         series->attachAxis(percent);
     }
     m_chart->setTitle(tr("Telemetry"));
-    m_chartView->setChart(m_chart);
+    // Built over its chart: a view made without one creates a default chart that setChart()
+    // would orphan rather than delete.
+    m_chartView = new QChartView(m_chart);
     m_chartView->setRenderHint(QPainter::Antialiasing);
     m_chartView->setMinimumHeight(260);
 

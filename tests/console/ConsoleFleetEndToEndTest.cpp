@@ -1,6 +1,7 @@
 // The real console window offscreen against a real vesk-fleetd: a machine announces itself and
 // is paired, the console opens from the menu's "Open" item, lists the machine, shows it when
-// clicked, and "Restart App" sent through the batch sheet is stored on the server.
+// clicked, "Restart App" sent through the batch sheet is stored on the server, and every screen
+// renders into a picture.
 #include "AgentProcess.h"
 #include "AgentSide.h"
 
@@ -12,6 +13,7 @@
 #include "console/BatchSheet.h"
 #include "console/ConsoleFleet.h"
 #include "console/ConsoleLauncher.h"
+#include "console/ConsoleScreenshots.h"
 #include "console/ConsoleWindow.h"
 #include "credentials/CredentialManager.h"
 #include "local/AppLock.h"
@@ -132,6 +134,14 @@ TEST(ConsoleAgainstFleetd, RestartAppQueuedThroughTheBatchSheetIsStoredOnTheServ
     const QString stored = admin({QStringLiteral("command"), QStringLiteral("list"), kSerial});
     EXPECT_TRUE(stored.contains(QStringLiteral("restart_app"))) << stored.toStdString();
     EXPECT_TRUE(stored.contains(QStringLiteral("com.lumora.booth"))) << stored.toStdString();
+
+    // Every screen renders against the same fleet: the sidebar's, the machine and the sheet.
+    const ConsoleScreenshots shots =
+        QCoro::waitFor(ConsoleScreenshots::capture(*window, dir.filePath(QStringLiteral("shots"))));
+    EXPECT_TRUE(shots.error.isEmpty()) << shots.error.toStdString();
+    EXPECT_EQ(shots.written.size(), window->sidebarScreens().size() + 2) << shots.written.join(' ').toStdString();
+    for (const QString &path : shots.written)
+        EXPECT_GT(QFileInfo(path).size(), 1000) << path.toStdString();
 
     // Closing the console leaves nothing behind but the agent.
     window->close();

@@ -2,9 +2,10 @@
 
 #include "console/ConsoleFleet.h"
 
-#include <QTimer>
+#include <QFuture>
+#include <QPromise>
 
-#include <qcoro/qcorosignal.h>
+#include <qcoro/qcorofuture.h>
 
 #include <functional>
 
@@ -31,8 +32,12 @@ public:
     QList<Queued> queued;
     bool hold = false;
 
-    ScriptedConsoleFleet() { m_gate.setSingleShot(true); }
-    void release() { m_gate.start(0); }
+    ScriptedConsoleFleet()
+    {
+        m_gate.start();
+        m_released = m_gate.future();
+    }
+    void release() { m_gate.finish(); }
 
     QCoro::Task<APIResult<FleetMachineList>> machines() override
     {
@@ -67,10 +72,11 @@ private:
     {
         if (!hold)
             co_return;
-        co_await qCoro(&m_gate, &QTimer::timeout);
+        co_await m_released;
     }
 
-    QTimer m_gate;
+    QPromise<void> m_gate;
+    QFuture<void> m_released;
 };
 
 // A directory entry as the fleet lists it.
