@@ -120,3 +120,20 @@ TEST(ConsoleWindow, FocusThisMacListsOnlyThisMacUntilASearchIsTyped)
     EXPECT_EQ(window->findChild<QLabel *>(QStringLiteral("machinesNote"))->text(),
               QStringLiteral("No machines match \"nothing\""));
 }
+
+TEST(ConsoleWindow, ASlowFleetShowsLoadingAndLeavesTheScreensUsable)
+{
+    WindowRig rig;
+    rig.fleet.hold = true;
+    rig.fleet.machinesAnswer = FleetMachineList{{machine("C02-B1", "Booth 1")}};
+    ConsoleWindow window(ConsoleContext{rig.fleet, rig.defaults, rig.lock, rig.clock, QStringLiteral("C02-HERE")});
+    window.present();
+    auto *note = window.findChild<QLabel *>(QStringLiteral("machinesNote"));
+    EXPECT_EQ(note->text(), QStringLiteral("Loading machines…"));
+    window.showScreen(ConsoleScreen::settings);
+    EXPECT_EQ(window.detailName(), QStringLiteral("Settings"));
+    rig.fleet.release();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window.directory().isLoading(); }, 5000));
+    EXPECT_TRUE(note->text().isEmpty());
+    EXPECT_EQ(window.findChild<QListView *>(QStringLiteral("machines"))->model()->rowCount(), 1);
+}
