@@ -14,6 +14,7 @@ packages=(
   qt6-websockets-dev dbus-daemon
   dpkg-dev file
   zlib1g-dev python3
+  libqt6opengl6-dev
 )
 # `make fuzz` alone needs clang (libFuzzer); `make test` builds with g++.
 if [ "${VESK_FUZZ_DEPS:-0}" = 1 ]; then

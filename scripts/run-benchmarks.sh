@@ -13,6 +13,7 @@ run() {
 for b in bench_installed_apps bench_system_monitor bench_payload_deploy bench_policy_pass bench_folder_retention; do
   [ -x "$build/bench/$b" ] && run "$build/bench/$b"
 done
+[ -x "$build/bench/bench_console" ] && run "$build/bench/bench_console"
 [ -x "$build/bench/fleetd_load/fleetd_load" ] && \
   run "$build/bench/fleetd_load/fleetd_load" --agents 1000,10000 --seconds 5
 [ -x "$build/src/fleetd/vesk-fleetd" ] && run "$(dirname "$0")/../bench/fleetd_wrk.sh" "$build/src/fleetd/vesk-fleetd"

@@ -32,6 +32,10 @@ AgentMenu::~AgentMenu() = default;
 
 void AgentMenu::openWindow()
 {
+    if (m_opener) {
+        m_opener();
+        return;
+    }
     if (!m_window)
         m_window = std::make_unique<AgentWindow>(m_status);
     m_window->present();

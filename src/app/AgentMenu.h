@@ -2,6 +2,7 @@
 
 #include <QObject>
 
+#include <functional>
 #include <memory>
 
 class QAction;
@@ -35,6 +36,8 @@ public:
 
     // Builds the window on first use and brings it to the front.
     void openWindow();
+    // "Open" calls this instead of showing the status window: start-up hands it the console.
+    void setWindowOpener(std::function<void()> opener) { m_opener = std::move(opener); }
     // Adds the enforcement pause and resume items; a pause asks `pauseLock` for its password.
     void attachPolicyEngine(PolicyEngine &engine, AppLock *pauseLock = nullptr);
     // Adds the permission line: "Permissions: granted", or an item per missing permission
@@ -56,6 +59,7 @@ private:
     AgentStatusModel &m_status;
     std::unique_ptr<QMenu> m_menu;
     std::unique_ptr<AgentWindow> m_window;
+    std::function<void()> m_opener;
     QAction *m_statusLine;
     QAction *m_startServices;
     QAction *m_open;

@@ -90,10 +90,22 @@ AgentOptions AgentOptions::parse(const QStringList &arguments, const QProcessEnv
                 return options;
             }
             i += 2;
+        } else if (options.command.isEmpty() && arg == QLatin1String("console")) {
+            options.command = arg;
+        } else if (isOption(QLatin1String("--screenshot"))) {
+            const auto value = takeValue(QStringLiteral("--screenshot"));
+            if (!value)
+                return options;
+            options.screenshotDir = *value;
         } else {
             options.error = QStringLiteral("unknown argument: ") + arg;
             return options;
         }
+    }
+
+    if ((options.command == QLatin1String("console")) != !options.screenshotDir.isEmpty()) {
+        options.error = QStringLiteral("console needs --screenshot DIR, and --screenshot needs console");
+        return options;
     }
 
     const QUrl url(options.fleetUrl);
@@ -115,6 +127,7 @@ QString AgentOptions::helpText()
         "                   [--headless] [--restart-command CMD]\n"
         "       vesk-warden [--fleet-url URL] [--serial SERIAL] pair CODE|- | unpair | pairing-status\n"
         "       vesk-warden settings export FILE | settings import FILE\n"
+        "       vesk-warden [--fleet-url URL] console --screenshot DIR\n"
         "\n"
         "Runs the Vesk Warden agent in the foreground until SIGTERM or SIGINT.\n"
         "\n"
@@ -136,6 +149,12 @@ QString AgentOptions::helpText()
         "                   Replaces them with FILE's and prints what was imported.\n"
         "                   Share passwords must be entered again; a running agent\n"
         "                   takes the new set-up at its next start.\n"
+        "\n"
+        "Console pictures, one-shot, offscreen:\n"
+        "  console --screenshot DIR\n"
+        "                   Renders every console screen, the first machine's detail\n"
+        "                   and the batch sheet into PNG files in DIR, against the\n"
+        "                   fleet server this account is paired with.\n"
         "\n"
         "Options:\n"
         "  --fleet-url URL  Fleet server base URL, ending in /api (env VESK_FLEET_URL;\n"

@@ -24,7 +24,8 @@ struct AgentOptions {
     QStringList restartCommand;
     QString error;         // set when the arguments cannot be used
     bool showHelp = false;
-    // One-shot commands instead of running the agent: "pair", "unpair", "pairing-status", "settings".
+    // One-shot commands instead of running the agent: "pair", "unpair", "pairing-status", "settings",
+    // "console".
     QString command;
     QString pairCode;
     // "pair -": the code comes from standard input, so it stays out of `ps` and shell history.
@@ -32,6 +33,8 @@ struct AgentOptions {
     // "settings export FILE" / "settings import FILE": command "settings", the action and the file.
     QString settingsAction;
     QString settingsFile;
+    // "console --screenshot DIR": renders the console's screens into DIR and exits.
+    QString screenshotDir;
 
     QString heartbeatEndpoint() const { return heartbeatEndpointFor(fleetUrl); }
 

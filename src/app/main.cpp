@@ -6,6 +6,10 @@
 #include "app/AgentServiceSet.h"
 #include "app/SettingsCommand.h"
 #include "app/AgentStatusModel.h"
+#include "console/ConsoleFleet.h"
+#include "console/ConsoleLauncher.h"
+#include "console/ConsoleScreenshots.h"
+#include "console/ConsoleWindow.h"
 #include "settings/FleetSettingsStore.h"
 #include "app/TrayMenu.h"
 #include "app/VeskWardenApp.h"
@@ -58,6 +62,22 @@ int runPairingCommand(const AgentOptions &options, AgentFoundation &foundation)
         outcome = QCoro::waitFor(PairingCommands::status(secrets));
     std::fprintf(outcome.exitCode == 0 ? stdout : stderr, "%s\n", qPrintable(outcome.message));
     return outcome.exitCode;
+}
+
+// `console --screenshot DIR`: one sampling pass for the dashboard, then every screen into DIR.
+int runConsoleScreenshots(const QString &dir, const ConsoleContext &context, SystemMonitor &monitor)
+{
+    monitor.refresh();
+    ConsoleWindow window(context);
+    window.resize(1200, 780);
+    const ConsoleScreenshots shots = QCoro::waitFor(ConsoleScreenshots::capture(window, dir));
+    for (const QString &path : shots.written)
+        std::fprintf(stdout, "%s\n", qPrintable(path));
+    if (!shots.error.isEmpty()) {
+        std::fprintf(stderr, "vesk-warden: %s\n", qPrintable(shots.error));
+        return 1;
+    }
+    return 0;
 }
 
 // One line of `stream`, its line ending included; a secret is never longer than this cap.
@@ -126,7 +146,7 @@ int main(int argc, char **argv)
         std::fprintf(outcome.exitCode == 0 ? stdout : stderr, "%s\n", qPrintable(outcome.message));
         return outcome.exitCode;
     }
-    if (!options.command.isEmpty())
+    if (!options.command.isEmpty() && options.command != QLatin1String("console"))
         return runPairingCommand(options, foundation);
     // Hashes earlier versions left in the settings move into the keychain before anything asks.
     QCoro::waitFor(foundation.locks.start());
@@ -151,6 +171,13 @@ int main(int argc, char **argv)
                                   OwnAgent::locate(workspace, QCoreApplication::applicationFilePath(),
                                                    arguments.mid(1), QStringLiteral(VESK_VERSION))},
         settings, foundation.api);
+    FleetClientConsoleFleet consoleFleet(foundation.api);
+    const ConsoleContext consoleContext{consoleFleet,           defaults,           foundation.locks,
+                                        clock,                  identity.serialOrUnknown(),
+                                        &services.systemMonitor, &services.policyEngine, &services.updates,
+                                        &services.alerts};
+    if (options.command == QLatin1String("console"))
+        return runConsoleScreenshots(options.screenshotDir, consoleContext, services.systemMonitor);
     // The push channel trusts what the fleet URL's requests trust. VESK_PUSH_CHANNEL=off leaves
     // it closed, polling alone: for networks that cut long-lived connections, and to measure it.
     services.pushChannel.trustCertificates(http.caCertificates());
@@ -165,11 +192,14 @@ int main(int argc, char **argv)
     std::unique_ptr<AgentStatusModel> agentStatus;
     std::unique_ptr<AgentMenu> menu;
     std::unique_ptr<TrayMenu> tray;
+    std::unique_ptr<ConsoleLauncher> console;
     if (!headless) {
         agentStatus = std::make_unique<AgentStatusModel>(app, heartbeatManager, foundation.secrets, clock);
         menu = std::make_unique<AgentMenu>(app, *agentStatus);
         menu->attachPolicyEngine(services.policyEngine, &foundation.locks);
         menu->attachPermissions(services.permissions);
+        console = std::make_unique<ConsoleLauncher>(consoleContext);
+        menu->setWindowOpener([&console]() { console->open(); });
         agentStatus->attachAlertService(services.alerts);
         QObject::connect(menu.get(), &AgentMenu::quitRequested, &application, &QApplication::quit);
         if (TrayMenu::isAvailable())

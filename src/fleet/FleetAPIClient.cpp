@@ -236,6 +236,15 @@ QCoro::Task<APIResult<QString>> FleetAPIClient::downloadPayload(qint64 id)
     co_return APIResult<QString>(path);
 }
 
+QCoro::Task<APIResult<FleetMachineList>> FleetAPIClient::machineDirectory()
+{
+    FleetRequest request = FleetRequest::get(QStringLiteral("devices"));
+    // A few hundred bytes a machine: tens of thousands of machines pass an ordinary answer's cap.
+    request.maxResponseBytes = 16LL * 1024 * 1024;
+    const APIResult<HttpResponse> response = co_await m_exchange.perform(std::move(request));
+    co_return decoded<FleetMachineList>(response, QStringLiteral("Machine directory"));
+}
+
 QCoro::Task<APIResult<FleetDeviceStatus>> FleetAPIClient::deviceStatus(QString serial)
 {
     FleetRequest request = FleetRequest::get(QStringLiteral("device_status"), {{QStringLiteral("serial"), serial}});

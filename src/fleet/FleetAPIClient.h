@@ -10,6 +10,7 @@
 #include "wire/FleetAppStatus.h"
 #include "wire/FleetCommand.h"
 #include "wire/FleetCommandResponse.h"
+#include "wire/FleetMachine.h"
 #include "fleet/FleetExchange.h"
 #include "wire/MachineNote.h"
 #include "wire/PayloadUpload.h"
@@ -94,6 +95,8 @@ public:
     QCoro::Task<APIResult<QString>> downloadPayload(qint64 id);
 
     // Console side.
+    // The tenant's machines, as the server's directory lists them.
+    QCoro::Task<APIResult<FleetMachineList>> machineDirectory();
     QCoro::Task<APIResult<FleetDeviceStatus>> deviceStatus(QString serial);
     QCoro::Task<APIResult<FleetCommandResponse>> queueCommand(QString serial, QString command,
                                                               QMap<QString, AnyCodable> params);

@@ -144,3 +144,29 @@ TEST(AgentOptions, SettingsTakeAnActionAndAFile)
         EXPECT_EQ(options.settingsFile, c.file) << c.name;
     }
 }
+
+TEST(AgentOptions, ConsolePicturesNeedTheirFolder)
+{
+    struct Case {
+        const char *name;
+        QStringList args;
+        QString dir; // empty: refused
+    };
+    const Case cases[] = {
+        {"folder after the command", {"console", "--screenshot", "/tmp/shots"}, "/tmp/shots"},
+        {"folder first, with =", {"--screenshot=/tmp/shots", "console"}, "/tmp/shots"},
+        {"no folder", {"console"}, {}},
+        {"flag without its value", {"console", "--screenshot"}, {}},
+        {"folder without the command", {"--screenshot", "/tmp/shots"}, {}},
+        {"after another command", {"unpair", "console", "--screenshot", "/tmp/shots"}, {}},
+    };
+    for (const Case &c : cases) {
+        const auto options = AgentOptions::parse(QStringList{QStringLiteral("vesk-warden")} + c.args, {});
+        EXPECT_EQ(options.error.isEmpty(), !c.dir.isEmpty()) << c.name << ": " << options.error.toStdString();
+        if (!c.dir.isEmpty()) {
+            EXPECT_EQ(options.command, QStringLiteral("console")) << c.name;
+            EXPECT_EQ(options.screenshotDir, c.dir) << c.name;
+        }
+    }
+}
+

@@ -454,6 +454,23 @@ TEST(FleetAPIClient, ConsoleQueriesCarryTheirItems)
     EXPECT_GE(sent.at(3).maxBodyBytes, 10000 * 2048);
 }
 
+TEST(FleetAPIClient, MachineDirectoryListsTheTenantsMachinesOrQuotesWhatCouldNotBeRead)
+{
+    PairedRig rig;
+    rig.http.expect("GET", "/api/devices", 200,
+                    R"({"devices":[{"id":"S1","serial":"S1","name":"Booth 1","app":"Booth","app_version":"2.4",)"
+                    R"("eventcode":"GALA","first_seen":"","last_seen":"","status":"online"}]})");
+    rig.http.expect("GET", "/api/devices", 200, "<html>gateway</html>");
+    const auto listed = QCoro::waitFor(rig.api.machineDirectory());
+    ASSERT_TRUE(listed.ok()) << listed;
+    ASSERT_EQ(listed->devices.size(), 1);
+    EXPECT_EQ(listed->devices[0].name, QStringLiteral("Booth 1"));
+    // Five thousand machines of a few hundred bytes each must not hit the ordinary cap.
+    EXPECT_GE(rig.http.requests().at(0).maxBodyBytes, 5000 * 1024);
+    EXPECT_EQ(QCoro::waitFor(rig.api.machineDirectory()).error(),
+              APIError::serverError(QStringLiteral("Machine directory decode failed: <html>gateway</html>")));
+}
+
 TEST(FleetAPIClient, AnUnusableBaseUrlIsInvalidURLWithoutARequest)
 {
     FleetTestRig rig;

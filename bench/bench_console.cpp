@@ -1,0 +1,248 @@
+// The console's first paint after "Open" with VESK_BENCH_MACHINES machines (default 1000),
+// against a bare QMainWindow with a QListView of the same number of plain rows; the search
+// over 5,000 machines; and the agent's resident memory before opening, with the console open
+// (one machine's detail shown) and after it is closed, over VESK_BENCH_CYCLES open/close
+// cycles (default 20).
+#include "console/ConsoleFleet.h"
+#include "console/ConsoleLauncher.h"
+#include "console/ConsoleWindow.h"
+#include "console/MachineFilterModel.h"
+#include "console/MachineListModel.h"
+#include "local/AppLock.h"
+#include "platform/linux/FileKeychainStore.h"
+#include "platform/linux/SettingsDefaultsStore.h"
+#include "platform/linux/SystemClock.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QListView>
+#include <QMainWindow>
+#include <QStringListModel>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <malloc.h>
+
+#include <algorithm>
+#include <cstdio>
+
+using namespace vesk;
+
+namespace {
+
+// The directory answered at once, so the figure is the window's own cost.
+class InstantFleet final : public ConsoleFleet {
+public:
+    explicit InstantFleet(int machines)
+    {
+        for (int i = 0; i < machines; ++i) {
+            const QString serial = QStringLiteral("C02BENCH%1").arg(i, 5, 10, QLatin1Char('0'));
+            m_list.devices.append(FleetMachine{serial, serial, QStringLiteral("Booth %1").arg(i), QStringLiteral("Booth"),
+                                               QStringLiteral("2.4.1"), QStringLiteral("GALA-26"), QString(),
+                                               QStringLiteral("2026-03-02T09:00:00Z"), QStringLiteral("online")});
+        }
+    }
+    const FleetMachineList &list() const { return m_list; }
+
+    // Wrapped first: QCoro moves from a co_returned lvalue of another type than the result.
+    QCoro::Task<APIResult<FleetMachineList>> machines() override { co_return APIResult<FleetMachineList>(m_list); }
+    QCoro::Task<APIResult<FleetDeviceStatus>> deviceStatus(QString serial) override
+    {
+        co_return FleetDeviceStatus{serial, {}};
+    }
+    QCoro::Task<APIResult<DeviceTelemetryResponse>> telemetryHistory(QString, int) override
+    {
+        co_return DeviceTelemetryResponse{};
+    }
+    QCoro::Task<APIResult<FleetCommandResponse>> queueCommand(QString serial, QString command,
+                                                              QMap<QString, AnyCodable>) override
+    {
+        co_return FleetCommandResponse{true, 1, serial, command};
+    }
+    QCoro::Task<APIResult<QList<FleetAlert>>> fleetAlerts(int) override { co_return QList<FleetAlert>{}; }
+
+private:
+    FleetMachineList m_list;
+};
+
+int envInt(const char *name, int fallback)
+{
+    bool ok = false;
+    const int value = qEnvironmentVariableIntValue(name, &ok);
+    return ok && value > 0 ? value : fallback;
+}
+
+// A line of /proc/self/status in MiB: "VmRSS" (all resident pages, shared library code
+// included) or "RssAnon" (the heap and other private memory, what closing can give back).
+double statusMiB(const char *field)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith(QByteArray(field) + ':'))
+            return line.mid(qstrlen(field) + 1).trimmed().split(' ').first().toDouble() / 1024.0;
+    }
+    return 0;
+}
+
+struct Rss {
+    double all = 0;
+    double anon = 0;
+    static Rss now() { return {statusMiB("VmRSS"), statusMiB("RssAnon")}; }
+};
+
+// Milliseconds from `open` to the first paint of a list, and to its first paint with rows.
+class PaintWatch : public QObject {
+public:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() != QEvent::Paint)
+            return false;
+        const double now = timer.nsecsElapsed() / 1e6;
+        if (!painted) {
+            painted = true;
+            elapsedMs = now;
+        }
+        if (!filled && model && model->rowCount() > 0) {
+            filled = true;
+            filledMs = now;
+        }
+        return false;
+    }
+    QElapsedTimer timer;
+    const QAbstractItemModel *model = nullptr;
+    bool painted = false;
+    bool filled = false;
+    double elapsedMs = 0;
+    double filledMs = 0;
+};
+
+double median(QList<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.isEmpty() ? 0 : values[values.size() / 2];
+}
+
+void settle()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCoreApplication::processEvents();
+    malloc_trim(0);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    const int machines = envInt("VESK_BENCH_MACHINES", 1000);
+    const int cycles = envInt("VESK_BENCH_CYCLES", 20);
+
+    QTemporaryDir dir;
+    SettingsDefaultsStore defaults(dir.filePath(QStringLiteral("settings.ini")));
+    FileKeychainStore keychain(dir.filePath(QStringLiteral("keychain.json")));
+    SystemClock clock;
+    AppLock lock(keychain, defaults, QStringLiteral("com.lumora.warden"));
+    InstantFleet fleet(machines);
+
+    // Baseline: a bare main window listing the same number of rows.
+    QList<double> baseline;
+    for (int i = 0; i < 5; ++i) {
+        PaintWatch watch;
+        watch.timer.start();
+        QMainWindow bare;
+        QStringList rows;
+        for (const FleetMachine &m : fleet.list().devices)
+            rows.append(m.name);
+        QStringListModel model(rows);
+        auto *view = new QListView;
+        view->setModel(&model);
+        watch.model = &model;
+        view->viewport()->installEventFilter(&watch);
+        bare.setCentralWidget(view);
+        bare.resize(1100, 720);
+        bare.show();
+        if (!QTest::qWaitFor([&] { return watch.filled; }, 5000)) {
+            std::fprintf(stderr, "the bare window never painted its rows\n");
+            return 1;
+        }
+        baseline.append(watch.filledMs);
+    }
+
+    settle();
+    const Rss before = Rss::now();
+    ConsoleLauncher launcher(ConsoleContext{fleet, defaults, lock, clock, QStringLiteral("C02BENCH00000")});
+    QList<double> firstPaint;
+    QList<double> listed;
+    Rss open;
+    Rss afterFirst;
+    for (int i = 0; i < cycles; ++i) {
+        PaintWatch watch;
+        watch.timer.start();
+        launcher.open();
+        ConsoleWindow *window = launcher.window();
+        auto *list = window->findChild<QListView *>(QStringLiteral("machines"));
+        list->viewport()->installEventFilter(&watch);
+        watch.model = list->model();
+        if (!QTest::qWaitFor([&] { return watch.filled; }, 5000)) {
+            std::fprintf(stderr, "open %d: painted %d, %d rows listed (%d loaded, loading %d, '%s'), never painted with them\n", i, watch.painted,
+                         list->model()->rowCount(), window->directory().list().rowCount(), window->directory().isLoading(), qPrintable(window->directory().errorText()));
+            return 1;
+        }
+        firstPaint.append(watch.elapsedMs);
+        listed.append(watch.filledMs);
+        if (list->model()->rowCount() != machines) {
+            std::fprintf(stderr, "console listed %d of %d machines\n", list->model()->rowCount(), machines);
+            return 1;
+        }
+        // The machine detail too, charts and all, as an operator would.
+        window->showMachine(fleet.list().devices.first().serial);
+        QTest::qWait(20);
+        open = Rss::now();
+        window->close();
+        if (!QTest::qWaitFor([&] { return launcher.window() == nullptr; }, 5000)) {
+            std::fprintf(stderr, "the closed console was not released\n");
+            return 1;
+        }
+        settle();
+        if (i == 0)
+            afterFirst = Rss::now();
+    }
+    const Rss after = Rss::now();
+
+    // The sidebar search over 5,000 machines.
+    InstantFleet big(5000);
+    MachineListModel bigList(QStringLiteral("C02BENCH00000"));
+    bigList.setMachines(big.list().devices);
+    MachineFilterModel filtered(bigList);
+    QList<double> searches;
+    for (const char *text : {"b", "bo", "boo", "booth 4", "booth 49", "c02bench0499", "zzz", ""}) {
+        QElapsedTimer t;
+        t.start();
+        filtered.setSearchText(QString::fromLatin1(text));
+        (void)filtered.rowCount();
+        searches.append(t.nsecsElapsed() / 1e6);
+    }
+
+    const double ours = median(firstPaint);
+    const double bare = median(baseline);
+    std::printf("first paint after Open, %d machines: median %.1f ms over %d opens (first open %.1f ms; target < 300)\n",
+                machines, ours, cycles, firstPaint.first());
+    std::printf("machine list painted with its rows: median %.1f ms (first open %.1f ms)\n", median(listed),
+                listed.first());
+    std::printf("bare QMainWindow + QListView painted with the same rows: median %.1f ms\n", bare);
+    std::printf("console rows / bare rows = %.2f\n", bare > 0 ? median(listed) / bare : 0.0);
+    std::printf("search over 5000 machines: median %.2f ms, worst %.2f ms (target < 50)\n", median(searches),
+                *std::max_element(searches.cbegin(), searches.cend()));
+    for (const auto &[label, field] : {std::pair{"RSS", &Rss::all}, std::pair{"RssAnon", &Rss::anon}}) {
+        std::printf("%s: before open %.1f MiB, open %.1f MiB, after the first close %.1f MiB, after %d closes %.1f MiB: "
+                    "+%.1f MiB (target <= 5)\n",
+                    label, before.*field, open.*field, afterFirst.*field, cycles, after.*field,
+                    after.*field - before.*field);
+    }
+    return 0;
+}

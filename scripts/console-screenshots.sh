@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# Renders the console's screens against a demo fleet: a real vesk-fleetd with a handful of
+# machines, one of them paired and reporting telemetry, then `vesk-warden console --screenshot`.
+# Usage: scripts/console-screenshots.sh [BUILD_DIR] [OUT_DIR]   (defaults: build, docs/console)
+set -euo pipefail
+
+build=${1:-build}
+out=${2:-docs/console}
+warden="$build/src/app/vesk-warden"
+fleetd="$build/src/fleetd/vesk-fleetd"
+for bin in "$warden" "$fleetd"; do
+  [ -x "$bin" ] || { echo "console-screenshots: build $bin first" >&2; exit 1; }
+done
+
+work=$(mktemp -d)
+server_pid=""
+agent_pid=""
+cleanup() {
+  [ -n "$agent_pid" ] && kill "$agent_pid" 2>/dev/null || true
+  [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+tenant=EVNT5678
+event=GALA-26
+serial=C02DEMO0001
+db="$work/fleet.db"
+admin() { "$fleetd" "$@" --db "$db"; }
+
+"$fleetd" serve --db "$db" --listen 127.0.0.1:0 >"$work/fleetd.log" 2>&1 &
+server_pid=$!
+for _ in $(seq 50); do grep -q '/api' "$work/fleetd.log" && break; sleep 0.1; done
+url=$(grep -m1 '^http' "$work/fleetd.log")
+admin tenant add "$tenant" >/dev/null
+admin event add "$tenant" "$event" >/dev/null
+secret=$(admin secret issue "$tenant" | cut -f2)
+secret_id=$(admin secret list "$tenant" | head -n1 | cut -f1)
+
+# The fleet: booths and print stations announcing themselves.
+for name in C02BOOTH0002 C02BOOTH0010 C02BOOTH0003 C02PRINT0001 C02KIOSK0001; do
+  curl -fsS -o /dev/null -H 'Content-Type: application/json' \
+    -d "{\"eventcode\":\"$event\",\"serial\":\"$name\",\"app\":\"Booth\",\"version\":\"2.4.1\",\"state\":{}}" \
+    "$url/heartbeat"
+done
+
+# This machine: its agent announces it with the event code of its credentials, then it is paired.
+export HOME="$work/home" VESK_SHARED_DIR="$work/home/Shared" VESK_APPLICATIONS="$work/home/Applications"
+mkdir -p "$VESK_SHARED_DIR/Lumora" "$VESK_APPLICATIONS"
+printf '<credentials><kr5_account>%s</kr5_account><kr5_location>%s</kr5_location></credentials>' \
+  "$tenant" "$event" >"$VESK_SHARED_DIR/Lumora/credentials_Gala.xml"
+"$warden" --headless --fleet-url "$url" --serial "$serial" >"$work/agent.log" 2>&1 &
+agent_pid=$!
+for _ in $(seq 150); do grep -q 'HEARTBEAT OK HTTP 200' "$work/agent.log" && break; sleep 0.2; done
+printf '%s\n' "$secret" | "$warden" --fleet-url "$url" --serial "$serial" pair - >/dev/null
+kill "$agent_pid"; wait "$agent_pid" 2>/dev/null || true; agent_pid=""
+
+# A few telemetry reports, so the machine detail has lines to draw.
+key="$(printf '%s' "$tenant" | sha256sum | cut -d' ' -f1).$secret_id.$secret"
+for cpu in 12 35 28 64 41 22; do
+  curl -fsS -o /dev/null -H 'Content-Type: application/json' -H "X-Fleet-Key: $key" -H "X-Device-Serial: $serial" \
+    -d "{\"serial\":\"$serial\",\"timestamp\":\"$(date -u +%Y-%m-%dT%H:%M:%SZ)\",\"disk_total_gb\":500,
+         \"disk_used_gb\":$((200 + cpu)),\"disk_free_gb\":$((300 - cpu)),\"ram_total_gb\":16,\"ram_used_gb\":$((4 + cpu / 10)),
+         \"cpu_usage\":$cpu,\"cpu_cores\":8,\"uptime_seconds\":86400,\"thermal_state\":\"nominal\",
+         \"os_version\":\"Debian 12\",\"model\":\"Booth PC\",\"primary_interface\":\"eth0\",\"network_interfaces\":[]}" \
+    "$url/device_telemetry"
+  sleep 1
+done
+
+mkdir -p "$out"
+"$warden" --fleet-url "$url" --serial "$serial" console --screenshot "$out"

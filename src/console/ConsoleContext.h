@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+
+namespace vesk {
+
+class AlertService;
+class AppLock;
+class Clock;
+class ConsoleFleet;
+class DefaultsStore;
+class PolicyEngine;
+class SystemMonitor;
+class UpdateService;
+
+// What the console window reads and calls. The services outlive the window; any of them may
+// be missing (a test, a screenshot run), and its part of the screens then shows nothing.
+struct ConsoleContext {
+    ConsoleFleet &fleet;
+    DefaultsStore &defaults;
+    AppLock &lock;
+    Clock &clock;
+    QString thisSerial;
+    const SystemMonitor *monitor = nullptr;
+    const PolicyEngine *policy = nullptr;
+    const UpdateService *updates = nullptr;
+    const AlertService *alerts = nullptr;
+};
+
+} // namespace vesk

@@ -1,0 +1,33 @@
+#include "console/ConsoleFleet.h"
+
+#include "fleet/FleetAPIClient.h"
+
+namespace vesk {
+
+QCoro::Task<APIResult<FleetMachineList>> FleetClientConsoleFleet::machines()
+{
+    return m_api.machineDirectory();
+}
+
+QCoro::Task<APIResult<FleetDeviceStatus>> FleetClientConsoleFleet::deviceStatus(QString serial)
+{
+    return m_api.deviceStatus(std::move(serial));
+}
+
+QCoro::Task<APIResult<DeviceTelemetryResponse>> FleetClientConsoleFleet::telemetryHistory(QString serial, int hours)
+{
+    return m_api.telemetryHistory(std::move(serial), hours);
+}
+
+QCoro::Task<APIResult<FleetCommandResponse>> FleetClientConsoleFleet::queueCommand(QString serial, QString command,
+                                                                                   QMap<QString, AnyCodable> params)
+{
+    return m_api.queueCommand(std::move(serial), std::move(command), std::move(params));
+}
+
+QCoro::Task<APIResult<QList<FleetAlert>>> FleetClientConsoleFleet::fleetAlerts(int limit)
+{
+    return m_api.fleetAlerts(limit);
+}
+
+} // namespace vesk

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "fleet/APIResult.h"
+#include "wire/AnyCodable.h"
+#include "wire/DeviceTelemetrySnapshot.h"
+#include "wire/FleetAlert.h"
+#include "wire/FleetAppStatus.h"
+#include "wire/FleetCommandResponse.h"
+#include "wire/FleetMachine.h"
+
+#include <QMap>
+#include <QString>
+
+#include <qcoro/qcorotask.h>
+
+namespace vesk {
+
+class FleetAPIClient;
+
+// The fleet calls the console makes. The window and its models see only this, so their logic
+// runs in tests over a scripted fleet; the agent hands them the one fleet client.
+class ConsoleFleet {
+public:
+    virtual ~ConsoleFleet() = default;
+
+    virtual QCoro::Task<APIResult<FleetMachineList>> machines() = 0;
+    virtual QCoro::Task<APIResult<FleetDeviceStatus>> deviceStatus(QString serial) = 0;
+    virtual QCoro::Task<APIResult<DeviceTelemetryResponse>> telemetryHistory(QString serial, int hours) = 0;
+    virtual QCoro::Task<APIResult<FleetCommandResponse>> queueCommand(QString serial, QString command,
+                                                                      QMap<QString, AnyCodable> params) = 0;
+    virtual QCoro::Task<APIResult<QList<FleetAlert>>> fleetAlerts(int limit) = 0;
+};
+
+// The console's calls answered by the agent's fleet client.
+class FleetClientConsoleFleet : public ConsoleFleet {
+public:
+    explicit FleetClientConsoleFleet(FleetAPIClient &api) : m_api(api) {}
+
+    QCoro::Task<APIResult<FleetMachineList>> machines() override;
+    QCoro::Task<APIResult<FleetDeviceStatus>> deviceStatus(QString serial) override;
+    QCoro::Task<APIResult<DeviceTelemetryResponse>> telemetryHistory(QString serial, int hours) override;
+    QCoro::Task<APIResult<FleetCommandResponse>> queueCommand(QString serial, QString command,
+                                                              QMap<QString, AnyCodable> params) override;
+    QCoro::Task<APIResult<QList<FleetAlert>>> fleetAlerts(int limit) override;
+
+private:
+    FleetAPIClient &m_api;
+};
+
+} // namespace vesk

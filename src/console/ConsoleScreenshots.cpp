@@ -1,0 +1,72 @@
+#include "console/ConsoleScreenshots.h"
+
+#include "console/AlertsPage.h"
+#include "console/BatchSheet.h"
+#include "console/ConsoleWindow.h"
+#include "console/MachinePage.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QPixmap>
+
+#include <algorithm>
+
+namespace vesk {
+
+namespace {
+QString fileName(int index, const QString &title)
+{
+    QString slug = title.toLower();
+    slug.replace(QLatin1Char(' '), QLatin1Char('-'));
+    return QStringLiteral("%1-%2.png").arg(index, 2, 10, QLatin1Char('0')).arg(slug);
+}
+} // namespace
+
+QCoro::Task<ConsoleScreenshots> ConsoleScreenshots::capture(ConsoleWindow &window, QString dir)
+{
+    ConsoleScreenshots shots;
+    if (!QDir().mkpath(dir)) {
+        shots.error = QStringLiteral("Cannot create ") + dir;
+        co_return shots;
+    }
+    const auto save = [&](QWidget &widget, const QString &title) {
+        QCoreApplication::processEvents();
+        const QString path = QDir(dir).filePath(fileName(static_cast<int>(shots.written.size()) + 1, title));
+        if (!widget.grab().save(path, "PNG")) {
+            shots.error = QStringLiteral("Cannot write ") + path;
+            return false;
+        }
+        shots.written.append(path);
+        return true;
+    };
+
+    window.show();
+    co_await window.directory().refresh();
+    for (ConsoleScreen screen : window.sidebarScreens()) {
+        window.showScreen(screen);
+        if (screen == ConsoleScreen::alerts)
+            co_await window.alertsPage().model().loadFleet();
+        if (!save(window, screenInfo(screen).title))
+            co_return shots;
+    }
+    const QList<MachineEntry> &machines = window.directory().list().machines();
+    if (!machines.isEmpty()) {
+        // This Mac when the fleet lists it: its telemetry is the one surely reported.
+        const auto here = std::find_if(machines.cbegin(), machines.cend(), [](const MachineEntry &m) { return m.isThisMac; });
+        const MachineEntry &first = here != machines.cend() ? *here : machines.first();
+        window.showMachine(first.serial);
+        MachineDetailModel &detail = window.machinePage().model();
+        co_await detail.show(first.serial, first.name, detail.hours());
+        if (!save(window, QStringLiteral("machine ") + first.serial))
+            co_return shots;
+    }
+    if (BatchSheet *sheet = window.openBatchSheet()) {
+        const bool saved = save(*sheet, QStringLiteral("batch commands"));
+        sheet->close();
+        if (!saved)
+            co_return shots;
+    }
+    co_return shots;
+}
+
+} // namespace vesk

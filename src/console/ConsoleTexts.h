@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QString>
+
+namespace vesk::ConsoleTexts {
+
+// What the console says, in one place, so screens and tests read the same words.
+inline const QString nothingSelected = QStringLiteral("Select an item from the sidebar.");
+inline const QString machineNotFound = QStringLiteral("Machine Not Found");
+inline const QString machineGone = QStringLiteral("This machine is no longer available.");
+inline const QString alwaysVisible =
+    QStringLiteral("Dashboard, Alerts, and Settings are always visible. Use these toggles to simplify the interface "
+                   "for kiosk or single-purpose deployments.");
+inline const QString lockPrompt = QStringLiteral("Enter the app password to unlock management features.");
+inline const QString lockAction = QStringLiteral("Lock management features");
+inline const QString unlockAction = QStringLiteral("Unlock management features");
+inline const QString wrongPassword = QStringLiteral("Incorrect password. Try again.");
+inline const QString loadingMachines = QStringLiteral("Loading machines…");
+inline const QString machinesFailed = QStringLiteral("Failed to load machines: ");
+inline const QString noMachines = QStringLiteral("No machines have reported to the fleet yet.");
+
+inline const QString loadingTelemetry = QStringLiteral("Loading telemetry…");
+inline const QString telemetryFailed = QStringLiteral("Failed to load telemetry for ");
+inline const QString notEnoughPoints = QStringLiteral("Not enough data points for this range.");
+inline const QString lastSeenUnknown = QStringLiteral("Last seen: unknown");
+inline const QString lastSeenYesterday = QStringLiteral("Last seen yesterday");
+
+inline const QString restartTitle = QStringLiteral("Restart Computer?");
+inline const QString restartNotQueued = QStringLiteral("Error: Command was not queued");
+inline const QString notQueued = QStringLiteral("Error: Not queued");
+inline const QString batchTitle = QStringLiteral("Send commands to multiple machines");
+inline const QString appSearchPlaceholder = QStringLiteral("Search apps or type a bundle ID");
+
+inline const QString noActiveAlerts = QStringLiteral("No Active Alerts");
+inline const QString noActiveAlertsDetail = QStringLiteral("All systems are operating normally.");
+inline const QString noAlertHistory = QStringLiteral("No Alert History");
+inline const QString noAlertHistoryDetail = QStringLiteral("Past alerts will appear here.");
+inline const QString loadingFleetAlerts = QStringLiteral("Loading fleet alerts...");
+inline const QString noFleetAlerts = QStringLiteral("No alerts reported across the fleet.");
+inline const QString fleetAlertsFailed = QStringLiteral("Failed to load fleet alerts: ");
+inline const QString handledBy = QStringLiteral("Handled by ");
+
+inline const QString noVeskApps = QStringLiteral("No Vesk apps running");
+inline const QString noPolicy = QStringLiteral("No active policy");
+
+} // namespace vesk::ConsoleTexts

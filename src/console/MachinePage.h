@@ -1,0 +1,54 @@
+#pragma once
+
+#include "console/MachineDetailModel.h"
+
+#include <QWidget>
+
+class QChart;
+class QChartView;
+class QComboBox;
+class QDateTimeAxis;
+class QLabel;
+class QLineSeries;
+class QPushButton;
+
+namespace vesk {
+
+class Clock;
+class ConsoleFleet;
+
+// The machine detail's Overview: device status, telemetry charts over a chosen number of
+// hours, and the restart command with its confirmation.
+class MachinePage : public QWidget {
+    Q_OBJECT
+public:
+    // The hour ranges offered above the charts.
+    static const QList<int> &hourChoices();
+
+    MachinePage(ConsoleFleet &fleet, const Clock &clock, QWidget *parent = nullptr);
+
+    MachineDetailModel &model() { return m_model; }
+    void showMachine(const QString &serial, const QString &name, const QString &lastSeenLine);
+
+private:
+    void refresh();
+    void confirmRestart();
+
+    const Clock &m_clock;
+    MachineDetailModel m_model;
+    QLabel *m_title;
+    QLabel *m_lastSeen;
+    QLabel *m_status;
+    QComboBox *m_hours;
+    QLabel *m_telemetry;
+    QChartView *m_chartView;
+    QChart *m_chart;
+    QLineSeries *m_cpu;
+    QLineSeries *m_memory;
+    QLineSeries *m_disk;
+    QDateTimeAxis *m_timeAxis;
+    QPushButton *m_restart;
+    QLabel *m_commandResult;
+};
+
+} // namespace vesk

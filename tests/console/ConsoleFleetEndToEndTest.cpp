@@ -1,0 +1,149 @@
+// The real console window offscreen against a real vesk-fleetd: a machine announces itself and
+// is paired, the console opens from the menu's "Open" item, lists the machine, shows it when
+// clicked, "Restart App" sent through the batch sheet is stored on the server, and every screen
+// renders into a picture.
+#include "AgentProcess.h"
+#include "AgentSide.h"
+
+#include "app/AgentMenu.h"
+#include "app/AgentOptions.h"
+#include "app/AgentStatusModel.h"
+#include "app/VeskWardenApp.h"
+#include "app/WardenHeartbeatManager.h"
+#include "console/BatchSheet.h"
+#include "console/ConsoleFleet.h"
+#include "console/ConsoleLauncher.h"
+#include "console/ConsoleScreenshots.h"
+#include "console/ConsoleWindow.h"
+#include "credentials/CredentialManager.h"
+#include "local/AppLock.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+#include <QToolBar>
+
+#include <gtest/gtest.h>
+
+using namespace vesk;
+using namespace vesk::test;
+
+namespace {
+
+const QString kTenant = QStringLiteral("EVNT5678");
+const QString kEvent = QStringLiteral("GALA-26");
+const QString kSerial = QStringLiteral("C02CONSOLE1");
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+} // namespace
+
+TEST(ConsoleAgainstFleetd, RestartAppQueuedThroughTheBatchSheetIsStoredOnTheServer)
+{
+    QTemporaryDir dir;
+    FleetServer server(dir.path());
+    ASSERT_FALSE(server.baseUrl().isEmpty()) << "vesk-fleetd did not print its URL";
+    const auto admin = [&](const QStringList &arguments) { return fleetdAdmin(arguments, server.dbPath()); };
+    admin({QStringLiteral("tenant"), QStringLiteral("add"), kTenant});
+    admin({QStringLiteral("event"), QStringLiteral("add"), kTenant, kEvent});
+    const QString secret = secretCodeOf(admin({QStringLiteral("secret"), QStringLiteral("issue"), kTenant}));
+    ASSERT_EQ(secret.size(), 64);
+
+    // The machine announces itself with its event code and is paired from the shell.
+    const QString home = dir.path() + QStringLiteral("/home");
+    writeFile(home + QStringLiteral("/Shared/Lumora/credentials_Gala.xml"),
+              "<credentials><kr5_account>EVNT5678</kr5_account><kr5_location>GALA-26</kr5_location></credentials>");
+    {
+        ChildProcess agent(QStringLiteral(VESK_WARDEN_BINARY),
+                           {QStringLiteral("--headless"), QStringLiteral("--fleet-url"), server.baseUrl(),
+                            QStringLiteral("--serial"), kSerial},
+                           home);
+        ASSERT_TRUE(agent.waitForOutput(QStringLiteral("HEARTBEAT OK HTTP 200"), 15000)) << agent.output().toStdString();
+        ChildProcess pair(QStringLiteral(VESK_WARDEN_BINARY),
+                          {QStringLiteral("--fleet-url"), server.baseUrl(), QStringLiteral("--serial"), kSerial,
+                           QStringLiteral("pair"), secret},
+                          home);
+        ASSERT_EQ(pair.waitForExit(), 0) << pair.output().toStdString();
+        // Stopped, so the command it would fetch stays pending on the server.
+        ASSERT_EQ(agent.terminate(), 0) << agent.output().toStdString();
+    }
+
+    // That machine's console, opened from its menu.
+    AgentSide side(home, server.baseUrl(), kSerial);
+    CredentialManager credentials{side.defaults, side.clock, side.http, side.paths,
+                                  QUrl(QStringLiteral("https://upload.invalid/upload/"))};
+    WardenHeartbeatManager heartbeat{{side.settings, credentials, side.secrets.flags(), side.http, side.clock,
+                                      side.identity, heartbeatEndpointFor(server.baseUrl()), {}}};
+    VeskWardenApp app{side.settings, heartbeat, side.clock};
+    AgentStatusModel status{app, heartbeat, side.secrets, side.clock};
+    AgentMenu menu{app, status};
+    AppLock lock(side.keychain, side.defaults, QStringLiteral("com.lumora.warden"), PasswordHashCost::minimum());
+    FleetClientConsoleFleet fleet(side.api);
+    ConsoleLauncher launcher(ConsoleContext{fleet, side.defaults, lock, side.clock, kSerial});
+    menu.setWindowOpener([&launcher]() { launcher.open(); });
+
+    menu.openAction()->trigger();
+    ConsoleWindow *window = launcher.window();
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(window->isVisible());
+    auto *machines = window->findChild<QListView *>(QStringLiteral("machines"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return machines->model()->rowCount() == 1; }, 10000))
+        << window->findChild<QLabel *>(QStringLiteral("machinesNote"))->text().toStdString();
+
+    const QModelIndex row = machines->model()->index(0, 0);
+    EXPECT_EQ(row.data(Qt::DisplayRole).toString(), kSerial + QStringLiteral(" (This Mac)"));
+    QTest::mouseClick(machines->viewport(), Qt::LeftButton, {}, machines->visualRect(row).center());
+    EXPECT_EQ(window->detailName(), kSerial);
+
+    QAction *batchAction = nullptr;
+    for (QAction *action : window->findChild<QToolBar *>(QStringLiteral("consoleTools"))->actions()) {
+        if (action->text() == QLatin1String("Send commands to multiple machines"))
+            batchAction = action;
+    }
+    ASSERT_NE(batchAction, nullptr);
+    batchAction->trigger();
+    auto *sheet = window->findChild<BatchSheet *>(QStringLiteral("batchSheet"));
+    ASSERT_NE(sheet, nullptr);
+    auto *picks = sheet->findChild<QListWidget *>(QStringLiteral("batchMachines"));
+    ASSERT_EQ(picks->count(), 1);
+    picks->item(0)->setCheckState(Qt::Checked);
+    sheet->findChild<QComboBox *>(QStringLiteral("batchCommand"))->setCurrentText(QStringLiteral("Restart App"));
+    QTest::keyClicks(sheet->findChild<QLineEdit *>(QStringLiteral("batchBundleId")), QStringLiteral("com.lumora.booth"));
+    auto *send = sheet->findChild<QPushButton *>(QStringLiteral("batchSend"));
+    ASSERT_TRUE(send->isEnabled()) << sheet->findChild<QLabel *>(QStringLiteral("batchBlocker"))->text().toStdString();
+    QTest::mouseClick(send, Qt::LeftButton);
+
+    auto *outcomes = sheet->findChild<QListWidget *>(QStringLiteral("batchOutcomes"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return outcomes->count() == 1; }, 10000));
+    const QString outcome = outcomes->item(0)->text();
+    EXPECT_TRUE(outcome.startsWith(kSerial + QStringLiteral(": Restart App queued (ID: "))) << outcome.toStdString();
+
+    const QString stored = admin({QStringLiteral("command"), QStringLiteral("list"), kSerial});
+    EXPECT_TRUE(stored.contains(QStringLiteral("restart_app"))) << stored.toStdString();
+    EXPECT_TRUE(stored.contains(QStringLiteral("com.lumora.booth"))) << stored.toStdString();
+
+    // Every screen renders against the same fleet: the sidebar's, the machine and the sheet.
+    const ConsoleScreenshots shots =
+        QCoro::waitFor(ConsoleScreenshots::capture(*window, dir.filePath(QStringLiteral("shots"))));
+    EXPECT_TRUE(shots.error.isEmpty()) << shots.error.toStdString();
+    EXPECT_EQ(shots.written.size(), window->sidebarScreens().size() + 2) << shots.written.join(' ').toStdString();
+    for (const QString &path : shots.written)
+        EXPECT_GT(QFileInfo(path).size(), 1000) << path.toStdString();
+
+    // Closing the console leaves nothing behind but the agent.
+    window->close();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return launcher.window() == nullptr; }, 5000));
+}

@@ -1,0 +1,428 @@
+// The console's view models over a scripted fleet: which screens the sidebar lists, how the
+// machine list filters and follows a vanished machine, the machine detail's telemetry and
+// command texts, the batch sheet, the alert tabs' empty states, the dashboard's lines and
+// the policy editor's refusals.
+#include "ScriptedConsoleFleet.h"
+
+#include "MemoryDefaultsStore.h"
+#include "console/AlertsModel.h"
+#include "console/BatchCommandModel.h"
+#include "console/ConsoleScreens.h"
+#include "console/DashboardView.h"
+#include "console/MachineDetailModel.h"
+#include "console/MachineDirectory.h"
+#include "console/PolicyDraftCheck.h"
+#include "console/TelemetrySeries.h"
+
+#include <QTest>
+#include <QTimeZone>
+
+#include <gtest/gtest.h>
+
+using namespace vesk;
+using test::machine;
+using test::ScriptedConsoleFleet;
+
+namespace {
+
+const QList<ConsoleScreen> kAllScreens = [] {
+    QList<ConsoleScreen> all;
+    for (const ScreenInfo &info : consoleScreens())
+        all.append(info.screen);
+    return all;
+}();
+
+QStringList titles(const QList<ConsoleScreen> &screens)
+{
+    QStringList out;
+    for (ConsoleScreen screen : screens)
+        out.append(screenInfo(screen).title);
+    return out;
+}
+
+QStringList visibleSerials(MachineFilterModel &model)
+{
+    QStringList serials;
+    for (int row = 0; row < model.rowCount(); ++row)
+        serials.append(model.index(row, 0).data(MachineListModel::SerialRole).toString());
+    return serials;
+}
+
+DeviceTelemetrySnapshot sample(const char *at, double cpu)
+{
+    DeviceTelemetrySnapshot s;
+    s.createdAt = QString::fromLatin1(at);
+    s.cpuUsage = cpu;
+    s.ramUsedGb = 4;
+    s.ramTotalGb = 16;
+    s.diskUsedGb = 100;
+    s.diskTotalGb = 500;
+    return s;
+}
+
+} // namespace
+
+TEST(ConsoleSidebar, VisibilityKeysAndTheLockDecideWhichScreensAreListed)
+{
+    const QStringList always{"Dashboard", "Alerts", "Settings"};
+    struct Case {
+        const char *name;
+        QVariantMap stored;
+        bool locked;
+        QList<ConsoleScreen> built;
+        QStringList want;
+    } cases[] = {
+        {"every screen by default", {}, false, kAllScreens, titles(kAllScreens)},
+        {"every key off still leaves the three",
+         {{"workflow_showSoftware", false}, {"workflow_showUpdates", false}, {"workflow_showInstalledApps", false},
+          {"workflow_showPolicies", false}, {"workflow_showPolicyManager", false},
+          {"workflow_showEnforcementLog", false}, {"workflow_showFolderCleanup", false},
+          {"workflow_showNetworkShares", false}, {"workflow_showFleetManagement", false}},
+         false, kAllScreens, always},
+        {"the software switch hides both software screens",
+         {{"workflow_showSoftware", false}},
+         false, kAllScreens,
+         {"Dashboard", "Alerts", "Policies", "Policy Manager", "Enforcement Log", "Folder Cleanup", "Network Shares",
+          "Fleet Management", "Settings"}},
+        {"one key hides one screen",
+         {{"workflow_showPolicyManager", "false"}},
+         false, kAllScreens,
+         {"Dashboard", "Alerts", "Software Updates", "Installed Apps", "Policies", "Enforcement Log", "Folder Cleanup",
+          "Network Shares", "Fleet Management", "Settings"}},
+        {"the lock hides every management screen", {}, true, kAllScreens, always},
+        {"screens not built are never listed", {}, false,
+         {ConsoleScreen::dashboard, ConsoleScreen::policies, ConsoleScreen::settings},
+         {"Dashboard", "Policies", "Settings"}},
+    };
+    for (const Case &tc : cases) {
+        test::MemoryDefaultsStore defaults;
+        for (auto it = tc.stored.cbegin(); it != tc.stored.cend(); ++it)
+            defaults.setValue(it.key(), it.value());
+        EXPECT_EQ(titles(visibleScreens(defaults, tc.locked, tc.built)), tc.want) << tc.name;
+    }
+}
+
+TEST(ConsoleMachineList, SearchMatchesNameOrSerialAndFocusNeverHidesASearchResult)
+{
+    MachineListModel list(QStringLiteral("C02-HERE"));
+    list.setMachines({machine("C02-B10", "Booth 10"), machine("C02-B2", "Booth 2"), machine("C02-HERE", "Front Desk"),
+                      machine("X99-KIOSK", "Kiosk"), machine("C02-PRN", "Print Station")});
+    MachineFilterModel filtered(list);
+    struct Case {
+        const char *name;
+        QString search;
+        bool focus;
+        QStringList want;
+        QString emptyText;
+    } cases[] = {
+        {"all, this Mac first, numbers sorted as numbers", "", false,
+         {"C02-HERE", "C02-B2", "C02-B10", "X99-KIOSK", "C02-PRN"}, ""},
+        {"name, any case", "booth", false, {"C02-B2", "C02-B10"}, ""},
+        {"serial", "x99", false, {"X99-KIOSK"}, ""},
+        {"focus lists only this Mac", "", true, {"C02-HERE"}, ""},
+        {"a search under focus looks at every machine", "print", true, {"C02-PRN"}, ""},
+        {"no match says so with the text", "zebra", false, {}, "No machines match \"zebra\""},
+        {"blank search is no search", "   ", false, {"C02-HERE", "C02-B2", "C02-B10", "X99-KIOSK", "C02-PRN"}, ""},
+    };
+    for (const Case &tc : cases) {
+        filtered.setFocusThisMac(tc.focus);
+        filtered.setSearchText(tc.search);
+        EXPECT_EQ(visibleSerials(filtered), tc.want) << tc.name;
+        EXPECT_EQ(filtered.emptyText(), tc.emptyText) << tc.name;
+    }
+}
+
+TEST(ConsoleMachineList, AFailedLoadKeepsTheListAndAVanishedSelectionIsReported)
+{
+    ScriptedConsoleFleet fleet;
+    MachineDirectory directory(fleet, QStringLiteral("C02-HERE"));
+    fleet.machinesAnswer = FleetMachineList{{machine("C02-A", "Booth A"), machine("C02-B", "Booth B")}};
+    QCoro::waitFor(directory.refresh());
+    directory.select(QStringLiteral("C02-B"));
+    ASSERT_TRUE(directory.selectedMachine().has_value());
+
+    fleet.machinesAnswer = APIError::serverError(QStringLiteral("Server error (502)"));
+    QCoro::waitFor(directory.refresh());
+    EXPECT_EQ(directory.errorText(), QStringLiteral("Failed to load machines: Server error (502)"));
+    EXPECT_EQ(directory.list().rowCount(), 2) << "the last good list stays usable";
+    EXPECT_FALSE(directory.selectionMissing()) << "a failed load is no news about the machine";
+
+    fleet.machinesAnswer = FleetMachineList{{machine("C02-A", "Booth A")}};
+    QCoro::waitFor(directory.refresh());
+    EXPECT_TRUE(directory.errorText().isEmpty());
+    EXPECT_TRUE(directory.selectionMissing());
+    EXPECT_FALSE(directory.selectedMachine().has_value());
+
+    fleet.machinesAnswer = FleetMachineList{{machine("C02-A", "Booth A"), machine("C02-B", "Booth B")}};
+    QCoro::waitFor(directory.refresh());
+    EXPECT_FALSE(directory.selectionMissing()) << "the machine came back";
+}
+
+TEST(ConsoleMachineList, LoadingIsShownUntilTheSlowServerAnswers)
+{
+    ScriptedConsoleFleet fleet;
+    fleet.hold = true;
+    fleet.machinesAnswer = FleetMachineList{{machine("C02-A", "Booth A")}};
+    MachineDirectory directory(fleet, QString());
+    directory.refresh();
+    EXPECT_TRUE(directory.isLoading());
+    directory.refresh(); // a second refresh while one is under way starts nothing
+    fleet.release();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !directory.isLoading(); }, 5000));
+    EXPECT_EQ(directory.list().rowCount(), 1);
+}
+
+TEST(ConsoleMachineDetail, TelemetryTextsFollowTheAnswer)
+{
+    struct Case {
+        const char *name;
+        APIResult<DeviceTelemetryResponse> answer;
+        QString telemetryText;
+        QString chartsText;
+        qsizetype cpuPoints;
+    } cases[] = {
+        {"no samples", DeviceTelemetryResponse{}, "", "Not enough data points for this range.", 0},
+        {"one sample", DeviceTelemetryResponse{{sample("2026-03-02T08:00:00Z", 10)}}, "",
+         "Not enough data points for this range.", 1},
+        {"samples out of order, one without a time",
+         DeviceTelemetryResponse{{sample("2026-03-02T08:30:00Z", 30), sample("", 99),
+                                  sample("2026-03-02T08:00:00Z", 10)}},
+         "", "", 2},
+        {"the server fails", APIError::serverError(QStringLiteral("Not found (404)")),
+         "Failed to load telemetry for Booth 1: Not found (404)", "", 0},
+    };
+    for (const Case &tc : cases) {
+        ScriptedConsoleFleet fleet;
+        fleet.telemetryAnswer = [&](const QString &, int) { return tc.answer; };
+        MachineDetailModel detail(fleet);
+        QCoro::waitFor(detail.show(QStringLiteral("C02-B1"), QStringLiteral("Booth 1"), 24));
+        EXPECT_EQ(detail.telemetryText(), tc.telemetryText) << tc.name;
+        EXPECT_EQ(detail.chartsText(), tc.chartsText) << tc.name;
+        ASSERT_EQ(detail.series().cpu.size(), tc.cpuPoints) << tc.name;
+        if (tc.cpuPoints == 2) {
+            EXPECT_EQ(detail.series().cpu[0].y(), 10) << tc.name << ": oldest first";
+            EXPECT_EQ(detail.series().memory[0].y(), 25) << tc.name;
+            EXPECT_EQ(detail.series().disk[0].y(), 20) << tc.name;
+        }
+    }
+}
+
+TEST(ConsoleMachineDetail, AnAnswerForAMachineNoLongerShownIsDropped)
+{
+    ScriptedConsoleFleet fleet;
+    fleet.hold = true;
+    fleet.telemetryAnswer = [](const QString &serial, int) {
+        if (serial == QLatin1String("C02-OLD"))
+            return DeviceTelemetryResponse{{sample("2026-03-02T08:00:00Z", 1), sample("2026-03-02T08:10:00Z", 1)}};
+        return DeviceTelemetryResponse{};
+    };
+    MachineDetailModel detail(fleet);
+    detail.show(QStringLiteral("C02-OLD"), QStringLiteral("Old"), 24);
+    EXPECT_EQ(detail.telemetryText(), QStringLiteral("Loading telemetry…"));
+    detail.show(QStringLiteral("C02-NEW"), QStringLiteral("New"), 6);
+    fleet.hold = false;
+    fleet.release();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !detail.isLoading(); }, 5000));
+    QTest::qWait(0);
+    EXPECT_EQ(detail.serial(), QStringLiteral("C02-NEW"));
+    EXPECT_TRUE(detail.series().cpu.isEmpty()) << "the old machine's samples must not show under the new one";
+    EXPECT_EQ(detail.chartsText(), QStringLiteral("Not enough data points for this range."));
+}
+
+TEST(ConsoleMachineDetail, CommandAnswersBecomeTheirTexts)
+{
+    ScriptedConsoleFleet fleet;
+    MachineDetailModel detail(fleet);
+    QCoro::waitFor(detail.show(QStringLiteral("C02-B1"), QStringLiteral("Booth 1"), 24));
+    EXPECT_EQ(detail.restartConfirmTitle(), QStringLiteral("Restart Computer?"));
+    EXPECT_EQ(detail.restartConfirmText(), QStringLiteral("This will send a restart command to Booth 1. The machine "
+                                                          "will reboot shortly after receiving the command."));
+    struct Case {
+        const char *name;
+        bool restart;
+        APIResult<FleetCommandResponse> answer;
+        QString want;
+    } cases[] = {
+        {"restart queued", true, FleetCommandResponse{true, 42, {}, {}}, "Restart command queued (ID: 42)"},
+        {"restart refused", true, FleetCommandResponse{false, 0, {}, {}}, "Error: Command was not queued"},
+        {"restart failed", true, APIError::serverError(QStringLiteral("Access denied (403)")),
+         "Error: Access denied (403)"},
+        {"other command refused", false, FleetCommandResponse{false, 0, {}, {}}, "Error: Not queued"},
+        {"other command queued", false, FleetCommandResponse{true, 9, {}, {}}, "Queued (ID: 9)"},
+    };
+    for (const Case &tc : cases) {
+        fleet.commandAnswer = [&](const QString &) { return tc.answer; };
+        if (tc.restart)
+            QCoro::waitFor(detail.restartComputer());
+        else
+            QCoro::waitFor(detail.queue(QStringLiteral("collect_logs"), {}));
+        EXPECT_EQ(detail.commandText(), tc.want) << tc.name;
+        EXPECT_EQ(fleet.queued.last().serial, QStringLiteral("C02-B1")) << tc.name;
+    }
+}
+
+TEST(ConsoleBatch, EachPickedMachineGetsTheCommandAndItsOwnOutcome)
+{
+    ScriptedConsoleFleet fleet;
+    fleet.commandAnswer = [](const QString &serial) -> APIResult<FleetCommandResponse> {
+        if (serial == QLatin1String("C02-DOWN"))
+            return APIError::networkError(QStringLiteral("Connection refused"));
+        if (serial == QLatin1String("C02-NO"))
+            return FleetCommandResponse{false, 0, serial, {}};
+        return FleetCommandResponse{true, 11, serial, {}};
+    };
+    BatchCommandModel batch(fleet);
+    EXPECT_EQ(batch.blocker(), QStringLiteral("Pick at least one machine."));
+    for (const char *serial : {"C02-OK", "C02-DOWN", "C02-NO"})
+        batch.setPicked(QString::fromLatin1(serial), true);
+    batch.setPicked(QStringLiteral("C02-OK"), false);
+    batch.setPicked(QStringLiteral("C02-OK"), true);
+    batch.setCommand(1);
+    EXPECT_EQ(batch.command().label, QStringLiteral("Restart App"));
+    EXPECT_EQ(batch.blocker(), QStringLiteral("Choose an app or type its bundle ID."));
+    QCoro::waitFor(batch.send());
+    EXPECT_TRUE(fleet.queued.isEmpty()) << "an app command without an app is never sent";
+
+    batch.setBundleId(QStringLiteral("  com.lumora.booth "));
+    EXPECT_TRUE(batch.blocker().isEmpty());
+    QCoro::waitFor(batch.send());
+    const QList<BatchOutcome> want{
+        {QStringLiteral("C02-DOWN"), false, QStringLiteral("Error: Connection refused")},
+        {QStringLiteral("C02-NO"), false, QStringLiteral("Error: Not queued")},
+        {QStringLiteral("C02-OK"), true, QStringLiteral("Restart App queued (ID: 11)")},
+    };
+    EXPECT_EQ(batch.outcomes(), want);
+    ASSERT_EQ(fleet.queued.size(), 3);
+    for (const auto &queued : fleet.queued) {
+        EXPECT_EQ(queued.command, QStringLiteral("restart_app"));
+        EXPECT_EQ(queued.params.value(QStringLiteral("bundle_id")), AnyCodable(QStringLiteral("com.lumora.booth")));
+    }
+
+    batch.setCommand(0);
+    fleet.queued.clear();
+    QCoro::waitFor(batch.send());
+    ASSERT_EQ(fleet.queued.size(), 3);
+    EXPECT_TRUE(fleet.queued[0].params.isEmpty()) << "a restart of the computer names no app";
+}
+
+TEST(ConsoleAlerts, EveryTabHasItsEmptyStateAndTheFleetTabItsLoadAndFailure)
+{
+    ScriptedConsoleFleet fleet;
+    AlertsModel alerts(fleet);
+    EXPECT_EQ(alerts.active(), (AlertTab{{}, "No Active Alerts", "All systems are operating normally."}));
+    EXPECT_EQ(alerts.history(), (AlertTab{{}, "No Alert History", "Past alerts will appear here."}));
+    EXPECT_EQ(alerts.fleet(), AlertTab{});
+
+    fleet.hold = true;
+    alerts.loadFleet();
+    EXPECT_EQ(alerts.fleet().emptyTitle, QStringLiteral("Loading fleet alerts..."));
+    fleet.hold = false;
+    fleet.release();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return alerts.fleet().emptyTitle != QLatin1String("Loading fleet alerts..."); },
+                                5000));
+    EXPECT_EQ(alerts.fleet().emptyTitle, QStringLiteral("No alerts reported across the fleet."));
+
+    FleetAlert handled;
+    handled.serial = QStringLiteral("C02-B1");
+    handled.severity = QStringLiteral("critical");
+    handled.title = QStringLiteral("Booth Not Responding");
+    handled.acknowledgedBy = QStringLiteral("ops@venue");
+    fleet.alertsAnswer = QList<FleetAlert>{handled};
+    QCoro::waitFor(alerts.loadFleet());
+    ASSERT_EQ(alerts.fleet().rows.size(), 1);
+    EXPECT_TRUE(alerts.fleet().rows[0].endsWith(QStringLiteral("Handled by ops@venue"))) << alerts.fleet().rows[0].toStdString();
+
+    fleet.alertsAnswer = APIError::serverError(QStringLiteral("Fleet alerts decode failed: <html>"));
+    QCoro::waitFor(alerts.loadFleet());
+    EXPECT_EQ(alerts.fleet().emptyTitle, QStringLiteral("Failed to load fleet alerts: Fleet alerts decode failed: <html>"));
+    EXPECT_EQ(alerts.fleet().rows.size(), 1) << "a failed reload keeps what was shown";
+
+    const QDateTime at(QDate(2026, 3, 2), QTime(9, 0), QTimeZone::utc());
+    const WardenAlert disk =
+        WardenAlert::make(AlertSeverity::critical, AlertCategory::disk, "Disk Almost Full", "3 GB left", "C02", at);
+    alerts.setLocal({disk}, {disk});
+    EXPECT_EQ(alerts.active().rows.size(), 1);
+    EXPECT_TRUE(alerts.active().emptyTitle.isEmpty());
+    EXPECT_EQ(alerts.history().rows.size(), 1);
+}
+
+TEST(ConsoleDashboard, EmptyServicesShowTheirEmptyLines)
+{
+    const DashboardView empty = DashboardView::from({});
+    EXPECT_EQ(empty.apps, QStringList{"No Vesk apps running"});
+    EXPECT_EQ(empty.policy, QStringLiteral("No active policy"));
+    EXPECT_EQ(empty.alerts, QStringList{"No Active Alerts"});
+    EXPECT_TRUE(empty.health.isEmpty());
+
+    DashboardFacts facts;
+    facts.snapshot = SystemSnapshot{};
+    facts.snapshot->cpuUsage = 37.4;
+    facts.snapshot->uptimeSeconds = 2 * 86400 + 3 * 3600;
+    facts.runningApps = {AppSnapshot{"com.lumora.booth", "Booth", 10, 12.0, 300.0, false, std::nullopt}};
+    facts.policyName = QStringLiteral("Weekend Kiosk");
+    facts.enforcementPaused = true;
+    const DashboardView full = DashboardView::from(facts);
+    EXPECT_EQ(full.health.first(), QStringLiteral("CPU 37%"));
+    EXPECT_EQ(full.health.last(), QStringLiteral("Up 2 d 3 h"));
+    EXPECT_EQ(full.apps, QStringList{"Booth · 12% CPU · 300 MB · not responding"});
+    EXPECT_EQ(full.policy, QStringLiteral("Policy in force: Weekend Kiosk (enforcement paused)"));
+}
+
+TEST(ConsolePolicyEditor, InvalidDraftsAreRefusedBeforeTheyAreSaved)
+{
+    const auto keepAlive = [](QStringList ids, int startHour, int endHour, int days) {
+        DevicePolicy policy;
+        KeepAliveRule rule;
+        rule.name = QStringLiteral("Booth");
+        rule.bundleIds = std::move(ids);
+        rule.windows = {TimeWindow{QUuid::createUuid(), startHour, 0, endHour, 0}};
+        rule.days = Weekdays(days);
+        policy.keepAliveRules = {rule};
+        return policy;
+    };
+    DevicePolicy updateWindow;
+    updateWindow.updatePolicy.mode = UpdatePolicy::Mode::automatic;
+    updateWindow.updatePolicy.windowStart = 3;
+    updateWindow.updatePolicy.windowEnd = 3;
+    DevicePolicy restartNoDay;
+    restartNoDay.restartSchedule.enabled = true;
+    restartNoDay.restartSchedule.days = Weekdays(0);
+    DevicePolicy emptyRestartRule;
+    emptyRestartRule.appRestartRules = {AppRestartRule{}};
+    struct Case {
+        const char *name;
+        DevicePolicy draft;
+        std::optional<QString> want;
+    } cases[] = {
+        {"a valid draft", keepAlive({"com.lumora.booth"}, 8, 20, 127), std::nullopt},
+        {"a window over midnight is valid", keepAlive({"com.lumora.booth"}, 20, 2, 127), std::nullopt},
+        {"window start equals end", keepAlive({"com.lumora.booth"}, 9, 9, 127),
+         "Keep-alive rule \"Booth\" has a window that ends when it starts."},
+        {"empty bundle id", keepAlive({" "}, 8, 20, 127), "Keep-alive rule \"Booth\" has an empty bundle ID."},
+        {"no days", keepAlive({"com.lumora.booth"}, 8, 20, 0),
+         "Keep-alive rule \"Booth\" runs on no day. Pick at least one day."},
+        {"update window start equals end", updateWindow,
+         "The update window ends when it starts. Choose a different end hour."},
+        {"scheduled restart on no day", restartNoDay, "The scheduled restart runs on no day. Pick at least one day."},
+        {"restart rule without an app", emptyRestartRule, "An app restart rule has an empty bundle ID."},
+    };
+    for (const Case &tc : cases)
+        EXPECT_EQ(PolicyDraftCheck::problem(tc.draft), tc.want) << tc.name;
+}
+
+TEST(ConsoleMachineList, LastSeenTexts)
+{
+    const QDateTime now(QDate(2026, 3, 2), QTime(9, 0), QTimeZone::systemTimeZone());
+    struct Case {
+        const char *name;
+        QString lastSeen;
+        QString want;
+    } cases[] = {
+        {"never", "", "Last seen: unknown"},
+        {"garbage", "soon", "Last seen: unknown"},
+        {"yesterday", now.addDays(-1).toUTC().toString(Qt::ISODate), "Last seen yesterday"},
+        {"minutes", now.addSecs(-300).toUTC().toString(Qt::ISODate), "Last seen 5 min ago"},
+    };
+    for (const Case &tc : cases)
+        EXPECT_EQ(lastSeenText(tc.lastSeen, now), tc.want) << tc.name;
+}

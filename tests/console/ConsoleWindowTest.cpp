@@ -1,0 +1,139 @@
+// The console window offscreen over a scripted fleet: the detail area's empty, missing-machine
+// and lock pages, the management lock hiding the machines, and "focus this machine".
+#include "ScriptedConsoleFleet.h"
+
+#include "ManualClock.h"
+#include "MemoryDefaultsStore.h"
+#include "MemoryKeychainStore.h"
+#include "console/BatchSheet.h"
+#include "console/ConsoleWindow.h"
+#include "console/MachinePage.h"
+#include "local/AppLock.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QListWidget>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using namespace vesk;
+using test::machine;
+
+namespace {
+
+struct WindowRig {
+    test::ScriptedConsoleFleet fleet;
+    test::MemoryDefaultsStore defaults;
+    test::MemoryKeychainStore keychain;
+    test::ManualClock clock;
+    AppLock lock{keychain, defaults, QStringLiteral("com.lumora.warden"), PasswordHashCost::minimum()};
+
+    std::unique_ptr<ConsoleWindow> open()
+    {
+        auto window = std::make_unique<ConsoleWindow>(
+            ConsoleContext{fleet, defaults, lock, clock, QStringLiteral("C02-HERE")});
+        window->present();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !window->directory().isLoading(); }, 5000));
+        return window;
+    }
+
+    static QStringList listed(QListWidget *screens)
+    {
+        QStringList out;
+        for (int row = 0; row < screens->count(); ++row)
+            out.append(screens->item(row)->text());
+        return out;
+    }
+};
+
+} // namespace
+
+TEST(ConsoleWindow, AMachineThatLeavesTheFleetWhileSelectedShowsMachineNotFound)
+{
+    WindowRig rig;
+    rig.fleet.machinesAnswer = FleetMachineList{{machine("C02-HERE", "Front Desk"), machine("C02-B1", "Booth 1")}};
+    auto window = rig.open();
+    EXPECT_EQ(window->detailName(), QStringLiteral("Dashboard"));
+
+    window->showMachine(QStringLiteral("C02-B1"));
+    EXPECT_EQ(window->detailName(), QStringLiteral("C02-B1"));
+    EXPECT_EQ(window->findChild<QLabel *>(QStringLiteral("machineTitle"))->text(), QStringLiteral("Booth 1"));
+
+    rig.fleet.machinesAnswer = FleetMachineList{{machine("C02-HERE", "Front Desk")}};
+    QCoro::waitFor(window->directory().refresh());
+    EXPECT_EQ(window->detailName(), QStringLiteral("Machine Not Found"));
+    EXPECT_TRUE(window->findChild<QLabel *>(QStringLiteral("notFoundPageText"))
+                    ->text()
+                    .contains(QStringLiteral("This machine is no longer available.")));
+
+    rig.fleet.machinesAnswer = APIError::networkError(QStringLiteral("Connection refused"));
+    QCoro::waitFor(window->directory().refresh());
+    auto *note = window->findChild<QLabel *>(QStringLiteral("machinesNote"));
+    EXPECT_EQ(note->text(), QStringLiteral("Failed to load machines: Connection refused"));
+    window->showScreen(ConsoleScreen::settings);
+    EXPECT_EQ(window->detailName(), QStringLiteral("Settings")) << "the window stays usable";
+}
+
+TEST(ConsoleWindow, TheManagementLockHidesMachinesAndCommandsUntilThePasswordIsGiven)
+{
+    WindowRig rig;
+    rig.fleet.machinesAnswer = FleetMachineList{{machine("C02-B1", "Booth 1")}};
+    const PasswordChange set = QCoro::waitFor(
+        rig.lock.changePassword(LockScope::app, {}, QStringLiteral("kiosk1"), QStringLiteral("kiosk1")));
+    ASSERT_TRUE(set.done) << set.message.toStdString();
+    auto window = rig.open();
+    window->showMachine(QStringLiteral("C02-B1"));
+
+    rig.lock.setLocked(LockScope::app, true);
+    auto *screens = window->findChild<QListWidget *>(QStringLiteral("screens"));
+    EXPECT_EQ(WindowRig::listed(screens), (QStringList{"Dashboard", "Alerts", "Settings"}));
+    EXPECT_TRUE(window->findChild<QListView *>(QStringLiteral("machines"))->isHidden());
+    EXPECT_EQ(window->detailName(), QStringLiteral("Enter the app password to unlock management features."));
+    EXPECT_EQ(window->openBatchSheet(), nullptr);
+
+    QCoro::waitFor(window->unlock(QStringLiteral("wrong")));
+    EXPECT_EQ(window->findChild<QLabel *>(QStringLiteral("lockError"))->text(),
+              QStringLiteral("Incorrect password. Try again."));
+    EXPECT_TRUE(rig.lock.isLocked());
+
+    QCoro::waitFor(window->unlock(QStringLiteral("kiosk1")));
+    EXPECT_FALSE(rig.lock.isLocked());
+    EXPECT_FALSE(window->findChild<QListView *>(QStringLiteral("machines"))->isHidden());
+    EXPECT_EQ(window->detailName(), QStringLiteral("C02-B1")) << "the machine that was open comes back";
+    EXPECT_NE(window->openBatchSheet(), nullptr);
+}
+
+TEST(ConsoleWindow, FocusThisMacListsOnlyThisMacUntilASearchIsTyped)
+{
+    WindowRig rig;
+    rig.defaults.setValue(QStringLiteral("workflow_focusThisMac"), true);
+    rig.fleet.machinesAnswer = FleetMachineList{
+        {machine("C02-HERE", "Front Desk"), machine("C02-B1", "Booth 1"), machine("C02-B2", "Booth 2")}};
+    auto window = rig.open();
+    auto *machines = window->findChild<QListView *>(QStringLiteral("machines"));
+    EXPECT_EQ(machines->model()->rowCount(), 1);
+    window->findChild<QLineEdit *>(QStringLiteral("machineSearch"))->setText(QStringLiteral("booth"));
+    EXPECT_EQ(machines->model()->rowCount(), 2);
+    window->findChild<QLineEdit *>(QStringLiteral("machineSearch"))->setText(QStringLiteral("nothing"));
+    EXPECT_EQ(window->findChild<QLabel *>(QStringLiteral("machinesNote"))->text(),
+              QStringLiteral("No machines match \"nothing\""));
+}
+
+TEST(ConsoleWindow, ASlowFleetShowsLoadingAndLeavesTheScreensUsable)
+{
+    WindowRig rig;
+    rig.fleet.hold = true;
+    rig.fleet.machinesAnswer = FleetMachineList{{machine("C02-B1", "Booth 1")}};
+    ConsoleWindow window(ConsoleContext{rig.fleet, rig.defaults, rig.lock, rig.clock, QStringLiteral("C02-HERE")});
+    window.present();
+    auto *note = window.findChild<QLabel *>(QStringLiteral("machinesNote"));
+    EXPECT_EQ(note->text(), QStringLiteral("Loading machines…"));
+    window.showScreen(ConsoleScreen::settings);
+    EXPECT_EQ(window.detailName(), QStringLiteral("Settings"));
+    rig.fleet.release();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window.directory().isLoading(); }, 5000));
+    EXPECT_TRUE(note->text().isEmpty());
+    EXPECT_EQ(window.findChild<QListView *>(QStringLiteral("machines"))->model()->rowCount(), 1);
+}

@@ -1,0 +1,89 @@
+#pragma once
+
+#include "console/ConsoleFleet.h"
+
+#include <QFuture>
+#include <QPromise>
+
+#include <qcoro/qcorofuture.h>
+
+#include <functional>
+
+namespace vesk::test {
+
+// The console's fleet calls answered from fields the test sets. With `hold` set, every call
+// waits until release(), so a test can look at a screen while its load is under way.
+class ScriptedConsoleFleet final : public ConsoleFleet {
+public:
+    struct Queued {
+        QString serial;
+        QString command;
+        QMap<QString, AnyCodable> params;
+    };
+
+    APIResult<FleetMachineList> machinesAnswer = FleetMachineList{};
+    APIResult<FleetDeviceStatus> statusAnswer = FleetDeviceStatus{};
+    std::function<APIResult<DeviceTelemetryResponse>(const QString &serial, int hours)> telemetryAnswer =
+        [](const QString &, int) { return DeviceTelemetryResponse{}; };
+    std::function<APIResult<FleetCommandResponse>(const QString &serial)> commandAnswer = [](const QString &serial) {
+        return FleetCommandResponse{true, 7, serial, QString()};
+    };
+    APIResult<QList<FleetAlert>> alertsAnswer = QList<FleetAlert>{};
+    QList<Queued> queued;
+    bool hold = false;
+
+    ScriptedConsoleFleet()
+    {
+        m_gate.start();
+        m_released = m_gate.future();
+    }
+    void release() { m_gate.finish(); }
+
+    QCoro::Task<APIResult<FleetMachineList>> machines() override
+    {
+        co_await waitIfHeld();
+        co_return machinesAnswer;
+    }
+    QCoro::Task<APIResult<FleetDeviceStatus>> deviceStatus(QString) override
+    {
+        co_await waitIfHeld();
+        co_return statusAnswer;
+    }
+    QCoro::Task<APIResult<DeviceTelemetryResponse>> telemetryHistory(QString serial, int hours) override
+    {
+        co_await waitIfHeld();
+        co_return telemetryAnswer(serial, hours);
+    }
+    QCoro::Task<APIResult<FleetCommandResponse>> queueCommand(QString serial, QString command,
+                                                              QMap<QString, AnyCodable> params) override
+    {
+        co_await waitIfHeld();
+        queued.append({serial, command, params});
+        co_return commandAnswer(serial);
+    }
+    QCoro::Task<APIResult<QList<FleetAlert>>> fleetAlerts(int) override
+    {
+        co_await waitIfHeld();
+        co_return alertsAnswer;
+    }
+
+private:
+    QCoro::Task<> waitIfHeld()
+    {
+        if (!hold)
+            co_return;
+        co_await m_released;
+    }
+
+    QPromise<void> m_gate;
+    QFuture<void> m_released;
+};
+
+// A directory entry as the fleet lists it.
+inline FleetMachine machine(const QString &serial, const QString &name, const QString &lastSeen = QString())
+{
+    return FleetMachine{serial, serial, name, QStringLiteral("Booth"), QStringLiteral("1.0"), QString(),
+                        QString(), lastSeen, QStringLiteral("online")};
+}
+
+} // namespace vesk::test
