@@ -1,5 +1,6 @@
 #include "alerts/AlertOutbox.h"
 
+#include "platform/AtomicFile.h"
 #include "platform/LogCategories.h"
 
 #include <QDir>
@@ -7,7 +8,6 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QSaveFile>
 
 namespace vesk {
 
@@ -63,10 +63,8 @@ void AlertOutbox::save() const
     for (const AlertReport &report : m_reports)
         items.append(report.toJson());
     QDir().mkpath(QFileInfo(m_path).absolutePath());
-    QSaveFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(QJsonDocument(items).toJson(QJsonDocument::Compact)) < 0 ||
-        !file.commit())
-        qCWarning(lcAlerts).noquote() << "Alert outbox not saved:" << file.errorString();
+    if (const std::optional<QString> error = AtomicFile::write(m_path, QJsonDocument(items).toJson(QJsonDocument::Compact)))
+        qCWarning(lcAlerts).noquote() << "Alert outbox not saved:" << *error;
 }
 
 } // namespace vesk

@@ -1,5 +1,6 @@
 #include "updates/SelfUpdateHandover.h"
 
+#include "platform/AtomicFile.h"
 #include "platform/Clock.h"
 #include "platform/FolderHandle.h"
 #include "platform/LogCategories.h"
@@ -9,7 +10,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace vesk {
 
@@ -88,11 +88,7 @@ std::optional<SelfUpdateHandover::Plan> SelfUpdateHandover::Plan::fromArguments(
 bool SelfUpdateHandover::writeMarker(const QString &stateDir, const QString &name, const QString &version)
 {
     QDir().mkpath(stateDir);
-    QSaveFile file(stateDir + QLatin1Char('/') + name);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    file.write(version.toUtf8());
-    return file.commit();
+    return !AtomicFile::write(stateDir + QLatin1Char('/') + name, version.toUtf8()).has_value();
 }
 
 std::optional<QString> SelfUpdateHandover::readMarker(const QString &stateDir, const QString &name)
