@@ -273,7 +273,7 @@ protected:
     QString secret;
 };
 
-TEST_F(FleetMachine, RestartAppReplacesTheProcessAndTheReportsThatFollowShowTheHungApp)
+TEST_F(FleetMachineEndToEnd, RestartAppReplacesTheProcessAndTheReportsThatFollowShowTheHungApp)
 {
     const QString serial = QStringLiteral("E2E-CMD-1");
     ASSERT_NO_FATAL_FAILURE(enrol(serial));
@@ -346,7 +346,7 @@ TEST_F(FleetMachine, RestartAppReplacesTheProcessAndTheReportsThatFollowShowTheH
     EXPECT_EQ(agent->terminate(), 0);
 }
 
-TEST_F(FleetMachine, KeepAlivePolicyAssignedOnTheServerLaunchesTheAppAndBringsItBackAfterAKill)
+TEST_F(FleetMachineEndToEnd, KeepAlivePolicyAssignedOnTheServerLaunchesTheAppAndBringsItBackAfterAKill)
 {
     const QString serial = QStringLiteral("E2E-POLICY-1");
     ASSERT_NO_FATAL_FAILURE(enrol(serial));
@@ -380,7 +380,7 @@ TEST_F(FleetMachine, KeepAlivePolicyAssignedOnTheServerLaunchesTheAppAndBringsIt
     EXPECT_EQ(agent->terminate(), 0);
 }
 
-TEST_F(FleetMachine, PayloadCapturedOnOneMachineIsDeployedByAnother)
+TEST_F(FleetMachineEndToEnd, PayloadCapturedOnOneMachineIsDeployedByAnother)
 {
     const QString first = QStringLiteral("E2E-PAY-1");
     const QString second = QStringLiteral("E2E-PAY-2");
@@ -428,7 +428,7 @@ TEST_F(FleetMachine, PayloadCapturedOnOneMachineIsDeployedByAnother)
     EXPECT_EQ(agent->terminate(), 0);
 }
 
-TEST_F(FleetMachine, RestartRulesRestartAnAppThatOutgrowsItsLimitAndOneWhoseWindowStopsAnswering)
+TEST_F(FleetMachineEndToEnd, RestartRulesRestartAnAppThatOutgrowsItsLimitAndOneWhoseWindowStopsAnswering)
 {
     const XServer x;
     if (x.display().isEmpty())
@@ -475,7 +475,7 @@ TEST_F(FleetMachine, RestartRulesRestartAnAppThatOutgrowsItsLimitAndOneWhoseWind
     EXPECT_EQ(agent->terminate(), 0);
 }
 
-TEST_F(FleetMachine, APauseStopsEnforcementOfTheServersPolicyAndResumeRestoresIt)
+TEST_F(FleetMachineEndToEnd, APauseStopsEnforcementOfTheServersPolicyAndResumeRestoresIt)
 {
     const QString serial = QStringLiteral("E2E-POLICY-3");
     ASSERT_NO_FATAL_FAILURE(enrol(serial));
@@ -512,7 +512,7 @@ TEST_F(FleetMachine, APauseStopsEnforcementOfTheServersPolicyAndResumeRestoresIt
     EXPECT_EQ(machine.restarts(), 0);
 }
 
-TEST_F(FleetMachine, SignedReleasePublishedOnTheServerIsInstalledByUpdateAppAndTheAppRelaunched)
+TEST_F(FleetMachineEndToEnd, SignedReleasePublishedOnTheServerIsInstalledByUpdateAppAndTheAppRelaunched)
 {
     const QString serial = QStringLiteral("E2E-UPD-1");
     ASSERT_NO_FATAL_FAILURE(enrol(serial));
@@ -556,7 +556,7 @@ TEST_F(FleetMachine, SignedReleasePublishedOnTheServerIsInstalledByUpdateAppAndT
 
 } // namespace
 
-TEST_F(FleetMachine, QueuedCommandReachesThePairedAgentThroughItsPushChannelAtOnce)
+TEST_F(FleetMachineEndToEnd, QueuedCommandReachesThePairedAgentThroughItsPushChannelAtOnce)
 {
     const QString serial = QStringLiteral("E2E-PUSH-1");
     ASSERT_NO_FATAL_FAILURE(enrol(serial));
