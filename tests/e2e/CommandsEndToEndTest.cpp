@@ -110,9 +110,9 @@ private:
 
 // One machine: a fleet server with a tenant and its secret, shared and application folders
 // every agent of the machine sees, and the family apps the test puts there.
-class FleetMachine : public ::testing::Test {
+class FleetMachineEndToEnd : public ::testing::Test {
 protected:
-    FleetMachine() : server(dir.path())
+    FleetMachineEndToEnd() : server(dir.path())
     {
         machineEnv.insert(QStringLiteral("VESK_SHARED_DIR"), shared());
         machineEnv.insert(QStringLiteral("VESK_APPLICATIONS"), apps());
@@ -130,7 +130,7 @@ protected:
                   "<credentials><kr5_account>EVNT5678</kr5_account><kr5_location>GALA-26</kr5_location></credentials>");
     }
 
-    ~FleetMachine() override
+    ~FleetMachineEndToEnd() override
     {
         // Whatever the agents launched runs detached from them: end it with the test.
         for (const RunningApplication &app : ourApps()) {
