@@ -13,21 +13,6 @@
 
 namespace {
 
-vesk::ArchiveEntryFacts factsOf(archive_entry *entry)
-{
-    vesk::ArchiveEntryFacts facts;
-    if (const char *name = archive_entry_pathname(entry))
-        facts.name = QByteArray(name);
-    facts.fileType = archive_entry_filetype(entry);
-    facts.mode = archive_entry_mode(entry) & 07777;
-    facts.hardLink = archive_entry_hardlink(entry) != nullptr;
-    if (const char *target = archive_entry_symlink(entry))
-        facts.linkTarget = QByteArray(target);
-    else if (facts.fileType == AE_IFLNK)
-        facts.linkTarget = QByteArray();
-    return facts;
-}
-
 // An entry let through names a place strictly inside the staging folder.
 void judge(const vesk::ArchiveEntryFacts &facts)
 {
@@ -64,7 +49,7 @@ VESK_FUZZ_TARGET(archive_entries)
         const int status = archive_read_next_header(reader.get(), &entry);
         if (status != ARCHIVE_OK && status != ARCHIVE_WARN)
             return;
-        judge(factsOf(entry));
+        judge(vesk::ArchiveEntryPolicy::factsOf(entry));
         archive_read_data_skip(reader.get());
     }
 }

@@ -3,9 +3,25 @@
 #include <QList>
 #include <QStringList>
 
+#include <archive_entry.h>
 #include <sys/stat.h>
 
 namespace vesk::ArchiveEntryPolicy {
+
+ArchiveEntryFacts factsOf(archive_entry *entry)
+{
+    ArchiveEntryFacts facts;
+    if (const char *name = archive_entry_pathname(entry))
+        facts.name = QByteArray(name);
+    facts.fileType = archive_entry_filetype(entry);
+    facts.mode = archive_entry_mode(entry) & 07777;
+    facts.hardLink = archive_entry_hardlink(entry) != nullptr;
+    if (const char *target = archive_entry_symlink(entry))
+        facts.linkTarget = QByteArray(target);
+    else if (facts.fileType == AE_IFLNK)
+        facts.linkTarget = QByteArray();
+    return facts;
+}
 
 namespace {
 

@@ -7,6 +7,8 @@
 
 #include <optional>
 
+struct archive_entry;
+
 namespace vesk {
 
 // What one archive entry claims to be, as read from its header.
@@ -21,6 +23,9 @@ struct ArchiveEntryFacts {
 // The rules an entry of a payload archive must meet before anything of it is written.
 // Entries are refused, never rewritten: an archive with one bad entry is a bad archive.
 namespace ArchiveEntryPolicy {
+
+// What libarchive's header of one entry says, in the terms the rules below judge.
+ArchiveEntryFacts factsOf(archive_entry *entry);
 
 inline constexpr int maxNameBytes = 1024;
 inline constexpr int maxComponentBytes = 255;

@@ -33,21 +33,6 @@ ArchiveError fromFolderError(const FolderError &error)
     return ArchiveError::dittoFailed(error.text);
 }
 
-ArchiveEntryFacts factsOf(archive_entry *entry)
-{
-    ArchiveEntryFacts facts;
-    if (const char *name = archive_entry_pathname(entry))
-        facts.name = QByteArray(name);
-    facts.fileType = archive_entry_filetype(entry);
-    facts.mode = archive_entry_mode(entry) & 07777;
-    facts.hardLink = archive_entry_hardlink(entry) != nullptr;
-    if (const char *target = archive_entry_symlink(entry))
-        facts.linkTarget = QByteArray(target);
-    else if (facts.fileType == AE_IFLNK)
-        facts.linkTarget = QByteArray();
-    return facts;
-}
-
 constexpr unsigned kWorkingFolderMode = 0700;
 
 } // namespace
@@ -112,7 +97,7 @@ std::optional<ArchiveError> StagingExtraction::unpack(archive *reader)
 
 std::optional<ArchiveError> StagingExtraction::unpackEntry(archive *reader, archive_entry *entry)
 {
-    const ArchiveEntryFacts facts = factsOf(entry);
+    const ArchiveEntryFacts facts = ArchiveEntryPolicy::factsOf(entry);
     if (const auto refused = ArchiveEntryPolicy::refusal(facts))
         return refused;
     if (archive_entry_size_is_set(entry) && archive_entry_size(entry) > m_limits.maxTotalBytes - m_bytes)
