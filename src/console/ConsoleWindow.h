@@ -23,7 +23,9 @@ class AlertsPage;
 class BatchSheet;
 class DashboardPage;
 class MachinePage;
+class PolicyManagerPage;
 class SettingsPage;
+class TextListPage;
 
 // The console: a sidebar of screens and of the tenant's machines beside the detail area.
 // It holds view state only; every line it shows comes from the services or the fleet.
@@ -51,6 +53,7 @@ public:
     // Built on the first machine shown: a console never used for the fleet loads no charts.
     MachinePage &machinePage();
     AlertsPage &alertsPage() const { return *m_alertsPage; }
+    PolicyManagerPage &policyManagerPage() const { return *m_policyManager; }
     QCoro::Task<> unlock(QString password);
 
 private:
@@ -80,6 +83,9 @@ private:
     DashboardPage *m_dashboard = nullptr;
     AlertsPage *m_alertsPage = nullptr;
     SettingsPage *m_settings = nullptr;
+    TextListPage *m_policies = nullptr;
+    PolicyManagerPage *m_policyManager = nullptr;
+    TextListPage *m_enforcementLog = nullptr;
     MachinePage *m_machinePage = nullptr;
     QAction *m_lockAction = nullptr;
     QAction *m_batchAction = nullptr;
