@@ -40,7 +40,7 @@ QList<Route> fleetRoutes(const FleetContext &context, PushHub *push)
         // Open as well: the archives of published releases, which every tenant is offered.
         {Method::Get, api("release_download"), {}, ReleaseDownloadHandler(context)},
 
-        {Method::Post, api("device_commands"), authed(auth, commands, &CommandHandlers::poll),
+        {Method::Post, api("device_commands"), authed(auth, commands, &CommandHandlers::poll), {},
          [idlePolls](const RequestFraming::Head &head, QByteArrayView body) { return idlePolls->answer(head, body); }},
         {Method::Post, api("device_command_result"), authed(auth, commands, &CommandHandlers::result)},
         {Method::Post, api("device_command"), authed(auth, commands, &CommandHandlers::queue)},
