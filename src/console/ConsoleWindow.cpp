@@ -4,6 +4,7 @@
 #include "console/BatchSheet.h"
 #include "console/ConsoleTexts.h"
 #include "console/DashboardPage.h"
+#include "console/FleetManagementPage.h"
 #include "console/MachinePage.h"
 #include "console/PolicyManagerPage.h"
 #include "console/PolicySummary.h"
@@ -35,7 +36,8 @@ const QList<ConsoleScreen> &ConsoleWindow::builtScreens()
 {
     static const QList<ConsoleScreen> built{ConsoleScreen::dashboard,      ConsoleScreen::alerts,
                                             ConsoleScreen::policies,       ConsoleScreen::policyManager,
-                                            ConsoleScreen::enforcementLog, ConsoleScreen::settings};
+                                            ConsoleScreen::enforcementLog, ConsoleScreen::fleetManagement,
+                                            ConsoleScreen::settings};
     return built;
 }
 
@@ -65,6 +67,7 @@ ConsoleWindow::ConsoleWindow(const ConsoleContext &context, QWidget *parent)
         new TextListPage(screenInfo(ConsoleScreen::enforcementLog).title, ConsoleTexts::noEnforcement, [engine]() {
             return engine ? PolicySummary::logRows(engine->log()) : QStringList();
         });
+    m_fleetManagement = new FleetManagementPage(m_context.defaults);
     if (engine) {
         connect(engine, &PolicyEngine::changed, m_policies, &TextListPage::refresh);
         connect(engine, &PolicyEngine::changed, m_enforcementLog, &TextListPage::refresh);
@@ -72,7 +75,7 @@ ConsoleWindow::ConsoleWindow(const ConsoleContext &context, QWidget *parent)
     for (QWidget *page : {m_emptyPage, m_notFoundPage, m_lockPage, static_cast<QWidget *>(m_dashboard),
                           static_cast<QWidget *>(m_alertsPage), static_cast<QWidget *>(m_settings),
                           static_cast<QWidget *>(m_policies), static_cast<QWidget *>(m_policyManager),
-                          static_cast<QWidget *>(m_enforcementLog)})
+                          static_cast<QWidget *>(m_enforcementLog), static_cast<QWidget *>(m_fleetManagement)})
         m_stack->addWidget(page);
 
     auto *split = new QSplitter;
@@ -298,6 +301,9 @@ void ConsoleWindow::refreshDetail()
             break;
         case ConsoleScreen::enforcementLog:
             page = m_enforcementLog;
+            break;
+        case ConsoleScreen::fleetManagement:
+            page = m_fleetManagement;
             break;
         default:
             break;

@@ -22,6 +22,7 @@ namespace vesk {
 class AlertsPage;
 class BatchSheet;
 class DashboardPage;
+class FleetManagementPage;
 class MachinePage;
 class PolicyManagerPage;
 class SettingsPage;
@@ -86,6 +87,7 @@ private:
     TextListPage *m_policies = nullptr;
     PolicyManagerPage *m_policyManager = nullptr;
     TextListPage *m_enforcementLog = nullptr;
+    FleetManagementPage *m_fleetManagement = nullptr;
     MachinePage *m_machinePage = nullptr;
     QAction *m_lockAction = nullptr;
     QAction *m_batchAction = nullptr;
