@@ -15,9 +15,13 @@
 #include "console/PolicyDraftCheck.h"
 #include "console/PolicyManagerModel.h"
 #include "console/PolicySummary.h"
+#include "console/PollingTexts.h"
 #include "local/AppLock.h"
 #include "console/TelemetrySeries.h"
 
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTest>
 #include <QTimeZone>
 
@@ -578,4 +582,23 @@ TEST(ConsolePolicyManager, EditorFieldsBecomeTheDraftAndKeepUnlistedAssignments)
                                                    {QUuid::createUuid(), at.addSecs(60), QStringLiteral("second")}});
     ASSERT_EQ(log.size(), 2);
     EXPECT_TRUE(log.first().endsWith(QStringLiteral("second"))) << "newest first";
+}
+
+TEST(ConsoleSettings, PollingLinesQuoteTheMeasuredMonthlyTraffic)
+{
+    EXPECT_EQ(PollingTexts::line(false, 99.9), QStringLiteral("Polling every 10–30 seconds. Measured ~100 MB/month."));
+    EXPECT_EQ(PollingTexts::line(true, 27.13), QStringLiteral("Polling every 2–5 minutes. Measured ~27 MB/month."));
+
+    // The built-in figures are the measured ones, not estimates typed into the code.
+    QFile file(QStringLiteral(QT_TESTCASE_SOURCEDIR "/../../docs/network-budget.json"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << file.fileName().toStdString();
+    const QJsonObject budget = QJsonDocument::fromJson(file.readAll()).object();
+    for (const bool lowData : {false, true}) {
+        const double measured = budget.value(lowData ? QStringLiteral("lowdata") : QStringLiteral("default"))
+                                    .toObject()
+                                    .value(QStringLiteral("month_mb"))
+                                    .toDouble(-1);
+        ASSERT_GT(measured, 0) << lowData;
+        EXPECT_EQ(PollingTexts::line(lowData), PollingTexts::line(lowData, measured)) << lowData;
+    }
 }
