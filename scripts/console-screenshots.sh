@@ -67,5 +67,14 @@ for cpu in 12 35 28 64 41 22; do
   sleep 1
 done
 
+# A policy for the booths, so the Policy Manager opens on its editor.
+curl -sS --fail-with-body -o "$work/policy.out" -H 'Content-Type: application/json' -H "X-Fleet-Key: $key" \
+  -H "X-Device-Serial: $serial" -d "{\"id\":\"5B8E2F0A-6C1D-4E2B-9A7F-0D3C4B5A6E71\",\"name\":\"Gala booths\",
+       \"restart_schedule\":{\"enabled\":true,\"hour\":4,\"minute\":30,\"days\":127},
+       \"keep_alive_rules\":[{\"id\":\"1D2C3B4A-5E6F-4A1B-8C2D-3E4F5A6B7C8D\",\"name\":\"Booth app\",
+         \"bundle_ids\":[\"com.lumora.booth\"],\"windows\":[],\"days\":127}],
+       \"assigned_serials\":[\"$serial\",\"C02BOOTH0002\"]}" \
+  "$url/policy" || { cat "$work/policy.out" >&2; exit 1; }
+
 mkdir -p "$out"
 "$warden" --fleet-url "$url" --serial "$serial" console --screenshot "$out"

@@ -30,4 +30,19 @@ QCoro::Task<APIResult<QList<FleetAlert>>> FleetClientConsoleFleet::fleetAlerts(i
     return m_api.fleetAlerts(limit);
 }
 
+QCoro::Task<APIResult<QList<DevicePolicy>>> FleetClientConsoleFleet::policies()
+{
+    return m_api.tenantPolicies();
+}
+
+QCoro::Task<APIStatus> FleetClientConsoleFleet::savePolicy(DevicePolicy policy)
+{
+    return m_api.savePolicy(std::move(policy));
+}
+
+QCoro::Task<APIStatus> FleetClientConsoleFleet::deletePolicy(QUuid id)
+{
+    return m_api.deletePolicy(id);
+}
+
 } // namespace vesk

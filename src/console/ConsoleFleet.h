@@ -7,6 +7,7 @@
 #include "wire/FleetAppStatus.h"
 #include "wire/FleetCommandResponse.h"
 #include "wire/FleetMachine.h"
+#include "wire/policy/DevicePolicy.h"
 
 #include <QMap>
 #include <QString>
@@ -29,6 +30,9 @@ public:
     virtual QCoro::Task<APIResult<FleetCommandResponse>> queueCommand(QString serial, QString command,
                                                                       QMap<QString, AnyCodable> params) = 0;
     virtual QCoro::Task<APIResult<QList<FleetAlert>>> fleetAlerts(int limit) = 0;
+    virtual QCoro::Task<APIResult<QList<DevicePolicy>>> policies() = 0;
+    virtual QCoro::Task<APIStatus> savePolicy(DevicePolicy policy) = 0;
+    virtual QCoro::Task<APIStatus> deletePolicy(QUuid id) = 0;
 };
 
 // The console's calls answered by the agent's fleet client.
@@ -42,6 +46,9 @@ public:
     QCoro::Task<APIResult<FleetCommandResponse>> queueCommand(QString serial, QString command,
                                                               QMap<QString, AnyCodable> params) override;
     QCoro::Task<APIResult<QList<FleetAlert>>> fleetAlerts(int limit) override;
+    QCoro::Task<APIResult<QList<DevicePolicy>>> policies() override;
+    QCoro::Task<APIStatus> savePolicy(DevicePolicy policy) override;
+    QCoro::Task<APIStatus> deletePolicy(QUuid id) override;
 
 private:
     FleetAPIClient &m_api;

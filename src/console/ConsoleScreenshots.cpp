@@ -4,6 +4,7 @@
 #include "console/BatchSheet.h"
 #include "console/ConsoleWindow.h"
 #include "console/MachinePage.h"
+#include "console/PolicyManagerPage.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -46,6 +47,13 @@ QCoro::Task<ConsoleScreenshots> ConsoleScreenshots::capture(ConsoleWindow &windo
         window.showScreen(screen);
         if (screen == ConsoleScreen::alerts)
             co_await window.alertsPage().model().loadFleet();
+        if (screen == ConsoleScreen::policyManager) {
+            PolicyManagerModel &policies = window.policyManagerPage().model();
+            co_await policies.load();
+            // The editor, not its empty state, is the picture worth having.
+            if (!policies.policies().isEmpty())
+                policies.select(policies.policies().first().id);
+        }
         if (!save(window, screenInfo(screen).title))
             co_return shots;
     }

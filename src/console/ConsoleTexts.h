@@ -43,4 +43,17 @@ inline const QString handledBy = QStringLiteral("Handled by ");
 inline const QString noVeskApps = QStringLiteral("No Vesk apps running");
 inline const QString noPolicy = QStringLiteral("No active policy");
 
+inline const QString noPolicySelected = QStringLiteral("No Policy Selected");
+inline const QString selectOrCreatePolicy = QStringLiteral("Select a policy or create a new one.");
+inline const QString loadingPolicies = QStringLiteral("Loading policies…");
+inline const QString policiesFailed = QStringLiteral("Failed to load policies: ");
+inline const QString noPolicies = QStringLiteral("No policies yet. Create one with New Policy.");
+inline const QString policyLocked = QStringLiteral("Enter the policy password to edit policies.");
+inline const QString policySaved = QStringLiteral("Saved ");
+inline const QString policySaveFailed = QStringLiteral("Failed to save policy ");
+inline const QString policyDeleted = QStringLiteral("Deleted ");
+inline const QString deletePolicyFailed = QStringLiteral("Failed to delete policy ");
+inline const QString deleteFailedFor = QStringLiteral("Delete failed for ");
+inline const QString noEnforcement = QStringLiteral("Enforcement actions will appear here as they occur.");
+
 } // namespace vesk::ConsoleTexts

@@ -4,12 +4,17 @@
 #include "console/BatchSheet.h"
 #include "console/ConsoleTexts.h"
 #include "console/DashboardPage.h"
+#include "console/FleetManagementPage.h"
 #include "console/MachinePage.h"
+#include "console/PolicyManagerPage.h"
+#include "console/PolicySummary.h"
 #include "console/SettingsPage.h"
 #include "console/TelemetrySeries.h"
+#include "console/TextListPage.h"
 #include "local/AppLock.h"
 #include "platform/Clock.h"
 #include "platform/DefaultsStore.h"
+#include "policy/PolicyEngine.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -29,7 +34,10 @@ constexpr int kScreenRole = Qt::UserRole + 1;
 
 const QList<ConsoleScreen> &ConsoleWindow::builtScreens()
 {
-    static const QList<ConsoleScreen> built{ConsoleScreen::dashboard, ConsoleScreen::alerts, ConsoleScreen::settings};
+    static const QList<ConsoleScreen> built{ConsoleScreen::dashboard,      ConsoleScreen::alerts,
+                                            ConsoleScreen::policies,       ConsoleScreen::policyManager,
+                                            ConsoleScreen::enforcementLog, ConsoleScreen::fleetManagement,
+                                            ConsoleScreen::settings};
     return built;
 }
 
@@ -50,8 +58,24 @@ ConsoleWindow::ConsoleWindow(const ConsoleContext &context, QWidget *parent)
     m_dashboard = new DashboardPage(m_context);
     m_alertsPage = new AlertsPage(m_context);
     m_settings = new SettingsPage(m_context.defaults);
+    const PolicyEngine *engine = m_context.policy;
+    m_policies = new TextListPage(screenInfo(ConsoleScreen::policies).title, ConsoleTexts::noPolicy, [engine]() {
+        return PolicySummary::lines(engine ? engine->activePolicy() : std::nullopt);
+    });
+    m_policyManager = new PolicyManagerPage(m_context.fleet, m_context.lock, m_directory.list());
+    m_enforcementLog =
+        new TextListPage(screenInfo(ConsoleScreen::enforcementLog).title, ConsoleTexts::noEnforcement, [engine]() {
+            return engine ? PolicySummary::logRows(engine->log()) : QStringList();
+        });
+    m_fleetManagement = new FleetManagementPage(m_context.defaults);
+    if (engine) {
+        connect(engine, &PolicyEngine::changed, m_policies, &TextListPage::refresh);
+        connect(engine, &PolicyEngine::changed, m_enforcementLog, &TextListPage::refresh);
+    }
     for (QWidget *page : {m_emptyPage, m_notFoundPage, m_lockPage, static_cast<QWidget *>(m_dashboard),
-                          static_cast<QWidget *>(m_alertsPage), static_cast<QWidget *>(m_settings)})
+                          static_cast<QWidget *>(m_alertsPage), static_cast<QWidget *>(m_settings),
+                          static_cast<QWidget *>(m_policies), static_cast<QWidget *>(m_policyManager),
+                          static_cast<QWidget *>(m_enforcementLog), static_cast<QWidget *>(m_fleetManagement)})
         m_stack->addWidget(page);
 
     auto *split = new QSplitter;
@@ -221,6 +245,8 @@ void ConsoleWindow::showScreen(ConsoleScreen screen)
         m_alertsPage->reloadFleet();
     if (screen == ConsoleScreen::dashboard)
         m_dashboard->refresh();
+    if (screen == ConsoleScreen::policyManager)
+        m_policyManager->reload();
     refreshDetail();
 }
 
@@ -266,6 +292,18 @@ void ConsoleWindow::refreshDetail()
             break;
         case ConsoleScreen::settings:
             page = m_settings;
+            break;
+        case ConsoleScreen::policies:
+            page = m_policies;
+            break;
+        case ConsoleScreen::policyManager:
+            page = m_policyManager;
+            break;
+        case ConsoleScreen::enforcementLog:
+            page = m_enforcementLog;
+            break;
+        case ConsoleScreen::fleetManagement:
+            page = m_fleetManagement;
             break;
         default:
             break;

@@ -22,8 +22,11 @@ namespace vesk {
 class AlertsPage;
 class BatchSheet;
 class DashboardPage;
+class FleetManagementPage;
 class MachinePage;
+class PolicyManagerPage;
 class SettingsPage;
+class TextListPage;
 
 // The console: a sidebar of screens and of the tenant's machines beside the detail area.
 // It holds view state only; every line it shows comes from the services or the fleet.
@@ -51,6 +54,7 @@ public:
     // Built on the first machine shown: a console never used for the fleet loads no charts.
     MachinePage &machinePage();
     AlertsPage &alertsPage() const { return *m_alertsPage; }
+    PolicyManagerPage &policyManagerPage() const { return *m_policyManager; }
     QCoro::Task<> unlock(QString password);
 
 private:
@@ -80,6 +84,10 @@ private:
     DashboardPage *m_dashboard = nullptr;
     AlertsPage *m_alertsPage = nullptr;
     SettingsPage *m_settings = nullptr;
+    TextListPage *m_policies = nullptr;
+    PolicyManagerPage *m_policyManager = nullptr;
+    TextListPage *m_enforcementLog = nullptr;
+    FleetManagementPage *m_fleetManagement = nullptr;
     MachinePage *m_machinePage = nullptr;
     QAction *m_lockAction = nullptr;
     QAction *m_batchAction = nullptr;

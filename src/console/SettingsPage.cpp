@@ -2,7 +2,9 @@
 
 #include "console/ConsoleScreens.h"
 #include "console/ConsoleTexts.h"
+#include "console/PollingTexts.h"
 #include "platform/DefaultsStore.h"
+#include "settings/FleetSettingsStore.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -41,6 +43,25 @@ SettingsPage::SettingsPage(DefaultsStore &defaults, QWidget *parent) : QWidget(p
               SidebarKeys::focusThisMac, false);
     column->addStretch();
     tabs->addTab(sidebar, tr("Sidebar"));
+
+    auto *polling = new QWidget;
+    polling->setObjectName(QStringLiteral("settingsPolling"));
+    auto *pollingColumn = new QVBoxLayout(polling);
+    const QString lowDataKey = FleetSettingsKeys::lowDataMode;
+    auto *lowData = new QCheckBox(tr("Low data mode"));
+    lowData->setObjectName(lowDataKey);
+    lowData->setChecked(defaults.boolValue(lowDataKey));
+    auto *pollingLine = new QLabel(PollingTexts::line(lowData->isChecked()));
+    pollingLine->setObjectName(QStringLiteral("pollingLine"));
+    pollingLine->setWordWrap(true);
+    connect(lowData, &QCheckBox::toggled, this, [&defaults, lowDataKey, pollingLine](bool on) {
+        defaults.setValue(lowDataKey, on);
+        pollingLine->setText(PollingTexts::line(on));
+    });
+    pollingColumn->addWidget(lowData);
+    pollingColumn->addWidget(pollingLine);
+    pollingColumn->addStretch();
+    tabs->addTab(polling, tr("Polling"));
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(tabs);

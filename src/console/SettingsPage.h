@@ -6,8 +6,8 @@ namespace vesk {
 
 class DefaultsStore;
 
-// Settings: which screens the sidebar lists and whether the machine list shows only this Mac.
-// Each switch writes its user default at once.
+// Settings: which screens the sidebar lists, whether the machine list shows only this Mac, and
+// the polling choice with its measured monthly traffic. Each switch writes its user default at once.
 class SettingsPage : public QWidget {
     Q_OBJECT
 public:

@@ -10,6 +10,7 @@
 #include "wire/CommandQueueRequest.h"
 #include "wire/CommandResultReport.h"
 #include "wire/InstalledAppsReport.h"
+#include "wire/JsonReader.h"
 #include "wire/NewMachineNote.h"
 
 #include <QDir>
@@ -29,6 +30,19 @@ APIResult<T> decoded(const APIResult<HttpResponse> &response, const QString &lab
         return response.error();
     return decodeResponse<T>(label, response->body, style);
 }
+
+// The policy directory's answer: {"policies": [...]}.
+struct TenantPolicies {
+    QList<DevicePolicy> policies;
+
+    static std::optional<TenantPolicies> fromJson(const QJsonValue &json, QString *error)
+    {
+        JsonReader in(json, QStringLiteral("TenantPolicies"));
+        TenantPolicies list;
+        list.policies = in.requiredList<DevicePolicy>(DevicePolicy::listKey());
+        return in.finish(std::move(list), error);
+    }
+};
 
 // Decodes a successful conditional exchange (nothing to decode after a 304), or passes its error on.
 template <class T>
@@ -357,6 +371,17 @@ QCoro::Task<APIResult<PayloadResponse>> FleetAPIClient::uploadPayload(PayloadUpl
     request.bodyFile = staged.fileName();
     const APIResult<HttpResponse> response = co_await m_exchange.perform(std::move(request));
     co_return decoded<PayloadResponse>(response, QStringLiteral("Payload upload"));
+}
+
+QCoro::Task<APIResult<QList<DevicePolicy>>> FleetAPIClient::tenantPolicies()
+{
+    FleetRequest request = FleetRequest::get(QStringLiteral("policies"));
+    const APIResult<HttpResponse> response = co_await m_exchange.perform(std::move(request));
+    const APIResult<TenantPolicies> list =
+        decoded<TenantPolicies>(response, QStringLiteral("Policies"), KeyStyle::convertedWire);
+    if (!list)
+        co_return APIResult<QList<DevicePolicy>>(list.error());
+    co_return APIResult<QList<DevicePolicy>>(list->policies);
 }
 
 QCoro::Task<APIStatus> FleetAPIClient::savePolicy(DevicePolicy policy)

@@ -112,6 +112,8 @@ public:
     QCoro::Task<APIResult<RemoteInstalledAppsResponse>> installedApps(QString serial);
     QCoro::Task<APIResult<PayloadListResponse>> payloadList();
     QCoro::Task<APIResult<PayloadResponse>> uploadPayload(PayloadUpload upload);
+    // The tenant's policies, as the policy editor lists them.
+    QCoro::Task<APIResult<QList<DevicePolicy>>> tenantPolicies();
     // The policy with its keys converted to snake_case.
     QCoro::Task<APIStatus> savePolicy(DevicePolicy policy);
     QCoro::Task<APIStatus> deletePolicy(QUuid id);

@@ -1,6 +1,7 @@
 // The real console window offscreen against a real vesk-fleetd: a machine announces itself and
 // is paired, the console opens from the menu's "Open" item, lists the machine, shows it when
-// clicked, "Restart App" sent through the batch sheet is stored on the server, and every screen
+// clicked, "Restart App" sent through the batch sheet is stored on the server, a policy made
+// in the Policy Manager and assigned to the machine is listed by the server, and every screen
 // renders into a picture.
 #include "AgentProcess.h"
 #include "AgentSide.h"
@@ -15,6 +16,7 @@
 #include "console/ConsoleLauncher.h"
 #include "console/ConsoleScreenshots.h"
 #include "console/ConsoleWindow.h"
+#include "console/PolicyManagerPage.h"
 #include "credentials/CredentialManager.h"
 #include "local/AppLock.h"
 
@@ -134,6 +136,28 @@ TEST(ConsoleAgainstFleetd, RestartAppQueuedThroughTheBatchSheetIsStoredOnTheServ
     const QString stored = admin({QStringLiteral("command"), QStringLiteral("list"), kSerial});
     EXPECT_TRUE(stored.contains(QStringLiteral("restart_app"))) << stored.toStdString();
     EXPECT_TRUE(stored.contains(QStringLiteral("com.lumora.booth"))) << stored.toStdString();
+
+    // A policy made in the Policy Manager, assigned to the machine, comes back from the server.
+    window->showScreen(ConsoleScreen::policyManager);
+    PolicyManagerModel &policies = window->policyManagerPage().model();
+    auto *policyNote = window->findChild<QLabel *>(QStringLiteral("policiesNote"));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return policyNote->text() == QStringLiteral("No policies yet. Create one with New Policy."); }, 10000))
+        << policyNote->text().toStdString();
+    QTest::mouseClick(window->findChild<QPushButton *>(QStringLiteral("newPolicy")), Qt::LeftButton);
+    auto *name = window->findChild<QLineEdit *>(QStringLiteral("policyName"));
+    name->setText(QStringLiteral("Gala booths"));
+    auto *assigned = window->findChild<QListWidget *>(QStringLiteral("policyMachines"));
+    ASSERT_EQ(assigned->count(), 1);
+    assigned->item(0)->setCheckState(Qt::Checked);
+    QTest::mouseClick(window->findChild<QPushButton *>(QStringLiteral("savePolicy")), Qt::LeftButton);
+    auto *policyStatus = window->findChild<QLabel *>(QStringLiteral("policyStatus"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !policyStatus->text().isEmpty(); }, 10000));
+    EXPECT_EQ(policyStatus->text(), QStringLiteral("Saved Gala booths"));
+    QCoro::waitFor(policies.load());
+    ASSERT_EQ(policies.policies().size(), 1) << policies.listNote().toStdString();
+    EXPECT_EQ(policies.policies().first().name, QStringLiteral("Gala booths"));
+    EXPECT_EQ(policies.policies().first().assignedSerials, QStringList{kSerial});
 
     // Every screen renders against the same fleet: the sidebar's, the machine and the sheet.
     const ConsoleScreenshots shots =

@@ -1,10 +1,11 @@
 // The console's view models over a scripted fleet: which screens the sidebar lists, how the
 // machine list filters and follows a vanished machine, the machine detail's telemetry and
-// command texts, the batch sheet, the alert tabs' empty states, the dashboard's lines and
-// the policy editor's refusals.
+// command texts, the batch sheet, the alert tabs' empty states, the dashboard's lines, the
+// policy editor's refusals and the Policy Manager's list, save, delete and lock.
 #include "ScriptedConsoleFleet.h"
 
 #include "MemoryDefaultsStore.h"
+#include "MemoryKeychainStore.h"
 #include "console/AlertsModel.h"
 #include "console/BatchCommandModel.h"
 #include "console/ConsoleScreens.h"
@@ -12,8 +13,15 @@
 #include "console/MachineDetailModel.h"
 #include "console/MachineDirectory.h"
 #include "console/PolicyDraftCheck.h"
+#include "console/PolicyManagerModel.h"
+#include "console/PolicySummary.h"
+#include "console/PollingTexts.h"
+#include "local/AppLock.h"
 #include "console/TelemetrySeries.h"
 
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTest>
 #include <QTimeZone>
 
@@ -425,4 +433,172 @@ TEST(ConsoleMachineList, LastSeenTexts)
     };
     for (const Case &tc : cases)
         EXPECT_EQ(lastSeenText(tc.lastSeen, now), tc.want) << tc.name;
+}
+
+TEST(ConsolePolicyManager, ListNotesFollowTheFleetAnswer)
+{
+    ScriptedConsoleFleet fleet;
+    test::MemoryDefaultsStore defaults;
+    test::MemoryKeychainStore keychain;
+    AppLock lock(keychain, defaults, QStringLiteral("com.lumora.warden"), PasswordHashCost::minimum());
+    PolicyManagerModel model(fleet, lock);
+    EXPECT_EQ(model.listNote(), QString()) << "nothing is said before the first load";
+
+    fleet.hold = true;
+    auto pending = model.load();
+    EXPECT_EQ(model.listNote(), QStringLiteral("Loading policies…"));
+    fleet.release();
+    QCoro::waitFor(std::move(pending));
+    EXPECT_EQ(model.listNote(), QStringLiteral("No policies yet. Create one with New Policy."));
+
+    fleet.policiesAnswer = APIError::networkError(QStringLiteral("Connection refused"));
+    QCoro::waitFor(model.load());
+    EXPECT_EQ(model.listNote(), QStringLiteral("Failed to load policies: Connection refused"));
+
+    DevicePolicy weekend;
+    weekend.name = QStringLiteral("Weekend");
+    DevicePolicy booth;
+    booth.name = QStringLiteral("booth kiosk");
+    fleet.policiesAnswer = QList<DevicePolicy>{weekend, booth};
+    QCoro::waitFor(model.load());
+    model.select(weekend.id);
+    weekend.name = QStringLiteral("Weekend hours");
+    fleet.policiesAnswer = QList<DevicePolicy>{weekend, booth};
+    QCoro::waitFor(model.load());
+    EXPECT_EQ(model.listNote(), QString());
+    ASSERT_EQ(model.policies().size(), 2);
+    EXPECT_EQ(model.policies().first().name, QStringLiteral("booth kiosk")) << "listed by name";
+    ASSERT_TRUE(model.selected().has_value()) << "a selection the server still lists survives a reload";
+    EXPECT_EQ(model.selected()->name, QStringLiteral("Weekend hours")) << "and shows the server's copy";
+}
+
+TEST(ConsolePolicyManager, SaveAndDeleteAreRefusedOrReportedWithTheirTexts)
+{
+    ScriptedConsoleFleet fleet;
+    test::MemoryDefaultsStore defaults;
+    test::MemoryKeychainStore keychain;
+    AppLock lock(keychain, defaults, QStringLiteral("com.lumora.warden"), PasswordHashCost::minimum());
+    PolicyManagerModel model(fleet, lock);
+    model.createDraft();
+    ASSERT_TRUE(model.selected().has_value());
+    DevicePolicy draft = *model.selected();
+    draft.name = QStringLiteral("Booth");
+
+    DevicePolicy zeroDays = draft;
+    zeroDays.restartSchedule.enabled = true;
+    zeroDays.restartSchedule.days = Weekdays(0);
+    EXPECT_FALSE(QCoro::waitFor(model.save(zeroDays)));
+    EXPECT_EQ(model.statusText(), QStringLiteral("The scheduled restart runs on no day. Pick at least one day."));
+    EXPECT_TRUE(fleet.saved.isEmpty()) << "a refused draft never leaves the console";
+
+    const PasswordChange set = QCoro::waitFor(
+        lock.changePassword(LockScope::policy, {}, QStringLiteral("pol1cy"), QStringLiteral("pol1cy")));
+    ASSERT_TRUE(set.done) << set.message.toStdString();
+    lock.setLocked(LockScope::policy, true);
+    EXPECT_FALSE(model.editable());
+    EXPECT_FALSE(QCoro::waitFor(model.save(draft)));
+    EXPECT_FALSE(QCoro::waitFor(model.remove(draft.id)));
+    EXPECT_EQ(model.statusText(), QStringLiteral("Enter the policy password to edit policies."));
+    EXPECT_TRUE(fleet.saved.isEmpty());
+    ASSERT_TRUE(QCoro::waitFor(lock.verify(LockScope::policy, QStringLiteral("pol1cy"))));
+    EXPECT_TRUE(model.editable());
+
+    fleet.saveAnswer = APIError::serverError(QStringLiteral("HTTP 500"));
+    EXPECT_FALSE(QCoro::waitFor(model.save(draft)));
+    EXPECT_TRUE(model.policies().isEmpty());
+    EXPECT_TRUE(model.statusText().startsWith(QStringLiteral("Failed to save policy Booth: ")))
+        << model.statusText().toStdString();
+
+    fleet.saveAnswer = APIStatus();
+    EXPECT_TRUE(QCoro::waitFor(model.save(draft)));
+    EXPECT_EQ(model.statusText(), QStringLiteral("Saved Booth"));
+    ASSERT_EQ(model.policies().size(), 1);
+    EXPECT_EQ(fleet.saved.last(), draft);
+
+    struct Case {
+        const char *name;
+        APIStatus answer;
+        QString want;
+    } cases[] = {
+        {"unreachable", APIError::networkError(QStringLiteral("timed out")), "Failed to delete policy Booth"},
+        {"refused", APIError::serverError(QStringLiteral("HTTP 404")), "Delete failed for Booth: "},
+        {"deleted", APIStatus(), "Deleted Booth"},
+    };
+    for (const Case &tc : cases) {
+        fleet.deleteAnswer = tc.answer;
+        QCoro::waitFor(model.remove(draft.id));
+        EXPECT_TRUE(model.statusText().startsWith(tc.want)) << tc.name << ": " << model.statusText().toStdString();
+    }
+    EXPECT_TRUE(model.policies().isEmpty());
+    EXPECT_FALSE(model.selected().has_value());
+    EXPECT_EQ(fleet.deleted.size(), 3);
+}
+
+TEST(ConsolePolicyManager, EditorFieldsBecomeTheDraftAndKeepUnlistedAssignments)
+{
+    DevicePolicy policy;
+    policy.name = QStringLiteral("Booth");
+    policy.restartSchedule.enabled = true;
+    policy.restartSchedule.hour = 4;
+    policy.assignedSerials = {QStringLiteral("C02-B1"), QStringLiteral("C02-GONE")};
+
+    const QList<MachineEntry> machines{{"1", "Booth 1", "C02-B1", {}, {}, false, {}},
+                                       {"2", "Booth 2", "C02-B2", {}, {}, false, {}}};
+    const QList<AssignableMachine> rows = PolicyManagerModel::assignable(machines, policy);
+    EXPECT_EQ(rows, (QList<AssignableMachine>{{"C02-B1", "Booth 1", true},
+                                              {"C02-B2", "Booth 2", false},
+                                              {"C02-GONE", "C02-GONE", true}}));
+
+    QString error;
+    const std::optional<DevicePolicy> back =
+        PolicyManagerModel::draftFrom(policy.id, QStringLiteral(" Booth "), policy.assignedSerials,
+                                      PolicyManagerModel::rulesText(policy), &error);
+    ASSERT_TRUE(back.has_value()) << error.toStdString();
+    EXPECT_EQ(*back, policy) << "the rules text round-trips with the fields beside it";
+
+    struct Case {
+        const char *name;
+        QString nameField;
+        QString rules;
+    } refused[] = {
+        {"broken JSON", "Booth", "{\"restartSchedule\": "},
+        {"not an object", "Booth", "[]"},
+        {"malformed rule", "Booth", "{\"keepAliveRules\": 3}"},
+        {"no name", "  ", "{}"},
+    };
+    for (const Case &tc : refused) {
+        error.clear();
+        EXPECT_FALSE(PolicyManagerModel::draftFrom(policy.id, tc.nameField, {}, tc.rules, &error).has_value())
+            << tc.name;
+        EXPECT_FALSE(error.isEmpty()) << tc.name;
+    }
+
+    EXPECT_EQ(PolicySummary::lines(std::nullopt), QStringList{QStringLiteral("No active policy")});
+    const QStringList summary = PolicySummary::lines(policy);
+    EXPECT_EQ(summary.first(), QStringLiteral("Policy in force: Booth"));
+    EXPECT_TRUE(summary.contains(QStringLiteral("Scheduled restart at 04:00"))) << summary.join('|').toStdString();
+    const QDateTime at(QDate(2026, 3, 2), QTime(9, 0), QTimeZone::utc());
+    const QStringList log = PolicySummary::logRows({{QUuid::createUuid(), at, QStringLiteral("first")},
+                                                   {QUuid::createUuid(), at.addSecs(60), QStringLiteral("second")}});
+    ASSERT_EQ(log.size(), 2);
+    EXPECT_TRUE(log.first().endsWith(QStringLiteral("second"))) << "newest first";
+}
+
+TEST(ConsoleSettings, PollingLinesQuoteTheMeasuredMonthlyTraffic)
+{
+    EXPECT_EQ(PollingTexts::line(false, 99.9), QStringLiteral("Polling every 10–30 seconds. Measured ~100 MB/month."));
+    EXPECT_EQ(PollingTexts::line(true, 27.13), QStringLiteral("Polling every 2–5 minutes. Measured ~27 MB/month."));
+
+    // The built-in figures are the measured ones, not estimates typed into the code.
+    QFile file(QStringLiteral(QT_TESTCASE_SOURCEDIR "/../../docs/network-budget.json"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << file.fileName().toStdString();
+    const QJsonObject budget = QJsonDocument::fromJson(file.readAll()).object();
+    for (const bool lowData : {false, true}) {
+        const double measured = budget.value(lowData ? QStringLiteral("lowdata") : QStringLiteral("default"))
+                                    .toObject()
+                                    .value(QStringLiteral("month_mb"))
+                                    .toDouble(-1);
+        ASSERT_GT(measured, 0) << lowData;
+        EXPECT_EQ(PollingTexts::line(lowData), PollingTexts::line(lowData, measured)) << lowData;
+    }
 }

@@ -1,5 +1,6 @@
 // The console window offscreen over a scripted fleet: the detail area's empty, missing-machine
-// and lock pages, the management lock hiding the machines, and "focus this machine".
+// and lock pages, the management lock hiding the machines, "focus this machine", the Policy
+// Manager under the policy lock and the Fleet Management switches.
 #include "ScriptedConsoleFleet.h"
 
 #include "ManualClock.h"
@@ -8,12 +9,16 @@
 #include "console/BatchSheet.h"
 #include "console/ConsoleWindow.h"
 #include "console/MachinePage.h"
+#include "console/PolicyManagerPage.h"
 #include "local/AppLock.h"
 
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -136,4 +141,67 @@ TEST(ConsoleWindow, ASlowFleetShowsLoadingAndLeavesTheScreensUsable)
     ASSERT_TRUE(QTest::qWaitFor([&] { return !window.directory().isLoading(); }, 5000));
     EXPECT_TRUE(note->text().isEmpty());
     EXPECT_EQ(window.findChild<QListView *>(QStringLiteral("machines"))->model()->rowCount(), 1);
+}
+
+TEST(ConsoleWindow, ThePolicyEditorIsReadOnlyUnderThePolicyLockAndRefusesABadDraft)
+{
+    WindowRig rig;
+    rig.fleet.machinesAnswer = FleetMachineList{{machine("C02-B1", "Booth 1")}};
+    DevicePolicy listed;
+    listed.name = QStringLiteral("Booth");
+    rig.fleet.policiesAnswer = QList<DevicePolicy>{listed};
+    auto window = rig.open();
+    window->showScreen(ConsoleScreen::policyManager);
+    auto *policies = window->findChild<QListWidget *>(QStringLiteral("policyList"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return policies->count() == 1; }, 5000));
+    EXPECT_TRUE(window->findChild<QLabel *>(QStringLiteral("policyEditorEmpty"))->isVisible());
+
+    window->policyManagerPage().model().select(listed.id);
+    auto *save = window->findChild<QPushButton *>(QStringLiteral("savePolicy"));
+    auto *rules = window->findChild<QPlainTextEdit *>(QStringLiteral("policyRules"));
+    auto *status = window->findChild<QLabel *>(QStringLiteral("policyStatus"));
+    ASSERT_TRUE(save->isVisible());
+    EXPECT_TRUE(save->isEnabled());
+
+    DevicePolicy noDay = listed;
+    noDay.restartSchedule.enabled = true;
+    noDay.restartSchedule.days = Weekdays(0);
+    rules->setPlainText(PolicyManagerModel::rulesText(noDay));
+    QTest::mouseClick(save, Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !status->text().isEmpty(); }, 5000));
+    EXPECT_EQ(status->text(), QStringLiteral("The scheduled restart runs on no day. Pick at least one day."));
+    EXPECT_TRUE(rig.fleet.saved.isEmpty());
+
+    const PasswordChange set = QCoro::waitFor(
+        rig.lock.changePassword(LockScope::policy, {}, QStringLiteral("pol1cy"), QStringLiteral("pol1cy")));
+    ASSERT_TRUE(set.done) << set.message.toStdString();
+    rig.lock.setLocked(LockScope::policy, true);
+    EXPECT_FALSE(save->isEnabled());
+    EXPECT_TRUE(rules->isReadOnly());
+    EXPECT_TRUE(window->findChild<QLineEdit *>(QStringLiteral("policyPassword"))->isVisible());
+}
+
+TEST(ConsoleWindow, FleetManagementSwitchesWriteTheirDefaultsAndFollowTheMasterSwitch)
+{
+    WindowRig rig;
+    auto window = rig.open();
+    window->showScreen(ConsoleScreen::fleetManagement);
+    auto *master = window->findChild<QCheckBox *>(QStringLiteral("fleetReportingEnabled"));
+    auto *systemScout = window->findChild<QCheckBox *>(QStringLiteral("systemHealthReporting"));
+    auto *status = window->findChild<QLabel *>(QStringLiteral("fleetManagementStatus"));
+    ASSERT_TRUE(master && systemScout && status);
+    EXPECT_FALSE(systemScout->isEnabled()) << "the scouts wait for the master switch";
+
+    master->click();
+    EXPECT_TRUE(rig.defaults.boolValue(QStringLiteral("fleetReportingEnabled")));
+    EXPECT_EQ(status->text(), QStringLiteral("Saved — scouts deployed"));
+    ASSERT_TRUE(systemScout->isEnabled());
+    systemScout->click();
+    EXPECT_TRUE(rig.defaults.boolValue(QStringLiteral("systemHealthReporting")));
+
+    master->click();
+    EXPECT_FALSE(rig.defaults.boolValue(QStringLiteral("fleetReportingEnabled")));
+    EXPECT_EQ(status->text(), QStringLiteral("Scout reporting disabled"));
+    EXPECT_FALSE(systemScout->isEnabled());
+    EXPECT_TRUE(rig.defaults.boolValue(QStringLiteral("systemHealthReporting"))) << "its own choice is kept";
 }

@@ -29,6 +29,11 @@ public:
         return FleetCommandResponse{true, 7, serial, QString()};
     };
     APIResult<QList<FleetAlert>> alertsAnswer = QList<FleetAlert>{};
+    APIResult<QList<DevicePolicy>> policiesAnswer = QList<DevicePolicy>{};
+    APIStatus saveAnswer;
+    APIStatus deleteAnswer;
+    QList<DevicePolicy> saved;
+    QList<QUuid> deleted;
     QList<Queued> queued;
     bool hold = false;
 
@@ -65,6 +70,24 @@ public:
     {
         co_await waitIfHeld();
         co_return alertsAnswer;
+    }
+
+    QCoro::Task<APIResult<QList<DevicePolicy>>> policies() override
+    {
+        co_await waitIfHeld();
+        co_return policiesAnswer;
+    }
+    QCoro::Task<APIStatus> savePolicy(DevicePolicy policy) override
+    {
+        co_await waitIfHeld();
+        saved.append(std::move(policy));
+        co_return saveAnswer;
+    }
+    QCoro::Task<APIStatus> deletePolicy(QUuid id) override
+    {
+        co_await waitIfHeld();
+        deleted.append(id);
+        co_return deleteAnswer;
     }
 
 private:
