@@ -26,7 +26,7 @@ QList<Route> fleetRoutes(const FleetContext &context, PushHub *push)
     const CommandHandlers commands(context, push, idlePolls);
     const PushHandlers pushSessions(context, push);
     const ReportHandlers reports(context);
-    const AlertHandlers alerts(context);
+    const AlertHandlers alerts(context, push);
     const NoteHandlers notes(context);
     const PolicyHandlers policies(context);
     const PayloadHandlers payloads(context);
@@ -40,7 +40,7 @@ QList<Route> fleetRoutes(const FleetContext &context, PushHub *push)
         // Open as well: the archives of published releases, which every tenant is offered.
         {Method::Get, api("release_download"), {}, ReleaseDownloadHandler(context)},
 
-        {Method::Post, api("device_commands"), authed(auth, commands, &CommandHandlers::poll),
+        {Method::Post, api("device_commands"), authed(auth, commands, &CommandHandlers::poll), {},
          [idlePolls](const RequestFraming::Head &head, QByteArrayView body) { return idlePolls->answer(head, body); }},
         {Method::Post, api("device_command_result"), authed(auth, commands, &CommandHandlers::result)},
         {Method::Post, api("device_command"), authed(auth, commands, &CommandHandlers::queue)},
