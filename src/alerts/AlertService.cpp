@@ -139,6 +139,7 @@ QList<WardenAlert> AlertService::confirmedAlerts(const QList<WardenAlert> &sampl
         reportResolved(*it);
         // Should it come back, it is news again.
         m_lastReported.remove(it->key());
+        m_lastPosted.remove(it.key());
         it = m_holding.erase(it);
     }
     return confirmed;
@@ -147,16 +148,28 @@ QList<WardenAlert> AlertService::confirmedAlerts(const QList<WardenAlert> &sampl
 void AlertService::processNewAlerts(const QList<WardenAlert> &alerts)
 {
     const QDateTime now = m_clock.now();
+    const qint64 repostAfter = m_settings.lowDataMode() ? lowDataRepostSeconds : repostSeconds;
     for (const WardenAlert &alert : alerts) {
         const QString key = alert.key();
         const auto last = m_lastReported.constFind(key);
-        if (last != m_lastReported.cend() && last->secsTo(now) < kReportWindowSeconds)
+        const bool inWindow = last != m_lastReported.cend() && last->secsTo(now) < kReportWindowSeconds;
+        const QString condition = conditionKey(alert);
+        const auto posted = m_lastPosted.constFind(condition);
+        const bool severityChanged = posted != m_lastPosted.cend() && posted->severity != alert.severity;
+        // A severity that changes back within the window is news to the server, not to the desktop.
+        if (inWindow && !severityChanged)
             continue;
-        m_lastReported.insert(key, now);
+        if (!inWindow) {
+            m_lastReported.insert(key, now);
+            record(alert);
+            postLocalNotification(alert);
+        }
         if (alert.category != AlertCategory::offline && alert.category != AlertCategory::network)
-            m_holding.insert(conditionKey(alert), alert);
-        record(alert);
-        postLocalNotification(alert);
+            m_holding.insert(condition, alert);
+        // The server keeps an unchanged condition active until its clearing arrives.
+        if (posted != m_lastPosted.cend() && !severityChanged && posted->at.secsTo(now) < repostAfter)
+            continue;
+        m_lastPosted.insert(condition, Posted{alert.severity, now});
         reportAlert(alert, QStringLiteral("Alert report failed: "));
     }
 }

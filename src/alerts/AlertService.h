@@ -9,6 +9,7 @@
 #include "wire/FleetMachine.h"
 
 #include <QHash>
+#include <QJsonObject>
 #include <QObject>
 #include <QPointer>
 
@@ -34,8 +35,11 @@ struct HealthSample {
 
 // Turns the machine's health figures into alerts: every 30 seconds (300 in low-data mode) it
 // judges the monitor's latest sample against the thresholds, keeps the alerts that hold now
-// and a history of the last 50, notifies the desktop and reports each alert to the fleet
-// server at most once per 300 seconds per alert key. A health condition becomes an alert only
+// and a history of the last 50, and notifies the desktop at most once per 300 seconds per
+// alert key. The fleet server hears of a health condition when it starts, at once when its
+// severity changes, and while it holds unchanged again only every repostSeconds (every
+// lowDataRepostSeconds in low-data mode): its clearing is reported, so the server knows it is
+// still active without a report every window. A health condition becomes an alert only
 // after the configured number of samples in a row, and when a reported one no longer holds
 // its clearing is reported too. Reports that cannot reach the server wait in the outbox and
 // go out in order, each once, when it answers again. Other services raise and clear alerts
@@ -58,6 +62,8 @@ public:
     };
 
     static constexpr int historyLimit = 50;
+    static constexpr qint64 repostSeconds = 3600;
+    static constexpr qint64 lowDataRepostSeconds = 6 * 3600;
 
     explicit AlertService(Dependencies deps, QObject *parent = nullptr);
     ~AlertService() override;
@@ -77,6 +83,12 @@ public:
     // Offline alerts for the console's machine list; a machine counts as silent once its last
     // contact lies more than `thresholdHours` back, critical beyond six times that.
     void checkOfflineMachines(const QList<FleetMachine> &machines, double thresholdHours);
+
+    // A push from the fleet server about another machine's alert ({"type": "alert", "serial",
+    // "severity", "category", "title", "message"}; the server sends them to Agent Mode
+    // machines): a desktop notification, unless it is this machine's own or Agent Mode is off.
+    // Other payloads are ignored.
+    void presentFleetAlert(const QJsonObject &payload);
 
     // Set from outside when the push channel hands out its device token.
     void setCachedPushToken(const QString &hexToken);
@@ -136,6 +148,12 @@ private:
     // last reported for it while it holds.
     QHash<QString, int> m_streaks;
     QHash<QString, WardenAlert> m_holding;
+    // Condition to the severity and time of its last report to the server.
+    struct Posted {
+        AlertSeverity severity;
+        QDateTime at;
+    };
+    QHash<QString, Posted> m_lastPosted;
     AlertOutbox m_outbox;
     bool m_delivering = false;
 };

@@ -56,6 +56,8 @@ AgentServiceSet::AgentServiceSet(Platform platform, FleetSettingsStore &settings
     });
     QObject::connect(&pushChannel, &PushChannel::notificationReceived, &appDelegate,
                      &AppDelegate::didReceiveRemoteNotification);
+    // On Agent Mode machines the server also pushes the fleet's critical alerts.
+    QObject::connect(&pushChannel, &PushChannel::notificationReceived, &alerts, &AlertService::presentFleetAlert);
     QObject::connect(&pushChannel, &PushChannel::connectedChanged, &commandPoller, &CommandPoller::setPushConnected);
     // The policy engine reads hung, memory and uptime from the monitor's samples.
     policyEngine.attachAppSamples([this] { return systemMonitor.appSnapshots(); });

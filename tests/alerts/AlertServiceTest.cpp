@@ -27,41 +27,64 @@ WardenAlert networkAlert(const QString &title)
                              QDateTime());
 }
 
-TEST(AlertService, LastingConditionReportedOncePerWindowWhileActiveEveryCycle)
+TEST(AlertService, LastingConditionNotifiedPerWindowAndReportedHourlyOrOnSeverityChange)
 {
     AlertRig rig;
     rig.useSingleSampleRule();
     rig.service.raise(networkAlert("Studio share unreachable"));
     SystemSnapshot sample = fullDisk();
     rig.service.start([&] { return HealthSample{sample, {}}; });
+    const auto cycle = [&] { rig.clock.advance(rig.clock.nextWakeIn()); };
 
     rig.clock.advance(29s);
     EXPECT_TRUE(rig.api.reports.size() == 1) << "the first evaluation comes one interval after start";
     int cyclesWithDisk = 0;
-    for (int cycle = 0; cycle < 12; ++cycle) { // 30 s ... 360 s
-        rig.clock.advance(rig.clock.nextWakeIn());
+    for (int n = 0; n < 12; ++n) { // 30 s ... 360 s
+        cycle();
         const auto &active = rig.service.activeAlerts();
         cyclesWithDisk += std::count_if(active.cbegin(), active.cend(),
                                         [](const WardenAlert &a) { return a.key() == "disk_critical"; });
         EXPECT_EQ(active.size(), 2) << "the network alert survives evaluations";
     }
     EXPECT_EQ(cyclesWithDisk, 12);
-    // Reported at 30 s and again at 330 s, the first cycle after the window.
-    ASSERT_EQ(rig.api.reports.size(), 3);
-    EXPECT_EQ(rig.api.reports[1].timestamp, rig.api.reports[2].timestamp.value().addSecs(-300));
+    // Notified and recorded at 30 s and again at 330 s, the first cycle after the window; the
+    // server heard of it once.
     EXPECT_EQ(rig.notifier.posted.size(), 3);
     EXPECT_EQ(rig.service.alertHistory().size(), 3);
+    ASSERT_EQ(rig.api.reports.size(), 2);
 
-    // A warning after the critical one has its own key and is reported at once.
+    // Unchanged, it goes to the server again an hour after its report, not a cycle sooner.
+    const QDateTime firstPost = rig.api.reports[1].timestamp.value();
+    while (rig.clock.now().addSecs(30) < firstPost.addSecs(AlertService::repostSeconds))
+        cycle();
+    ASSERT_EQ(rig.api.reports.size(), 2);
+    cycle();
+    ASSERT_EQ(rig.api.reports.size(), 3);
+    EXPECT_EQ(firstPost.secsTo(rig.api.reports[2].timestamp.value()), AlertService::repostSeconds);
+
+    // A change of severity reaches the server at once, either way; the desktop hears of the
+    // critical one again only after its window.
     sample.diskUsed = 425 * GB;
-    rig.clock.advance(30s);
-    ASSERT_EQ(rig.api.reports.size(), 4);
-    EXPECT_EQ(rig.api.reports.last().severity, "warning");
+    cycle();
+    sample = fullDisk();
+    cycle();
+    ASSERT_EQ(rig.api.reports.size(), 5);
+    EXPECT_EQ(rig.api.reports[3].severity, "warning");
+    EXPECT_EQ(rig.api.reports[4].severity, "critical");
+    EXPECT_EQ(rig.notifier.titles().last(), "Disk Space Low");
 
-    // Low-data mode stretches the interval to 300 s after the running sleep.
+    // Low-data mode stretches the evaluation interval to 300 s after the running sleep, and
+    // the repeat to six hours.
     rig.defaults.setValue(FleetSettingsKeys::lowDataMode, true);
-    rig.clock.advance(30s);
+    cycle();
     EXPECT_EQ(rig.clock.nextWakeIn(), 300s);
+    const QDateTime lastPost = rig.api.reports.last().timestamp.value();
+    while (rig.clock.now().addSecs(300) < lastPost.addSecs(AlertService::lowDataRepostSeconds))
+        cycle();
+    EXPECT_EQ(rig.api.reports.size(), 5);
+    cycle();
+    ASSERT_EQ(rig.api.reports.size(), 6);
+    EXPECT_GE(lastPost.secsTo(rig.api.reports[5].timestamp.value()), AlertService::lowDataRepostSeconds);
     rig.service.stop();
     EXPECT_EQ(rig.clock.sleeperCount(), 0u);
 }
@@ -284,6 +307,43 @@ TEST(AlertService, LocationRulesShapeNotificationsNotReports)
     rig.clock.advance(3600s);
     rig.service.evaluate({both, {}});
     EXPECT_EQ(rig.notifier.titles().last(), "High Memory Usage") << "the mute ends after its hour";
+}
+
+TEST(AlertService, AgentModeAnnouncesOtherMachinesAlertsOneNotificationPerMachineAndKey)
+{
+    AlertRig rig;
+    const auto push = [](const QString &serial, const QString &category, const QString &title) {
+        return QJsonObject{{"type", "alert"},         {"alert_id", 7},  {"serial", serial},
+                           {"severity", "critical"},  {"category", category}, {"title", title},
+                           {"message", "Storage is 93% full"}};
+    };
+    rig.service.presentFleetAlert(push("C02BOOTH2", "disk", "Disk Almost Full"));
+    EXPECT_TRUE(rig.notifier.posted.isEmpty()) << "Agent Mode off";
+
+    rig.defaults.setValue(FleetSettingsKeys::agentMode, true);
+    rig.service.presentFleetAlert(push("C02BOOTH2", "disk", "Disk Almost Full"));
+    rig.service.presentFleetAlert(push("C02BOOTH2", "disk", "Disk Almost Full"));
+    rig.service.presentFleetAlert(push("C02BOOTH3", "disk", "Disk Almost Full"));
+    rig.service.presentFleetAlert(push("C02XK1ABCD", "disk", "Disk Almost Full")); // this machine's own
+    rig.service.presentFleetAlert(QJsonObject{{"type", "command_pending"}});
+    rig.service.presentFleetAlert(push("C02BOOTH2", "test", "Test Push Notification"));
+    ASSERT_EQ(rig.notifier.posted.size(), 4);
+    const LocalNotification &first = rig.notifier.posted[0];
+    EXPECT_EQ(first.title, "Disk Almost Full");
+    EXPECT_EQ(first.body, "Storage is 93% full");
+    EXPECT_TRUE(first.critical);
+    EXPECT_EQ(first.categoryIdentifier, "WARDEN_ALERT");
+    // A repeat replaces its notification; another machine's stays beside it.
+    EXPECT_EQ(rig.notifier.posted[1].group, first.group);
+    EXPECT_NE(rig.notifier.posted[1].identifier, first.identifier);
+    EXPECT_NE(rig.notifier.posted[2].group, first.group);
+    EXPECT_EQ(rig.notifier.posted[3].title, "Test Push Notification");
+
+    // The location rules apply as to local alerts.
+    rig.service.checkOfflineMachines({machine("C02BOOTH2", "Booth 2", 0, rig.clock.now(), "EVT1")}, 2.0);
+    rig.settings.setLocationNotificationRules({{"EVT1", "Hall", std::nullopt, std::nullopt, {"disk"}}});
+    rig.service.presentFleetAlert(push("C02BOOTH2", "disk", "Disk Almost Full"));
+    EXPECT_EQ(rig.notifier.posted.size(), 4) << "disk disabled at EVT1";
 }
 
 TEST(AlertService, OfflineMachinesWithSuppressionsAndRecovery)

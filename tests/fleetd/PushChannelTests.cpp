@@ -1,11 +1,13 @@
 // The push channel end to end inside one process: tickets only for the key's own machines,
 // one use and one minute per ticket, a queued command announced at once, and agents that
-// send anything or stop answering pings are cut off.
+// send anything or stop answering pings are cut off; critical alerts reach the tenant's Agent
+// Mode machines within their scope.
 #include "FleetAPIFixture.h"
 
 #include "fleetd/http/FleetRoutes.h"
 #include "fleetd/http/PushHub.h"
 
+#include <QJsonDocument>
 #include <QSignalSpy>
 #include <QTcpSocket>
 #include <QTest>
@@ -128,6 +130,73 @@ TEST_F(PushChannelTest, AnAgentThatSendsGarbageOrHugeFramesIsCutOff)
     EXPECT_TRUE(closedByServer(chatty));
     EXPECT_TRUE(closedByServer(huge));
     EXPECT_TRUE(QTest::qWaitFor([&] { return m_hub->connectionCount() == 0; }, 5000));
+}
+
+TEST_F(PushChannelTest, CriticalAlertsReachTheTenantsAgentModeMachinesWithinTheirScope)
+{
+    beat("A3", "EVT-A");
+    beat("A4", "evt-a");
+    beat("A5", "EVT-A");
+    struct Machine {
+        const Tenant *tenant;
+        QString serial;
+        bool agent;
+        QString scope;
+        QString eventCode; // sent with the registration when set
+        bool hears;
+        QWebSocket *channel = nullptr;
+        std::unique_ptr<QSignalSpy> pushes = {};
+    };
+    Machine machines[] = {
+        {&m_a, "A1", true, "photographer", "", false},    // the reporter itself
+        {&m_a, "A2", true, "photographer", "", true},     // the whole tenant
+        {&m_a, "A3", false, "photographer", "", false},   // not in Agent Mode
+        {&m_a, "A4", true, "location", "", true},         // its heartbeat's location, any case
+        {&m_a, "A5", true, "location", "EVT-A5", false},  // registered for another location
+        {&m_b, "B1", true, "photographer", "", false},    // another tenant
+    };
+    for (Machine &m : machines) {
+        QJsonObject registration{{"serial", m.serial}, {"token", "t-" + m.serial}, {"is_agent", m.agent},
+                                 {"platform", "linux"}, {"alert_scope", m.scope}};
+        if (!m.eventCode.isEmpty())
+            registration.insert("eventcode", m.eventCode);
+        const HttpAnswer registered = call(*m.tenant, "POST", "push_token", QJsonDocument(registration).toJson(),
+                                           "application/json", m.serial);
+        ASSERT_EQ(registered.status, 200) << registered.body.toStdString();
+        m.channel = open(session(*m.tenant, m.serial).json.value("ticket").toString());
+        ASSERT_EQ(m.channel->state(), QAbstractSocket::ConnectedState) << m.serial.toStdString();
+        m.pushes = std::make_unique<QSignalSpy>(m.channel, &QWebSocket::textMessageReceived);
+    }
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m_hub->connectionCount() == 6; }, 5000));
+
+    const auto report = [&](const QString &severity, bool resolved) {
+        const QJsonObject alert{{"serial", "A1"},      {"severity", severity}, {"category", "disk"},
+                                {"title", "Disk Almost Full"}, {"message", "Storage is 93% full"},
+                                {"timestamp", "2025-03-01T09:29:00Z"}, {"resolved", resolved}};
+        return call(m_a, "POST", "device_alert", QJsonDocument(alert).toJson(), "application/json", "A1");
+    };
+    EXPECT_EQ(report("warning", false).status, 200);
+    EXPECT_EQ(report("critical", true).status, 200) << "a clearing";
+    const HttpAnswer critical = report("critical", false);
+    ASSERT_EQ(critical.status, 200) << critical.body.toStdString();
+    // A marker behind the alert on every channel: whatever came first was pushed before it.
+    for (const Machine &m : machines)
+        EXPECT_EQ(m_hub->commandPending(m.serial), 1);
+    for (const Machine &m : machines) {
+        ASSERT_TRUE(QTest::qWaitFor([&] { return m.pushes->size() == (m.hears ? 2 : 1); }, 5000))
+            << m.serial.toStdString() << " got " << m.pushes->size();
+        EXPECT_EQ(m.pushes->last()[0].toString(), R"({"type":"command_pending"})") << m.serial.toStdString();
+    }
+    const QJsonObject pushed = QJsonDocument::fromJson(machines[1].pushes->first()[0].toString().toUtf8()).object();
+    EXPECT_EQ(pushed, (QJsonObject{{"type", "alert"},
+                                   {"alert_id", critical.json.value("alert_id")},
+                                   {"serial", "A1"},
+                                   {"severity", "critical"},
+                                   {"category", "disk"},
+                                   {"title", "Disk Almost Full"},
+                                   {"message", "Storage is 93% full"},
+                                   {"timestamp", "2025-03-01T09:29:00Z"}}));
+    EXPECT_EQ(machines[3].pushes->first()[0], machines[1].pushes->first()[0]);
 }
 
 } // namespace

@@ -147,6 +147,15 @@ TEST_P(StoreBackendTest, CommandsReportsAndAlertsRoundTrip)
     EXPECT_EQ(m_store.alerts().list(tenant, 10).value.value(0).acknowledgedBy, "ops");
     ASSERT_EQ(m_store.alerts().registerPushToken(tenant, "S1", "tok", {}, at(0)), StoreStatus::ok());
     EXPECT_EQ(m_store.alerts().registerPushToken(other, "S1", "tok", {}, at(1)), StoreStatus::ok());
+    // Who hears of S1's alerts: Agent Mode machines of its tenant, here scoped to its location.
+    ASSERT_EQ(m_store.recordHeartbeat({"EVT-A", "S1", "warden", "1.0", {}}, at(0)), StoreStatus::ok());
+    const QJsonObject agent{{"is_agent", true}, {"alert_scope", "location"}, {"eventcode", "evt-a"}};
+    ASSERT_EQ(m_store.alerts().registerPushToken(tenant, "S2", "t2", agent, at(0)), StoreStatus::ok());
+    ASSERT_EQ(m_store.alerts().registerPushToken(tenant, "S3", "t3", {{"is_agent", false}}, at(0)), StoreStatus::ok());
+    const StoreResult<QStringList> receivers = m_store.alerts().agentModeReceivers(tenant, "S1");
+    ASSERT_EQ(receivers.status, StoreStatus::ok());
+    EXPECT_EQ(receivers.value, QStringList{"S2"});
+    EXPECT_TRUE(m_store.alerts().agentModeReceivers(other, "S1").value.isEmpty());
 }
 
 TEST_P(StoreBackendTest, HistoryPastRetentionIsPrunedInSmallBatchesFromTheTimer)

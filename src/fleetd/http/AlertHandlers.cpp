@@ -2,7 +2,9 @@
 
 #include "fleetd/http/AlertWire.h"
 #include "fleetd/http/JsonResponse.h"
+#include "fleetd/FleetdLog.h"
 #include "fleetd/http/MachineScope.h"
+#include "fleetd/http/PushHub.h"
 #include "fleetd/http/QueryReader.h"
 #include "fleetd/http/WireBody.h"
 #include "fleetd/storage/FleetStore.h"
@@ -53,7 +55,31 @@ QHttpServerResponse AlertHandlers::report(const QHttpServerRequest &request, con
         if (!cleared.isOk())
             return storeOutcome(cleared, QStringLiteral("acknowledging cleared alerts"));
     }
+    if (added.status.isOk() && !body->resolved.value_or(false) && alert.severity == QLatin1String("critical"))
+        announceToAgents(tenant.id, alert, added.value);
     return storeOutcome(added, QStringLiteral("storing the alert"), FleetAck::IdKey::alertId);
+}
+
+void AlertHandlers::announceToAgents(qint64 tenantId, const AlertRecord &alert, qint64 alertId) const
+{
+    if (!m_hub)
+        return;
+    const StoreResult<QStringList> receivers = m_context.store.alerts().agentModeReceivers(tenantId, alert.serial);
+    // The alert is stored; a failed lookup costs the pushes only.
+    if (!receivers.status.isOk()) {
+        qCWarning(lcFleetd) << "agent-mode push skipped:" << receivers.status.message();
+        return;
+    }
+    const QJsonObject payload{{QStringLiteral("type"), QStringLiteral("alert")},
+                              {QStringLiteral("alert_id"), alertId},
+                              {QStringLiteral("serial"), alert.serial},
+                              {QStringLiteral("severity"), alert.severity},
+                              {QStringLiteral("category"), alert.category},
+                              {QStringLiteral("title"), alert.title},
+                              {QStringLiteral("message"), alert.message},
+                              {QStringLiteral("timestamp"), alert.timestamp}};
+    for (const QString &serial : receivers.value)
+        m_hub->push(serial, payload);
 }
 
 QHttpServerResponse AlertHandlers::acknowledge(const QHttpServerRequest &request, const TenantRecord &tenant) const

@@ -26,7 +26,7 @@ QList<Route> fleetRoutes(const FleetContext &context, PushHub *push)
     const CommandHandlers commands(context, push, idlePolls);
     const PushHandlers pushSessions(context, push);
     const ReportHandlers reports(context);
-    const AlertHandlers alerts(context);
+    const AlertHandlers alerts(context, push);
     const NoteHandlers notes(context);
     const PolicyHandlers policies(context);
     const PayloadHandlers payloads(context);

@@ -3,6 +3,7 @@
 #include "fleetd/storage/SqlStatement.h"
 
 #include <QJsonDocument>
+#include <QSet>
 
 namespace vesk::fleetd {
 
@@ -117,6 +118,47 @@ StoreStatus AlertStore::registerPushToken(qint64 tenantId, const QString &serial
         .bind(QStringLiteral(":json"), QString::fromUtf8(QJsonDocument(registration).toJson(QJsonDocument::Compact)))
         .bind(QStringLiteral(":at"), isoTime(now));
     return upsert.run();
+}
+
+StoreResult<QStringList> AlertStore::agentModeReceivers(qint64 tenantId, const QString &source)
+{
+    SqlStatement select(m_connection,
+                        QStringLiteral("SELECT p.serial, p.registration_json, COALESCE(m.event_code, ''),"
+                                       " COALESCE((SELECT s.event_code FROM machines s WHERE s.serial = :reporter), '')"
+                                       " FROM push_tokens p LEFT JOIN machines m ON m.serial = p.serial"
+                                       " WHERE p.tenant_id = :tenant AND p.serial <> :source ORDER BY p.serial"),
+                        QStringLiteral("cannot list agent-mode push tokens"));
+    select.bind(QStringLiteral(":tenant"), tenantId)
+        .bind(QStringLiteral(":source"), source)
+        .bind(QStringLiteral(":reporter"), source);
+    struct Row {
+        QString serial;
+        QJsonObject registration;
+        QString heartbeatLocation;
+        QString sourceLocation;
+    };
+    const auto rows = select.rows([](const SqlStatement &row) {
+        return Row{row.value(0).toString(), QJsonDocument::fromJson(row.value(1).toString().toUtf8()).object(),
+                   row.value(2).toString(), row.value(3).toString()};
+    });
+    StoreResult<QStringList> result{rows.status};
+    if (!rows.status.isOk())
+        return result;
+    QSet<QString> seen;
+    for (const Row &row : rows.value) {
+        if (!row.registration.value(QStringLiteral("is_agent")).toBool() || seen.contains(row.serial))
+            continue;
+        if (row.registration.value(QStringLiteral("alert_scope")).toString() == QLatin1String("location")) {
+            QString location = row.registration.value(QStringLiteral("eventcode")).toString();
+            if (location.isEmpty())
+                location = row.heartbeatLocation;
+            if (location.isEmpty() || location.compare(row.sourceLocation, Qt::CaseInsensitive) != 0)
+                continue;
+        }
+        seen.insert(row.serial);
+        result.value << row.serial;
+    }
+    return result;
 }
 
 } // namespace vesk::fleetd

@@ -6,6 +6,7 @@
 #include <QDateTime>
 #include <QJsonObject>
 #include <QList>
+#include <QStringList>
 
 #include <utility>
 
@@ -34,6 +35,11 @@ public:
     // One row per serial and token; registering again refreshes it.
     StoreStatus registerPushToken(qint64 tenantId, const QString &serial, const QString &token,
                                   const QJsonObject &registration, const QDateTime &now);
+    // The tenant's Agent Mode machines (registered with "is_agent": true) that are to hear of
+    // an alert from `source`: those of scope "location" only when their location (the
+    // registration's "eventcode", else their last heartbeat's) is the source's; every other
+    // scope covers the whole tenant. `source` itself is left out; each serial once.
+    StoreResult<QStringList> agentModeReceivers(qint64 tenantId, const QString &source);
 
 private:
     StoreConnection &m_connection;
