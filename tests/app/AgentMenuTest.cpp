@@ -177,7 +177,8 @@ TEST(AgentMenu, PermissionLineNamesWhatIsMissingAndChoosingAnItemChecksAgain)
     probe.replace = 0;
     QSignalSpy changed(&rig.menu, &AgentMenu::permissionsChanged);
     rig.menu.permissionActions().first()->trigger();
-    ASSERT_TRUE(changed.wait(10000)) << "choosing the item checks again";
+    // The check may be over before trigger() returns, when its worker thread wins the race.
+    ASSERT_TRUE(!changed.isEmpty() || changed.wait(10000)) << "choosing the item checks again";
     EXPECT_EQ(texts(), QStringList{"Permissions: granted"});
     EXPECT_FALSE(rig.menu.permissionActions().first()->isEnabled());
     EXPECT_TRUE(rig.menu.permissionsGranted());
