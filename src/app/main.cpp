@@ -6,10 +6,13 @@
 #include "app/AgentServiceSet.h"
 #include "app/SettingsCommand.h"
 #include "app/AgentStatusModel.h"
+#include "app/PolicyLibraryList.h"
+#include "app/RunningLocalLists.h"
 #include "console/ConsoleFleet.h"
 #include "console/ConsoleLauncher.h"
 #include "console/ConsoleScreenshots.h"
 #include "console/ConsoleWindow.h"
+#include "local/SettingsTransferService.h"
 #include "settings/FleetSettingsStore.h"
 #include "app/TrayMenu.h"
 #include "app/VeskWardenApp.h"
@@ -172,10 +175,22 @@ int main(int argc, char **argv)
                                                    arguments.mid(1), QStringLiteral(VESK_VERSION))},
         settings, foundation.api);
     FleetClientConsoleFleet consoleFleet(foundation.api);
-    const ConsoleContext consoleContext{consoleFleet,           defaults,           foundation.locks,
+    ConsoleContext consoleContext{consoleFleet,           defaults,           foundation.locks,
                                         clock,                  identity.serialOrUnknown(),
                                         &services.systemMonitor, &services.policyEngine, &services.updates,
                                         &services.alerts};
+    // Settings acts on the running services: an import lands in them, not only in their files.
+    PolicyLibraryList policyLibrary(paths.storageDir, &services.policyEngine);
+    RunningRetentionRules retentionRules(services.folderRetention);
+    RunningShares shares(services.shareMonitor);
+    SettingsTransferService settingsTransfer({defaults, *keychain, AgentBundle{}.keychainService(), policyLibrary,
+                                              retentionRules, shares, clock, QStringLiteral(VESK_VERSION)});
+    consoleContext.pushAlerts = &services.alerts;
+    consoleContext.pushChannel = &services.pushChannel;
+    consoleContext.alertReporting = &services.alertApi;
+    consoleContext.permissions = &services.permissions;
+    consoleContext.settingsTransfer = &settingsTransfer;
+    consoleContext.credentials = &foundation.credentials;
     if (options.command == QLatin1String("console"))
         return runConsoleScreenshots(options.screenshotDir, consoleContext, services.systemMonitor);
     // The push channel trusts what the fleet URL's requests trust. VESK_PUSH_CHANNEL=off leaves
@@ -184,6 +199,7 @@ int main(int argc, char **argv)
     VeskWardenServices running = services.services();
     if (env.value(QStringLiteral("VESK_PUSH_CHANNEL")) == QLatin1String("off")) {
         running.pushChannel = nullptr;
+        consoleContext.pushChannel = nullptr;
         qCInfo(lcApp) << "Push channel off (VESK_PUSH_CHANNEL=off): commands arrive by polling alone";
     }
     VeskWardenApp app(settings, heartbeatManager, clock, running);

@@ -13,6 +13,12 @@ class PolicyEngine;
 class SystemMonitor;
 class UpdateService;
 
+class AlertReportingApi;
+class CredentialManager;
+class PushChannel;
+class SettingsTransferService;
+class SystemPermissions;
+
 // What the console window reads and calls. The services outlive the window; any of them may
 // be missing (a test, a screenshot run), and its part of the screens then shows nothing.
 struct ConsoleContext {
@@ -25,6 +31,14 @@ struct ConsoleContext {
     const PolicyEngine *policy = nullptr;
     const UpdateService *updates = nullptr;
     const AlertService *alerts = nullptr;
+    // Settings: the push registration and test push, the permission check, settings export
+    // and import, the upload credentials and their connection test.
+    AlertService *pushAlerts = nullptr;
+    PushChannel *pushChannel = nullptr;
+    AlertReportingApi *alertReporting = nullptr;
+    SystemPermissions *permissions = nullptr;
+    SettingsTransferService *settingsTransfer = nullptr;
+    CredentialManager *credentials = nullptr;
 };
 
 } // namespace vesk

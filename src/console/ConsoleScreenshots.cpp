@@ -5,10 +5,12 @@
 #include "console/ConsoleWindow.h"
 #include "console/MachinePage.h"
 #include "console/PolicyManagerPage.h"
+#include "console/SettingsPage.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QPixmap>
+#include <QTabWidget>
 
 #include <algorithm>
 
@@ -73,6 +75,17 @@ QCoro::Task<ConsoleScreenshots> ConsoleScreenshots::capture(ConsoleWindow &windo
         sheet->close();
         if (!saved)
             co_return shots;
+    }
+    // Settings shows one tab at a time: the sidebar pass took the first, these are the others.
+    if (window.sidebarScreens().contains(ConsoleScreen::settings)) {
+        window.showScreen(ConsoleScreen::settings);
+        QTabWidget &tabs = window.settingsPage().tabs();
+        for (int tab = 1; tab < tabs.count(); ++tab) {
+            tabs.setCurrentIndex(tab);
+            if (!save(window, QStringLiteral("settings ") + tabs.tabText(tab)))
+                co_return shots;
+        }
+        tabs.setCurrentIndex(0);
     }
     co_return shots;
 }

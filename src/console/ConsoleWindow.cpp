@@ -57,7 +57,7 @@ ConsoleWindow::ConsoleWindow(const ConsoleContext &context, QWidget *parent)
     m_lockPage = buildLockPage();
     m_dashboard = new DashboardPage(m_context);
     m_alertsPage = new AlertsPage(m_context);
-    m_settings = new SettingsPage(m_context.defaults);
+    m_settings = new SettingsPage(m_context);
     const PolicyEngine *engine = m_context.policy;
     m_policies = new TextListPage(screenInfo(ConsoleScreen::policies).title, ConsoleTexts::noPolicy, [engine]() {
         return PolicySummary::lines(engine ? engine->activePolicy() : std::nullopt);

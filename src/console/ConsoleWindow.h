@@ -55,6 +55,7 @@ public:
     MachinePage &machinePage();
     AlertsPage &alertsPage() const { return *m_alertsPage; }
     PolicyManagerPage &policyManagerPage() const { return *m_policyManager; }
+    SettingsPage &settingsPage() const { return *m_settings; }
     QCoro::Task<> unlock(QString password);
 
 private:

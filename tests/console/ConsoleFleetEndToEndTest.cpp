@@ -17,6 +17,7 @@
 #include "console/ConsoleScreenshots.h"
 #include "console/ConsoleWindow.h"
 #include "console/PolicyManagerPage.h"
+#include "console/SettingsPage.h"
 #include "credentials/CredentialManager.h"
 #include "local/AppLock.h"
 
@@ -29,6 +30,7 @@
 #include <QListView>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTest>
 #include <QToolBar>
 
@@ -163,7 +165,9 @@ TEST(ConsoleAgainstFleetd, RestartAppQueuedThroughTheBatchSheetIsStoredOnTheServ
     const ConsoleScreenshots shots =
         QCoro::waitFor(ConsoleScreenshots::capture(*window, dir.filePath(QStringLiteral("shots"))));
     EXPECT_TRUE(shots.error.isEmpty()) << shots.error.toStdString();
-    EXPECT_EQ(shots.written.size(), window->sidebarScreens().size() + 2) << shots.written.join(' ').toStdString();
+    // The sidebar's screens, the machine, the sheet, and each further Settings tab.
+    EXPECT_EQ(shots.written.size(), window->sidebarScreens().size() + 2 + window->settingsPage().tabs().count() - 1)
+        << shots.written.join(' ').toStdString();
     for (const QString &path : shots.written)
         EXPECT_GT(QFileInfo(path).size(), 1000) << path.toStdString();
 
