@@ -98,12 +98,14 @@ QWidget *SettingsPage::guarded(QWidget *content)
     column->addStretch();
     column->addWidget(new QLabel(LockTexts::settingsPrompt), 0, Qt::AlignHCenter);
     auto *field = new QLineEdit;
+    field->setObjectName(QStringLiteral("settingsPassword"));
     field->setEchoMode(QLineEdit::Password);
     field->setMaximumWidth(280);
     column->addWidget(field, 0, Qt::AlignHCenter);
     auto *button = new QPushButton(tr("Unlock"));
     column->addWidget(button, 0, Qt::AlignHCenter);
     auto *error = new QLabel;
+    error->setObjectName(QStringLiteral("settingsPasswordError"));
     column->addWidget(error, 0, Qt::AlignHCenter);
     column->addStretch();
     connect(button, &QPushButton::clicked, this, [this, field, error]() { unlock(field, error); });

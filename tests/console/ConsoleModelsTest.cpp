@@ -1,15 +1,21 @@
 // The console's view models over a scripted fleet: which screens the sidebar lists, how the
 // machine list filters and follows a vanished machine, the machine detail's telemetry and
 // command texts, the batch sheet, the alert tabs' empty states, the dashboard's lines, the
-// policy editor's refusals and the Policy Manager's list, save, delete and lock.
+// policy editor's refusals and the Policy Manager's list, save, delete and lock; the Settings
+// tabs' passwords, push, settings file and upload-credential texts.
 #include "ScriptedConsoleFleet.h"
 
+#include "ManualClock.h"
 #include "MemoryDefaultsStore.h"
 #include "MemoryKeychainStore.h"
+#include "ScriptedHttpTransport.h"
+#include "alerts/AlertReportingApi.h"
+#include "platform/Notifier.h"
 #include "console/AlertsModel.h"
 #include "console/BatchCommandModel.h"
 #include "console/ConsoleScreens.h"
 #include "console/DashboardView.h"
+#include "console/LockPasswordsModel.h"
 #include "console/MachineDetailModel.h"
 #include "console/MachineDirectory.h"
 #include "console/PolicyDraftCheck.h"
@@ -18,10 +24,16 @@
 #include "console/PollingTexts.h"
 #include "local/AppLock.h"
 #include "console/TelemetrySeries.h"
+#include "console/PushSettingsModel.h"
+#include "console/SettingsTransferModel.h"
+#include "console/UploadCredentialsModel.h"
+#include "local/SettingsTransferService.h"
+#include "settings/FleetSettingsStore.h"
 
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimeZone>
 
@@ -67,6 +79,37 @@ DeviceTelemetrySnapshot sample(const char *at, double cpu)
     s.diskTotalGb = 500;
     return s;
 }
+
+template <class T>
+struct MemoryList final : LocalList<T> {
+    QList<T> list;
+    QList<T> items() const override { return list; }
+    void replace(const QList<T> &items) override { list = items; }
+};
+
+struct QuietNotifier final : Notifier {
+    void post(const LocalNotification &) override {}
+};
+
+// Answers every report and registration with the next scripted status, and keeps what it got.
+struct ScriptedAlertReporting final : AlertReportingApi {
+    APIStatus answer; // success
+    QList<AlertReport> reports;
+    QList<PushTokenRegistration> registrations;
+    QCoro::Task<bool> isConfigured() override { co_return true; }
+    QCoro::Task<APIStatus> reportAlert(AlertReport alert) override
+    {
+        reports.append(alert);
+        APIStatus copy = answer; // QCoro moves from any non-const lvalue handed to co_return
+        co_return copy;
+    }
+    QCoro::Task<APIStatus> registerPushToken(PushTokenRegistration registration) override
+    {
+        registrations.append(registration);
+        APIStatus copy = answer;
+        co_return copy;
+    }
+};
 
 } // namespace
 
@@ -601,4 +644,161 @@ TEST(ConsoleSettings, PollingLinesQuoteTheMeasuredMonthlyTraffic)
         ASSERT_GT(measured, 0) << lowData;
         EXPECT_EQ(PollingTexts::line(lowData), PollingTexts::line(lowData, measured)) << lowData;
     }
+}
+
+TEST(ConsoleSettings, PasswordSectionChecksInOrderAndKeepsEachLocksMessageApart)
+{
+    test::MemoryDefaultsStore defaults;
+    test::MemoryKeychainStore keychain;
+    AppLock lock(keychain, defaults, QStringLiteral("com.lumora.warden"), PasswordHashCost::minimum());
+    LockPasswordsModel model(&lock);
+    QCoro::waitFor(model.refresh());
+    ASSERT_FALSE(model.hasPassword(LockScope::policy));
+
+    struct Step {
+        const char *name;
+        QString current, fresh, confirmation;
+        QString message;
+        bool stored;
+    };
+    const Step steps[] = {
+        {"a mismatch is reported before the length", {}, "abc", "abd", LockTexts::mismatch, false},
+        {"three characters are too short", {}, "abc", "abc", LockTexts::tooShort, false},
+        {"the first password needs no current one", {}, "kiosk", "kiosk", LockTexts::changed, true},
+        {"a change needs the current password", "wrong", "booth", "booth", LockTexts::wrongCurrent, true},
+        {"the right current password changes it", "kiosk", "booth", "booth", LockTexts::changed, true},
+    };
+    for (const Step &step : steps) {
+        QCoro::waitFor(model.change(LockScope::policy, step.current, step.fresh, step.confirmation));
+        EXPECT_EQ(model.message(LockScope::policy), step.message) << step.name;
+        EXPECT_EQ(model.hasPassword(LockScope::policy), step.stored) << step.name;
+    }
+    EXPECT_FALSE(lock.policyLocked()) << "a changed password leaves its lock open";
+    EXPECT_TRUE(model.message(LockScope::settings).isEmpty()) << "another lock's message leaks";
+
+    QCoro::waitFor(model.remove(LockScope::policy, QStringLiteral("kiosk")));
+    EXPECT_EQ(model.message(LockScope::policy), LockTexts::wrongCurrent);
+    EXPECT_TRUE(model.hasPassword(LockScope::policy));
+    QCoro::waitFor(model.remove(LockScope::policy, QStringLiteral("booth")));
+    EXPECT_EQ(model.message(LockScope::policy), LockTexts::removed);
+    EXPECT_FALSE(QCoro::waitFor(lock.hasPassword(LockScope::policy)));
+}
+
+TEST(ConsoleSettings, PushRegistrationAndTestPushShowTheirResults)
+{
+    test::MemoryDefaultsStore defaults;
+    test::ManualClock clock;
+    FleetSettingsStore settings(defaults, clock);
+    ScriptedAlertReporting reporting;
+    QuietNotifier notifier;
+    AlertService alerts({settings, reporting, notifier, clock, QStringLiteral("C02TEST1")});
+    PushSettingsModel model({&alerts, nullptr, &reporting}, defaults, clock, QStringLiteral("C02TEST1"));
+
+    // No token yet and no channel to ask for one: nothing is sent.
+    QCoro::waitFor(model.registerToken());
+    EXPECT_TRUE(reporting.registrations.isEmpty());
+    EXPECT_EQ(model.tokenLine(), QStringLiteral("Push token: none yet"));
+
+    alerts.setCachedPushToken(QStringLiteral("ABCDEF0123456789"));
+    defaults.setValue(FleetSettingsKeys::tenantCode, QStringLiteral("HAUNTS01"));
+    defaults.setValue(PushSettingsModel::alertScopeKey, QStringLiteral("location"));
+    QCoro::waitFor(model.registerToken());
+    ASSERT_EQ(reporting.registrations.size(), 1);
+    EXPECT_EQ(reporting.registrations.first().alertScope, QStringLiteral("location"));
+    EXPECT_EQ(model.registerResult(), QStringLiteral("Token registered"));
+    EXPECT_TRUE(model.tokenLine().endsWith(QStringLiteral("(registered)"))) << model.tokenLine().toStdString();
+
+    // A registration that fails is not hidden behind the earlier success.
+    reporting.answer = APIError::serverError(QStringLiteral("Server error: 503"));
+    QCoro::waitFor(model.registerToken());
+    EXPECT_EQ(model.registerResult(), QStringLiteral("Registration failed (see the agent log)"));
+
+    QCoro::waitFor(model.sendTestPush());
+    EXPECT_EQ(model.testResult(), PushTexts::failedPrefix + APIError::serverError(QStringLiteral("Server error: 503")).message());
+    reporting.answer = APIStatus();
+    QCoro::waitFor(model.sendTestPush());
+    EXPECT_EQ(model.testResult(), PushTexts::sent);
+    ASSERT_EQ(reporting.reports.size(), 2);
+    const AlertReport &sent = reporting.reports.last();
+    EXPECT_EQ(sent.category, QStringLiteral("test"));
+    EXPECT_EQ(sent.severity, QStringLiteral("critical"));
+    EXPECT_EQ(sent.title, QStringLiteral("Test Push Notification"));
+    EXPECT_EQ(sent.message, QStringLiteral("If you see this, push notifications are working for C02TEST1."));
+    EXPECT_EQ(sent.timestamp, clock.now());
+    EXPECT_EQ(sent.tenantCode, QStringLiteral("HAUNTS01"));
+}
+
+TEST(ConsoleSettings, AnUnusableSettingsFileIsRefusedAndChangesNothing)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    test::MemoryDefaultsStore defaults;
+    test::MemoryKeychainStore keychain;
+    test::ManualClock clock;
+    MemoryList<DevicePolicy> policies;
+    MemoryList<RetentionRule> rules;
+    MemoryList<MonitoredShare> shares;
+    SettingsTransferService transfer(
+        {defaults, keychain, QStringLiteral("com.lumora.warden"), policies, rules, shares, clock, QStringLiteral("1.0")});
+    SettingsTransferModel model(&transfer);
+
+    defaults.setValue(FleetSettingsKeys::lowDataMode, true);
+    const QString good = dir.filePath(SettingsTransferModel::suggestedFileName());
+    model.exportTo(good);
+    ASSERT_TRUE(model.result().startsWith(QStringLiteral("Settings exported to "))) << model.result().toStdString();
+    model.exportTo(dir.filePath(QStringLiteral("no-such-folder/settings.json")));
+    EXPECT_TRUE(model.result().startsWith(QStringLiteral("Could not write "))) << model.result().toStdString();
+
+    QFile garbage(dir.filePath(QStringLiteral("garbage.json")));
+    ASSERT_TRUE(garbage.open(QIODevice::WriteOnly));
+    garbage.write(R"({"preferences": {"lowDataMode": false}, "policies": [)");
+    garbage.close();
+    defaults.setValue(FleetSettingsKeys::lowDataMode, false);
+    const struct {
+        QString path;
+        QString text;
+    } refused[] = {{garbage.fileName(), QStringLiteral("This isn't a Vesk Warden settings file.")},
+                   {dir.filePath(QStringLiteral("missing.json")), QStringLiteral("The file could not be read.")}};
+    for (const auto &file : refused) {
+        QCoro::waitFor(model.importFrom(file.path));
+        EXPECT_EQ(model.result(), file.text);
+        EXPECT_FALSE(defaults.boolValue(FleetSettingsKeys::lowDataMode)) << file.path.toStdString();
+    }
+
+    QCoro::waitFor(model.importFrom(good));
+    EXPECT_EQ(model.result(), QStringLiteral("Imported 0 policies, 0 cleanup rules, 0 network shares."));
+    EXPECT_TRUE(defaults.boolValue(FleetSettingsKeys::lowDataMode));
+}
+
+TEST(ConsoleSettings, EachCredentialPairGetsItsOwnConnectionTestResult)
+{
+    test::MemoryDefaultsStore defaults;
+    test::ManualClock clock;
+    test::ScriptedHttpTransport http;
+    CredentialManager credentials(defaults, clock, http, PlatformPaths::underRoot(QStringLiteral("/nonexistent")),
+                                  QUrl(QStringLiteral("https://upload.example/upload/")));
+    CredentialSet gala;
+    gala.name = QStringLiteral("Gala_2026");
+    gala.kr5Account = QStringLiteral("GALA-0001");
+    gala.kr5Location = QStringLiteral("NORTH");
+    gala.kr52Account = QStringLiteral("GALA-0002");
+    gala.kr52Location = QStringLiteral("SOUTH");
+    ASSERT_TRUE(credentials.addSet(gala));
+    UploadCredentialsModel model(&credentials);
+    ASSERT_EQ(model.pairs().size(), 2);
+    EXPECT_TRUE(model.pairs()[0].current);
+    EXPECT_FALSE(model.pairs()[1].current);
+
+    http.expect("POST", QStringLiteral("/upload/"), 200, "<?xml version=\"1.0\"?><result>ok</result>");
+    http.expect("POST", QStringLiteral("/upload/"), 200, "ACCESS DENIED");
+    QCoro::waitFor(model.test(0));
+    QCoro::waitFor(model.test(1));
+    EXPECT_EQ(model.pairs()[0].result, QStringLiteral("Connection OK"));
+    EXPECT_EQ(model.pairs()[1].result, QStringLiteral("Invalid credentials"));
+
+    // An edit of the set keeps the result of a pair left as it was; a changed pair starts afresh.
+    gala.kr52Location = QStringLiteral("EAST");
+    ASSERT_TRUE(credentials.updateSet(gala));
+    EXPECT_EQ(model.pairs()[0].result, QStringLiteral("Connection OK"));
+    EXPECT_TRUE(model.pairs()[1].result.isEmpty());
 }

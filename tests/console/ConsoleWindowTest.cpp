@@ -1,6 +1,6 @@
 // The console window offscreen over a scripted fleet: the detail area's empty, missing-machine
 // and lock pages, the management lock hiding the machines, "focus this machine", the Policy
-// Manager under the policy lock and the Fleet Management switches.
+// Manager under the policy lock, the Fleet Management switches and the settings lock.
 #include "ScriptedConsoleFleet.h"
 
 #include "ManualClock.h"
@@ -10,6 +10,7 @@
 #include "console/ConsoleWindow.h"
 #include "console/MachinePage.h"
 #include "console/PolicyManagerPage.h"
+#include "console/SettingsPage.h"
 #include "local/AppLock.h"
 
 #include <QCheckBox>
@@ -19,6 +20,7 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -204,4 +206,39 @@ TEST(ConsoleWindow, FleetManagementSwitchesWriteTheirDefaultsAndFollowTheMasterS
     EXPECT_EQ(status->text(), QStringLiteral("Scout reporting disabled"));
     EXPECT_FALSE(systemScout->isEnabled());
     EXPECT_TRUE(rig.defaults.boolValue(QStringLiteral("systemHealthReporting"))) << "its own choice is kept";
+}
+
+TEST(ConsoleWindow, TheSettingsLockCoversEveryTabButThePasswordsUntilItsPasswordIsGiven)
+{
+    WindowRig rig;
+    ASSERT_TRUE(QCoro::waitFor(rig.lock.changePassword(LockScope::settings, {}, QStringLiteral("venue"),
+                                                       QStringLiteral("venue")))
+                    .done);
+    rig.lock.setLocked(LockScope::settings, true);
+    auto window = rig.open();
+    window->showScreen(ConsoleScreen::settings);
+    QTabWidget &tabs = window->settingsPage().tabs();
+    const auto promptShown = [&](int tab) {
+        auto *field = tabs.widget(tab)->findChild<QLineEdit *>(QStringLiteral("settingsPassword"));
+        return field != nullptr && field->isVisibleTo(tabs.widget(tab));
+    };
+    for (int tab = 0; tab < tabs.count(); ++tab)
+        EXPECT_EQ(promptShown(tab), tabs.tabText(tab) != QLatin1String("Advanced")) << tabs.tabText(tab).toStdString();
+
+    auto *field = tabs.widget(0)->findChild<QLineEdit *>(QStringLiteral("settingsPassword"));
+    auto *error = tabs.widget(0)->findChild<QLabel *>(QStringLiteral("settingsPasswordError"));
+    field->setText(QStringLiteral("guess"));
+    QTest::keyClick(field, Qt::Key_Return);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !error->text().isEmpty(); }, 5000));
+    EXPECT_EQ(error->text(), QStringLiteral("Incorrect password."));
+    EXPECT_TRUE(promptShown(1));
+    field->setText(QStringLiteral("venue"));
+    QTest::keyClick(field, Qt::Key_Return);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !rig.lock.settingsLocked(); }, 5000));
+    for (int tab = 0; tab < tabs.count(); ++tab)
+        EXPECT_FALSE(promptShown(tab)) << tabs.tabText(tab).toStdString();
+
+    // Locking again from the passwords tab covers the tabs at once.
+    rig.lock.setLocked(LockScope::settings, true);
+    EXPECT_TRUE(promptShown(1));
 }
