@@ -73,8 +73,8 @@ SettingsPage::SettingsPage(const ConsoleContext &context, QWidget *parent) : QWi
     pollingColumn->addStretch();
     tabs->addTab(guarded(polling), tr("Polling"));
 
-    // The password section's tab: the settings lock never covers it, so a forgotten lock can
-    // always be changed or removed by whoever knows the password.
+    // The passwords' own tab: the settings lock never covers it, so the settings password
+    // itself can always be changed or removed.
     auto *passwords = new QScrollArea;
     passwords->setWidget(SettingsSections::locks(context));
     passwords->setWidgetResizable(true);
