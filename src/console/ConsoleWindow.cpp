@@ -181,6 +181,7 @@ QWidget *ConsoleWindow::buildSidebar()
     m_machinesNote = new QLabel;
     m_machinesNote->setObjectName(QStringLiteral("machinesNote"));
     m_machinesNote->setWordWrap(true);
+    m_machinesNote->setTextFormat(Qt::PlainText); // it quotes what the server answered
     layout->addWidget(new QLabel(tr("<b>Screens</b>")));
     layout->addWidget(m_screens);
     layout->addWidget(new QLabel(tr("<b>Machines</b>")));

@@ -41,6 +41,9 @@ MachinePage::MachinePage(ConsoleFleet &fleet, const Clock &clock, QWidget *paren
     m_status->setWordWrap(true);
     m_telemetry->setObjectName(QStringLiteral("telemetryText"));
     m_commandResult->setObjectName(QStringLiteral("commandResult"));
+    // Both quote what the server answered, which is shown as it came, never as markup.
+    m_telemetry->setTextFormat(Qt::PlainText);
+    m_commandResult->setTextFormat(Qt::PlainText);
     m_restart->setObjectName(QStringLiteral("restartComputer"));
     for (int hours : hourChoices())
         m_hours->addItem(tr("Last %n hour(s)", nullptr, hours), hours);
