@@ -26,8 +26,8 @@ void ConsoleLauncher::open()
         // Once the window and everything it owned are gone, so are the pixmaps the style
         // cached to draw it, and the pages they used go back to the system: the allocator
         // would otherwise keep them for an agent that rarely needs them.
-        connect(m_window, &QObject::destroyed, this, []() {
-            QTimer::singleShot(0, []() {
+        connect(m_window, &QObject::destroyed, this, [this]() {
+            QTimer::singleShot(0, this, []() {
                 QPixmapCache::clear();
                 releaseFreedMemory();
             });
