@@ -42,6 +42,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 using namespace vesk;
 using namespace vesk::test;
 
