@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # Renders the console's screens against a demo fleet: a real vesk-fleetd with a handful of
-# machines, one of them paired and reporting telemetry, then `vesk-warden console --screenshot`.
+# machines, one of them paired, with a day of telemetry and two alerts, then
+# `vesk-warden console --screenshot`. OUT_DIR gets the four pictures the README shows
+# (dashboard.png, machine-detail.png, policy-editor.png, alerts.png); every rendered screen is
+# kept in OUT_DIR/all when VESK_ALL_SHOTS=1.
 # Usage: scripts/console-screenshots.sh [BUILD_DIR] [OUT_DIR]   (defaults: build, docs/console)
 set -euo pipefail
 
@@ -11,6 +14,7 @@ fleetd="$build/src/fleetd/vesk-fleetd"
 for bin in "$warden" "$fleetd"; do
   [ -x "$bin" ] || { echo "console-screenshots: build $bin first" >&2; exit 1; }
 done
+command -v sqlite3 >/dev/null || { echo "console-screenshots: needs sqlite3 (scripts/install-deps.sh)" >&2; exit 1; }
 
 work=$(mktemp -d)
 server_pid=""
@@ -55,16 +59,27 @@ for _ in $(seq 150); do grep -q 'HEARTBEAT OK HTTP 200' "$work/agent.log" && bre
 printf '%s\n' "$secret" | "$warden" --fleet-url "$url" --serial "$serial" pair - >/dev/null
 kill "$agent_pid"; wait "$agent_pid" 2>/dev/null || true; agent_pid=""
 
-# A few telemetry reports, so the machine detail has lines to draw.
+# A day of telemetry, one report an hour: the server stamps each report with the time it came,
+# so the reports are posted now and their times moved back an hour apart in its database.
 key="$(printf '%s' "$tenant" | sha256sum | cut -d' ' -f1).$secret_id.$secret"
-for cpu in 12 35 28 64 41 22; do
+for hour in $(seq 0 23); do
+  cpu=$((18 + (hour * 37) % 55)); ram=$((5 + (hour * 5) % 7)); disk=$((240 + hour))
   curl -fsS -o /dev/null -H 'Content-Type: application/json' -H "X-Fleet-Key: $key" -H "X-Device-Serial: $serial" \
     -d "{\"serial\":\"$serial\",\"timestamp\":\"$(date -u +%Y-%m-%dT%H:%M:%SZ)\",\"disk_total_gb\":500,
-         \"disk_used_gb\":$((200 + cpu)),\"disk_free_gb\":$((300 - cpu)),\"ram_total_gb\":16,\"ram_used_gb\":$((4 + cpu / 10)),
+         \"disk_used_gb\":$disk,\"disk_free_gb\":$((500 - disk)),\"ram_total_gb\":16,\"ram_used_gb\":$ram,
          \"cpu_usage\":$cpu,\"cpu_cores\":8,\"uptime_seconds\":86400,\"thermal_state\":\"nominal\",
          \"os_version\":\"Debian 12\",\"model\":\"Booth PC\",\"primary_interface\":\"eth0\",\"network_interfaces\":[]}" \
     "$url/device_telemetry"
-  sleep 1
+done
+sqlite3 "$db" "UPDATE telemetry SET received_at = strftime('%Y-%m-%dT%H:%M:%fZ', 'now',
+  '-' || ((SELECT MAX(id) FROM telemetry WHERE serial = '$serial') - id) || ' hours', '-10 minutes')
+  WHERE serial = '$serial'"
+
+# Two alerts from this machine, so the Alerts screen's Fleet tab has rows.
+for alert in '"severity":"critical","category":"app_hung","title":"Booth app not responding","message":"com.lumora.booth stopped responding"' \
+             '"severity":"warning","category":"disk_space","title":"Disk almost full","message":"12 GB free on /"'; do
+  curl -fsS -o /dev/null -H 'Content-Type: application/json' -H "X-Fleet-Key: $key" -H "X-Device-Serial: $serial" \
+    -d "{\"serial\":\"$serial\",$alert}" "$url/device_alert"
 done
 
 # A policy for the booths, so the Policy Manager opens on its editor.
@@ -76,5 +91,21 @@ curl -sS --fail-with-body -o "$work/policy.out" -H 'Content-Type: application/js
        \"assigned_serials\":[\"$serial\",\"C02BOOTH0002\"]}" \
   "$url/policy" || { cat "$work/policy.out" >&2; exit 1; }
 
+shots="$work/shots"
+"$warden" --fleet-url "$url" --serial "$serial" console --screenshot "$shots"
 mkdir -p "$out"
-"$warden" --fleet-url "$url" --serial "$serial" console --screenshot "$out"
+# The files are numbered in sidebar order; the README names them by what they show.
+pick() {
+  local found
+  found=$(find "$shots" -name "$1" | head -n1)
+  [ -n "$found" ] || { echo "console-screenshots: no $1 among: $(ls "$shots")" >&2; exit 1; }
+  cp "$found" "$out/$2"
+}
+pick '*-dashboard.png' dashboard.png
+pick '*-machine-*.png' machine-detail.png
+pick '*-policy-manager.png' policy-editor.png
+pick '*-alerts.png' alerts.png
+if [ "${VESK_ALL_SHOTS:-0}" = 1 ]; then
+  mkdir -p "$out/all" && cp "$shots"/*.png "$out/all/"
+fi
+echo "console-screenshots: $(ls "$shots" | wc -l) screens rendered; README pictures in $out"

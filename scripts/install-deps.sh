@@ -15,6 +15,7 @@ packages=(
   dpkg-dev file
   zlib1g-dev python3
   libqt6opengl6-dev
+  sqlite3
 )
 # `make fuzz` alone needs clang (libFuzzer); `make test` builds with g++.
 if [ "${VESK_FUZZ_DEPS:-0}" = 1 ]; then

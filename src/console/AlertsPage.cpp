@@ -39,6 +39,7 @@ AlertsPage::Tab AlertsPage::addTab(const QString &title, const char *name)
     Tab tab{new QListWidget, new QLabel};
     tab.empty->setAlignment(Qt::AlignCenter);
     tab.empty->setWordWrap(true);
+    tab.empty->setTextFormat(Qt::RichText);
     tab.empty->setObjectName(QLatin1String(name) + QStringLiteral("Empty"));
     layout->addWidget(tab.empty);
     layout->addWidget(tab.rows);
@@ -51,7 +52,8 @@ void AlertsPage::showTab(const Tab &tab, const AlertTab &content)
     tab.rows->clear();
     tab.rows->addItems(content.rows);
     tab.rows->setVisible(!content.rows.isEmpty());
-    QString text = content.emptyTitle;
+    // Escaped: a failure quotes what the server answered, which is never markup to render.
+    QString text = content.emptyTitle.toHtmlEscaped();
     if (!content.emptyDetail.isEmpty())
         text = QStringLiteral("<b>%1</b><br>%2").arg(content.emptyTitle.toHtmlEscaped(),
                                                      content.emptyDetail.toHtmlEscaped());

@@ -2,6 +2,7 @@
 
 #include "console/AlertsPage.h"
 #include "console/BatchSheet.h"
+#include "console/ConsoleTexts.h"
 #include "console/ConsoleWindow.h"
 #include "console/MachinePage.h"
 #include "console/PolicyManagerPage.h"
@@ -11,6 +12,11 @@
 #include <QDir>
 #include <QPixmap>
 #include <QTabWidget>
+<<<<<<< HEAD
+=======
+
+#include <qcoro/qcorosignal.h>
+>>>>>>> cmem
 
 #include <algorithm>
 
@@ -47,8 +53,19 @@ QCoro::Task<ConsoleScreenshots> ConsoleScreenshots::capture(ConsoleWindow &windo
     co_await window.directory().refresh();
     for (ConsoleScreen screen : window.sidebarScreens()) {
         window.showScreen(screen);
-        if (screen == ConsoleScreen::alerts)
-            co_await window.alertsPage().model().loadFleet();
+        if (screen == ConsoleScreen::alerts) {
+            // Showing the screen started the fleet load; the picture waits for its answer and
+            // shows the tenant's alerts rather than this machine's quiet Active tab.
+            AlertsModel &alerts = window.alertsPage().model();
+            while (alerts.fleet().emptyTitle == ConsoleTexts::loadingFleetAlerts)
+                co_await qCoro(&alerts, &AlertsModel::changed);
+            if (auto *tabs = window.alertsPage().findChild<QTabWidget *>()) {
+                for (int tab = 0; tab < tabs->count(); ++tab) {
+                    if (tabs->tabText(tab) == QLatin1String("Fleet"))
+                        tabs->setCurrentIndex(tab);
+                }
+            }
+        }
         if (screen == ConsoleScreen::policyManager) {
             PolicyManagerModel &policies = window.policyManagerPage().model();
             co_await policies.load();

@@ -181,6 +181,7 @@ QWidget *ConsoleWindow::buildSidebar()
     m_machinesNote = new QLabel;
     m_machinesNote->setObjectName(QStringLiteral("machinesNote"));
     m_machinesNote->setWordWrap(true);
+    m_machinesNote->setTextFormat(Qt::PlainText); // it quotes what the server answered
     layout->addWidget(new QLabel(tr("<b>Screens</b>")));
     layout->addWidget(m_screens);
     layout->addWidget(new QLabel(tr("<b>Machines</b>")));
@@ -241,6 +242,9 @@ void ConsoleWindow::showScreen(ConsoleScreen screen)
     m_screen = screen;
     m_directory.clearSelection();
     m_machines->clearSelection();
+    // Shown from code too (the menu, a picture), so the sidebar marks the screen itself.
+    for (int row = 0; row < m_screens->count(); ++row)
+        m_screens->item(row)->setSelected(m_screens->item(row)->data(kScreenRole).toInt() == static_cast<int>(screen));
     if (screen == ConsoleScreen::alerts)
         m_alertsPage->reloadFleet();
     if (screen == ConsoleScreen::dashboard)

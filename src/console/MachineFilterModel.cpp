@@ -3,24 +3,42 @@
 #include "console/ConsoleTexts.h"
 #include "console/MachineListModel.h"
 
-#include <QCollator>
-
 namespace vesk {
 
 namespace {
-const QCollator &numericCollator()
+// Case-folded keys compared with runs of digits taken as numbers ("booth 2" before "booth 10").
+// Done by hand rather than with a locale collator: the collator pulls the whole ICU library
+// and its data into memory, and sorts thousands of rows several times slower.
+bool naturalLess(QStringView a, QStringView b)
 {
-    static const QCollator collator = [] {
-        // The C locale compares code points only, numbers included: fall back to English there.
-        QLocale locale;
-        if (locale.language() == QLocale::C)
-            locale = QLocale(QLocale::English);
-        QCollator c(locale);
-        c.setNumericMode(true);
-        c.setCaseSensitivity(Qt::CaseInsensitive);
-        return c;
-    }();
-    return collator;
+    qsizetype i = 0;
+    qsizetype j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (a[i].isDigit() && b[j].isDigit()) {
+            while (i < a.size() && a[i] == u'0')
+                ++i;
+            while (j < b.size() && b[j] == u'0')
+                ++j;
+            const qsizetype aStart = i;
+            const qsizetype bStart = j;
+            while (i < a.size() && a[i].isDigit())
+                ++i;
+            while (j < b.size() && b[j].isDigit())
+                ++j;
+            // Without leading zeros the longer run is the larger number.
+            if (i - aStart != j - bStart)
+                return i - aStart < j - bStart;
+            const int digits = a.sliced(aStart, i - aStart).compare(b.sliced(bStart, j - bStart));
+            if (digits != 0)
+                return digits < 0;
+            continue;
+        }
+        if (a[i] != b[j])
+            return a[i] < b[j];
+        ++i;
+        ++j;
+    }
+    return a.size() - i < b.size() - j;
 }
 } // namespace
 
@@ -75,7 +93,8 @@ bool MachineFilterModel::lessThan(const QModelIndex &left, const QModelIndex &ri
     // This Mac heads the list.
     if (a.isThisMac != b.isThisMac)
         return a.isThisMac;
-    return numericCollator().compare(a.name, b.name) < 0;
+    // The key is the folded name, then the serial: equal names keep a steady order.
+    return naturalLess(a.searchKey, b.searchKey);
 }
 
 } // namespace vesk

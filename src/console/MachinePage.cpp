@@ -2,6 +2,7 @@
 
 #include "platform/Clock.h"
 
+#include <QCategoryAxis>
 #include <QChartView>
 #include <QComboBox>
 #include <QDateTime>
@@ -11,7 +12,6 @@
 #include <QLineSeries>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QValueAxis>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -31,11 +31,19 @@ MachinePage::MachinePage(ConsoleFleet &fleet, const Clock &clock, QWidget *paren
       m_restart(new QPushButton(tr("Restart Computer"))), m_commandResult(new QLabel)
 {
     m_title->setObjectName(QStringLiteral("machineTitle"));
-    m_title->setStyleSheet(QStringLiteral("font-size: 18px; font-weight: bold"));
+    // A font rather than a style sheet: a style sheet brings in the style sheet engine, its
+    // parser and its rule caches, all for one bold title.
+    QFont titleFont = m_title->font();
+    titleFont.setPixelSize(18);
+    titleFont.setBold(true);
+    m_title->setFont(titleFont);
     m_status->setObjectName(QStringLiteral("machineStatus"));
     m_status->setWordWrap(true);
     m_telemetry->setObjectName(QStringLiteral("telemetryText"));
     m_commandResult->setObjectName(QStringLiteral("commandResult"));
+    // Both quote what the server answered, which is shown as it came, never as markup.
+    m_telemetry->setTextFormat(Qt::PlainText);
+    m_commandResult->setTextFormat(Qt::PlainText);
     m_restart->setObjectName(QStringLiteral("restartComputer"));
     for (int hours : hourChoices())
         m_hours->addItem(tr("Last %n hour(s)", nullptr, hours), hours);
@@ -46,9 +54,14 @@ MachinePage::MachinePage(ConsoleFleet &fleet, const Clock &clock, QWidget *paren
     m_disk->setName(tr("Disk"));
     for (QLineSeries *series : {m_cpu, m_memory, m_disk})
         m_chart->addSeries(series);
-    auto *percent = new QValueAxis;
+    // Labelled by hand: a value axis's printf-style label format is parsed with a regular
+    // expression on every layout.
+    auto *percent = new QCategoryAxis;
     percent->setRange(0, 100);
-    percent->setLabelFormat(QStringLiteral("%d%%"));
+    percent->setStartValue(0);
+    percent->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+    for (int value = 0; value <= 100; value += 25)
+        percent->append(QStringLiteral("%1%").arg(value), value);
     m_timeAxis->setFormat(QStringLiteral("dd.MM HH:mm"));
     m_chart->addAxis(m_timeAxis, Qt::AlignBottom);
     m_chart->addAxis(percent, Qt::AlignLeft);

@@ -36,6 +36,7 @@ PolicyManagerPage::PolicyManagerPage(ConsoleFleet &fleet, AppLock &lock, const M
     newButton->setObjectName(QStringLiteral("newPolicy"));
     m_note->setObjectName(QStringLiteral("policiesNote"));
     m_note->setWordWrap(true);
+    m_note->setTextFormat(Qt::PlainText); // it quotes what the server answered
     m_list->setObjectName(QStringLiteral("policyList"));
     leftColumn->addWidget(new QLabel(tr("<h2>Policy Manager</h2>")));
     leftColumn->addWidget(newButton);
@@ -66,6 +67,7 @@ PolicyManagerPage::PolicyManagerPage(ConsoleFleet &fleet, AppLock &lock, const M
     m_delete->setObjectName(QStringLiteral("deletePolicy"));
     m_status->setObjectName(QStringLiteral("policyStatus"));
     m_status->setWordWrap(true);
+    m_status->setTextFormat(Qt::PlainText);
     auto *editorColumn = new QVBoxLayout(m_editor);
     editorColumn->addWidget(m_lockRow);
     auto *form = new QFormLayout;

@@ -2,7 +2,8 @@
 // is paired, the console opens from the menu's "Open" item, lists the machine, shows it when
 // clicked, "Restart App" sent through the batch sheet is stored on the server, a policy made
 // in the Policy Manager and assigned to the machine is listed by the server, and every screen
-// renders into a picture.
+// renders into a picture. Then the same console against a fleet server that is down, slow or
+// answers garbage: every fleet-backed screen shows its failure inline and the window stays usable.
 #include "AgentProcess.h"
 #include "AgentSide.h"
 
@@ -16,10 +17,13 @@
 #include "console/ConsoleLauncher.h"
 #include "console/ConsoleScreenshots.h"
 #include "console/ConsoleWindow.h"
+#include "console/MachinePage.h"
 #include "console/PolicyManagerPage.h"
 #include "console/SettingsPage.h"
 #include "credentials/CredentialManager.h"
 #include "local/AppLock.h"
+#include "pairing/AgentBundle.h"
+#include "pairing/FleetSecretStore.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -29,12 +33,18 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QListWidget>
+#include <QPointer>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTextDocumentFragment>
 #include <QTest>
 #include <QToolBar>
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 using namespace vesk;
 using namespace vesk::test;
@@ -51,6 +61,74 @@ void writeFile(const QString &path, const QByteArray &bytes)
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write(bytes);
+}
+
+// A fleet server on a loopback port that misbehaves on every request: refuses connections
+// (down), answers an HTML error page or cut-off JSON with status 200, or holds every request
+// until release() (a server taking its time) and then answers the error page.
+class MisbehavingServer {
+public:
+    enum class Mode { down, htmlPage, cutOffJson, slow };
+
+    explicit MisbehavingServer(Mode mode) : m_mode(mode), m_holding(mode == Mode::slow)
+    {
+        m_server.listen(QHostAddress::LocalHost, 0);
+        m_port = m_server.serverPort();
+        if (mode == Mode::down) {
+            m_server.close();
+            return;
+        }
+        QObject::connect(&m_server, &QTcpServer::newConnection, [this]() {
+            while (QTcpSocket *socket = m_server.nextPendingConnection())
+                QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket]() { take(socket); });
+        });
+    }
+
+    QString baseUrl() const { return QStringLiteral("http://127.0.0.1:%1/api").arg(m_port); }
+    qsizetype held() const { return m_held.size(); }
+    void release()
+    {
+        m_holding = false;
+        for (const QPointer<QTcpSocket> &socket : std::exchange(m_held, {})) {
+            if (socket)
+                answer(socket);
+        }
+    }
+
+private:
+    void take(QTcpSocket *socket)
+    {
+        if (!socket->peek(64 * 1024).contains("\r\n\r\n"))
+            return; // the request head is not all here yet
+        socket->readAll();
+        QObject::disconnect(socket, &QTcpSocket::readyRead, nullptr, nullptr);
+        if (m_holding)
+            m_held.append(socket);
+        else
+            answer(socket);
+    }
+    void answer(QTcpSocket *socket)
+    {
+        const QByteArray body = m_mode == Mode::cutOffJson ? QByteArray(R"({"devices":[{"serial":"C02)")
+                                                           : QByteArray("<html><body><h1>502 Bad Gateway</h1></body></html>");
+        socket->write("HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nConnection: close\r\nContent-Length: " +
+                      QByteArray::number(body.size()) + "\r\n\r\n" + body);
+        socket->disconnectFromHost();
+    }
+
+    Mode m_mode;
+    bool m_holding;
+    QTcpServer m_server;
+    quint16 m_port = 0;
+    QList<QPointer<QTcpSocket>> m_held;
+};
+
+// What a label shows: its text, or what its text renders to when the label takes it as markup.
+QString shownText(const QLabel *label)
+{
+    const bool markup = label->textFormat() == Qt::RichText ||
+                        (label->textFormat() == Qt::AutoText && Qt::mightBeRichText(label->text()));
+    return markup ? QTextDocumentFragment::fromHtml(label->text()).toPlainText() : label->text();
 }
 
 } // namespace
@@ -174,4 +252,76 @@ TEST(ConsoleAgainstFleetd, RestartAppQueuedThroughTheBatchSheetIsStoredOnTheServ
     // Closing the console leaves nothing behind but the agent.
     window->close();
     ASSERT_TRUE(QTest::qWaitFor([&] { return launcher.window() == nullptr; }, 5000));
+}
+
+TEST(ConsoleAgainstFleetd, AServerDownSlowOrAnsweringGarbageLeavesEveryScreenUsableWithItsFailureInline)
+{
+    using Mode = MisbehavingServer::Mode;
+    const struct {
+        const char *name;
+        Mode mode;
+        QString quoted; // what each screen's failure line quotes, as the server sent it
+    } cases[] = {
+        {"down", Mode::down, QStringLiteral("Connection refused")},
+        {"an HTML page with status 200", Mode::htmlPage, QStringLiteral("<h1>502 Bad Gateway</h1>")},
+        {"JSON cut off", Mode::cutOffJson, QStringLiteral(R"({"devices":[{"serial":"C02)")},
+        {"slow, then an HTML page", Mode::slow, QStringLiteral("<h1>502 Bad Gateway</h1>")},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir dir;
+        MisbehavingServer server(c.mode);
+        AgentSide side(dir.path(), server.baseUrl(), kSerial);
+        // A paired machine, so every call goes out to the server.
+        side.settings.setTenantCode(kTenant);
+        FleetSecretStore secrets(side.keychain, AgentBundle{}.keychainService());
+        ASSERT_TRUE(QCoro::waitFor(secrets.store(kTenant, StoredFleetSecret{QString(64, QLatin1Char('a')), 1},
+                                                 QStringLiteral("aaaaaaaa"), side.clock.now())));
+        AppLock lock(side.keychain, side.defaults, QStringLiteral("com.lumora.warden"), PasswordHashCost::minimum());
+        FleetClientConsoleFleet fleet(side.api);
+        ConsoleWindow window(ConsoleContext{fleet, side.defaults, lock, side.clock, kSerial});
+
+        // Every fleet-backed screen starts its load; none of them waits for the answer.
+        window.present();
+        window.showScreen(ConsoleScreen::alerts);
+        window.showScreen(ConsoleScreen::policyManager);
+        window.machinePage().showMachine(kSerial, QStringLiteral("Booth 1"), QString());
+        const auto text = [&](const char *name) { return shownText(window.findChild<QLabel *>(QLatin1String(name))); };
+        const struct {
+            const char *label;
+            QString loading;
+            QString failed;
+        } screens[] = {
+            {"machinesNote", QStringLiteral("Loading machines…"), QStringLiteral("Failed to load machines: ")},
+            {"alertsFleetEmpty", QStringLiteral("Loading fleet alerts..."), QStringLiteral("Failed to load fleet alerts: ")},
+            {"policiesNote", QStringLiteral("Loading policies…"), QStringLiteral("Failed to load policies: ")},
+            {"telemetryText", QStringLiteral("Loading telemetry…"), QStringLiteral("Failed to load telemetry for Booth 1: ")},
+        };
+        for (const auto &screen : screens)
+            EXPECT_EQ(text(screen.label), screen.loading) << screen.label;
+
+        if (c.mode == Mode::slow) {
+            // While the server sits on the requests (directory, fleet alerts, policies, device
+            // status) the window keeps working.
+            ASSERT_TRUE(QTest::qWaitFor([&] { return server.held() >= 4; }, 10000)) << server.held();
+            window.showScreen(ConsoleScreen::settings);
+            EXPECT_EQ(window.detailName(), QStringLiteral("Settings"));
+            for (const auto &screen : screens)
+                EXPECT_EQ(text(screen.label), screen.loading) << screen.label;
+            server.release();
+        }
+
+        const auto allFailed = [&] {
+            return std::all_of(std::cbegin(screens), std::cend(screens),
+                               [&](const auto &screen) { return text(screen.label).startsWith(screen.failed); });
+        };
+        ASSERT_TRUE(QTest::qWaitFor(allFailed, 15000)) << text("machinesNote").toStdString() << " | "
+                                                       << text("alertsFleetEmpty").toStdString() << " | "
+                                                       << text("policiesNote").toStdString() << " | "
+                                                       << text("telemetryText").toStdString();
+        for (const auto &screen : screens)
+            EXPECT_TRUE(text(screen.label).contains(c.quoted)) << screen.label << ": " << text(screen.label).toStdString();
+        window.showScreen(ConsoleScreen::alerts);
+        EXPECT_EQ(window.detailName(), QStringLiteral("Alerts"));
+    }
 }

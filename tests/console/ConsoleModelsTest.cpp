@@ -157,7 +157,7 @@ TEST(ConsoleMachineList, SearchMatchesNameOrSerialAndFocusNeverHidesASearchResul
 {
     MachineListModel list(QStringLiteral("C02-HERE"));
     list.setMachines({machine("C02-B10", "Booth 10"), machine("C02-B2", "Booth 2"), machine("C02-HERE", "Front Desk"),
-                      machine("X99-KIOSK", "Kiosk"), machine("C02-PRN", "Print Station")});
+                      machine("X99-KIOSK", "Kiosk"), machine("C02-PRN", "Print Station"), machine("C02-B9", "booth 09")});
     MachineFilterModel filtered(list);
     struct Case {
         const char *name;
@@ -166,14 +166,14 @@ TEST(ConsoleMachineList, SearchMatchesNameOrSerialAndFocusNeverHidesASearchResul
         QStringList want;
         QString emptyText;
     } cases[] = {
-        {"all, this Mac first, numbers sorted as numbers", "", false,
-         {"C02-HERE", "C02-B2", "C02-B10", "X99-KIOSK", "C02-PRN"}, ""},
-        {"name, any case", "booth", false, {"C02-B2", "C02-B10"}, ""},
+        {"all, this Mac first, numbers sorted as numbers whatever their case and leading zeros", "", false,
+         {"C02-HERE", "C02-B2", "C02-B9", "C02-B10", "X99-KIOSK", "C02-PRN"}, ""},
+        {"name, any case", "booth", false, {"C02-B2", "C02-B9", "C02-B10"}, ""},
         {"serial", "x99", false, {"X99-KIOSK"}, ""},
         {"focus lists only this Mac", "", true, {"C02-HERE"}, ""},
         {"a search under focus looks at every machine", "print", true, {"C02-PRN"}, ""},
         {"no match says so with the text", "zebra", false, {}, "No machines match \"zebra\""},
-        {"blank search is no search", "   ", false, {"C02-HERE", "C02-B2", "C02-B10", "X99-KIOSK", "C02-PRN"}, ""},
+        {"blank search is no search", "   ", false, {"C02-HERE", "C02-B2", "C02-B9", "C02-B10", "X99-KIOSK", "C02-PRN"}, ""},
     };
     for (const Case &tc : cases) {
         filtered.setFocusThisMac(tc.focus);
