@@ -12,11 +12,8 @@
 #include <QDir>
 #include <QPixmap>
 #include <QTabWidget>
-<<<<<<< HEAD
-=======
 
 #include <qcoro/qcorosignal.h>
->>>>>>> cmem
 
 #include <algorithm>
 
