@@ -9,6 +9,8 @@ class AppLock;
 class Clock;
 class ConsoleFleet;
 class DefaultsStore;
+class FolderRetentionService;
+class NetworkShareMonitor;
 class PolicyEngine;
 class SystemMonitor;
 class UpdateService;
@@ -25,6 +27,8 @@ struct ConsoleContext {
     const PolicyEngine *policy = nullptr;
     const UpdateService *updates = nullptr;
     const AlertService *alerts = nullptr;
+    FolderRetentionService *retention = nullptr;
+    NetworkShareMonitor *shares = nullptr;
 };
 
 } // namespace vesk

@@ -5,6 +5,8 @@
 #include "console/ConsoleTexts.h"
 #include "console/DashboardPage.h"
 #include "console/FleetManagementPage.h"
+#include "console/FolderCleanupPage.h"
+#include "console/NetworkSharesPage.h"
 #include "console/MachinePage.h"
 #include "console/PolicyManagerPage.h"
 #include "console/PolicySummary.h"
@@ -37,7 +39,8 @@ const QList<ConsoleScreen> &ConsoleWindow::builtScreens()
     static const QList<ConsoleScreen> built{ConsoleScreen::dashboard,      ConsoleScreen::alerts,
                                             ConsoleScreen::policies,       ConsoleScreen::policyManager,
                                             ConsoleScreen::enforcementLog, ConsoleScreen::fleetManagement,
-                                            ConsoleScreen::settings};
+                                            ConsoleScreen::settings,       ConsoleScreen::folderCleanup,
+                                            ConsoleScreen::networkShares};
     return built;
 }
 
@@ -77,6 +80,10 @@ ConsoleWindow::ConsoleWindow(const ConsoleContext &context, QWidget *parent)
                           static_cast<QWidget *>(m_policies), static_cast<QWidget *>(m_policyManager),
                           static_cast<QWidget *>(m_enforcementLog), static_cast<QWidget *>(m_fleetManagement)})
         m_stack->addWidget(page);
+    m_folderCleanup = new FolderCleanupPage(m_context.retention);
+    m_networkShares = new NetworkSharesPage(m_context.shares);
+    m_stack->addWidget(m_folderCleanup);
+    m_stack->addWidget(m_networkShares);
 
     auto *split = new QSplitter;
     split->addWidget(buildSidebar());
@@ -253,7 +260,7 @@ void ConsoleWindow::showScreen(ConsoleScreen screen)
 MachinePage &ConsoleWindow::machinePage()
 {
     if (!m_machinePage) {
-        m_machinePage = new MachinePage(m_context.fleet, m_context.clock);
+        m_machinePage = new MachinePage(m_context.fleet, m_context.clock, m_context.thisSerial);
         m_stack->addWidget(m_machinePage);
     }
     return *m_machinePage;
@@ -304,6 +311,12 @@ void ConsoleWindow::refreshDetail()
             break;
         case ConsoleScreen::fleetManagement:
             page = m_fleetManagement;
+            break;
+        case ConsoleScreen::folderCleanup:
+            page = m_folderCleanup;
+            break;
+        case ConsoleScreen::networkShares:
+            page = m_networkShares;
             break;
         default:
             break;

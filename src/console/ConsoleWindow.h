@@ -23,6 +23,8 @@ class AlertsPage;
 class BatchSheet;
 class DashboardPage;
 class FleetManagementPage;
+class FolderCleanupPage;
+class NetworkSharesPage;
 class MachinePage;
 class PolicyManagerPage;
 class SettingsPage;
@@ -92,6 +94,8 @@ private:
     QAction *m_lockAction = nullptr;
     QAction *m_batchAction = nullptr;
     QPointer<BatchSheet> m_batch;
+    FolderCleanupPage *m_folderCleanup = nullptr;
+    NetworkSharesPage *m_networkShares = nullptr;
 };
 
 } // namespace vesk
