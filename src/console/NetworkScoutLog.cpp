@@ -72,8 +72,11 @@ QList<NetworkEvent> networkEvents(const QList<DeviceTelemetrySnapshot> &samples)
     }
     std::stable_sort(timed.begin(), timed.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
 
-    QList<NetworkEvent> events;
+    // Built oldest first, then turned round one sample at a time, so the changes seen in one
+    // sample keep their order.
+    QList<QList<NetworkEvent>> bySample;
     for (qsizetype i = 1; i < timed.size(); ++i) {
+        QList<NetworkEvent> &events = bySample.emplace_back();
         const DeviceTelemetrySnapshot &before = *timed[i - 1].second;
         const DeviceTelemetrySnapshot &after = *timed[i].second;
         const QDateTime &at = timed[i].first;
@@ -99,8 +102,10 @@ QList<NetworkEvent> networkEvents(const QList<DeviceTelemetrySnapshot> &samples)
             }
         }
     }
-    std::reverse(events.begin(), events.end());
-    return events;
+    QList<NetworkEvent> newestFirst;
+    for (auto sample = bySample.crbegin(); sample != bySample.crend(); ++sample)
+        newestFirst.append(*sample);
+    return newestFirst;
 }
 
 NetworkScoutLog NetworkScoutLog::from(const QList<NetworkEvent> &events)
