@@ -1,8 +1,8 @@
 // The real console window offscreen against a real vesk-fleetd: a machine announces itself and
 // is paired, the console opens from the menu's "Open" item, lists the machine, shows it when
-// clicked, "Restart App" sent through the batch sheet is stored on the server, a policy made
-// in the Policy Manager and assigned to the machine is listed by the server, and every screen
-// renders into a picture.
+// clicked, a note added on its page is stored and listed back, "Restart App" sent through the
+// batch sheet is stored on the server, a policy made in the Policy Manager and assigned to the
+// machine is listed by the server, and every screen renders into a picture.
 #include "AgentProcess.h"
 #include "AgentSide.h"
 
@@ -109,6 +109,18 @@ TEST(ConsoleAgainstFleetd, RestartAppQueuedThroughTheBatchSheetIsStoredOnTheServ
     EXPECT_EQ(row.data(Qt::DisplayRole).toString(), kSerial + QStringLiteral(" (This Mac)"));
     QTest::mouseClick(machines->viewport(), Qt::LeftButton, {}, machines->visualRect(row).center());
     EXPECT_EQ(window->detailName(), kSerial);
+
+    // A note written on the machine's page is stored on the server and read back, signed.
+    auto *noteText = window->findChild<QLineEdit *>(QStringLiteral("noteText"));
+    ASSERT_NE(noteText, nullptr);
+    noteText->setText(QStringLiteral("Printer tray sticks"));
+    QTest::keyClick(noteText, Qt::Key_Return);
+    auto *notes = window->findChild<QListWidget *>(QStringLiteral("notesList"));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return notes->count() == 1 && notes->item(0)->text().startsWith(QStringLiteral("Printer tray sticks")); },
+        10000))
+        << window->findChild<QLabel *>(QStringLiteral("notesMessage"))->text().toStdString();
+    EXPECT_TRUE(notes->item(0)->text().contains(kSerial)) << notes->item(0)->text().toStdString();
 
     QAction *batchAction = nullptr;
     for (QAction *action : window->findChild<QToolBar *>(QStringLiteral("consoleTools"))->actions()) {
