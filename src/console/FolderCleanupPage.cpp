@@ -25,7 +25,7 @@ constexpr int kHoursPerDay = 24;
 FolderCleanupPage::FolderCleanupPage(FolderRetentionService *service, QWidget *parent)
     : QWidget(parent), m_model(service), m_sweep(new QLabel), m_rules(new QListWidget), m_empty(new QLabel),
       m_edit(new QPushButton(tr("Edit…"))), m_remove(new QPushButton(tr("Remove"))),
-      m_sweepNow(new QPushButton(tr("Sweep Now"))), m_log(new QListWidget)
+      m_sweepNow(new QPushButton(tr("Sweep Now"))), m_logTitle(new QLabel(tr("<b>Recent activity</b>"))), m_log(new QListWidget)
 {
     setObjectName(QStringLiteral("folderCleanupPage"));
     m_rules->setObjectName(QStringLiteral("cleanupRules"));
@@ -49,8 +49,9 @@ FolderCleanupPage::FolderCleanupPage(FolderRetentionService *service, QWidget *p
     layout->addWidget(m_empty);
     layout->addWidget(m_rules, 2);
     layout->addWidget(buildEditor());
-    layout->addWidget(new QLabel(tr("<b>Recent activity</b>")));
+    layout->addWidget(m_logTitle);
     layout->addWidget(m_log, 1);
+    layout->addStretch();
 
     add->setEnabled(m_model.isAvailable());
     connect(add, &QPushButton::clicked, this, [this]() { edit(RetentionRule{}); });
@@ -221,6 +222,8 @@ void FolderCleanupPage::refresh()
     m_remove->setEnabled(own);
     m_log->clear();
     m_log->addItems(m_model.logLines());
+    m_logTitle->setVisible(m_log->count() > 0);
+    m_log->setVisible(m_log->count() > 0);
 }
 
 } // namespace vesk

@@ -53,6 +53,7 @@ private:
     QCheckBox *m_emptyFolders = nullptr;
     QCheckBox *m_trash = nullptr;
     QLabel *m_problem = nullptr;
+    QLabel *m_logTitle;
     QListWidget *m_log;
 };
 

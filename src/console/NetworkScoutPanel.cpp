@@ -24,13 +24,14 @@ NetworkScoutPanel::NetworkScoutPanel(QWidget *parent)
     layout->addWidget(m_empty);
     layout->addWidget(m_events, 1);
     layout->addWidget(m_more);
+    layout->addStretch();
     showEvents({});
 }
 
 void NetworkScoutPanel::showEvents(const QList<NetworkEvent> &events)
 {
     const NetworkScoutLog log = NetworkScoutLog::from(events);
-    m_trends->setText(log.trends.isEmpty() ? log.emptyText : log.trends);
+    m_trends->setText(log.trends.isEmpty() ? QStringLiteral("—") : log.trends);
     m_empty->setText(log.emptyText);
     m_empty->setVisible(!log.emptyText.isEmpty());
     m_events->clear();

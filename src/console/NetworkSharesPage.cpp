@@ -22,7 +22,7 @@ constexpr int kShareRole = Qt::UserRole + 1;
 NetworkSharesPage::NetworkSharesPage(NetworkShareMonitor *monitor, QWidget *parent)
     : QWidget(parent), m_model(monitor), m_check(new QLabel), m_shares(new QListWidget), m_empty(new QLabel),
       m_message(new QLabel), m_edit(new QPushButton(tr("Edit…"))), m_remove(new QPushButton(tr("Remove"))),
-      m_mount(new QPushButton(tr("Mount Now"))), m_log(new QListWidget)
+      m_mount(new QPushButton(tr("Mount Now"))), m_logTitle(new QLabel(tr("<b>Recent activity</b>"))), m_log(new QListWidget)
 {
     setObjectName(QStringLiteral("networkSharesPage"));
     m_shares->setObjectName(QStringLiteral("sharesList"));
@@ -49,8 +49,9 @@ NetworkSharesPage::NetworkSharesPage(NetworkShareMonitor *monitor, QWidget *pare
     layout->addWidget(m_empty);
     layout->addWidget(m_shares, 2);
     layout->addWidget(buildEditor());
-    layout->addWidget(new QLabel(tr("<b>Recent activity</b>")));
+    layout->addWidget(m_logTitle);
     layout->addWidget(m_log, 1);
+    layout->addStretch();
 
     add->setEnabled(m_model.isAvailable());
     connect(add, &QPushButton::clicked, this, [this]() { edit(MonitoredShare{}); });
@@ -66,7 +67,7 @@ NetworkSharesPage::NetworkSharesPage(NetworkShareMonitor *monitor, QWidget *pare
         if (const auto row = selectedRow())
             m_model.mountNow(row->share.id);
     });
-    connect(m_shares, &QListWidget::currentRowChanged, this, &NetworkSharesPage::refresh);
+    connect(m_shares, &QListWidget::currentRowChanged, this, &NetworkSharesPage::updateButtons);
     connect(&m_model, &NetworkSharesModel::changed, this, &NetworkSharesPage::refresh);
     refresh();
 }
@@ -182,11 +183,19 @@ void NetworkSharesPage::refresh()
     m_message->setText(m_model.message());
     m_message->setVisible(!m_model.message().isEmpty());
     m_check->setText(m_model.checkText());
+    updateButtons();
+    m_log->clear();
+    m_log->addItems(m_model.logLines());
+    m_logTitle->setVisible(m_log->count() > 0);
+    m_log->setVisible(m_log->count() > 0);
+}
+
+void NetworkSharesPage::updateButtons()
+{
+    const std::optional<NetworkSharesModel::Row> selected = selectedRow();
     m_edit->setEnabled(selected && !selected->fromPolicy);
     m_remove->setEnabled(selected && !selected->fromPolicy);
     m_mount->setEnabled(selected.has_value());
-    m_log->clear();
-    m_log->addItems(m_model.logLines());
 }
 
 } // namespace vesk

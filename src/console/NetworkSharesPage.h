@@ -25,6 +25,7 @@ public:
 private:
     QWidget *buildEditor();
     void refresh();
+    void updateButtons();
     void edit(const MonitoredShare &share);
     MonitoredShare draft() const;
     std::optional<NetworkSharesModel::Row> selectedRow() const;
@@ -46,6 +47,7 @@ private:
     QCheckBox *m_enabled = nullptr;
     QCheckBox *m_autoRemount = nullptr;
     QLabel *m_problem = nullptr;
+    QLabel *m_logTitle;
     QListWidget *m_log;
 };
 
