@@ -62,7 +62,7 @@ for cpu in 12 35 28 64 41 22; do
     -d "{\"serial\":\"$serial\",\"timestamp\":\"$(date -u +%Y-%m-%dT%H:%M:%SZ)\",\"disk_total_gb\":500,
          \"disk_used_gb\":$((200 + cpu)),\"disk_free_gb\":$((300 - cpu)),\"ram_total_gb\":16,\"ram_used_gb\":$((4 + cpu / 10)),
          \"cpu_usage\":$cpu,\"cpu_cores\":8,\"uptime_seconds\":86400,\"thermal_state\":\"nominal\",
-         \"os_version\":\"Debian 12\",\"model\":\"Booth PC\",\"primary_interface\":\"eth0\",\"network_interfaces\":[]}" \
+         \"os_version\":\"Debian 12\",\"model\":\"Booth PC\",\"primary_interface\":\"$([ "$cpu" -gt 40 ] && echo wlan0 || echo eth0)\",\"network_interfaces\":[]}" \
     "$url/device_telemetry"
   sleep 1
 done
@@ -75,6 +75,18 @@ curl -sS --fail-with-body -o "$work/policy.out" -H 'Content-Type: application/js
          \"bundle_ids\":[\"com.lumora.booth\"],\"windows\":[],\"days\":127}],
        \"assigned_serials\":[\"$serial\",\"C02BOOTH0002\"]}" \
   "$url/policy" || { cat "$work/policy.out" >&2; exit 1; }
+
+# This Mac's own cleanup rule and share, for the maintenance screens.
+storage="${XDG_DATA_HOME:-$HOME/.local/share}/VeskWarden"
+mkdir -p "$storage"
+cat >"$storage/retention_rules.json" <<JSON
+[{"id": "{3f1c2b7a-8d4e-4c5b-9a6f-1e2d3c4b5a69}", "name": "Camera drops", "folderPath": "$HOME/Desktop/Drops",
+  "maxAgeHours": 72, "fileFilter": "images", "keepNewestCount": 20}]
+JSON
+cat >"$storage/monitored_shares.json" <<JSON
+[{"id": "{7a6b5c4d-3e2f-4a1b-9c8d-7e6f5a4b3c2d}", "name": "Event archive", "address": "smb://nas.local/Events",
+  "username": "booth", "enabled": true, "autoRemount": true}]
+JSON
 
 mkdir -p "$out"
 "$warden" --fleet-url "$url" --serial "$serial" console --screenshot "$out"
