@@ -80,10 +80,6 @@ ConsoleWindow::ConsoleWindow(const ConsoleContext &context, QWidget *parent)
                           static_cast<QWidget *>(m_policies), static_cast<QWidget *>(m_policyManager),
                           static_cast<QWidget *>(m_enforcementLog), static_cast<QWidget *>(m_fleetManagement)})
         m_stack->addWidget(page);
-    m_folderCleanup = new FolderCleanupPage(m_context.retention);
-    m_networkShares = new NetworkSharesPage(m_context.shares);
-    m_stack->addWidget(m_folderCleanup);
-    m_stack->addWidget(m_networkShares);
 
     auto *split = new QSplitter;
     split->addWidget(buildSidebar());
@@ -266,6 +262,25 @@ MachinePage &ConsoleWindow::machinePage()
     return *m_machinePage;
 }
 
+// The maintenance screens are built when first shown, like the machine page.
+FolderCleanupPage &ConsoleWindow::folderCleanupPage()
+{
+    if (!m_folderCleanup) {
+        m_folderCleanup = new FolderCleanupPage(m_context.retention);
+        m_stack->addWidget(m_folderCleanup);
+    }
+    return *m_folderCleanup;
+}
+
+NetworkSharesPage &ConsoleWindow::networkSharesPage()
+{
+    if (!m_networkShares) {
+        m_networkShares = new NetworkSharesPage(m_context.shares);
+        m_stack->addWidget(m_networkShares);
+    }
+    return *m_networkShares;
+}
+
 void ConsoleWindow::showMachine(const QString &serial)
 {
     m_screen.reset();
@@ -313,10 +328,10 @@ void ConsoleWindow::refreshDetail()
             page = m_fleetManagement;
             break;
         case ConsoleScreen::folderCleanup:
-            page = m_folderCleanup;
+            page = &folderCleanupPage();
             break;
         case ConsoleScreen::networkShares:
-            page = m_networkShares;
+            page = &networkSharesPage();
             break;
         default:
             break;

@@ -58,6 +58,8 @@ public:
     AlertsPage &alertsPage() const { return *m_alertsPage; }
     PolicyManagerPage &policyManagerPage() const { return *m_policyManager; }
     QCoro::Task<> unlock(QString password);
+    FolderCleanupPage &folderCleanupPage();
+    NetworkSharesPage &networkSharesPage();
 
 private:
     QWidget *buildSidebar();
