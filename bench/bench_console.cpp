@@ -78,6 +78,12 @@ public:
     QCoro::Task<APIResult<QList<DevicePolicy>>> policies() override { co_return QList<DevicePolicy>{}; }
     QCoro::Task<APIStatus> savePolicy(DevicePolicy) override { co_return APIStatus{}; }
     QCoro::Task<APIStatus> deletePolicy(QUuid) override { co_return APIStatus{}; }
+    QCoro::Task<APIResult<MachineNotesResponse>> machineNotes(QString serial) override
+    {
+        co_return MachineNotesResponse{serial, {}};
+    }
+    QCoro::Task<APIStatus> addNote(QString, QString, QString) override { co_return APIStatus(); }
+    QCoro::Task<APIStatus> deleteNote(qint64) override { co_return APIStatus(); }
 
 private:
     FleetMachineList m_list;

@@ -68,7 +68,7 @@ for hour in $(seq 0 23); do
     -d "{\"serial\":\"$serial\",\"timestamp\":\"$(date -u +%Y-%m-%dT%H:%M:%SZ)\",\"disk_total_gb\":500,
          \"disk_used_gb\":$disk,\"disk_free_gb\":$((500 - disk)),\"ram_total_gb\":16,\"ram_used_gb\":$ram,
          \"cpu_usage\":$cpu,\"cpu_cores\":8,\"uptime_seconds\":86400,\"thermal_state\":\"nominal\",
-         \"os_version\":\"Debian 12\",\"model\":\"Booth PC\",\"primary_interface\":\"eth0\",\"network_interfaces\":[]}" \
+         \"os_version\":\"Debian 12\",\"model\":\"Booth PC\",\"primary_interface\":\"$([ "$cpu" -gt 40 ] && echo wlan0 || echo eth0)\",\"network_interfaces\":[]}" \
     "$url/device_telemetry"
 done
 sqlite3 "$db" "UPDATE telemetry SET received_at = strftime('%Y-%m-%dT%H:%M:%fZ', 'now',
@@ -93,6 +93,18 @@ curl -sS --fail-with-body -o "$work/policy.out" -H 'Content-Type: application/js
 
 shots="$work/shots"
 "$warden" --fleet-url "$url" --serial "$serial" console --screenshot "$shots"
+# This Mac's own cleanup rule and share, for the maintenance screens.
+storage="${XDG_DATA_HOME:-$HOME/.local/share}/VeskWarden"
+mkdir -p "$storage"
+cat >"$storage/retention_rules.json" <<JSON
+[{"id": "{3f1c2b7a-8d4e-4c5b-9a6f-1e2d3c4b5a69}", "name": "Camera drops", "folderPath": "$HOME/Desktop/Drops",
+  "maxAgeHours": 72, "fileFilter": "images", "keepNewestCount": 20}]
+JSON
+cat >"$storage/monitored_shares.json" <<JSON
+[{"id": "{7a6b5c4d-3e2f-4a1b-9c8d-7e6f5a4b3c2d}", "name": "Event archive", "address": "smb://nas.local/Events",
+  "username": "booth", "enabled": true, "autoRemount": true}]
+JSON
+
 mkdir -p "$out"
 # The files are numbered in sidebar order; the README names them by what they show.
 pick() {

@@ -191,6 +191,8 @@ int main(int argc, char **argv)
     consoleContext.permissions = &services.permissions;
     consoleContext.settingsTransfer = &settingsTransfer;
     consoleContext.credentials = &foundation.credentials;
+    consoleContext.retention = &services.folderRetention;
+    consoleContext.shares = &services.shareMonitor;
     if (options.command == QLatin1String("console"))
         return runConsoleScreenshots(options.screenshotDir, consoleContext, services.systemMonitor);
     // The push channel trusts what the fleet URL's requests trust. VESK_PUSH_CHANNEL=off leaves

@@ -9,6 +9,8 @@ class AppLock;
 class Clock;
 class ConsoleFleet;
 class DefaultsStore;
+class FolderRetentionService;
+class NetworkShareMonitor;
 class PolicyEngine;
 class SystemMonitor;
 class UpdateService;
@@ -39,6 +41,8 @@ struct ConsoleContext {
     SystemPermissions *permissions = nullptr;
     SettingsTransferService *settingsTransfer = nullptr;
     CredentialManager *credentials = nullptr;
+    FolderRetentionService *retention = nullptr;
+    NetworkShareMonitor *shares = nullptr;
 };
 
 } // namespace vesk

@@ -45,4 +45,19 @@ QCoro::Task<APIStatus> FleetClientConsoleFleet::deletePolicy(QUuid id)
     return m_api.deletePolicy(id);
 }
 
+QCoro::Task<APIResult<MachineNotesResponse>> FleetClientConsoleFleet::machineNotes(QString serial)
+{
+    return m_api.machineNotes(std::move(serial));
+}
+
+QCoro::Task<APIStatus> FleetClientConsoleFleet::addNote(QString serial, QString author, QString note)
+{
+    return m_api.addNote(std::move(serial), std::move(author), std::move(note));
+}
+
+QCoro::Task<APIStatus> FleetClientConsoleFleet::deleteNote(qint64 id)
+{
+    return m_api.deleteNote(id);
+}
+
 } // namespace vesk

@@ -7,6 +7,7 @@
 #include "wire/FleetAppStatus.h"
 #include "wire/FleetCommandResponse.h"
 #include "wire/FleetMachine.h"
+#include "wire/MachineNote.h"
 #include "wire/policy/DevicePolicy.h"
 
 #include <QMap>
@@ -33,6 +34,9 @@ public:
     virtual QCoro::Task<APIResult<QList<DevicePolicy>>> policies() = 0;
     virtual QCoro::Task<APIStatus> savePolicy(DevicePolicy policy) = 0;
     virtual QCoro::Task<APIStatus> deletePolicy(QUuid id) = 0;
+    virtual QCoro::Task<APIResult<MachineNotesResponse>> machineNotes(QString serial) = 0;
+    virtual QCoro::Task<APIStatus> addNote(QString serial, QString author, QString note) = 0;
+    virtual QCoro::Task<APIStatus> deleteNote(qint64 id) = 0;
 };
 
 // The console's calls answered by the agent's fleet client.
@@ -49,6 +53,9 @@ public:
     QCoro::Task<APIResult<QList<DevicePolicy>>> policies() override;
     QCoro::Task<APIStatus> savePolicy(DevicePolicy policy) override;
     QCoro::Task<APIStatus> deletePolicy(QUuid id) override;
+    QCoro::Task<APIResult<MachineNotesResponse>> machineNotes(QString serial) override;
+    QCoro::Task<APIStatus> addNote(QString serial, QString author, QString note) override;
+    QCoro::Task<APIStatus> deleteNote(qint64 id) override;
 
 private:
     FleetAPIClient &m_api;

@@ -81,6 +81,7 @@ QCoro::Task<ConsoleScreenshots> ConsoleScreenshots::capture(ConsoleWindow &windo
         window.showMachine(first.serial);
         MachineDetailModel &detail = window.machinePage().model();
         co_await detail.show(first.serial, first.name, detail.hours());
+        co_await window.machinePage().notes().load();
         if (!save(window, QStringLiteral("machine ") + first.serial))
             co_return shots;
     }

@@ -56,4 +56,26 @@ inline const QString deletePolicyFailed = QStringLiteral("Failed to delete polic
 inline const QString deleteFailedFor = QStringLiteral("Delete failed for ");
 inline const QString noEnforcement = QStringLiteral("Enforcement actions will appear here as they occur.");
 
+inline const QString networkScoutLog = QStringLiteral("Network Scout Log");
+inline const QString networkScoutTrends = QStringLiteral("Network Scout Trends");
+inline const QString noNetworkChanges = QStringLiteral("No network changes in this period.");
+inline const QString moreEventsNotShown = QStringLiteral(" more events not shown");
+inline const QString noNotes = QStringLiteral("No notes yet. Add one above.");
+inline const QString noteSaveFailedFor = QStringLiteral("Failed to save note for ");
+inline const QString noteSaveFailed = QStringLiteral("Error: Note save failed: ");
+inline const QString noteDeleteFailedLog = QStringLiteral("Failed to delete note");
+inline const QString noteDeleteFailed = QStringLiteral("Error: Delete note failed: ");
+inline const QString notesFailed = QStringLiteral("Failed to load notes: ");
+
+inline const QString noCleanupRules = QStringLiteral("No cleanup rules yet. Add a folder to keep it from filling the disk.");
+inline const QString cleanupAgeTooShort = QStringLiteral("Choose an age of at least 1 hour.");
+inline const QString cleanupNameMissing = QStringLiteral("Give the rule a name.");
+inline const QString noShares = QStringLiteral("No network shares yet. Add one to keep it mounted on this Mac.");
+inline const QString shareAddressMissing = QStringLiteral("Enter the share's address, such as smb://server/share.");
+inline const QString shareAddressInvalid = QStringLiteral("Invalid share address");
+inline const QString shareSchemeRefused = QStringLiteral("Use an smb://, afp:// or nfs:// address.");
+inline const QString shareNameMissing = QStringLiteral("Add the share's name after the server, as in smb://server/share.");
+inline const QString sharePasswordNotStored = QStringLiteral("The password could not be stored in the keychain.");
+inline const QString fromPolicy = QStringLiteral("From policy");
+
 } // namespace vesk::ConsoleTexts

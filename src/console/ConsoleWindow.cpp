@@ -5,6 +5,8 @@
 #include "console/ConsoleTexts.h"
 #include "console/DashboardPage.h"
 #include "console/FleetManagementPage.h"
+#include "console/FolderCleanupPage.h"
+#include "console/NetworkSharesPage.h"
 #include "console/MachinePage.h"
 #include "console/PolicyManagerPage.h"
 #include "console/PolicySummary.h"
@@ -37,7 +39,8 @@ const QList<ConsoleScreen> &ConsoleWindow::builtScreens()
     static const QList<ConsoleScreen> built{ConsoleScreen::dashboard,      ConsoleScreen::alerts,
                                             ConsoleScreen::policies,       ConsoleScreen::policyManager,
                                             ConsoleScreen::enforcementLog, ConsoleScreen::fleetManagement,
-                                            ConsoleScreen::settings};
+                                            ConsoleScreen::settings,       ConsoleScreen::folderCleanup,
+                                            ConsoleScreen::networkShares};
     return built;
 }
 
@@ -257,10 +260,29 @@ void ConsoleWindow::showScreen(ConsoleScreen screen)
 MachinePage &ConsoleWindow::machinePage()
 {
     if (!m_machinePage) {
-        m_machinePage = new MachinePage(m_context.fleet, m_context.clock);
+        m_machinePage = new MachinePage(m_context.fleet, m_context.clock, m_context.thisSerial);
         m_stack->addWidget(m_machinePage);
     }
     return *m_machinePage;
+}
+
+// The maintenance screens are built when first shown, like the machine page.
+FolderCleanupPage &ConsoleWindow::folderCleanupPage()
+{
+    if (!m_folderCleanup) {
+        m_folderCleanup = new FolderCleanupPage(m_context.retention);
+        m_stack->addWidget(m_folderCleanup);
+    }
+    return *m_folderCleanup;
+}
+
+NetworkSharesPage &ConsoleWindow::networkSharesPage()
+{
+    if (!m_networkShares) {
+        m_networkShares = new NetworkSharesPage(m_context.shares);
+        m_stack->addWidget(m_networkShares);
+    }
+    return *m_networkShares;
 }
 
 void ConsoleWindow::showMachine(const QString &serial)
@@ -308,6 +330,12 @@ void ConsoleWindow::refreshDetail()
             break;
         case ConsoleScreen::fleetManagement:
             page = m_fleetManagement;
+            break;
+        case ConsoleScreen::folderCleanup:
+            page = &folderCleanupPage();
+            break;
+        case ConsoleScreen::networkShares:
+            page = &networkSharesPage();
             break;
         default:
             break;

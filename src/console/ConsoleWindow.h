@@ -23,6 +23,8 @@ class AlertsPage;
 class BatchSheet;
 class DashboardPage;
 class FleetManagementPage;
+class FolderCleanupPage;
+class NetworkSharesPage;
 class MachinePage;
 class PolicyManagerPage;
 class SettingsPage;
@@ -57,6 +59,8 @@ public:
     PolicyManagerPage &policyManagerPage() const { return *m_policyManager; }
     SettingsPage &settingsPage() const { return *m_settings; }
     QCoro::Task<> unlock(QString password);
+    FolderCleanupPage &folderCleanupPage();
+    NetworkSharesPage &networkSharesPage();
 
 private:
     QWidget *buildSidebar();
@@ -93,6 +97,8 @@ private:
     QAction *m_lockAction = nullptr;
     QAction *m_batchAction = nullptr;
     QPointer<BatchSheet> m_batch;
+    FolderCleanupPage *m_folderCleanup = nullptr;
+    NetworkSharesPage *m_networkShares = nullptr;
 };
 
 } // namespace vesk

@@ -15,6 +15,7 @@ QCoro::Task<> MachineDetailModel::show(QString serial, QString name, int hours)
         m_status.reset();
         m_series = {};
         m_commandText.clear();
+        m_networkEvents.clear();
     }
     m_serial = std::move(serial);
     m_name = std::move(name);
@@ -47,8 +48,10 @@ QCoro::Task<> MachineDetailModel::load()
         m_status = std::move(status).value();
     if (telemetry) {
         m_series = TelemetrySeries::from(telemetry->telemetry);
+        m_networkEvents = vesk::networkEvents(telemetry->telemetry);
     } else {
         m_series = {};
+        m_networkEvents.clear();
         m_error = ConsoleTexts::telemetryFailed + m_name + QStringLiteral(": ") + telemetry.errorMessage();
     }
     emit changed();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "console/NetworkScoutLog.h"
 #include "console/TelemetrySeries.h"
 #include "wire/AnyCodable.h"
 #include "wire/FleetAppStatus.h"
@@ -49,6 +50,8 @@ public:
     // Queues any other command; the answer text names the queued id or the failure.
     QCoro::Task<> queue(QString command, QMap<QString, AnyCodable> params);
     const QString &commandText() const { return m_commandText; }
+    // The network changes over the loaded range, newest first.
+    const QList<NetworkEvent> &networkEvents() const { return m_networkEvents; }
 
 signals:
     void changed();
@@ -67,6 +70,7 @@ private:
     TelemetrySeries m_series;
     std::optional<FleetDeviceStatus> m_status;
     QString m_commandText;
+    QList<NetworkEvent> m_networkEvents;
 };
 
 } // namespace vesk

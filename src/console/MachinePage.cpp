@@ -1,5 +1,7 @@
 #include "console/MachinePage.h"
 
+#include "console/MachineNotesPanel.h"
+#include "console/NetworkScoutPanel.h"
 #include "platform/Clock.h"
 
 #include <QCategoryAxis>
@@ -24,11 +26,12 @@ const QList<int> &MachinePage::hourChoices()
     return hours;
 }
 
-MachinePage::MachinePage(ConsoleFleet &fleet, const Clock &clock, QWidget *parent)
+MachinePage::MachinePage(ConsoleFleet &fleet, const Clock &clock, QString noteAuthor, QWidget *parent)
     : QWidget(parent), m_clock(clock), m_model(fleet), m_title(new QLabel), m_lastSeen(new QLabel), m_status(new QLabel),
       m_hours(new QComboBox), m_telemetry(new QLabel), m_chart(new QChart),
       m_cpu(new QLineSeries), m_memory(new QLineSeries), m_disk(new QLineSeries), m_timeAxis(new QDateTimeAxis),
-      m_restart(new QPushButton(tr("Restart Computer"))), m_commandResult(new QLabel)
+      m_restart(new QPushButton(tr("Restart Computer"))), m_commandResult(new QLabel),
+      m_notes(fleet, std::move(noteAuthor)), m_network(new NetworkScoutPanel)
 {
     m_title->setObjectName(QStringLiteral("machineTitle"));
     // A font rather than a style sheet: a style sheet brings in the style sheet engine, its
@@ -87,6 +90,10 @@ MachinePage::MachinePage(ConsoleFleet &fleet, const Clock &clock, QWidget *paren
     layout->addLayout(range);
     layout->addWidget(m_telemetry);
     layout->addWidget(m_chartView, 1);
+    auto *activity = new QHBoxLayout;
+    activity->addWidget(m_network, 1);
+    activity->addWidget(new MachineNotesPanel(m_notes), 1);
+    layout->addLayout(activity, 1);
     auto *commands = new QHBoxLayout;
     commands->addWidget(m_restart);
     commands->addWidget(m_commandResult, 1);
@@ -102,6 +109,7 @@ void MachinePage::showMachine(const QString &serial, const QString &name, const 
     m_title->setText(name);
     m_lastSeen->setText(lastSeenLine);
     m_model.show(serial, name, m_hours->currentData().toInt());
+    m_notes.show(serial, name);
 }
 
 void MachinePage::confirmRestart()
@@ -130,6 +138,7 @@ void MachinePage::refresh()
     m_timeAxis->setRange(end.addSecs(-3600LL * m_model.hours()), end);
     m_chartView->setVisible(series.enoughPoints());
     m_commandResult->setText(m_model.commandText());
+    m_network->showEvents(m_model.networkEvents());
 }
 
 } // namespace vesk

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "console/MachineDetailModel.h"
+#include "console/MachineNotesModel.h"
 
 #include <QWidget>
 
@@ -16,18 +17,21 @@ namespace vesk {
 
 class Clock;
 class ConsoleFleet;
+class NetworkScoutPanel;
 
 // The machine detail's Overview: device status, telemetry charts over a chosen number of
-// hours, and the restart command with its confirmation.
+// hours, the network changes and notes, and the restart command with its confirmation.
 class MachinePage : public QWidget {
     Q_OBJECT
 public:
     // The hour ranges offered above the charts.
     static const QList<int> &hourChoices();
 
-    MachinePage(ConsoleFleet &fleet, const Clock &clock, QWidget *parent = nullptr);
+    // Notes added here are signed with `noteAuthor`.
+    MachinePage(ConsoleFleet &fleet, const Clock &clock, QString noteAuthor = {}, QWidget *parent = nullptr);
 
     MachineDetailModel &model() { return m_model; }
+    MachineNotesModel &notes() { return m_notes; }
     void showMachine(const QString &serial, const QString &name, const QString &lastSeenLine);
 
 private:
@@ -49,6 +53,8 @@ private:
     QDateTimeAxis *m_timeAxis;
     QPushButton *m_restart;
     QLabel *m_commandResult;
+    MachineNotesModel m_notes;
+    NetworkScoutPanel *m_network;
 };
 
 } // namespace vesk

@@ -4,6 +4,9 @@
 // in the Policy Manager and assigned to the machine is listed by the server, and every screen
 // renders into a picture. Then the same console against a fleet server that is down, slow or
 // answers garbage: every fleet-backed screen shows its failure inline and the window stays usable.
+// clicked, a note added on its page is stored and listed back, "Restart App" sent through the
+// batch sheet is stored on the server, a policy made in the Policy Manager and assigned to the
+// machine is listed by the server, and every screen renders into a picture.
 #include "AgentProcess.h"
 #include "AgentSide.h"
 
@@ -189,6 +192,18 @@ TEST(ConsoleAgainstFleetd, RestartAppQueuedThroughTheBatchSheetIsStoredOnTheServ
     EXPECT_EQ(row.data(Qt::DisplayRole).toString(), kSerial + QStringLiteral(" (This Mac)"));
     QTest::mouseClick(machines->viewport(), Qt::LeftButton, {}, machines->visualRect(row).center());
     EXPECT_EQ(window->detailName(), kSerial);
+
+    // A note written on the machine's page is stored on the server and read back, signed.
+    auto *noteText = window->findChild<QLineEdit *>(QStringLiteral("noteText"));
+    ASSERT_NE(noteText, nullptr);
+    noteText->setText(QStringLiteral("Printer tray sticks"));
+    QTest::keyClick(noteText, Qt::Key_Return);
+    auto *notes = window->findChild<QListWidget *>(QStringLiteral("notesList"));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return notes->count() == 1 && notes->item(0)->text().startsWith(QStringLiteral("Printer tray sticks")); },
+        10000))
+        << window->findChild<QLabel *>(QStringLiteral("notesMessage"))->text().toStdString();
+    EXPECT_TRUE(notes->item(0)->text().contains(kSerial)) << notes->item(0)->text().toStdString();
 
     QAction *batchAction = nullptr;
     for (QAction *action : window->findChild<QToolBar *>(QStringLiteral("consoleTools"))->actions()) {

@@ -3,6 +3,8 @@
 // command texts, the batch sheet, the alert tabs' empty states, the dashboard's lines, the
 // policy editor's refusals and the Policy Manager's list, save, delete and lock; the Settings
 // tabs' passwords, push, settings file and upload-credential texts.
+// policy editor's refusals and the Policy Manager's list, save, delete and lock, the machine's
+// network log and notes, and the Folder Cleanup and Network Shares screens over their services.
 #include "ScriptedConsoleFleet.h"
 
 #include "ManualClock.h"
@@ -16,8 +18,12 @@
 #include "console/ConsoleScreens.h"
 #include "console/DashboardView.h"
 #include "console/LockPasswordsModel.h"
+#include "console/FolderCleanupModel.h"
 #include "console/MachineDetailModel.h"
 #include "console/MachineDirectory.h"
+#include "console/MachineNotesModel.h"
+#include "console/NetworkScoutLog.h"
+#include "console/NetworkSharesModel.h"
 #include "console/PolicyDraftCheck.h"
 #include "console/PolicyManagerModel.h"
 #include "console/PolicySummary.h"
@@ -29,8 +35,13 @@
 #include "console/UploadCredentialsModel.h"
 #include "local/SettingsTransferService.h"
 #include "settings/FleetSettingsStore.h"
+#include "maintenance/FolderRetentionService.h"
+#include "maintenance/NetworkShareMonitor.h"
+#include "platform/ShareMounter.h"
 
+#include <QDir>
 #include <QFile>
+#include <QTemporaryDir>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
@@ -801,4 +812,266 @@ TEST(ConsoleSettings, EachCredentialPairGetsItsOwnConnectionTestResult)
     ASSERT_TRUE(credentials.updateSet(gala));
     EXPECT_EQ(model.pairs()[0].result, QStringLiteral("Connection OK"));
     EXPECT_TRUE(model.pairs()[1].result.isEmpty());
+namespace {
+
+// A telemetry sample with its network fields; `context` marks a sample sent with sensitive
+// telemetry on (it carries the local address, the Wi-Fi network and the mounts).
+DeviceTelemetrySnapshot networkSample(const char *at, const char *interface, bool context, const char *ssid = "",
+                                      QStringList mounts = {})
+{
+    DeviceTelemetrySnapshot s;
+    s.createdAt = QString::fromLatin1(at);
+    s.primaryInterface = QString::fromLatin1(interface);
+    if (context) {
+        s.localIP = QStringLiteral("10.0.0.5");
+        if (*ssid)
+            s.wifiSSID = QString::fromLatin1(ssid);
+        if (!mounts.isEmpty())
+            s.decodedNetworkMounts = mounts;
+    }
+    return s;
+}
+
+QStringList eventTexts(const QList<NetworkEvent> &events)
+{
+    QStringList out;
+    for (const NetworkEvent &e : events)
+        out.append(e.title + QStringLiteral(": ") + e.detail);
+    return out;
+}
+
+// Answers every probe as told; a mount succeeds at a fixed point.
+struct QuietMounter final : ShareMounter {
+    bool serverAnswers = false;
+    QList<MountTableEntry> mountTable() override { return {}; }
+    QCoro::Task<bool> pathResponds(QString, std::chrono::milliseconds) override { co_return true; }
+    QCoro::Task<bool> probeHost(QString, quint16, std::chrono::milliseconds) override { co_return serverAnswers; }
+    QCoro::Task<MountResult> mountShare(ShareMountRequest, std::chrono::milliseconds) override
+    {
+        co_return MountResult::failed(QStringLiteral("The share name was not found on the server"));
+    }
+    QCoro::Task<bool> forceUnmount(QString) override { co_return true; }
+};
+
+} // namespace
+
+TEST(ConsoleMachineDetail, NetworkChangesBetweenSamplesNewestFirst)
+{
+    const QStringList nas{QStringLiteral("/Volumes/NAS")};
+    const QStringList both{QStringLiteral("/Volumes/NAS"), QStringLiteral("/Volumes/Print")};
+    struct Case {
+        const char *name;
+        QList<DeviceTelemetrySnapshot> samples;
+        QStringList want;
+    } cases[] = {
+        {"interface switch, samples out of order",
+         {networkSample("2026-03-02T08:10:00Z", "en1", false), networkSample("2026-03-02T08:00:00Z", "en0", false),
+          networkSample("2026-03-02T08:20:00Z", "en0", false)},
+         {"Interface Switched: en1 → en0", "Interface Switched: en0 → en1"}},
+        {"Wi-Fi lost while the context is still reported",
+         {networkSample("2026-03-02T08:00:00Z", "en0", true, "Gala"),
+          networkSample("2026-03-02T08:10:00Z", "en0", true)},
+         {"Wi-Fi Disconnected: Gala"}},
+        {"sensitive telemetry switched off is no change",
+         {networkSample("2026-03-02T08:00:00Z", "en0", true, "Gala", nas),
+          networkSample("2026-03-02T08:10:00Z", "en0", false)},
+         {}},
+        {"mounts come and go; a sample with context but no list has none",
+         {networkSample("2026-03-02T08:00:00Z", "en0", true, "", nas),
+          networkSample("2026-03-02T08:10:00Z", "en0", true, "", both),
+          networkSample("2026-03-02T08:20:00Z", "en0", true)},
+         {"Mount Removed: /Volumes/NAS", "Mount Removed: /Volumes/Print", "Mount Added: /Volumes/Print"}},
+    };
+    for (const Case &tc : cases)
+        EXPECT_EQ(eventTexts(networkEvents(tc.samples)), tc.want) << tc.name;
+
+    EXPECT_EQ(NetworkScoutLog::from({}).emptyText, QStringLiteral("No network changes in this period."));
+    QList<DeviceTelemetrySnapshot> flapping;
+    for (int i = 0; i < NetworkScoutLog::shownEvents + 4; ++i) {
+        const QString at = QDateTime(QDate(2026, 3, 2), QTime(8, i), QTimeZone::utc()).toString(Qt::ISODate);
+        flapping.append(networkSample(qPrintable(at), i % 2 ? "en1" : "en0", true, i < 2 ? "Gala" : ""));
+    }
+    const NetworkScoutLog log = NetworkScoutLog::from(networkEvents(flapping));
+    EXPECT_EQ(log.lines.size(), NetworkScoutLog::shownEvents);
+    EXPECT_EQ(log.moreLine, QStringLiteral("4 more events not shown"));
+    EXPECT_EQ(log.trends, QStringLiteral("23 interface switches · 1 Wi-Fi disconnect"));
+    EXPECT_TRUE(log.emptyText.isEmpty());
+}
+
+TEST(ConsoleMachineDetail, NotesAreListedAddedAndDeletedWithTheirFailureTexts)
+{
+    ScriptedConsoleFleet fleet;
+    MachineNotesModel notes(fleet, QStringLiteral("C02-ADMIN"));
+    QCoro::waitFor(notes.show(QStringLiteral("C02-B1"), QStringLiteral("Booth 1")));
+    EXPECT_EQ(notes.emptyText(), QStringLiteral("No notes yet. Add one above."));
+
+    EXPECT_FALSE(QCoro::waitFor(notes.add(QStringLiteral("   ")))) << "a blank note is not sent";
+    EXPECT_TRUE(fleet.addedNotes.isEmpty());
+
+    fleet.addNoteAnswer = APIError::serverError(QStringLiteral("Access denied (403)"));
+    EXPECT_FALSE(QCoro::waitFor(notes.add(QStringLiteral("Printer jams"))));
+    EXPECT_EQ(notes.errorText(), QStringLiteral("Error: Note save failed: Access denied (403)"));
+
+    fleet.addNoteAnswer = {};
+    fleet.notesAnswer = MachineNotesResponse{
+        QStringLiteral("C02-B1"),
+        {MachineNote{5, QStringLiteral("C02-B1"), QStringLiteral("C02-ADMIN"), QStringLiteral("Printer jams"), {}}}};
+    EXPECT_TRUE(QCoro::waitFor(notes.add(QStringLiteral(" Printer jams "))));
+    EXPECT_EQ(fleet.addedNotes.last(),
+              (MachineNote{0, QStringLiteral("C02-B1"), QStringLiteral("C02-ADMIN"), QStringLiteral("Printer jams"), {}}));
+    EXPECT_TRUE(notes.errorText().isEmpty());
+    ASSERT_EQ(notes.notes().size(), 1) << "the list is read again after a note is stored";
+    EXPECT_TRUE(notes.emptyText().isEmpty());
+
+    fleet.deleteNoteAnswer = APIError::networkError(QStringLiteral("Connection refused"));
+    EXPECT_FALSE(QCoro::waitFor(notes.remove(5)));
+    EXPECT_EQ(notes.errorText(), QStringLiteral("Error: Delete note failed: Connection refused"));
+    EXPECT_EQ(notes.notes().size(), 1) << "a failed delete keeps the note listed";
+
+    fleet.notesAnswer = APIError::serverError(QStringLiteral("Bad gateway (502)"));
+    QCoro::waitFor(notes.show(QStringLiteral("C02-B2"), QStringLiteral("Booth 2")));
+    EXPECT_EQ(notes.errorText(), QStringLiteral("Failed to load notes: Bad gateway (502)"));
+    EXPECT_TRUE(notes.notes().isEmpty()) << "another machine's notes never show under this one";
+    EXPECT_TRUE(notes.emptyText().isEmpty()) << "a failed load is not an empty list";
+}
+
+TEST(ConsoleFolderCleanup, RulesAreRefusedBeforeSavingAndShowTheirLastRun)
+{
+    FolderCleanupModel missing(nullptr);
+    EXPECT_EQ(missing.emptyText(), QStringLiteral("No cleanup rules yet. Add a folder to keep it from filling the disk."));
+    EXPECT_FALSE(missing.save(RetentionRule{})) << "nothing is saved without the service";
+
+    QTemporaryDir temp;
+    const QString home = temp.path() + QStringLiteral("/home");
+    test::ManualClock clock;
+    FolderRetentionService service({clock, ProtectedFolders::macOS(), home, temp.path()});
+    FolderCleanupModel cleanup(&service);
+    EXPECT_FALSE(cleanup.emptyText().isEmpty());
+
+    RetentionRule draft;
+    draft.name = QStringLiteral("Camera drops");
+    draft.folderPath = home + QStringLiteral("/Desktop/Drops");
+    struct Case {
+        const char *name;
+        QString folder;
+        int hours;
+        QString want;
+    } cases[] = {
+        {"0 days", draft.folderPath, 0, "Choose an age of at least 1 hour."},
+        {"no folder", "", 72, "Choose a folder first."},
+        {"relative folder", "Desktop/Drops", 72, "The folder path must be a full path."},
+        {"the home folder", "~", 72, "That folder is too broad to clean safely. Choose a specific folder instead."},
+        {"the user's Library", "~/Library/Caches", 72, "System and app-support folders can't be cleaned."},
+    };
+    for (const Case &tc : cases) {
+        RetentionRule rule = draft;
+        rule.folderPath = tc.folder;
+        rule.maxAgeHours = tc.hours;
+        EXPECT_EQ(cleanup.problem(rule), std::optional<QString>(tc.want)) << tc.name;
+        EXPECT_FALSE(cleanup.save(rule)) << tc.name;
+        EXPECT_EQ(cleanup.editError(), tc.want) << tc.name;
+    }
+    EXPECT_TRUE(service.rules().isEmpty()) << "a refused rule is never stored";
+
+    draft.maxAgeHours = 48;
+    draft.fileFilter = RetentionRule::FileFilter::images;
+    draft.keepNewestCount = 3;
+    ASSERT_TRUE(cleanup.save(draft)) << cleanup.editError().toStdString();
+    ASSERT_TRUE(QFile::exists(temp.path() + QStringLiteral("/retention_rules.json")));
+    RetentionRule policyRule;
+    policyRule.name = QStringLiteral("Print spool");
+    policyRule.folderPath = temp.path() + QStringLiteral("/spool");
+    QDir().mkpath(policyRule.folderPath);
+    QFile old(policyRule.folderPath + QStringLiteral("/job.pdf"));
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write("12345");
+    old.flush();
+    old.setFileTime(clock.now().addDays(-5), QFileDevice::FileModificationTime);
+    old.close();
+    service.setPolicyRetentionRules({policyRule});
+
+    QList<FolderCleanupModel::Row> rows = cleanup.rows();
+    ASSERT_EQ(rows.size(), 2);
+    EXPECT_EQ(rows[0].title, QStringLiteral("Camera drops"));
+    EXPECT_EQ(rows[0].summary, draft.folderPath + QStringLiteral(" · pictures older than 2 days · keeps the newest 3 · "
+                                                                 "preview only"));
+    EXPECT_EQ(rows[0].status, QStringLiteral("Not swept yet"));
+    EXPECT_EQ(rows[1].title, QStringLiteral("Print spool · From policy"));
+
+    auto sweep = cleanup.sweepNow();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sweep.isReady(); }, 10000));
+    rows = cleanup.rows();
+    EXPECT_TRUE(rows[0].status.endsWith(QStringLiteral(": Folder not found"))) << rows[0].status.toStdString();
+    EXPECT_TRUE(rows[1].status.endsWith(QStringLiteral(": preview — 1 file (5 bytes) would be removed")))
+        << rows[1].status.toStdString();
+    EXPECT_TRUE(old.exists()) << "a preview removes nothing";
+    ASSERT_FALSE(cleanup.logLines().isEmpty());
+    EXPECT_TRUE(cleanup.logLines().first().contains(QStringLiteral("Print spool: preview"))) << "newest first";
+
+    cleanup.remove(draft.id);
+    EXPECT_EQ(cleanup.rows().size(), 1) << "the policy's rule stays";
+}
+
+TEST(ConsoleNetworkShares, SharesAreCheckedBeforeSavingAndMountNowSaysWhyNot)
+{
+    NetworkSharesModel missing(nullptr);
+    EXPECT_EQ(missing.emptyText(), QStringLiteral("No network shares yet. Add one to keep it mounted on this Mac."));
+
+    QTemporaryDir temp;
+    test::ManualClock clock;
+    QuietMounter mounter;
+    test::MemoryKeychainStore keychain;
+    NetworkShareMonitor monitor({clock, mounter, keychain, temp.path(), QStringLiteral("C02TEST")});
+    NetworkSharesModel shares(&monitor);
+
+    struct Case {
+        const char *name;
+        QString address;
+        std::optional<QString> want;
+    } cases[] = {
+        {"empty", "  ", "Enter the share's address, such as smb://server/share."},
+        {"no host", "smb:///photos", "Invalid share address"},
+        {"web address", "https://nas.local/photos", "Use an smb://, afp:// or nfs:// address."},
+        {"server without share", "smb://nas.local", "Add the share's name after the server, as in smb://server/share."},
+        {"bare server and share", "nas.local/Event Captures", std::nullopt},
+    };
+    for (const Case &tc : cases) {
+        MonitoredShare draft;
+        draft.address = tc.address;
+        EXPECT_EQ(shares.problem(draft), tc.want) << tc.name;
+    }
+    MonitoredShare refused;
+    refused.address = QStringLiteral("smb://nas.local");
+    EXPECT_FALSE(QCoro::waitFor(shares.save(refused, "secret")));
+    EXPECT_TRUE(monitor.shares().isEmpty());
+    EXPECT_EQ(keychain.itemCount(), 0) << "a refused share stores no password";
+
+    MonitoredShare guest;
+    guest.name = QStringLiteral("Event drive");
+    guest.address = QStringLiteral("nas.local/Event Captures");
+    guest.username = QStringLiteral("  ");
+    ASSERT_TRUE(QCoro::waitFor(shares.save(guest, {})));
+    ASSERT_EQ(monitor.shares().size(), 1);
+    EXPECT_EQ(monitor.shares().first().username, std::nullopt) << "a blank user name mounts as guest";
+    EXPECT_EQ(shares.rows().first().summary, QStringLiteral("nas.local/Event Captures · as guest"));
+
+    guest.username = QStringLiteral("booth");
+    ASSERT_TRUE(QCoro::waitFor(shares.save(guest, "s3cret")));
+    ASSERT_EQ(monitor.shares().size(), 1) << "saving a known share updates it";
+    EXPECT_EQ(keychain.stored(NetworkShareMonitor::passwordService(guest.id), QString()), QByteArray("s3cret"));
+    keychain.failWith(test::MemoryKeychainStore::Operation::Write,
+                      KeychainResult::failure(KeychainError::AccessDenied, QStringLiteral("denied")));
+    EXPECT_FALSE(QCoro::waitFor(shares.save(guest, "other")));
+    EXPECT_EQ(shares.message(), QStringLiteral("The password could not be stored in the keychain."));
+
+    QCoro::waitFor(shares.mountNow(guest.id));
+    EXPECT_EQ(shares.message(), QStringLiteral("The server nas.local is not answering."));
+    EXPECT_EQ(shares.rows().first().status.section(QStringLiteral(" · "), 0, 0),
+              QStringLiteral("Server unreachable — No answer from nas.local"));
+    mounter.serverAnswers = true;
+    QCoro::waitFor(shares.mountNow(guest.id));
+    EXPECT_EQ(shares.message(), QStringLiteral("The share name was not found on the server"));
+
+    QCoro::waitFor(shares.remove(guest.id));
+    EXPECT_EQ(shares.emptyText(), QStringLiteral("No network shares yet. Add one to keep it mounted on this Mac."));
 }

@@ -36,6 +36,11 @@ public:
     QList<QUuid> deleted;
     QList<Queued> queued;
     bool hold = false;
+    APIResult<MachineNotesResponse> notesAnswer = MachineNotesResponse{};
+    APIStatus addNoteAnswer;
+    APIStatus deleteNoteAnswer;
+    QList<MachineNote> addedNotes;
+    QList<qint64> deletedNotes;
 
     ScriptedConsoleFleet()
     {
@@ -88,6 +93,23 @@ public:
         co_await waitIfHeld();
         deleted.append(id);
         co_return deleteAnswer;
+    }
+    QCoro::Task<APIResult<MachineNotesResponse>> machineNotes(QString) override
+    {
+        co_await waitIfHeld();
+        co_return notesAnswer;
+    }
+    QCoro::Task<APIStatus> addNote(QString serial, QString author, QString note) override
+    {
+        co_await waitIfHeld();
+        addedNotes.append(MachineNote{0, serial, author, note, {}});
+        co_return addNoteAnswer;
+    }
+    QCoro::Task<APIStatus> deleteNote(qint64 id) override
+    {
+        co_await waitIfHeld();
+        deletedNotes.append(id);
+        co_return deleteNoteAnswer;
     }
 
 private:
