@@ -812,6 +812,8 @@ TEST(ConsoleSettings, EachCredentialPairGetsItsOwnConnectionTestResult)
     ASSERT_TRUE(credentials.updateSet(gala));
     EXPECT_EQ(model.pairs()[0].result, QStringLiteral("Connection OK"));
     EXPECT_TRUE(model.pairs()[1].result.isEmpty());
+}
+
 namespace {
 
 // A telemetry sample with its network fields; `context` marks a sample sent with sensitive
