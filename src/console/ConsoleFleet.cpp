@@ -45,4 +45,9 @@ QCoro::Task<APIStatus> FleetClientConsoleFleet::deletePolicy(QUuid id)
     return m_api.deletePolicy(id);
 }
 
+QCoro::Task<APIStatus> FleetClientConsoleFleet::acknowledgeAlert(qint64 alertId)
+{
+    return m_api.acknowledgeAlert(alertId, true);
+}
+
 } // namespace vesk

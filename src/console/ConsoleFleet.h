@@ -33,6 +33,8 @@ public:
     virtual QCoro::Task<APIResult<QList<DevicePolicy>>> policies() = 0;
     virtual QCoro::Task<APIStatus> savePolicy(DevicePolicy policy) = 0;
     virtual QCoro::Task<APIStatus> deletePolicy(QUuid id) = 0;
+    // `alertId` is the alert's FleetAlert::identifier().
+    virtual QCoro::Task<APIStatus> acknowledgeAlert(qint64 alertId) = 0;
 };
 
 // The console's calls answered by the agent's fleet client.
@@ -49,6 +51,7 @@ public:
     QCoro::Task<APIResult<QList<DevicePolicy>>> policies() override;
     QCoro::Task<APIStatus> savePolicy(DevicePolicy policy) override;
     QCoro::Task<APIStatus> deletePolicy(QUuid id) override;
+    QCoro::Task<APIStatus> acknowledgeAlert(qint64 alertId) override;
 
 private:
     FleetAPIClient &m_api;

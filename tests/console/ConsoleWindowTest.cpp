@@ -17,9 +17,11 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QListWidget>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTimeEdit>
 
 #include <gtest/gtest.h>
 
@@ -158,26 +160,45 @@ TEST(ConsoleWindow, ThePolicyEditorIsReadOnlyUnderThePolicyLockAndRefusesABadDra
 
     window->policyManagerPage().model().select(listed.id);
     auto *save = window->findChild<QPushButton *>(QStringLiteral("savePolicy"));
-    auto *rules = window->findChild<QPlainTextEdit *>(QStringLiteral("policyRules"));
     auto *status = window->findChild<QLabel *>(QStringLiteral("policyStatus"));
     ASSERT_TRUE(save->isVisible());
     EXPECT_TRUE(save->isEnabled());
 
-    DevicePolicy noDay = listed;
-    noDay.restartSchedule.enabled = true;
-    noDay.restartSchedule.days = Weekdays(0);
-    rules->setPlainText(PolicyManagerModel::rulesText(noDay));
-    QTest::mouseClick(save, Qt::LeftButton);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !status->text().isEmpty(); }, 5000));
-    EXPECT_EQ(status->text(), QStringLiteral("The scheduled restart runs on no day. Pick at least one day."));
+    // A keep-alive rule built in the form is checked as it is filled in, then saved as typed.
+    auto *addRule = window->findChild<QPushButton *>(QStringLiteral("addRule"));
+    addRule->menu()->actions().first()->trigger();
+    const auto saveSays = [&](const QString &want) {
+        status->clear();
+        QTest::mouseClick(save, Qt::LeftButton);
+        return QTest::qWaitFor([&] { return !status->text().isEmpty(); }, 5000) && status->text() == want;
+    };
+    EXPECT_TRUE(saveSays("Keep-alive rule \"Keep Alive Rule\" has no app. Add an app's bundle ID.")) << status->text().toStdString();
+    window->findChild<QPlainTextEdit *>(QStringLiteral("keepAliveApps"))->setPlainText(QStringLiteral("com.lumora.booth"));
+    QTest::mouseClick(window->findChild<QPushButton *>(QStringLiteral("addWindow")), Qt::LeftButton);
+    auto *windowEnd = window->findChild<QTimeEdit *>(QStringLiteral("windowEnd0"));
+    ASSERT_NE(windowEnd, nullptr);
+    windowEnd->setTime(QTime(9, 0));
+    EXPECT_TRUE(saveSays("Keep-alive rule \"Keep Alive Rule\" has a window that ends when it starts."))
+        << status->text().toStdString();
     EXPECT_TRUE(rig.fleet.saved.isEmpty());
+    windowEnd->setTime(QTime(18, 30));
+    EXPECT_TRUE(saveSays("Saved Booth")) << status->text().toStdString();
+    ASSERT_EQ(rig.fleet.saved.size(), 1);
+    ASSERT_EQ(rig.fleet.saved.first().keepAliveRules.size(), 1);
+    const KeepAliveRule &kept = rig.fleet.saved.first().keepAliveRules.first();
+    EXPECT_EQ(kept.bundleIds, QStringList{"com.lumora.booth"});
+    ASSERT_EQ(kept.windows.size(), 1);
+    EXPECT_EQ(std::tuple(kept.windows[0].startHour, kept.windows[0].endHour, kept.windows[0].endMinute),
+              std::tuple(9, 18, 30));
+    EXPECT_TRUE(window->findChild<QPlainTextEdit *>(QStringLiteral("policyRules"))->toPlainText().contains("com.lumora.booth"))
+        << "the JSON view follows the form";
 
     const PasswordChange set = QCoro::waitFor(
         rig.lock.changePassword(LockScope::policy, {}, QStringLiteral("pol1cy"), QStringLiteral("pol1cy")));
     ASSERT_TRUE(set.done) << set.message.toStdString();
     rig.lock.setLocked(LockScope::policy, true);
     EXPECT_FALSE(save->isEnabled());
-    EXPECT_TRUE(rules->isReadOnly());
+    EXPECT_FALSE(window->findChild<QWidget *>(QStringLiteral("policyRuleForm"))->isEnabled());
     EXPECT_TRUE(window->findChild<QLineEdit *>(QStringLiteral("policyPassword"))->isVisible());
 }
 
