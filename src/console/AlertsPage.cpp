@@ -22,6 +22,7 @@ AlertsPage::AlertsPage(const ConsoleContext &context, QWidget *parent)
       m_actionText(new QLabel)
 {
     m_model.setSuppressionStore(m_settings.get(), &context.clock);
+    m_tabs->setObjectName(QStringLiteral("alertTabs"));
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_tabs);
     m_active = addTab(tr("Active"), "alertsActive");

@@ -20,6 +20,7 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTest>
 #include <QTimeEdit>
 
@@ -200,6 +201,44 @@ TEST(ConsoleWindow, ThePolicyEditorIsReadOnlyUnderThePolicyLockAndRefusesABadDra
     EXPECT_FALSE(save->isEnabled());
     EXPECT_FALSE(window->findChild<QWidget *>(QStringLiteral("policyRuleForm"))->isEnabled());
     EXPECT_TRUE(window->findChild<QLineEdit *>(QStringLiteral("policyPassword"))->isVisible());
+}
+
+TEST(ConsoleWindow, TheAlertActionsApplyToTheAlertSelectedInTheFleetTab)
+{
+    WindowRig rig;
+    FleetAlert disk;
+    disk.alertId = 7;
+    disk.serial = QStringLiteral("C02-B1");
+    disk.category = QStringLiteral("disk");
+    FleetAlert hung;
+    hung.alertId = 8;
+    hung.serial = QStringLiteral("C02-B2");
+    hung.category = QStringLiteral("app_hung");
+    hung.message = QStringLiteral("com.lumora.capture stopped responding");
+    rig.fleet.alertsAnswer = QList<FleetAlert>{disk, hung};
+    auto window = rig.open();
+    window->showScreen(ConsoleScreen::alerts);
+    auto *rows = window->findChild<QWidget *>(QStringLiteral("alertsFleet"))->findChild<QListWidget *>();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rows->count() == 2; }, 5000));
+    window->findChild<QTabWidget *>(QStringLiteral("alertTabs"))->setCurrentIndex(2);
+    auto *acknowledge = window->findChild<QPushButton *>(QStringLiteral("acknowledgeAlert"));
+    auto *restart = window->findChild<QPushButton *>(QStringLiteral("restartHungApp"));
+    auto *outcome = window->findChild<QLabel *>(QStringLiteral("alertActionText"));
+    EXPECT_FALSE(acknowledge->isEnabled()) << "nothing selected";
+
+    rows->setCurrentRow(1);
+    ASSERT_TRUE(restart->isEnabled());
+    QTest::mouseClick(restart, Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !outcome->text().isEmpty(); }, 5000));
+    EXPECT_EQ(outcome->text(), QStringLiteral("Restart queued for com.lumora.capture"));
+    ASSERT_EQ(rig.fleet.queued.size(), 1);
+    EXPECT_EQ(rig.fleet.queued.first().serial, QStringLiteral("C02-B2"));
+
+    rows->setCurrentRow(0);
+    EXPECT_FALSE(restart->isEnabled());
+    QTest::mouseClick(acknowledge, Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return outcome->text() == QLatin1String("Alert acknowledged"); }, 5000));
+    EXPECT_EQ(rig.fleet.acknowledged, QList<qint64>{7});
 }
 
 TEST(ConsoleWindow, FleetManagementSwitchesWriteTheirDefaultsAndFollowTheMasterSwitch)
