@@ -122,16 +122,15 @@ AlertActions AlertsModel::actions(AlertList list, int row) const
     AlertActions out;
     if (list != AlertList::fleet) {
         const QList<WardenAlert> &alerts = list == AlertList::active ? m_active : m_history;
-        if (row >= 0 && row < alerts.size() && !alerts.at(row).serial.isEmpty() && m_settings)
-            out.muteSerial = alerts.at(row).serial;
+        if (row >= 0 && row < alerts.size() && !alerts.at(row).serial.isEmpty())
+            out.machine = alerts.at(row).serial;
         return out;
     }
     if (row < 0 || row >= m_fleetAlerts.size())
         return out;
     const FleetAlert &alert = m_fleetAlerts.at(row);
     if (alert.serial && !alert.serial->isEmpty()) {
-        if (m_settings)
-            out.muteSerial = alert.serial;
+        out.machine = alert.serial;
         out.hungApp = hungBundleId(alert);
     }
     if (!alert.acknowledged.value_or(false))

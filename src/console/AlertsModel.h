@@ -30,10 +30,10 @@ struct AlertTab {
 
 enum class AlertList { active, history, fleet };
 
-// What the Alerts screen can do with one row: mute the alert's machine, acknowledge a fleet
-// alert nobody has handled yet, queue a restart of the app a hung-app alert names.
+// What the Alerts screen can do with one row: mute or show the alert's machine, acknowledge
+// a fleet alert nobody has handled yet, queue a restart of the app a hung-app alert names.
 struct AlertActions {
-    std::optional<QString> muteSerial;
+    std::optional<QString> machine;
     std::optional<qint64> acknowledgeId;
     std::optional<QString> hungApp;
 

@@ -19,7 +19,7 @@ AlertsPage::AlertsPage(const ConsoleContext &context, QWidget *parent)
       m_settings(std::make_unique<FleetSettingsStore>(context.defaults, context.clock)), m_model(context.fleet),
       m_tabs(new QTabWidget), m_acknowledge(new QPushButton(tr("Acknowledge"))),
       m_restartApp(new QPushButton(tr("Restart App"))), m_mute(new QPushButton(tr("Mute Machine"))),
-      m_actionText(new QLabel)
+      m_showMachine(new QPushButton(tr("Show Machine"))), m_actionText(new QLabel)
 {
     m_model.setSuppressionStore(m_settings.get(), &context.clock);
     m_tabs->setObjectName(QStringLiteral("alertTabs"));
@@ -32,6 +32,7 @@ AlertsPage::AlertsPage(const ConsoleContext &context, QWidget *parent)
     m_acknowledge->setObjectName(QStringLiteral("acknowledgeAlert"));
     m_restartApp->setObjectName(QStringLiteral("restartHungApp"));
     m_mute->setObjectName(QStringLiteral("muteMachine"));
+    m_showMachine->setObjectName(QStringLiteral("showAlertMachine"));
     m_actionText->setObjectName(QStringLiteral("alertActionText"));
     m_actionText->setWordWrap(true);
     auto *muteMenu = new QMenu(m_mute);
@@ -43,19 +44,25 @@ AlertsPage::AlertsPage(const ConsoleContext &context, QWidget *parent)
     for (const auto &[label, duration] : mutes) {
         muteMenu->addAction(label, this, [this, duration]() {
             const auto [list, row] = current();
-            if (const std::optional<QString> serial = m_model.actions(list, row).muteSerial)
+            if (const std::optional<QString> serial = m_model.actions(list, row).machine)
                 m_model.mute(*serial, duration);
         });
     }
     m_mute->setMenu(muteMenu);
     auto *actions = new QHBoxLayout;
     actions->addWidget(m_actionText, 1);
+    actions->addWidget(m_showMachine);
     actions->addWidget(m_mute);
     actions->addWidget(m_restartApp);
     actions->addWidget(m_acknowledge);
     layout->addLayout(actions);
     connect(m_acknowledge, &QPushButton::clicked, this, [this]() { m_model.acknowledge(current().second); });
     connect(m_restartApp, &QPushButton::clicked, this, [this]() { m_model.restartHungApp(current().second); });
+    connect(m_showMachine, &QPushButton::clicked, this, [this]() {
+        const auto [list, row] = current();
+        if (const std::optional<QString> serial = m_model.actions(list, row).machine)
+            emit openMachine(*serial);
+    });
     connect(m_tabs, &QTabWidget::currentChanged, this, &AlertsPage::updateActions);
     for (const Tab *tab : {&m_active, &m_history, &m_fleet})
         connect(tab->rows, &QListWidget::currentRowChanged, this, &AlertsPage::updateActions);
@@ -128,7 +135,9 @@ void AlertsPage::updateActions()
 {
     const auto [list, row] = current();
     const AlertActions can = m_model.actions(list, row);
-    m_mute->setEnabled(can.muteSerial.has_value());
+    m_mute->setEnabled(can.machine.has_value());
+    m_showMachine->setVisible(list == AlertList::fleet);
+    m_showMachine->setEnabled(list == AlertList::fleet && can.machine.has_value());
     m_acknowledge->setVisible(list == AlertList::fleet);
     m_acknowledge->setEnabled(can.acknowledgeId.has_value());
     m_restartApp->setVisible(list == AlertList::fleet);

@@ -26,6 +26,10 @@ public:
     // Loads the fleet tab again; the screen calls it each time it is shown.
     void reloadFleet();
 
+signals:
+    // "Show Machine" on a fleet alert: the window opens that machine's detail.
+    void openMachine(const QString &serial);
+
 private:
     struct Tab {
         QListWidget *rows;
@@ -48,6 +52,7 @@ private:
     QPushButton *m_acknowledge;
     QPushButton *m_restartApp;
     QPushButton *m_mute;
+    QPushButton *m_showMachine;
     QLabel *m_actionText;
 };
 

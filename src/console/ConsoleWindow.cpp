@@ -57,6 +57,7 @@ ConsoleWindow::ConsoleWindow(const ConsoleContext &context, QWidget *parent)
     m_lockPage = buildLockPage();
     m_dashboard = new DashboardPage(m_context);
     m_alertsPage = new AlertsPage(m_context);
+    connect(m_alertsPage, &AlertsPage::openMachine, this, &ConsoleWindow::showMachine);
     m_settings = new SettingsPage(m_context.defaults);
     const PolicyEngine *engine = m_context.policy;
     m_policies = new TextListPage(screenInfo(ConsoleScreen::policies).title, ConsoleTexts::noPolicy, [engine]() {

@@ -68,6 +68,9 @@ PolicyManagerPage::PolicyManagerPage(ConsoleFleet &fleet, AppLock &lock, const M
     m_rules->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     m_rules->setReadOnly(true);
     m_ruleList->setObjectName(QStringLiteral("policyRuleList"));
+    m_ruleList->setMinimumWidth(240);
+    // The rule form, not the machine list, gets the room.
+    m_assigned->setMaximumHeight(150);
     m_ruleForm->setObjectName(QStringLiteral("policyRuleForm"));
     auto *addRule = new QPushButton(tr("Add Rule"));
     addRule->setObjectName(QStringLiteral("addRule"));

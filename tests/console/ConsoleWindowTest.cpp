@@ -239,6 +239,10 @@ TEST(ConsoleWindow, TheAlertActionsApplyToTheAlertSelectedInTheFleetTab)
     QTest::mouseClick(acknowledge, Qt::LeftButton);
     ASSERT_TRUE(QTest::qWaitFor([&] { return outcome->text() == QLatin1String("Alert acknowledged"); }, 5000));
     EXPECT_EQ(rig.fleet.acknowledged, QList<qint64>{7});
+
+    rows->setCurrentRow(1);
+    QTest::mouseClick(window->findChild<QPushButton *>(QStringLiteral("showAlertMachine")), Qt::LeftButton);
+    EXPECT_EQ(window->directory().selectedSerial(), QStringLiteral("C02-B2"));
 }
 
 TEST(ConsoleWindow, FleetManagementSwitchesWriteTheirDefaultsAndFollowTheMasterSwitch)
