@@ -31,7 +31,7 @@ PolicyManagerPage::PolicyManagerPage(ConsoleFleet &fleet, AppLock &lock, const M
       m_list(new QListWidget), m_detail(new QStackedWidget), m_empty(new QWidget), m_editor(new QWidget),
       m_lockRow(new QWidget), m_password(new QLineEdit), m_name(new QLineEdit), m_assigned(new QListWidget),
       m_ruleTabs(new QTabWidget), m_ruleArea(new QWidget), m_ruleList(new QListWidget),
-      m_ruleForm(new PolicyRuleForm), m_rules(new QPlainTextEdit), m_save(new QPushButton(tr("Save"))), m_delete(new QPushButton(tr("Delete"))),
+      m_ruleForm(new PolicyRuleForm), m_removeRule(new QPushButton(tr("Remove Rule"))), m_rules(new QPlainTextEdit), m_save(new QPushButton(tr("Save"))), m_delete(new QPushButton(tr("Delete"))),
       m_status(new QLabel)
 {
     auto *left = new QWidget;
@@ -83,13 +83,12 @@ PolicyManagerPage::PolicyManagerPage(ConsoleFleet &fleet, AppLock &lock, const M
         });
     }
     addRule->setMenu(addMenu);
-    auto *removeRuleButton = new QPushButton(tr("Remove Rule"));
-    removeRuleButton->setObjectName(QStringLiteral("removeRule"));
+    m_removeRule->setObjectName(QStringLiteral("removeRule"));
     auto *ruleColumn = new QVBoxLayout;
     ruleColumn->addWidget(m_ruleList, 1);
     auto *ruleButtons = new QHBoxLayout;
     ruleButtons->addWidget(addRule);
-    ruleButtons->addWidget(removeRuleButton);
+    ruleButtons->addWidget(m_removeRule);
     ruleColumn->addLayout(ruleButtons);
     auto *ruleLine = new QHBoxLayout(m_ruleArea);
     ruleLine->addLayout(ruleColumn, 2);
@@ -133,7 +132,7 @@ PolicyManagerPage::PolicyManagerPage(ConsoleFleet &fleet, AppLock &lock, const M
     });
     connect(m_ruleList, &QListWidget::currentRowChanged, this, &PolicyManagerPage::showRule);
     connect(m_ruleForm, &PolicyRuleForm::edited, this, &PolicyManagerPage::ruleEdited);
-    connect(removeRuleButton, &QPushButton::clicked, this, &PolicyManagerPage::removeRule);
+    connect(m_removeRule, &QPushButton::clicked, this, &PolicyManagerPage::removeRule);
     const auto submit = [this]() { unlock(m_password->text()); };
     connect(unlockButton, &QPushButton::clicked, this, submit);
     connect(m_password, &QLineEdit::returnPressed, this, submit);
@@ -203,7 +202,9 @@ void PolicyManagerPage::listRules(int selectRow)
 void PolicyManagerPage::showRule(int row)
 {
     const QList<PolicyRuleRow> rows = m_form.rows();
-    m_ruleForm->showRule(&m_form, row >= 0 && row < rows.size() ? std::optional(rows.at(row)) : std::nullopt);
+    const std::optional<PolicyRuleRow> shown = row >= 0 && row < rows.size() ? std::optional(rows.at(row)) : std::nullopt;
+    m_ruleForm->showRule(&m_form, shown);
+    m_removeRule->setEnabled(shown && PolicyFormModel::addableKinds().contains(shown->kind));
 }
 
 void PolicyManagerPage::ruleEdited()

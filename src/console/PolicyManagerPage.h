@@ -58,6 +58,7 @@ private:
     QWidget *m_ruleArea;
     QListWidget *m_ruleList;
     PolicyRuleForm *m_ruleForm;
+    QPushButton *m_removeRule;
     QPlainTextEdit *m_rules; // the JSON view
     QPushButton *m_save;
     QPushButton *m_delete;
