@@ -90,6 +90,45 @@ void PolicyRuleForm::changed()
         emit edited();
 }
 
+// Each field writes its value into the shown rule, except while the form is being filled.
+void PolicyRuleForm::onToggle(QCheckBox *box, std::function<void(bool)> write)
+{
+    connect(box, &QCheckBox::toggled, this, [this, write](bool on) {
+        if (!m_filling) {
+            write(on);
+            changed();
+        }
+    });
+}
+
+void PolicyRuleForm::onNumber(QSpinBox *box, std::function<void(int)> write)
+{
+    connect(box, &QSpinBox::valueChanged, this, [this, write](int value) {
+        if (!m_filling) {
+            write(value);
+            changed();
+        }
+    });
+}
+
+void PolicyRuleForm::onChoice(QComboBox *box, std::function<void(int)> write)
+{
+    connect(box, &QComboBox::currentIndexChanged, this, [this, box, write]() {
+        if (!m_filling) {
+            write(box->currentData().toInt());
+            changed();
+        }
+    });
+}
+
+void PolicyRuleForm::onText(QLineEdit *edit, std::function<void(const QString &)> write)
+{
+    connect(edit, &QLineEdit::textEdited, this, [this, write](const QString &text) {
+        write(text);
+        changed();
+    });
+}
+
 RestartSchedule &PolicyRuleForm::weekly()
 {
     return m_model->rules().restartSchedule;
@@ -161,12 +200,7 @@ QWidget *PolicyRuleForm::buildWeekly()
     form->addRow(m_weeklyEnabled);
     form->addRow(tr("At"), m_weeklyTime);
     form->addRow(tr("Days"), daysRow(m_weeklyDays, [this]() -> Weekdays & { return weekly().days; }));
-    connect(m_weeklyEnabled, &QCheckBox::toggled, this, [this](bool on) {
-        if (!m_filling) {
-            weekly().enabled = on;
-            changed();
-        }
-    });
+    onToggle(m_weeklyEnabled, [this](bool on) { weekly().enabled = on; });
     connect(m_weeklyTime, &QTimeEdit::timeChanged, this, [this](QTime at) {
         if (!m_filling) {
             weekly().hour = at.hour();
@@ -200,25 +234,12 @@ QWidget *PolicyRuleForm::buildUpdates()
     form->addRow(tr("Window closes"), m_updateEnd);
     form->addRow(tr("Days"), daysRow(m_updateDays, [this]() -> Weekdays & { return updates().days; }));
     form->addRow(tr("Pinned versions"), m_pins);
-    connect(m_updateMode, &QComboBox::currentIndexChanged, this, [this]() {
-        if (m_filling)
-            return;
-        updates().mode = UpdatePolicy::Mode(m_updateMode->currentData().toInt());
+    onChoice(m_updateMode, [this](int mode) {
+        updates().mode = UpdatePolicy::Mode(mode);
         m_updateDescription->setText(UpdatePolicy::description(updates().mode));
-        changed();
     });
-    connect(m_updateStart, &QSpinBox::valueChanged, this, [this](int hour) {
-        if (!m_filling) {
-            updates().windowStart = hour;
-            changed();
-        }
-    });
-    connect(m_updateEnd, &QSpinBox::valueChanged, this, [this](int hour) {
-        if (!m_filling) {
-            updates().windowEnd = hour;
-            changed();
-        }
-    });
+    onNumber(m_updateStart, [this](int hour) { updates().windowStart = hour; });
+    onNumber(m_updateEnd, [this](int hour) { updates().windowEnd = hour; });
     return page;
 }
 
@@ -246,10 +267,7 @@ QWidget *PolicyRuleForm::buildKeepAlive()
     form->addRow(tr("Apps"), m_keepAliveApps);
     form->addRow(tr("Windows"), windows);
     form->addRow(tr("Days"), daysRow(m_keepAliveDays, [this]() -> Weekdays & { return keepAlive().days; }));
-    connect(m_keepAliveName, &QLineEdit::textEdited, this, [this](const QString &text) {
-        keepAlive().name = text;
-        changed();
-    });
+    onText(m_keepAliveName, [this](const QString &text) { keepAlive().name = text; });
     connect(m_keepAliveApps, &QPlainTextEdit::textChanged, this, [this]() {
         if (!m_filling) {
             keepAlive().bundleIds = PolicyFormModel::bundleIds(m_keepAliveApps->toPlainText());
@@ -331,10 +349,7 @@ QWidget *PolicyRuleForm::buildAppRestart()
     form->addRow(tr("Days"), daysRow(m_restartDays, [this]() -> Weekdays & { return appRestart().days; }));
     form->addRow(m_restartIfHung);
     form->addRow(tr("Memory limit"), m_restartMemory);
-    connect(m_restartApp, &QLineEdit::textEdited, this, [this](const QString &text) {
-        appRestart().bundleId = text.trimmed();
-        changed();
-    });
+    onText(m_restartApp, [this](const QString &text) { appRestart().bundleId = text.trimmed(); });
     connect(m_restartTrigger, &QComboBox::currentIndexChanged, this, [this, times]() {
         const auto trigger = AppRestartRule::Trigger(m_restartTrigger->currentData().toInt());
         m_restartInterval->setEnabled(trigger == AppRestartRule::Trigger::interval);
@@ -344,29 +359,15 @@ QWidget *PolicyRuleForm::buildAppRestart()
             changed();
         }
     });
-    connect(m_restartInterval, &QSpinBox::valueChanged, this, [this](int hours) {
-        if (!m_filling) {
-            appRestart().intervalHours = hours;
-            changed();
-        }
-    });
+    onNumber(m_restartInterval, [this](int hours) { appRestart().intervalHours = hours; });
     connect(addTime, &QPushButton::clicked, this, [this]() {
         appRestart().scheduledTimes.append(RestartTime{QUuid::createUuid(), 4, 0});
         rebuildTimes();
         changed();
     });
-    connect(m_restartIfHung, &QCheckBox::toggled, this, [this](bool on) {
-        if (!m_filling) {
-            appRestart().restartIfHung = on;
-            changed();
-        }
-    });
-    connect(m_restartMemory, &QSpinBox::valueChanged, this, [this](int mb) {
-        if (!m_filling) {
-            appRestart().maxMemoryMB = mb > 0 ? std::optional<qint64>(mb) : std::nullopt;
-            changed();
-        }
-    });
+    onToggle(m_restartIfHung, [this](bool on) { appRestart().restartIfHung = on; });
+    onNumber(m_restartMemory,
+             [this](int mb) { appRestart().maxMemoryMB = mb > 0 ? std::optional<qint64>(mb) : std::nullopt; });
     return page;
 }
 
@@ -426,45 +427,19 @@ QWidget *PolicyRuleForm::buildCleanup()
     form->addRow(m_cleanupEmptyFolders);
     form->addRow(m_cleanupTrash);
     form->addRow(tr("Always keep newest"), m_cleanupKeep);
-    connect(m_cleanupName, &QLineEdit::textEdited, this, [this](const QString &text) {
-        cleanup().name = text;
-        changed();
-    });
-    connect(m_cleanupFolder, &QLineEdit::textEdited, this, [this](const QString &text) {
-        cleanup().folderPath = text.trimmed();
-        changed();
-    });
+    onText(m_cleanupName, [this](const QString &text) { cleanup().name = text; });
+    onText(m_cleanupFolder, [this](const QString &text) { cleanup().folderPath = text.trimmed(); });
     const auto flag = [this](QCheckBox *box, bool RetentionRule::*member) {
-        connect(box, &QCheckBox::toggled, this, [this, member](bool on) {
-            if (!m_filling) {
-                cleanup().*member = on;
-                changed();
-            }
-        });
+        onToggle(box, [this, member](bool on) { cleanup().*member = on; });
     };
     flag(m_cleanupEnabled, &RetentionRule::enabled);
     flag(m_cleanupDryRun, &RetentionRule::dryRun);
     flag(m_cleanupSubfolders, &RetentionRule::includeSubfolders);
     flag(m_cleanupEmptyFolders, &RetentionRule::removeEmptyFolders);
     flag(m_cleanupTrash, &RetentionRule::useTrash);
-    connect(m_cleanupAge, &QSpinBox::valueChanged, this, [this](int hours) {
-        if (!m_filling) {
-            cleanup().maxAgeHours = hours;
-            changed();
-        }
-    });
-    connect(m_cleanupKeep, &QSpinBox::valueChanged, this, [this](int count) {
-        if (!m_filling) {
-            cleanup().keepNewestCount = count;
-            changed();
-        }
-    });
-    connect(m_cleanupFilter, &QComboBox::currentIndexChanged, this, [this]() {
-        if (!m_filling) {
-            cleanup().fileFilter = RetentionRule::FileFilter(m_cleanupFilter->currentData().toInt());
-            changed();
-        }
-    });
+    onNumber(m_cleanupAge, [this](int hours) { cleanup().maxAgeHours = hours; });
+    onNumber(m_cleanupKeep, [this](int count) { cleanup().keepNewestCount = count; });
+    onChoice(m_cleanupFilter, [this](int filter) { cleanup().fileFilter = RetentionRule::FileFilter(filter); });
     return page;
 }
 
@@ -485,31 +460,14 @@ QWidget *PolicyRuleForm::buildShare()
     form->addRow(m_shareEnabled);
     form->addRow(m_shareRemount);
     form->addRow(new QLabel(tr("Passwords are entered on each machine; they never travel with the policy.")));
-    connect(m_shareName, &QLineEdit::textEdited, this, [this](const QString &text) {
-        share().name = text;
-        changed();
-    });
-    connect(m_shareAddress, &QLineEdit::textEdited, this, [this](const QString &text) {
-        share().address = text.trimmed();
-        changed();
-    });
-    connect(m_shareUser, &QLineEdit::textEdited, this, [this](const QString &text) {
+    onText(m_shareName, [this](const QString &text) { share().name = text; });
+    onText(m_shareAddress, [this](const QString &text) { share().address = text.trimmed(); });
+    onText(m_shareUser, [this](const QString &text) {
         const QString user = text.trimmed();
         share().username = user.isEmpty() ? std::nullopt : std::optional<QString>(user);
-        changed();
     });
-    connect(m_shareEnabled, &QCheckBox::toggled, this, [this](bool on) {
-        if (!m_filling) {
-            share().enabled = on;
-            changed();
-        }
-    });
-    connect(m_shareRemount, &QCheckBox::toggled, this, [this](bool on) {
-        if (!m_filling) {
-            share().autoRemount = on;
-            changed();
-        }
-    });
+    onToggle(m_shareEnabled, [this](bool on) { share().enabled = on; });
+    onToggle(m_shareRemount, [this](bool on) { share().autoRemount = on; });
     return page;
 }
 

@@ -51,6 +51,10 @@ private:
     void rebuildWindows();
     void rebuildTimes();
     void changed();
+    void onToggle(QCheckBox *box, std::function<void(bool)> write);
+    void onNumber(QSpinBox *box, std::function<void(int)> write);
+    void onChoice(QComboBox *box, std::function<void(int)> write);
+    void onText(QLineEdit *edit, std::function<void(const QString &)> write);
     // The rule being shown, for the page of its kind.
     RestartSchedule &weekly();
     UpdatePolicy &updates();

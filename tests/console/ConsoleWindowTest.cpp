@@ -13,6 +13,7 @@
 #include "local/AppLock.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -20,6 +21,7 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimeEdit>
@@ -193,6 +195,15 @@ TEST(ConsoleWindow, ThePolicyEditorIsReadOnlyUnderThePolicyLockAndRefusesABadDra
               std::tuple(9, 18, 30));
     EXPECT_TRUE(window->findChild<QPlainTextEdit *>(QStringLiteral("policyRules"))->toPlainText().contains("com.lumora.booth"))
         << "the JSON view follows the form";
+
+    // The update policy has a page of its own: automatic installs in a window that ends when it starts.
+    window->findChild<QListWidget *>(QStringLiteral("policyRuleList"))->setCurrentRow(1);
+    auto *mode = window->findChild<QComboBox *>(QStringLiteral("updateMode"));
+    mode->setCurrentIndex(mode->findData(int(UpdatePolicy::Mode::automatic)));
+    window->findChild<QSpinBox *>(QStringLiteral("updateWindowEnd"))->setValue(1);
+    EXPECT_TRUE(saveSays("The update window ends when it starts. Choose a different end hour."))
+        << status->text().toStdString();
+    EXPECT_EQ(rig.fleet.saved.size(), 1);
 
     const PasswordChange set = QCoro::waitFor(
         rig.lock.changePassword(LockScope::policy, {}, QStringLiteral("pol1cy"), QStringLiteral("pol1cy")));
