@@ -2,8 +2,11 @@
 
 #include "console/ConsoleFleet.h"
 #include "console/ConsoleTexts.h"
+#include "platform/Clock.h"
+#include "settings/FleetSettingsStore.h"
 
 #include <QPointer>
+#include <QRegularExpression>
 
 namespace vesk {
 
@@ -95,6 +98,103 @@ AlertTab AlertsModel::fleet() const
     else if (m_fleetLoaded && tab.rows.isEmpty())
         tab.emptyTitle = ConsoleTexts::noFleetAlerts;
     return tab;
+}
+
+void AlertsModel::setSuppressionStore(FleetSettingsStore *settings, const Clock *clock)
+{
+    m_settings = settings;
+    m_clock = clock;
+}
+
+std::optional<QString> AlertsModel::hungBundleId(const FleetAlert &alert)
+{
+    if (alert.category != QStringLiteral("app_hung") || !alert.message)
+        return std::nullopt;
+    static const QRegularExpression bundleId(QStringLiteral("(com\\.\\w+\\.\\S+)"));
+    const QRegularExpressionMatch found = bundleId.match(*alert.message);
+    if (!found.hasMatch())
+        return std::nullopt;
+    return found.captured(1);
+}
+
+AlertActions AlertsModel::actions(AlertList list, int row) const
+{
+    AlertActions out;
+    if (list != AlertList::fleet) {
+        const QList<WardenAlert> &alerts = list == AlertList::active ? m_active : m_history;
+        if (row >= 0 && row < alerts.size() && !alerts.at(row).serial.isEmpty())
+            out.machine = alerts.at(row).serial;
+        return out;
+    }
+    if (row < 0 || row >= m_fleetAlerts.size())
+        return out;
+    const FleetAlert &alert = m_fleetAlerts.at(row);
+    if (alert.serial && !alert.serial->isEmpty()) {
+        out.machine = alert.serial;
+        out.hungApp = hungBundleId(alert);
+    }
+    if (!alert.acknowledged.value_or(false))
+        out.acknowledgeId = alert.identifier();
+    return out;
+}
+
+void AlertsModel::mute(const QString &serial, SuppressionDuration duration)
+{
+    if (!m_settings || !m_clock || serial.isEmpty())
+        return;
+    const QDateTime now = m_clock->now();
+    QList<AlertSuppression> suppressions = m_settings->suppressedSerials();
+    suppressions.removeIf([&](const AlertSuppression &s) { return s.serial == serial; });
+    const AlertSuppression muted{serial, duration, now};
+    suppressions.append(muted);
+    m_settings->setSuppressedSerials(suppressions);
+    m_actionText = tr("Alerts muted for %1 (%2)").arg(serial, muted.statusText(now));
+    emit changed();
+}
+
+QCoro::Task<> AlertsModel::acknowledge(int fleetRow)
+{
+    const std::optional<qint64> id = actions(AlertList::fleet, fleetRow).acknowledgeId;
+    if (!id) {
+        m_actionText = ConsoleTexts::acknowledgeFailedPlain;
+        emit changed();
+        co_return;
+    }
+    QPointer<AlertsModel> self(this);
+    const APIStatus sent = co_await m_fleet.acknowledgeAlert(*id);
+    if (!self)
+        co_return;
+    m_actionText = sent ? ConsoleTexts::alertAcknowledged : ConsoleTexts::acknowledgeFailed + sent.errorMessage();
+    emit changed();
+    // The server's list says who handled it.
+    if (sent)
+        co_await loadFleet();
+}
+
+QCoro::Task<> AlertsModel::restartHungApp(int fleetRow)
+{
+    if (fleetRow < 0 || fleetRow >= m_fleetAlerts.size())
+        co_return;
+    const FleetAlert alert = m_fleetAlerts.at(fleetRow);
+    const std::optional<QString> app = hungBundleId(alert);
+    if (!app || !alert.serial)
+        co_return;
+    QMap<QString, AnyCodable> params;
+    params.insert(QStringLiteral("bundle_id"), *app);
+    QPointer<AlertsModel> self(this);
+    const APIResult<FleetCommandResponse> answer =
+        co_await m_fleet.queueCommand(*alert.serial, QStringLiteral("restart_app"), std::move(params));
+    if (!self)
+        co_return;
+    if (answer && answer->queued)
+        m_actionText = ConsoleTexts::restartQueuedFor + *app;
+    else if (answer)
+        m_actionText = ConsoleTexts::restartNotQueuedFor + *app;
+    else if (answer.error().code() == APIError::Code::serverError)
+        m_actionText = ConsoleTexts::restartFailedFor + *app + QStringLiteral(": ") + answer.errorMessage();
+    else
+        m_actionText = ConsoleTexts::restartQueueFailedFor + *app + QStringLiteral(": ") + answer.errorMessage();
+    emit changed();
 }
 
 } // namespace vesk

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "alerts/WardenAlert.h"
+#include "settings/SuppressionDuration.h"
 #include "wire/FleetAlert.h"
 
 #include <QList>
@@ -9,9 +10,13 @@
 
 #include <qcoro/qcorotask.h>
 
+#include <optional>
+
 namespace vesk {
 
+class Clock;
 class ConsoleFleet;
+class FleetSettingsStore;
 
 // What one alerts tab shows: its rows, or the title and line of its empty state (or of its
 // loading or failure, for the fleet tab).
@@ -23,8 +28,21 @@ struct AlertTab {
     bool operator==(const AlertTab &) const = default;
 };
 
+enum class AlertList { active, history, fleet };
+
+// What the Alerts screen can do with one row: mute or show the alert's machine, acknowledge
+// a fleet alert nobody has handled yet, queue a restart of the app a hung-app alert names.
+struct AlertActions {
+    std::optional<QString> machine;
+    std::optional<qint64> acknowledgeId;
+    std::optional<QString> hungApp;
+
+    bool operator==(const AlertActions &) const = default;
+};
+
 // The Alerts screen: this Mac's active alerts and history, fed by the alert service, and the
-// tenant's alerts loaded from the fleet server.
+// tenant's alerts loaded from the fleet server, with the actions on one alert and the text
+// of the last action's outcome.
 class AlertsModel : public QObject {
     Q_OBJECT
 public:
@@ -39,6 +57,17 @@ public:
     AlertTab history() const;
     AlertTab fleet() const;
 
+    // Muting writes the machine's suppression through these; without them nothing is muted.
+    void setSuppressionStore(FleetSettingsStore *settings, const Clock *clock);
+    AlertActions actions(AlertList list, int row) const;
+    void mute(const QString &serial, SuppressionDuration duration);
+    QCoro::Task<> acknowledge(int fleetRow);
+    QCoro::Task<> restartHungApp(int fleetRow);
+    QString actionText() const { return m_actionText; }
+
+    // The bundle ID a hung-app fleet alert names in its message, if any.
+    static std::optional<QString> hungBundleId(const FleetAlert &alert);
+
 signals:
     void changed();
 
@@ -50,6 +79,9 @@ private:
     bool m_fleetLoading = false;
     bool m_fleetLoaded = false;
     QString m_fleetError;
+    FleetSettingsStore *m_settings = nullptr;
+    const Clock *m_clock = nullptr;
+    QString m_actionText;
 };
 
 } // namespace vesk

@@ -60,4 +60,9 @@ QCoro::Task<APIStatus> FleetClientConsoleFleet::deleteNote(qint64 id)
     return m_api.deleteNote(id);
 }
 
+QCoro::Task<APIStatus> FleetClientConsoleFleet::acknowledgeAlert(qint64 alertId)
+{
+    return m_api.acknowledgeAlert(alertId, true);
+}
+
 } // namespace vesk

@@ -37,6 +37,8 @@ public:
     virtual QCoro::Task<APIResult<MachineNotesResponse>> machineNotes(QString serial) = 0;
     virtual QCoro::Task<APIStatus> addNote(QString serial, QString author, QString note) = 0;
     virtual QCoro::Task<APIStatus> deleteNote(qint64 id) = 0;
+    // `alertId` is the alert's FleetAlert::identifier().
+    virtual QCoro::Task<APIStatus> acknowledgeAlert(qint64 alertId) = 0;
 };
 
 // The console's calls answered by the agent's fleet client.
@@ -56,6 +58,7 @@ public:
     QCoro::Task<APIResult<MachineNotesResponse>> machineNotes(QString serial) override;
     QCoro::Task<APIStatus> addNote(QString serial, QString author, QString note) override;
     QCoro::Task<APIStatus> deleteNote(qint64 id) override;
+    QCoro::Task<APIStatus> acknowledgeAlert(qint64 alertId) override;
 
 private:
     FleetAPIClient &m_api;

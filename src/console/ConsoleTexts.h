@@ -77,5 +77,15 @@ inline const QString shareSchemeRefused = QStringLiteral("Use an smb://, afp:// 
 inline const QString shareNameMissing = QStringLiteral("Add the share's name after the server, as in smb://server/share.");
 inline const QString sharePasswordNotStored = QStringLiteral("The password could not be stored in the keychain.");
 inline const QString fromPolicy = QStringLiteral("From policy");
+inline const QString alertAcknowledged = QStringLiteral("Alert acknowledged");
+inline const QString acknowledgeFailed = QStringLiteral("Acknowledge failed: ");
+inline const QString acknowledgeFailedPlain = QStringLiteral("Failed to acknowledge fleet alert");
+inline const QString restartQueuedFor = QStringLiteral("Restart queued for ");
+inline const QString restartNotQueuedFor = QStringLiteral("Restart was not queued for ");
+inline const QString restartFailedFor = QStringLiteral("Restart failed for ");
+inline const QString restartQueueFailedFor = QStringLiteral("Failed to queue restart_app for ");
+inline const QString muteFor24Hours = QStringLiteral("Mute for 24 hours");
+inline const QString muteUntilRecovery = QStringLiteral("Mute until recovery");
+inline const QString muteIndefinitely = QStringLiteral("Mute indefinitely");
 
 } // namespace vesk::ConsoleTexts

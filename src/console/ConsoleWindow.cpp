@@ -61,6 +61,7 @@ ConsoleWindow::ConsoleWindow(const ConsoleContext &context, QWidget *parent)
     m_dashboard = new DashboardPage(m_context);
     m_alertsPage = new AlertsPage(m_context);
     m_settings = new SettingsPage(m_context);
+    connect(m_alertsPage, &AlertsPage::openMachine, this, &ConsoleWindow::showMachine);
     const PolicyEngine *engine = m_context.policy;
     m_policies = new TextListPage(screenInfo(ConsoleScreen::policies).title, ConsoleTexts::noPolicy, [engine]() {
         return PolicySummary::lines(engine ? engine->activePolicy() : std::nullopt);

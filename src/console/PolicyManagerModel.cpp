@@ -5,8 +5,6 @@
 #include "console/PolicyDraftCheck.h"
 #include "local/AppLock.h"
 
-#include <QCoreApplication>
-#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QPointer>
@@ -179,34 +177,6 @@ QString PolicyManagerModel::rulesText(const DevicePolicy &policy)
     for (const QString &key : {kId, kName, kSerials})
         rules.remove(key);
     return QString::fromUtf8(QJsonDocument(rules).toJson(QJsonDocument::Indented));
-}
-
-std::optional<DevicePolicy> PolicyManagerModel::draftFrom(const QUuid &id, const QString &name,
-                                                          const QStringList &serials, const QString &rules,
-                                                          QString *error)
-{
-    QJsonParseError parse{};
-    const QJsonDocument doc = QJsonDocument::fromJson(rules.toUtf8(), &parse);
-    if (!doc.isObject()) {
-        *error = QCoreApplication::translate("PolicyEditor", "The rules are not a JSON object: %1")
-                     .arg(parse.error == QJsonParseError::NoError ? QStringLiteral("not an object") : parse.errorString());
-        return std::nullopt;
-    }
-    QJsonObject object = doc.object();
-    object.insert(kId, id.toString(QUuid::WithoutBraces).toUpper());
-    object.insert(kName, name.trimmed());
-    object.insert(kSerials, QJsonArray::fromStringList(serials));
-    QString why;
-    std::optional<DevicePolicy> draft = DevicePolicy::fromJson(object, &why);
-    if (!draft) {
-        *error = QCoreApplication::translate("PolicyEditor", "The rules cannot be read: %1").arg(why);
-        return std::nullopt;
-    }
-    if (draft->name.isEmpty()) {
-        *error = QCoreApplication::translate("PolicyEditor", "Give the policy a name.");
-        return std::nullopt;
-    }
-    return draft;
 }
 
 } // namespace vesk

@@ -55,13 +55,9 @@ public:
     // names that the fleet no longer lists (kept, so saving does not drop it unseen).
     static QList<AssignableMachine> assignable(const QList<MachineEntry> &machines, const DevicePolicy &policy);
 
-    // The editor's rules text: the policy's rules in the agent's own JSON form, without the
-    // id, name and assignment the editor shows in fields of their own.
+    // The editor's read-only JSON view: the policy's rules in the agent's own JSON form,
+    // without the id, name and assignment the editor shows in fields of their own.
     static QString rulesText(const DevicePolicy &policy);
-    // The draft the editor's fields describe, or none with `error` set when the rules text
-    // does not read as a policy.
-    static std::optional<DevicePolicy> draftFrom(const QUuid &id, const QString &name, const QStringList &serials,
-                                                 const QString &rules, QString *error);
 
 signals:
     void changed();

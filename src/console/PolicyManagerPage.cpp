@@ -1,6 +1,7 @@
 #include "console/PolicyManagerPage.h"
 
 #include "console/ConsoleTexts.h"
+#include "console/PolicyRuleForm.h"
 #include "local/AppLock.h"
 
 #include <QFontDatabase>
@@ -9,11 +10,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QSplitter>
 #include <QStackedWidget>
+#include <QTabWidget>
 #include <QVBoxLayout>
 
 namespace vesk {
@@ -27,7 +30,8 @@ PolicyManagerPage::PolicyManagerPage(ConsoleFleet &fleet, AppLock &lock, const M
     : QWidget(parent), m_lock(lock), m_machines(machines), m_model(fleet, lock), m_note(new QLabel),
       m_list(new QListWidget), m_detail(new QStackedWidget), m_empty(new QWidget), m_editor(new QWidget),
       m_lockRow(new QWidget), m_password(new QLineEdit), m_name(new QLineEdit), m_assigned(new QListWidget),
-      m_rules(new QPlainTextEdit), m_save(new QPushButton(tr("Save"))), m_delete(new QPushButton(tr("Delete"))),
+      m_ruleTabs(new QTabWidget), m_ruleArea(new QWidget), m_ruleList(new QListWidget),
+      m_ruleForm(new PolicyRuleForm), m_removeRule(new QPushButton(tr("Remove Rule"))), m_rules(new QPlainTextEdit), m_save(new QPushButton(tr("Save"))), m_delete(new QPushButton(tr("Delete"))),
       m_status(new QLabel)
 {
     auto *left = new QWidget;
@@ -63,6 +67,35 @@ PolicyManagerPage::PolicyManagerPage(ConsoleFleet &fleet, AppLock &lock, const M
     m_assigned->setObjectName(QStringLiteral("policyMachines"));
     m_rules->setObjectName(QStringLiteral("policyRules"));
     m_rules->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    m_rules->setReadOnly(true);
+    m_ruleList->setObjectName(QStringLiteral("policyRuleList"));
+    m_ruleList->setMinimumWidth(240);
+    // The rule form, not the machine list, gets the room.
+    m_assigned->setMaximumHeight(150);
+    m_ruleForm->setObjectName(QStringLiteral("policyRuleForm"));
+    auto *addRule = new QPushButton(tr("Add Rule"));
+    addRule->setObjectName(QStringLiteral("addRule"));
+    auto *addMenu = new QMenu(addRule);
+    for (const PolicyRuleKind kind : PolicyFormModel::addableKinds()) {
+        addMenu->addAction(PolicyFormModel::kindName(kind), this, [this, kind]() {
+            const int row = m_form.add(kind);
+            listRules(row);
+            ruleEdited();
+        });
+    }
+    addRule->setMenu(addMenu);
+    m_removeRule->setObjectName(QStringLiteral("removeRule"));
+    auto *ruleColumn = new QVBoxLayout;
+    ruleColumn->addWidget(m_ruleList, 1);
+    auto *ruleButtons = new QHBoxLayout;
+    ruleButtons->addWidget(addRule);
+    ruleButtons->addWidget(m_removeRule);
+    ruleColumn->addLayout(ruleButtons);
+    auto *ruleLine = new QHBoxLayout(m_ruleArea);
+    ruleLine->addLayout(ruleColumn, 2);
+    ruleLine->addWidget(m_ruleForm, 3);
+    m_ruleTabs->addTab(m_ruleArea, tr("Rules"));
+    m_ruleTabs->addTab(m_rules, tr("JSON"));
     m_save->setObjectName(QStringLiteral("savePolicy"));
     m_delete->setObjectName(QStringLiteral("deletePolicy"));
     m_status->setObjectName(QStringLiteral("policyStatus"));
@@ -73,8 +106,8 @@ PolicyManagerPage::PolicyManagerPage(ConsoleFleet &fleet, AppLock &lock, const M
     auto *form = new QFormLayout;
     form->addRow(tr("Name"), m_name);
     form->addRow(tr("Assigned machines"), m_assigned);
-    form->addRow(tr("Rules"), m_rules);
-    editorColumn->addLayout(form, 1);
+    editorColumn->addLayout(form);
+    editorColumn->addWidget(m_ruleTabs, 1);
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(m_status, 1);
     buttons->addWidget(m_delete);
@@ -99,6 +132,9 @@ PolicyManagerPage::PolicyManagerPage(ConsoleFleet &fleet, AppLock &lock, const M
         if (m_model.selected())
             m_model.remove(m_model.selected()->id);
     });
+    connect(m_ruleList, &QListWidget::currentRowChanged, this, &PolicyManagerPage::showRule);
+    connect(m_ruleForm, &PolicyRuleForm::edited, this, &PolicyManagerPage::ruleEdited);
+    connect(m_removeRule, &QPushButton::clicked, this, &PolicyManagerPage::removeRule);
     const auto submit = [this]() { unlock(m_password->text()); };
     connect(unlockButton, &QPushButton::clicked, this, submit);
     connect(m_password, &QLineEdit::returnPressed, this, submit);
@@ -131,9 +167,8 @@ void PolicyManagerPage::refresh()
     const bool editable = m_model.editable();
     m_lockRow->setVisible(!editable);
     for (QWidget *field : {static_cast<QWidget *>(m_name), static_cast<QWidget *>(m_assigned),
-                           static_cast<QWidget *>(m_save), static_cast<QWidget *>(m_delete)})
+                           static_cast<QWidget *>(m_save), static_cast<QWidget *>(m_delete), m_ruleArea})
         field->setEnabled(editable);
-    m_rules->setReadOnly(!editable);
     m_status->setText(m_model.statusText());
 }
 
@@ -151,7 +186,44 @@ void PolicyManagerPage::fillEditor()
         item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
         item->setCheckState(machine.assigned ? Qt::Checked : Qt::Unchecked);
     }
+    m_form.setPolicy(policy);
+    listRules(0);
     m_rules->setPlainText(PolicyManagerModel::rulesText(policy));
+}
+
+void PolicyManagerPage::listRules(int selectRow)
+{
+    const QSignalBlocker quiet(m_ruleList);
+    m_ruleList->clear();
+    for (const PolicyRuleRow &row : m_form.rows())
+        m_ruleList->addItem(row.label);
+    m_ruleList->setCurrentRow(selectRow);
+    showRule(m_ruleList->currentRow());
+}
+
+void PolicyManagerPage::showRule(int row)
+{
+    const QList<PolicyRuleRow> rows = m_form.rows();
+    const std::optional<PolicyRuleRow> shown = row >= 0 && row < rows.size() ? std::optional(rows.at(row)) : std::nullopt;
+    m_ruleForm->showRule(&m_form, shown);
+    m_removeRule->setEnabled(shown && PolicyFormModel::addableKinds().contains(shown->kind));
+}
+
+void PolicyManagerPage::ruleEdited()
+{
+    const QList<PolicyRuleRow> rows = m_form.rows();
+    for (int row = 0; row < m_ruleList->count() && row < rows.size(); ++row)
+        m_ruleList->item(row)->setText(rows.at(row).label);
+    m_rules->setPlainText(PolicyManagerModel::rulesText(m_form.rules()));
+}
+
+void PolicyManagerPage::removeRule()
+{
+    const int row = m_ruleList->currentRow();
+    if (!m_form.remove(row))
+        return;
+    listRules(row - 1);
+    ruleEdited();
 }
 
 void PolicyManagerPage::save()
@@ -165,8 +237,7 @@ void PolicyManagerPage::save()
             serials.append(item->data(kIdRole).toString());
     }
     QString error;
-    const std::optional<DevicePolicy> draft =
-        PolicyManagerModel::draftFrom(m_model.selected()->id, m_name->text(), serials, m_rules->toPlainText(), &error);
+    const std::optional<DevicePolicy> draft = m_form.draft(m_model.selected()->id, m_name->text(), serials, &error);
     if (!draft) {
         m_status->setText(error);
         return;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "console/PolicyFormModel.h"
 #include "console/PolicyManagerModel.h"
 
 #include <QWidget>
@@ -10,13 +11,16 @@ class QListWidget;
 class QPlainTextEdit;
 class QPushButton;
 class QStackedWidget;
+class QTabWidget;
 
 namespace vesk {
 
 class MachineListModel;
+class PolicyRuleForm;
 
 // The Policy Manager: the tenant's policies beside the editor of the selected one (name,
-// the machines it is assigned to, its rules). While the policy lock is engaged the editor is
+// the machines it is assigned to, its rules as a list with a form for the selected rule and
+// a read-only JSON view). While the policy lock is engaged the editor is
 // read-only and asks for the policy password.
 class PolicyManagerPage : public QWidget {
     Q_OBJECT
@@ -31,6 +35,10 @@ private:
     void refresh();
     void fillEditor();
     void save();
+    void listRules(int selectRow);
+    void showRule(int row);
+    void ruleEdited();
+    void removeRule();
     QCoro::Task<> unlock(QString password);
 
     AppLock &m_lock;
@@ -45,7 +53,13 @@ private:
     QLineEdit *m_password;
     QLineEdit *m_name;
     QListWidget *m_assigned;
-    QPlainTextEdit *m_rules;
+    PolicyFormModel m_form;
+    QTabWidget *m_ruleTabs;
+    QWidget *m_ruleArea;
+    QListWidget *m_ruleList;
+    PolicyRuleForm *m_ruleForm;
+    QPushButton *m_removeRule;
+    QPlainTextEdit *m_rules; // the JSON view
     QPushButton *m_save;
     QPushButton *m_delete;
     QLabel *m_status;

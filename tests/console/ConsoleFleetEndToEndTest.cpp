@@ -15,6 +15,7 @@
 #include "app/AgentStatusModel.h"
 #include "app/VeskWardenApp.h"
 #include "app/WardenHeartbeatManager.h"
+#include "console/AlertsPage.h"
 #include "console/BatchSheet.h"
 #include "console/ConsoleFleet.h"
 #include "console/ConsoleLauncher.h"
@@ -253,6 +254,21 @@ TEST(ConsoleAgainstFleetd, RestartAppQueuedThroughTheBatchSheetIsStoredOnTheServ
     ASSERT_EQ(policies.policies().size(), 1) << policies.listNote().toStdString();
     EXPECT_EQ(policies.policies().first().name, QStringLiteral("Gala booths"));
     EXPECT_EQ(policies.policies().first().assignedSerials, QStringList{kSerial});
+
+    // An alert the machine reported is acknowledged from the Fleet tab and then shows who handled it.
+    const APIStatus reported = QCoro::waitFor(side.api.reportAlert(
+        AlertReport{kSerial, QStringLiteral("critical"), QStringLiteral("disk"), QStringLiteral("Disk Almost Full"),
+                    QStringLiteral("Storage is 93% full"), std::nullopt, std::nullopt, std::nullopt}));
+    ASSERT_TRUE(reported) << reported.errorMessage().toStdString();
+    window->showScreen(ConsoleScreen::alerts);
+    AlertsModel &alerts = window->alertsPage().model();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return alerts.fleet().rows.size() == 1; }, 10000))
+        << alerts.fleet().emptyTitle.toStdString();
+    QCoro::waitFor(alerts.acknowledge(0));
+    EXPECT_EQ(alerts.actionText(), QStringLiteral("Alert acknowledged"));
+    ASSERT_EQ(alerts.fleet().rows.size(), 1);
+    EXPECT_TRUE(alerts.fleet().rows.first().endsWith(QStringLiteral("Handled by ") + kSerial))
+        << alerts.fleet().rows.first().toStdString();
 
     // Every screen renders against the same fleet: the sidebar's, the machine and the sheet.
     const ConsoleScreenshots shots =

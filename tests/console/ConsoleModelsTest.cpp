@@ -1,10 +1,9 @@
 // The console's view models over a scripted fleet: which screens the sidebar lists, how the
 // machine list filters and follows a vanished machine, the machine detail's telemetry and
-// command texts, the batch sheet, the alert tabs' empty states, the dashboard's lines, the
-// policy editor's refusals and the Policy Manager's list, save, delete and lock; the Settings
-// tabs' passwords, push, settings file and upload-credential texts.
-// policy editor's refusals and the Policy Manager's list, save, delete and lock, the machine's
-// network log and notes, and the Folder Cleanup and Network Shares screens over their services.
+// command texts, network log and notes, the batch sheet, the alert tabs' empty states and
+// actions, the dashboard's lines, the policy editor's rule list and refusals and the Policy
+// Manager's list, save, delete and lock; the Settings tabs' passwords, push, settings file and
+// upload-credential texts; the Folder Cleanup and Network Shares screens over their services.
 #include "ScriptedConsoleFleet.h"
 
 #include "ManualClock.h"
@@ -25,6 +24,7 @@
 #include "console/NetworkScoutLog.h"
 #include "console/NetworkSharesModel.h"
 #include "console/PolicyDraftCheck.h"
+#include "console/PolicyFormModel.h"
 #include "console/PolicyManagerModel.h"
 #include "console/PolicySummary.h"
 #include "console/PollingTexts.h"
@@ -38,6 +38,7 @@
 #include "maintenance/FolderRetentionService.h"
 #include "maintenance/NetworkShareMonitor.h"
 #include "platform/ShareMounter.h"
+#include "settings/FleetSettingsStore.h"
 
 #include <QDir>
 #include <QFile>
@@ -408,6 +409,83 @@ TEST(ConsoleAlerts, EveryTabHasItsEmptyStateAndTheFleetTabItsLoadAndFailure)
     EXPECT_EQ(alerts.history().rows.size(), 1);
 }
 
+TEST(ConsoleAlerts, ActionsOnAnAlertReportTheirOutcome)
+{
+    ScriptedConsoleFleet fleet;
+    test::MemoryDefaultsStore defaults;
+    test::ManualClock clock;
+    FleetSettingsStore settings(defaults, clock);
+    AlertsModel alerts(fleet);
+    alerts.setSuppressionStore(&settings, &clock);
+
+    FleetAlert hung;
+    hung.alertId = 41;
+    hung.serial = QStringLiteral("C02-B1");
+    hung.category = QStringLiteral("app_hung");
+    hung.message = QStringLiteral("Capture com.lumora.capture (PID 812) is hung");
+    FleetAlert handled;
+    handled.id = 42;
+    handled.serial = QStringLiteral("C02-B2");
+    handled.category = QStringLiteral("app_hung");
+    handled.message = QStringLiteral("Capture (PID 9) is hung");
+    handled.acknowledged = true;
+    fleet.alertsAnswer = QList<FleetAlert>{hung, handled};
+    QCoro::waitFor(alerts.loadFleet());
+    EXPECT_EQ(alerts.actions(AlertList::fleet, 0),
+              (AlertActions{QStringLiteral("C02-B1"), 41, QStringLiteral("com.lumora.capture")}));
+    EXPECT_EQ(alerts.actions(AlertList::fleet, 1), (AlertActions{QStringLiteral("C02-B2"), std::nullopt, std::nullopt}))
+        << "acknowledged already, and no bundle ID in its message";
+    EXPECT_EQ(alerts.actions(AlertList::fleet, 2), AlertActions{});
+
+    struct AckCase {
+        const char *name;
+        int row;
+        APIStatus answer;
+        QString want;
+    } acks[] = {
+        {"acknowledged", 0, APIStatus(), "Alert acknowledged"},
+        {"refused", 0, APIError::serverError(QStringLiteral("HTTP 404")), "Acknowledge failed: "},
+        {"nothing to acknowledge", 1, APIStatus(), "Failed to acknowledge fleet alert"},
+    };
+    for (const AckCase &tc : acks) {
+        fleet.acknowledgeAnswer = tc.answer;
+        QCoro::waitFor(alerts.acknowledge(tc.row));
+        EXPECT_TRUE(alerts.actionText().startsWith(tc.want)) << tc.name << ": " << alerts.actionText().toStdString();
+    }
+    EXPECT_EQ(fleet.acknowledged, (QList<qint64>{41, 41}));
+
+    using Answer = APIResult<FleetCommandResponse>;
+    struct RestartCase {
+        const char *name;
+        Answer answer;
+        QString want;
+    } restarts[] = {
+        {"queued", FleetCommandResponse{true, 9, "C02-B1", "restart_app"}, "Restart queued for com.lumora.capture"},
+        {"not queued", FleetCommandResponse{false, 0, "C02-B1", "restart_app"},
+         "Restart was not queued for com.lumora.capture"},
+        {"refused", APIError::serverError(QStringLiteral("HTTP 500")), "Restart failed for com.lumora.capture: "},
+        {"unreachable", APIError::networkError(QStringLiteral("timed out")),
+         "Failed to queue restart_app for com.lumora.capture: timed out"},
+    };
+    for (const RestartCase &tc : restarts) {
+        fleet.commandAnswer = [&](const QString &) { return tc.answer; };
+        QCoro::waitFor(alerts.restartHungApp(0));
+        EXPECT_TRUE(alerts.actionText().startsWith(tc.want)) << tc.name << ": " << alerts.actionText().toStdString();
+    }
+    ASSERT_FALSE(fleet.queued.isEmpty());
+    EXPECT_EQ(fleet.queued.last().serial, QStringLiteral("C02-B1"));
+    EXPECT_EQ(fleet.queued.last().command, QStringLiteral("restart_app"));
+    EXPECT_EQ(fleet.queued.last().params.value(QStringLiteral("bundle_id")), AnyCodable(QStringLiteral("com.lumora.capture")));
+
+    // A second mute of one machine replaces the first.
+    alerts.mute(QStringLiteral("C02-B1"), SuppressionDuration::twentyFourHours);
+    alerts.mute(QStringLiteral("C02-B1"), SuppressionDuration::untilRecovery);
+    const QList<AlertSuppression> muted = settings.suppressedSerials();
+    ASSERT_EQ(muted.size(), 1);
+    EXPECT_EQ(muted.first().duration, SuppressionDuration::untilRecovery);
+    EXPECT_EQ(alerts.actionText(), QStringLiteral("Alerts muted for C02-B1 (Until recovery)"));
+}
+
 TEST(ConsoleDashboard, EmptyServicesShowTheirEmptyLines)
 {
     const DashboardView empty = DashboardView::from({});
@@ -588,7 +666,7 @@ TEST(ConsolePolicyManager, SaveAndDeleteAreRefusedOrReportedWithTheirTexts)
     EXPECT_EQ(fleet.deleted.size(), 3);
 }
 
-TEST(ConsolePolicyManager, EditorFieldsBecomeTheDraftAndKeepUnlistedAssignments)
+TEST(ConsolePolicyManager, TheRuleFormBecomesTheDraftAndKeepsUnlistedAssignments)
 {
     DevicePolicy policy;
     policy.name = QStringLiteral("Booth");
@@ -603,29 +681,37 @@ TEST(ConsolePolicyManager, EditorFieldsBecomeTheDraftAndKeepUnlistedAssignments)
                                               {"C02-B2", "Booth 2", false},
                                               {"C02-GONE", "C02-GONE", true}}));
 
-    QString error;
-    const std::optional<DevicePolicy> back =
-        PolicyManagerModel::draftFrom(policy.id, QStringLiteral(" Booth "), policy.assignedSerials,
-                                      PolicyManagerModel::rulesText(policy), &error);
-    ASSERT_TRUE(back.has_value()) << error.toStdString();
-    EXPECT_EQ(*back, policy) << "the rules text round-trips with the fields beside it";
+    PolicyFormModel form;
+    form.setPolicy(policy);
+    const int added = form.add(PolicyRuleKind::keepAlive);
+    form.rules().keepAliveRules[0].name = QStringLiteral("Booth app");
+    form.add(PolicyRuleKind::share);
+    form.add(PolicyRuleKind::appRestart);
+    EXPECT_EQ(added, 2) << "after the weekly restart and update rows";
+    const QStringList labels = [&] {
+        QStringList out;
+        for (const PolicyRuleRow &row : form.rows())
+            out.append(row.label);
+        return out;
+    }();
+    EXPECT_EQ(labels, (QStringList{"Weekly Restart: 04:00", "App Updates: Admin Approved", "Keep Alive: Booth app",
+                                   "App Restart: (unnamed)", "Network Share: New Share"}));
+    EXPECT_FALSE(form.remove(1)) << "the update policy is not a listed rule";
+    EXPECT_TRUE(form.remove(3));
+    EXPECT_TRUE(form.rules().appRestartRules.isEmpty());
+    EXPECT_EQ(form.rules().monitoredShares.size(), 1);
 
-    struct Case {
-        const char *name;
-        QString nameField;
-        QString rules;
-    } refused[] = {
-        {"broken JSON", "Booth", "{\"restartSchedule\": "},
-        {"not an object", "Booth", "[]"},
-        {"malformed rule", "Booth", "{\"keepAliveRules\": 3}"},
-        {"no name", "  ", "{}"},
-    };
-    for (const Case &tc : refused) {
-        error.clear();
-        EXPECT_FALSE(PolicyManagerModel::draftFrom(policy.id, tc.nameField, {}, tc.rules, &error).has_value())
-            << tc.name;
-        EXPECT_FALSE(error.isEmpty()) << tc.name;
-    }
+    QString error;
+    EXPECT_FALSE(form.draft(policy.id, QStringLiteral("  "), {}, &error).has_value());
+    EXPECT_EQ(error, QStringLiteral("Give the policy a name."));
+    const std::optional<DevicePolicy> back = form.draft(policy.id, QStringLiteral(" Booth "), policy.assignedSerials, &error);
+    ASSERT_TRUE(back.has_value());
+    DevicePolicy want = policy;
+    want.keepAliveRules = form.rules().keepAliveRules;
+    want.monitoredShares = form.rules().monitoredShares;
+    EXPECT_EQ(*back, want) << "the rules keep their ids beside the name and assignment fields";
+    EXPECT_EQ(PolicyFormModel::bundleIds(QStringLiteral(" com.lumora.booth,\n\ncom.lumora.capture , ")),
+              (QStringList{"com.lumora.booth", "com.lumora.capture"}));
 
     EXPECT_EQ(PolicySummary::lines(std::nullopt), QStringList{QStringLiteral("No active policy")});
     const QStringList summary = PolicySummary::lines(policy);

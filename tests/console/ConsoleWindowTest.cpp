@@ -14,14 +14,18 @@
 #include "local/AppLock.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QListWidget>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QTest>
+#include <QTimeEdit>
 
 #include <gtest/gtest.h>
 
@@ -160,27 +164,97 @@ TEST(ConsoleWindow, ThePolicyEditorIsReadOnlyUnderThePolicyLockAndRefusesABadDra
 
     window->policyManagerPage().model().select(listed.id);
     auto *save = window->findChild<QPushButton *>(QStringLiteral("savePolicy"));
-    auto *rules = window->findChild<QPlainTextEdit *>(QStringLiteral("policyRules"));
     auto *status = window->findChild<QLabel *>(QStringLiteral("policyStatus"));
     ASSERT_TRUE(save->isVisible());
     EXPECT_TRUE(save->isEnabled());
 
-    DevicePolicy noDay = listed;
-    noDay.restartSchedule.enabled = true;
-    noDay.restartSchedule.days = Weekdays(0);
-    rules->setPlainText(PolicyManagerModel::rulesText(noDay));
-    QTest::mouseClick(save, Qt::LeftButton);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !status->text().isEmpty(); }, 5000));
-    EXPECT_EQ(status->text(), QStringLiteral("The scheduled restart runs on no day. Pick at least one day."));
+    // A keep-alive rule built in the form is checked as it is filled in, then saved as typed.
+    auto *addRule = window->findChild<QPushButton *>(QStringLiteral("addRule"));
+    addRule->menu()->actions().first()->trigger();
+    const auto saveSays = [&](const QString &want) {
+        status->clear();
+        QTest::mouseClick(save, Qt::LeftButton);
+        return QTest::qWaitFor([&] { return !status->text().isEmpty(); }, 5000) && status->text() == want;
+    };
+    EXPECT_TRUE(saveSays("Keep-alive rule \"Keep Alive Rule\" has no app. Add an app's bundle ID.")) << status->text().toStdString();
+    window->findChild<QPlainTextEdit *>(QStringLiteral("keepAliveApps"))->setPlainText(QStringLiteral("com.lumora.booth"));
+    QTest::mouseClick(window->findChild<QPushButton *>(QStringLiteral("addWindow")), Qt::LeftButton);
+    auto *windowEnd = window->findChild<QTimeEdit *>(QStringLiteral("windowEnd0"));
+    ASSERT_NE(windowEnd, nullptr);
+    windowEnd->setTime(QTime(9, 0));
+    EXPECT_TRUE(saveSays("Keep-alive rule \"Keep Alive Rule\" has a window that ends when it starts."))
+        << status->text().toStdString();
     EXPECT_TRUE(rig.fleet.saved.isEmpty());
+    windowEnd->setTime(QTime(18, 30));
+    EXPECT_TRUE(saveSays("Saved Booth")) << status->text().toStdString();
+    ASSERT_EQ(rig.fleet.saved.size(), 1);
+    ASSERT_EQ(rig.fleet.saved.first().keepAliveRules.size(), 1);
+    const KeepAliveRule &kept = rig.fleet.saved.first().keepAliveRules.first();
+    EXPECT_EQ(kept.bundleIds, QStringList{"com.lumora.booth"});
+    ASSERT_EQ(kept.windows.size(), 1);
+    EXPECT_EQ(std::tuple(kept.windows[0].startHour, kept.windows[0].endHour, kept.windows[0].endMinute),
+              std::tuple(9, 18, 30));
+    EXPECT_TRUE(window->findChild<QPlainTextEdit *>(QStringLiteral("policyRules"))->toPlainText().contains("com.lumora.booth"))
+        << "the JSON view follows the form";
+
+    // The update policy has a page of its own: automatic installs in a window that ends when it starts.
+    window->findChild<QListWidget *>(QStringLiteral("policyRuleList"))->setCurrentRow(1);
+    auto *mode = window->findChild<QComboBox *>(QStringLiteral("updateMode"));
+    mode->setCurrentIndex(mode->findData(int(UpdatePolicy::Mode::automatic)));
+    window->findChild<QSpinBox *>(QStringLiteral("updateWindowEnd"))->setValue(1);
+    EXPECT_TRUE(saveSays("The update window ends when it starts. Choose a different end hour."))
+        << status->text().toStdString();
+    EXPECT_EQ(rig.fleet.saved.size(), 1);
 
     const PasswordChange set = QCoro::waitFor(
         rig.lock.changePassword(LockScope::policy, {}, QStringLiteral("pol1cy"), QStringLiteral("pol1cy")));
     ASSERT_TRUE(set.done) << set.message.toStdString();
     rig.lock.setLocked(LockScope::policy, true);
     EXPECT_FALSE(save->isEnabled());
-    EXPECT_TRUE(rules->isReadOnly());
+    EXPECT_FALSE(window->findChild<QWidget *>(QStringLiteral("policyRuleForm"))->isEnabled());
     EXPECT_TRUE(window->findChild<QLineEdit *>(QStringLiteral("policyPassword"))->isVisible());
+}
+
+TEST(ConsoleWindow, TheAlertActionsApplyToTheAlertSelectedInTheFleetTab)
+{
+    WindowRig rig;
+    FleetAlert disk;
+    disk.alertId = 7;
+    disk.serial = QStringLiteral("C02-B1");
+    disk.category = QStringLiteral("disk");
+    FleetAlert hung;
+    hung.alertId = 8;
+    hung.serial = QStringLiteral("C02-B2");
+    hung.category = QStringLiteral("app_hung");
+    hung.message = QStringLiteral("com.lumora.capture stopped responding");
+    rig.fleet.alertsAnswer = QList<FleetAlert>{disk, hung};
+    auto window = rig.open();
+    window->showScreen(ConsoleScreen::alerts);
+    auto *rows = window->findChild<QWidget *>(QStringLiteral("alertsFleet"))->findChild<QListWidget *>();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rows->count() == 2; }, 5000));
+    window->findChild<QTabWidget *>(QStringLiteral("alertTabs"))->setCurrentIndex(2);
+    auto *acknowledge = window->findChild<QPushButton *>(QStringLiteral("acknowledgeAlert"));
+    auto *restart = window->findChild<QPushButton *>(QStringLiteral("restartHungApp"));
+    auto *outcome = window->findChild<QLabel *>(QStringLiteral("alertActionText"));
+    EXPECT_FALSE(acknowledge->isEnabled()) << "nothing selected";
+
+    rows->setCurrentRow(1);
+    ASSERT_TRUE(restart->isEnabled());
+    QTest::mouseClick(restart, Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !outcome->text().isEmpty(); }, 5000));
+    EXPECT_EQ(outcome->text(), QStringLiteral("Restart queued for com.lumora.capture"));
+    ASSERT_EQ(rig.fleet.queued.size(), 1);
+    EXPECT_EQ(rig.fleet.queued.first().serial, QStringLiteral("C02-B2"));
+
+    rows->setCurrentRow(0);
+    EXPECT_FALSE(restart->isEnabled());
+    QTest::mouseClick(acknowledge, Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return outcome->text() == QLatin1String("Alert acknowledged"); }, 5000));
+    EXPECT_EQ(rig.fleet.acknowledged, QList<qint64>{7});
+
+    rows->setCurrentRow(1);
+    QTest::mouseClick(window->findChild<QPushButton *>(QStringLiteral("showAlertMachine")), Qt::LeftButton);
+    EXPECT_EQ(window->directory().selectedSerial(), QStringLiteral("C02-B2"));
 }
 
 TEST(ConsoleWindow, FleetManagementSwitchesWriteTheirDefaultsAndFollowTheMasterSwitch)

@@ -35,6 +35,8 @@ public:
     QList<DevicePolicy> saved;
     QList<QUuid> deleted;
     QList<Queued> queued;
+    APIStatus acknowledgeAnswer;
+    QList<qint64> acknowledged;
     bool hold = false;
     APIResult<MachineNotesResponse> notesAnswer = MachineNotesResponse{};
     APIStatus addNoteAnswer;
@@ -74,13 +76,14 @@ public:
     QCoro::Task<APIResult<QList<FleetAlert>>> fleetAlerts(int) override
     {
         co_await waitIfHeld();
-        co_return alertsAnswer;
+        // A copy: QCoro would move from the member, and a second load would see nothing.
+        co_return APIResult<QList<FleetAlert>>(alertsAnswer);
     }
 
     QCoro::Task<APIResult<QList<DevicePolicy>>> policies() override
     {
         co_await waitIfHeld();
-        co_return policiesAnswer;
+        co_return APIResult<QList<DevicePolicy>>(policiesAnswer);
     }
     QCoro::Task<APIStatus> savePolicy(DevicePolicy policy) override
     {
@@ -110,6 +113,12 @@ public:
         co_await waitIfHeld();
         deletedNotes.append(id);
         co_return deleteNoteAnswer;
+    }
+    QCoro::Task<APIStatus> acknowledgeAlert(qint64 alertId) override
+    {
+        co_await waitIfHeld();
+        acknowledged.append(alertId);
+        co_return acknowledgeAnswer;
     }
 
 private:
