@@ -84,6 +84,7 @@ public:
     }
     QCoro::Task<APIStatus> addNote(QString, QString, QString) override { co_return APIStatus(); }
     QCoro::Task<APIStatus> deleteNote(qint64) override { co_return APIStatus(); }
+    QCoro::Task<APIStatus> acknowledgeAlert(qint64) override { co_return APIStatus(); }
 
 private:
     FleetMachineList m_list;
