@@ -1,0 +1,556 @@
+// Every service of the agent meets every fault at its seams: a fleet server that refuses,
+// never answers, fails with 5xx or cuts its answer short, and a storage folder that is full,
+// not writable or cuts writes short. Each must log the failure, keep its loop turning, and
+// lose nothing: what it owed the server arrives once the fault is lifted, and a file it could
+// not write keeps its old content.
+#include "CommandFakes.h"
+#include "FakeMachineControl.h"
+#include "FakeProcessRunner.h"
+#include "FakeWorkspace.h"
+#include "FaultyFolder.h"
+#include "FaultyHttpTransport.h"
+#include "FleetTestRig.h"
+#include "LogCapture.h"
+
+#include "alerts/AlertReportingApi.h"
+#include "alerts/AlertService.h"
+#include "commands/CommandPoller.h"
+#include "commands/FleetAPICommandChannel.h"
+#include "heartbeat/Heartbeat.h"
+#include "maintenance/FolderRetentionService.h"
+#include "platform/Notifier.h"
+#include "platform/linux/FileKeychainStore.h"
+#include "platform/linux/SettingsDefaultsStore.h"
+#include "policy/PolicyEngine.h"
+#include "wire/GzipBody.h"
+#include "wire/KeyCaseConversion.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <set>
+#include <variant>
+
+using namespace std::chrono_literals;
+
+namespace vesk::test {
+namespace {
+
+const QString kTenant = QStringLiteral("abc");
+const QString kSerial = QStringLiteral("C02XK1ABCD");
+
+QJsonObject bodyOf(const HttpRequest &request)
+{
+    const bool gzip = request.headers.contains(QPair<QByteArray, QByteArray>("Content-Encoding", "gzip"));
+    return QJsonDocument::fromJson(gzip ? GzipBody::inflate(request.body, 1 << 20).data.value_or("") : request.body)
+        .object();
+}
+
+// The fleet server: keeps what it is sent and answers the agent's calls. A command stays
+// pending until its result arrives.
+class FleetStub final : public HttpTransport {
+public:
+    int beats = 0;
+    int telemetry = 0;
+    QStringList alerts;
+    std::set<qint64> pendingCommands;
+    std::set<qint64> results;
+    QJsonObject policy;
+
+    QCoro::Task<HttpResult> send(HttpRequest request) override
+    {
+        const QString path = request.url.path();
+        const QJsonObject body = bodyOf(request);
+        QByteArray answer = "{}";
+        if (path == QLatin1String("/api/heartbeat")) {
+            ++beats;
+        } else if (path == QLatin1String("/api/device_telemetry")) {
+            ++telemetry;
+        } else if (path == QLatin1String("/api/device_alert")) {
+            alerts << body.value(QStringLiteral("title")).toString();
+        } else if (path == QLatin1String("/api/device_command_result")) {
+            const qint64 id = body.value(QStringLiteral("command_id")).toInteger();
+            results.insert(id);
+            pendingCommands.erase(id);
+        } else if (path == QLatin1String("/api/device_commands")) {
+            QJsonArray commands;
+            for (const qint64 id : pendingCommands)
+                commands.append(QJsonObject{{"id", id}, {"command", "report_apps"}});
+            answer = QJsonDocument(QJsonObject{{"serial", kSerial}, {"commands", commands}}).toJson();
+        } else if (path == QLatin1String("/api/device_policy")) {
+            answer = QJsonDocument(QJsonObject{{"policy", policy}}).toJson();
+        } else {
+            co_return HttpResult{HttpResponse{404, {}, "{}"}, {}};
+        }
+        co_return HttpResult{HttpResponse{200, {{"Content-Type", "application/json"}}, answer}, {}};
+    }
+};
+
+struct SilentNotifier final : Notifier {
+    void post(const LocalNotification &) override {}
+};
+
+// What every service runs on: a paired fleet client whose transport takes faults, a manual
+// clock, and a storage folder whose writes take faults.
+struct World {
+    ManualClock clock;
+    QTemporaryDir root;
+    PlatformPaths paths = PlatformPaths::underRoot(root.path());
+    FaultyFolder storage{paths.storageDir};
+    MemoryDefaultsStore defaults;
+    FleetSettingsStore settings{defaults, clock};
+    MemoryKeychainStore keychain;
+    FleetStub fleet;
+    FaultyHttpTransport http{fleet, clock};
+    FixedIdentity identity{kSerial};
+    FleetSecretManager secrets{FleetSecretManager::Dependencies{keychain, http, settings, identity, clock,
+                                                                FleetTestRig::baseUrl, AgentBundle{},
+                                                                QStringLiteral("2.4.0")}};
+    FleetAPIClient api{FleetAPIClient::Dependencies{http, settings, secrets, identity, paths, FleetTestRig::baseUrl,
+                                                    QString(), QString(), {}}};
+    LogCapture log;
+
+    World()
+    {
+        for (const char *key : {"fleetReportingEnabled", "appManagementEnabled", "remoteCommandsEnabled"})
+            defaults.setValue(QString::fromLatin1(key), true);
+        settings.setTenantCode(kTenant);
+        keychain.put(FleetTestRig::service, "fleet-secret::" + kTenant, QByteArray(64, 'a'));
+        keychain.put(FleetTestRig::service, "fleet-secret-id::" + kTenant, "42");
+    }
+
+    // Lets `span` of virtual time pass, wake by wake. Between wakes the event loop turns until
+    // a service with a loop sleeps again: work it hands to a worker resumes through the loop.
+    void run(std::chrono::milliseconds span, bool loops = true)
+    {
+        const QDateTime end = clock.now().addMSecs(span.count());
+        for (;;) {
+            QCoreApplication::processEvents();
+            if (loops) {
+                EXPECT_TRUE(QTest::qWaitFor([this] { return clock.sleeperCount() > 0; }, 5000)) << "a loop ended";
+            }
+            const auto next = clock.nextWakeIn();
+            if (next < 0ms || clock.now().addMSecs(next.count()) > end)
+                break;
+            clock.advance(next);
+        }
+        clock.advance(std::chrono::milliseconds(clock.now().msecsTo(end)));
+        QCoreApplication::processEvents();
+    }
+    bool logged(const QString &needle) const { return log.count(needle) > 0; }
+};
+
+using Fault = std::variant<HttpFault, DiskFault>;
+
+// One service as the table drives it.
+struct Probe {
+    virtual ~Probe() = default;
+    // Starts the service's loop.
+    virtual void start() = 0;
+    // One turn of the loop, long enough for a timed-out exchange to give up.
+    virtual std::chrono::seconds period() const = 0;
+    // Makes the service owe something: an alert, a command result, a changed list.
+    virtual void owe(int round) = 0;
+    // The line the service logs on meeting the fault; empty when the fault costs it nothing.
+    virtual QString failureLine(const Fault &fault) const = 0;
+    // Everything owed so far has arrived (at the fleet, or in the file).
+    virtual bool delivered() const = 0;
+    virtual bool running() const = 0;
+    // The file the service keeps (disk faults).
+    virtual QString file() const { return {}; }
+    // Whether the service has a loop of its own that sleeps on the clock.
+    virtual bool loops() const { return true; }
+};
+
+QString httpLine(const Fault &fault, const QString &prefix, const QString &truncated = {})
+{
+    switch (std::get<HttpFault>(fault)) {
+    case HttpFault::Refused:
+        return prefix + QStringLiteral("Connection refused");
+    case HttpFault::TimedOut:
+        return prefix + QStringLiteral("The request timed out.");
+    case HttpFault::ServerError:
+        return prefix;
+    case HttpFault::Truncated:
+        return truncated;
+    }
+    return prefix;
+}
+
+struct HeartbeatProbe final : Probe {
+    explicit HeartbeatProbe(World &w) : world(w)
+    {
+        beat.setLogger([](const QString &, const QString &message) { qInfo().noquote() << message; });
+    }
+    ~HeartbeatProbe() override { beat.stop(); }
+    void start() override
+    {
+        beat.start([]() -> QCoro::Task<HeartbeatPayload> {
+            co_return HeartbeatPayload{{}, kSerial, QStringLiteral("warden"), QStringLiteral("2.4.0"), {}};
+        });
+    }
+    std::chrono::seconds period() const override { return 900s; }
+    void owe(int) override { ++owed; }
+    QString failureLine(const Fault &fault) const override
+    {
+        if (std::get<HttpFault>(fault) == HttpFault::ServerError)
+            return QStringLiteral("HEARTBEAT HTTP 503");
+        return httpLine(fault, QStringLiteral("HEARTBEAT failed: "));
+    }
+    bool delivered() const override { return world.fleet.beats >= 1; }
+    bool running() const override { return beat.isRunning(); }
+
+    World &world;
+    int owed = 0;
+    Heartbeat beat{HeartbeatConfig{QStringLiteral("warden"), QStringLiteral("2.4.0"),
+                                   FleetTestRig::baseUrl + QStringLiteral("/heartbeat"), 900, 2.5},
+                   world.http, world.clock};
+};
+
+struct CommandProbe final : Probe {
+    explicit CommandProbe(World &w) : world(w) {}
+    ~CommandProbe() override { poller.stop(); }
+    void start() override { poller.start(); }
+    std::chrono::seconds period() const override { return CommandPoller::pollInterval + 60s; }
+    void owe(int round) override
+    {
+        owed.insert(round);
+        world.fleet.pendingCommands.insert(round);
+    }
+    QString failureLine(const Fault &fault) const override
+    {
+        return httpLine(fault, QStringLiteral("Command poll failed: "), QStringLiteral("Command poll failed: "));
+    }
+    bool delivered() const override
+    {
+        return std::includes(world.fleet.results.begin(), world.fleet.results.end(), owed.begin(), owed.end());
+    }
+    bool running() const override { return poller.isPolling(); }
+
+    World &world;
+    std::set<qint64> owed;
+    FleetAPICommandChannel channel{world.api};
+    FakeWorkspace workspace;
+    FakeMachineControl machine;
+    FakeProcessRunner processes;
+    FakeReports reports;
+    FakePayloads payloads;
+    FakeMessages messages;
+    CommandPoller poller{CommandPoller::Dependencies{
+        channel, world.settings, world.clock, workspace, machine, processes,
+        [](const std::optional<QString> &) { return ToolInvocation{QStringLiteral("journal"), {}}; },
+        [](QString, QString) -> QCoro::Task<APIStatus> { co_return APIStatus(); }, reports, payloads, messages, {},
+        QLocale(QLocale::English, QLocale::UnitedStates), world.paths.storageDir}};
+};
+
+// A healthy machine where another part of the agent raises one alert per round.
+struct AlertProbe final : Probe {
+    explicit AlertProbe(World &w) : world(w) {}
+    ~AlertProbe() override { service.stop(); }
+    void start() override
+    {
+        service.start([] {
+            HealthSample sample;
+            sample.snapshot.diskTotal = 500LL << 30;
+            sample.snapshot.diskFree = 250LL << 30;
+            sample.snapshot.diskUsed = sample.snapshot.diskTotal - sample.snapshot.diskFree;
+            sample.snapshot.ramTotal = 16LL << 30;
+            sample.snapshot.ramUsed = 8LL << 30;
+            sample.snapshot.cpuCoreCount = 8;
+            sample.snapshot.uptimeSeconds = 86400;
+            return sample;
+        });
+    }
+    std::chrono::seconds period() const override { return 90s; }
+    void owe(int round) override
+    {
+        const QString title = QStringLiteral("Backup drive %1 missing").arg(round);
+        owed << title;
+        service.raise(WardenAlert::make(AlertSeverity::warning, AlertCategory::network, title, title, kSerial,
+                                        world.clock.now()));
+    }
+    QString failureLine(const Fault &fault) const override
+    {
+        if (std::holds_alternative<DiskFault>(fault))
+            return QStringLiteral("Alert outbox not saved:");
+        return httpLine(fault, QStringLiteral("Alert report failed: "));
+    }
+    bool delivered() const override
+    {
+        for (const QString &title : owed) {
+            if (!world.fleet.alerts.contains(title))
+                return false;
+        }
+        return true;
+    }
+    bool running() const override { return service.isRunning(); }
+    QString file() const override { return world.paths.storageDir + QStringLiteral("/alert-outbox.json"); }
+
+    World &world;
+    QStringList owed;
+    FleetClientAlertReporting api{world.api};
+    SilentNotifier notifier;
+    AlertService service{AlertService::Dependencies{world.settings, api, notifier, world.clock, kSerial,
+                                                    QStringLiteral("linux"), file()}};
+};
+
+struct PolicyProbe final : Probe {
+    explicit PolicyProbe(World &w) : world(w) {}
+    ~PolicyProbe() override { engine.stop(); }
+    void start() override { engine.start(); }
+    std::chrono::seconds period() const override { return PolicyEngine::syncPeriod + 60s; }
+    void owe(int round) override
+    {
+        DevicePolicy policy;
+        policy.id = QUuid::createUuidV5(QUuid(), QString::number(round));
+        policy.name = QStringLiteral("Front desk %1").arg(round);
+        policy.assignedSerials = {kSerial};
+        world.fleet.policy = KeyCase::toSnakeCase(policy.toJson()).toObject();
+        owed = policy.name;
+    }
+    QString failureLine(const Fault &fault) const override
+    {
+        if (std::holds_alternative<DiskFault>(fault))
+            return QStringLiteral("Policy file not saved: ");
+        return httpLine(fault, QStringLiteral("Policy sync failed: "), QStringLiteral("Policy sync failed: "));
+    }
+    bool delivered() const override
+    {
+        QFile cache(file());
+        return engine.activePolicy() && engine.activePolicy()->name == owed && cache.open(QIODevice::ReadOnly)
+               && QJsonDocument::fromJson(cache.readAll()).object().value(QStringLiteral("name")).toString() == owed;
+    }
+    bool running() const override { return engine.isRunning(); }
+    QString file() const override { return world.paths.storageDir + QStringLiteral("/policy_cache.json"); }
+
+    World &world;
+    QString owed;
+    FakeWorkspace workspace;
+    FakeMachineControl machine;
+    PolicyEngine engine{PolicyEngine::Dependencies{world.api, world.settings, workspace, world.clock,
+                                                   ComputerRestart(machine, [] {}), world.paths.storageDir, kSerial,
+                                                   QLocale(QLocale::English, QLocale::UnitedKingdom)}};
+};
+
+// The cleanup rules this machine keeps in its own file.
+struct RetentionProbe final : Probe {
+    explicit RetentionProbe(World &w) : world(w) {}
+    ~RetentionProbe() override { service.stop(); }
+    void start() override { service.start(); }
+    std::chrono::seconds period() const override { return FolderRetentionService::period; }
+    void owe(int round) override
+    {
+        RetentionRule rule;
+        rule.id = QUuid::createUuidV5(QUuid(), QString::number(round));
+        rule.folderPath = QStringLiteral("~/Pictures/Event %1").arg(round);
+        owed << rule.folderPath;
+        service.addOrUpdateRule(rule);
+    }
+    QString failureLine(const Fault &) const override { return QStringLiteral("Could not save"); }
+    bool delivered() const override
+    {
+        QFile saved(file());
+        if (!saved.open(QIODevice::ReadOnly))
+            return false;
+        const QByteArray bytes = saved.readAll();
+        return std::all_of(owed.cbegin(), owed.cend(), [&](const QString &path) { return bytes.contains(path.toUtf8()); });
+    }
+    bool running() const override { return service.isRunning(); }
+    QString file() const override { return world.paths.storageDir + QLatin1Char('/') + FolderRetentionService::fileName; }
+
+    World &world;
+    QStringList owed;
+    FolderRetentionService service{
+        FolderRetentionService::Dependencies{world.clock, ProtectedFolders{}, world.paths.homeDir, world.paths.storageDir}};
+};
+
+// The keychain file, where no keychain service answers: a write lands whole or is reported
+// as failed to its caller, who still holds the value.
+struct KeychainProbe final : Probe {
+    explicit KeychainProbe(World &w) : world(w) {}
+    void start() override {}
+    std::chrono::seconds period() const override { return 60s; }
+    void owe(int round) override
+    {
+        const QByteArray value = QByteArray::number(round);
+        const KeychainResult written = QCoro::waitFor(store.write(kService, QStringLiteral("share-password"), value));
+        if (written.ok())
+            acknowledged = value;
+        else
+            qWarning().noquote() << written.message;
+    }
+    QString failureLine(const Fault &) const override { return QStringLiteral("the keychain file"); }
+    bool loops() const override { return false; }
+    bool delivered() const override
+    {
+        // A fresh reader, so only what reached the file counts.
+        FileKeychainStore reader(file());
+        return QCoro::waitFor(reader.read(kService, QStringLiteral("share-password"))).value == acknowledged;
+    }
+    bool running() const override
+    {
+        auto &writer = const_cast<FileKeychainStore &>(store);
+        return QCoro::waitFor(writer.read(kService, QStringLiteral("share-password"))).found();
+    }
+    QString file() const override { return world.paths.storageDir + QStringLiteral("/keychain"); }
+
+    static inline const QString kService = QStringLiteral("com.lumora.warden");
+    World &world;
+    QByteArray acknowledged;
+    FileKeychainStore store{file()};
+};
+
+// The machine's own settings, written through the settings store.
+struct SettingsProbe final : Probe {
+    explicit SettingsProbe(World &w) : world(w) {}
+    void start() override {}
+    std::chrono::seconds period() const override { return 60s; }
+    void owe(int round) override
+    {
+        owed = QStringLiteral("EVT-%1").arg(round);
+        settings.setTenantCode(owed);
+    }
+    QString failureLine(const Fault &) const override { return QStringLiteral("Settings not saved:"); }
+    bool loops() const override { return false; }
+    bool delivered() const override
+    {
+        // A fresh reader, so only what reached the file counts.
+        SettingsDefaultsStore reader(file());
+        return FleetSettingsStore(reader, world.clock).tenantCode() == owed;
+    }
+    // The agent reads its settings all the time; they answer with the latest value.
+    bool running() const override { return settings.tenantCode() == owed; }
+    QString file() const override { return world.paths.storageDir + QStringLiteral("/settings.ini"); }
+
+    World &world;
+    QString owed;
+    SettingsDefaultsStore defaults{file()};
+    FleetSettingsStore settings{defaults, world.clock};
+};
+
+enum class Service { Heartbeat, CommandResults, AlertReports, PolicySync, RetentionList, KeychainFile, Settings };
+
+const char *serviceName(Service service)
+{
+    switch (service) {
+    case Service::Heartbeat:
+        return "heartbeat";
+    case Service::CommandResults:
+        return "command poll and results";
+    case Service::AlertReports:
+        return "alert outbox";
+    case Service::PolicySync:
+        return "policy sync";
+    case Service::RetentionList:
+        return "retention list";
+    case Service::KeychainFile:
+        return "keychain file";
+    case Service::Settings:
+        return "settings";
+    }
+    return "?";
+}
+
+std::unique_ptr<Probe> probeFor(Service service, World &world)
+{
+    switch (service) {
+    case Service::Heartbeat:
+        return std::make_unique<HeartbeatProbe>(world);
+    case Service::CommandResults:
+        return std::make_unique<CommandProbe>(world);
+    case Service::AlertReports:
+        return std::make_unique<AlertProbe>(world);
+    case Service::PolicySync:
+        return std::make_unique<PolicyProbe>(world);
+    case Service::RetentionList:
+        return std::make_unique<RetentionProbe>(world);
+    case Service::KeychainFile:
+        return std::make_unique<KeychainProbe>(world);
+    case Service::Settings:
+        return std::make_unique<SettingsProbe>(world);
+    }
+    return nullptr;
+}
+
+QByteArray contentOf(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+const HttpFault kHttpFaults[] = {HttpFault::Refused, HttpFault::TimedOut, HttpFault::ServerError, HttpFault::Truncated};
+const DiskFault kDiskFaults[] = {DiskFault::NoSpace, DiskFault::NoAccess, DiskFault::ShortWrite};
+
+TEST(FaultTable, EachServiceThroughEachFleetFaultLogsKeepsTurningAndDeliversOnceLifted)
+{
+    for (const Service service : {Service::Heartbeat, Service::CommandResults, Service::AlertReports, Service::PolicySync}) {
+        for (const HttpFault fault : kHttpFaults) {
+            const std::string name = std::string(serviceName(service)) + " / " + faultName(fault);
+            World world;
+            const auto probe = probeFor(service, world);
+            world.http.inject(fault);
+            probe->start();
+            probe->owe(1);
+            world.run(probe->period(), probe->loops());
+            EXPECT_GT(world.http.faulted(), 0) << name;
+            const QString line = probe->failureLine(fault);
+            if (!line.isEmpty()) {
+                EXPECT_TRUE(world.logged(line)) << name << ": no \"" << line.toStdString() << "\" in\n"
+                                                << world.log.lines().join('\n').toStdString();
+            }
+            EXPECT_TRUE(probe->running()) << name;
+
+            world.http.lift();
+            probe->owe(2);
+            world.run(2 * probe->period(), probe->loops());
+            EXPECT_TRUE(probe->delivered()) << name << ": lost once the fault was lifted; log:\n"
+                                            << world.log.lines().join('\n').toStdString();
+        }
+    }
+}
+
+TEST(FaultTable, EachServiceThroughEachDiskFaultLogsKeepsItsOldFileAndSavesOnceLifted)
+{
+    for (const Service service : {Service::AlertReports, Service::PolicySync, Service::RetentionList,
+                                  Service::KeychainFile, Service::Settings}) {
+        for (const DiskFault fault : kDiskFaults) {
+            const std::string name = std::string(serviceName(service)) + " / " + faultName(fault);
+            World world;
+            const auto probe = probeFor(service, world);
+            // The alert outbox holds what the server has not taken yet.
+            if (service == Service::AlertReports)
+                world.http.inject(HttpFault::Refused);
+            probe->start();
+            probe->owe(1);
+            world.run(probe->period(), probe->loops());
+            ASSERT_TRUE(QFile::exists(probe->file())) << name;
+            const QByteArray before = contentOf(probe->file());
+
+            world.storage.inject(fault);
+            probe->owe(2);
+            world.run(probe->period(), probe->loops());
+            world.storage.lift();
+            const QString line = probe->failureLine(fault);
+            EXPECT_TRUE(world.logged(line)) << name << ": no \"" << line.toStdString() << "\" in\n"
+                                            << world.log.lines().join('\n').toStdString();
+            EXPECT_EQ(contentOf(probe->file()), before) << name << ": the file must keep its old content";
+            EXPECT_TRUE(probe->running()) << name;
+
+            world.http.lift();
+            world.run(2 * probe->period(), probe->loops());
+            EXPECT_TRUE(probe->delivered()) << name << ": lost once the fault was lifted; log:\n"
+                                            << world.log.lines().join('\n').toStdString();
+        }
+    }
+}
+
+} // namespace
+} // namespace vesk::test
