@@ -18,7 +18,9 @@
 #include "commands/FleetAPICommandChannel.h"
 #include "heartbeat/Heartbeat.h"
 #include "maintenance/FolderRetentionService.h"
+#include "maintenance/NetworkShareMonitor.h"
 #include "platform/Notifier.h"
+#include "platform/ShareMounter.h"
 #include "platform/linux/FileKeychainStore.h"
 #include "platform/linux/SettingsDefaultsStore.h"
 #include "policy/PolicyEngine.h"
@@ -147,6 +149,12 @@ struct World {
     }
     bool logged(const QString &needle) const { return log.count(needle) > 0; }
 };
+
+QByteArray contentOf(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
 
 using Fault = std::variant<HttpFault, DiskFault>;
 
@@ -372,6 +380,50 @@ struct RetentionProbe final : Probe {
         FolderRetentionService::Dependencies{world.clock, ProtectedFolders{}, world.paths.homeDir, world.paths.storageDir}};
 };
 
+// A share server that is never asked: the shares in the list are switched off.
+struct IdleMounter final : ShareMounter {
+    QList<MountTableEntry> mountTable() override { return {}; }
+    QCoro::Task<bool> pathResponds(QString, std::chrono::milliseconds) override { co_return true; }
+    QCoro::Task<bool> probeHost(QString, quint16, std::chrono::milliseconds) override { co_return true; }
+    QCoro::Task<MountResult> mountShare(ShareMountRequest, std::chrono::milliseconds) override
+    {
+        co_return MountResult::success(QStringLiteral("/mnt/unused"));
+    }
+    QCoro::Task<bool> forceUnmount(QString) override { co_return true; }
+};
+
+// The network shares this machine keeps in its own file.
+struct SharesProbe final : Probe {
+    explicit SharesProbe(World &w) : world(w) {}
+    ~SharesProbe() override { monitor.stop(); }
+    void start() override { monitor.start(); }
+    std::chrono::seconds period() const override { return NetworkShareMonitor::period; }
+    void owe(int round) override
+    {
+        MonitoredShare share;
+        share.id = QUuid::createUuidV5(QUuid(), QString::number(round));
+        share.name = QStringLiteral("Event Captures %1").arg(round);
+        share.address = QStringLiteral("smb://nas.local/Captures%1").arg(round);
+        share.enabled = false;
+        owed << share.name;
+        monitor.addShare(share);
+    }
+    QString failureLine(const Fault &) const override { return QStringLiteral("Could not save"); }
+    bool delivered() const override
+    {
+        const QByteArray bytes = contentOf(file());
+        return std::all_of(owed.cbegin(), owed.cend(), [&](const QString &name) { return bytes.contains(name.toUtf8()); });
+    }
+    bool running() const override { return world.clock.sleeperCount() > 0; }
+    QString file() const override { return world.paths.storageDir + QStringLiteral("/monitored_shares.json"); }
+
+    World &world;
+    QStringList owed;
+    IdleMounter mounter;
+    NetworkShareMonitor monitor{
+        NetworkShareMonitor::Dependencies{world.clock, mounter, world.keychain, world.paths.storageDir, kSerial}};
+};
+
 // The keychain file, where no keychain service answers: a write lands whole or is reported
 // as failed to its caller, who still holds the value.
 struct KeychainProbe final : Probe {
@@ -436,7 +488,16 @@ struct SettingsProbe final : Probe {
     FleetSettingsStore settings{defaults, world.clock};
 };
 
-enum class Service { Heartbeat, CommandResults, AlertReports, PolicySync, RetentionList, KeychainFile, Settings };
+enum class Service {
+    Heartbeat,
+    CommandResults,
+    AlertReports,
+    PolicySync,
+    RetentionList,
+    SharesList,
+    KeychainFile,
+    Settings
+};
 
 const char *serviceName(Service service)
 {
@@ -451,6 +512,8 @@ const char *serviceName(Service service)
         return "policy sync";
     case Service::RetentionList:
         return "retention list";
+    case Service::SharesList:
+        return "shares list";
     case Service::KeychainFile:
         return "keychain file";
     case Service::Settings:
@@ -472,6 +535,8 @@ std::unique_ptr<Probe> probeFor(Service service, World &world)
         return std::make_unique<PolicyProbe>(world);
     case Service::RetentionList:
         return std::make_unique<RetentionProbe>(world);
+    case Service::SharesList:
+        return std::make_unique<SharesProbe>(world);
     case Service::KeychainFile:
         return std::make_unique<KeychainProbe>(world);
     case Service::Settings:
@@ -480,11 +545,6 @@ std::unique_ptr<Probe> probeFor(Service service, World &world)
     return nullptr;
 }
 
-QByteArray contentOf(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
 
 const HttpFault kHttpFaults[] = {HttpFault::Refused, HttpFault::TimedOut, HttpFault::ServerError, HttpFault::Truncated};
 const DiskFault kDiskFaults[] = {DiskFault::NoSpace, DiskFault::NoAccess, DiskFault::ShortWrite};
@@ -520,7 +580,7 @@ TEST(FaultTable, EachServiceThroughEachFleetFaultLogsKeepsTurningAndDeliversOnce
 TEST(FaultTable, EachServiceThroughEachDiskFaultLogsKeepsItsOldFileAndSavesOnceLifted)
 {
     for (const Service service : {Service::AlertReports, Service::PolicySync, Service::RetentionList,
-                                  Service::KeychainFile, Service::Settings}) {
+                                  Service::SharesList, Service::KeychainFile, Service::Settings}) {
         for (const DiskFault fault : kDiskFaults) {
             const std::string name = std::string(serviceName(service)) + " / " + faultName(fault);
             World world;
