@@ -28,6 +28,7 @@
 #include "wire/KeyCaseConversion.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -88,7 +89,14 @@ public:
                 commands.append(QJsonObject{{"id", id}, {"command", "report_apps"}});
             answer = QJsonDocument(QJsonObject{{"serial", kSerial}, {"commands", commands}}).toJson();
         } else if (path == QLatin1String("/api/device_policy")) {
-            answer = QJsonDocument(QJsonObject{{"policy", policy}}).toJson();
+            answer = QJsonDocument(QJsonObject{{"policy", policy.isEmpty() ? QJsonValue() : QJsonValue(policy)}}).toJson();
+            // Conditional, as the real server's: an unchanged policy is answered with headers only.
+            const QByteArray etag = '"' + QCryptographicHash::hash(answer, QCryptographicHash::Sha256).toHex() + '"';
+            for (const auto &[name, value] : request.headers) {
+                if (name.compare("If-None-Match", Qt::CaseInsensitive) == 0 && value == etag)
+                    co_return HttpResult{HttpResponse{304, {{"ETag", etag}}, {}}, {}};
+            }
+            co_return HttpResult{HttpResponse{200, {{"Content-Type", "application/json"}, {"ETag", etag}}, answer}, {}};
         } else {
             co_return HttpResult{HttpResponse{404, {}, "{}"}, {}};
         }
@@ -176,6 +184,8 @@ struct Probe {
     virtual QString file() const { return {}; }
     // Whether the service has a loop of its own that sleeps on the clock.
     virtual bool loops() const { return true; }
+    // The one exchange the fleet faults are put on; empty for all of them.
+    virtual QString faultedPath() const { return {}; }
 };
 
 QString httpLine(const Fault &fault, const QString &prefix, const QString &truncated = {})
@@ -233,9 +243,11 @@ struct CommandProbe final : Probe {
         owed.insert(round);
         world.fleet.pendingCommands.insert(round);
     }
+    // The poll goes through; its result does not. The server keeps the command pending.
+    QString faultedPath() const override { return QStringLiteral("/api/device_command_result"); }
     QString failureLine(const Fault &fault) const override
     {
-        return httpLine(fault, QStringLiteral("Command poll failed: "), QStringLiteral("Command poll failed: "));
+        return httpLine(fault, QStringLiteral("Command result report failed: "));
     }
     bool delivered() const override
     {
@@ -556,7 +568,7 @@ TEST(FaultTable, EachServiceThroughEachFleetFaultLogsKeepsTurningAndDeliversOnce
             const std::string name = std::string(serviceName(service)) + " / " + faultName(fault);
             World world;
             const auto probe = probeFor(service, world);
-            world.http.inject(fault);
+            world.http.inject(fault, probe->faultedPath());
             probe->start();
             probe->owe(1);
             world.run(probe->period(), probe->loops());

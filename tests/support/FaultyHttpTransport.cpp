@@ -21,7 +21,7 @@ const char *faultName(HttpFault fault)
 
 QCoro::Task<HttpResult> FaultyHttpTransport::send(HttpRequest request)
 {
-    if (!m_fault) {
+    if (!m_fault || (!m_path.isEmpty() && request.url.path() != m_path)) {
         const HttpResult passed = co_await m_inner.send(std::move(request));
         co_return passed;
     }

@@ -23,7 +23,12 @@ class FaultyHttpTransport final : public HttpTransport {
 public:
     FaultyHttpTransport(HttpTransport &inner, Clock &clock) : m_inner(inner), m_clock(clock) {}
 
-    void inject(HttpFault fault) { m_fault = fault; }
+    // Faults every exchange, or only those with this URL path.
+    void inject(HttpFault fault, QString path = {})
+    {
+        m_fault = fault;
+        m_path = std::move(path);
+    }
     void lift() { m_fault.reset(); }
     // Exchanges the fault has met so far.
     int faulted() const { return m_faulted; }
@@ -34,6 +39,7 @@ private:
     HttpTransport &m_inner;
     Clock &m_clock;
     std::optional<HttpFault> m_fault;
+    QString m_path;
     int m_faulted = 0;
 };
 
