@@ -6,6 +6,7 @@
 #include "CommandFakes.h"
 #include "FakeMachineControl.h"
 #include "FakeProcessRunner.h"
+#include "FakeSystemInfoSource.h"
 #include "FakeWorkspace.h"
 #include "FaultyFolder.h"
 #include "FaultyHttpTransport.h"
@@ -17,6 +18,9 @@
 #include "commands/CommandPoller.h"
 #include "commands/FleetAPICommandChannel.h"
 #include "heartbeat/Heartbeat.h"
+#include "monitor/FleetAppDirectory.h"
+#include "monitor/FleetClientReporting.h"
+#include "monitor/SystemMonitor.h"
 #include "maintenance/FolderRetentionService.h"
 #include "maintenance/NetworkShareMonitor.h"
 #include "platform/Notifier.h"
@@ -271,6 +275,31 @@ struct CommandProbe final : Probe {
         QLocale(QLocale::English, QLocale::UnitedStates), world.paths.storageDir}};
 };
 
+// Telemetry is a sample, not a debt: after the fault the next one arrives.
+struct TelemetryProbe final : Probe {
+    explicit TelemetryProbe(World &w) : world(w) { world.settings.registerFleetDefaults(); }
+    ~TelemetryProbe() override { monitor.stop(); }
+    void start() override { monitor.start(); }
+    // A report every fourth sample, 15 s apart; a timed-out report holds the loop a minute.
+    std::chrono::seconds period() const override { return 180s; }
+    void owe(int) override { reportsBefore = world.fleet.telemetry; }
+    QString failureLine(const Fault &fault) const override
+    {
+        return httpLine(fault, QStringLiteral("Telemetry report failed: "));
+    }
+    bool delivered() const override { return world.fleet.telemetry > reportsBefore; }
+    bool running() const override { return monitor.isRunning() && world.clock.sleeperCount() > 0; }
+
+    World &world;
+    int reportsBefore = 0;
+    FakeSystemInfoSource source;
+    FakeWorkspace workspace;
+    FleetClientReporting api{world.api};
+    FleetAppDirectory directory{workspace, world.clock, world.paths};
+    SystemMonitor monitor{
+        SystemMonitor::Dependencies{source, workspace, api, world.settings, directory, world.identity, world.clock}};
+};
+
 // A healthy machine where another part of the agent raises one alert per round.
 struct AlertProbe final : Probe {
     explicit AlertProbe(World &w) : world(w) {}
@@ -503,6 +532,7 @@ struct SettingsProbe final : Probe {
 enum class Service {
     Heartbeat,
     CommandResults,
+    Telemetry,
     AlertReports,
     PolicySync,
     RetentionList,
@@ -518,6 +548,8 @@ const char *serviceName(Service service)
         return "heartbeat";
     case Service::CommandResults:
         return "command poll and results";
+    case Service::Telemetry:
+        return "telemetry";
     case Service::AlertReports:
         return "alert outbox";
     case Service::PolicySync:
@@ -541,6 +573,8 @@ std::unique_ptr<Probe> probeFor(Service service, World &world)
         return std::make_unique<HeartbeatProbe>(world);
     case Service::CommandResults:
         return std::make_unique<CommandProbe>(world);
+    case Service::Telemetry:
+        return std::make_unique<TelemetryProbe>(world);
     case Service::AlertReports:
         return std::make_unique<AlertProbe>(world);
     case Service::PolicySync:
@@ -563,7 +597,8 @@ const DiskFault kDiskFaults[] = {DiskFault::NoSpace, DiskFault::NoAccess, DiskFa
 
 TEST(FaultTable, EachServiceThroughEachFleetFaultLogsKeepsTurningAndDeliversOnceLifted)
 {
-    for (const Service service : {Service::Heartbeat, Service::CommandResults, Service::AlertReports, Service::PolicySync}) {
+    for (const Service service : {Service::Heartbeat, Service::CommandResults, Service::Telemetry, Service::AlertReports,
+                                  Service::PolicySync}) {
         for (const HttpFault fault : kHttpFaults) {
             const std::string name = std::string(serviceName(service)) + " / " + faultName(fault);
             World world;
