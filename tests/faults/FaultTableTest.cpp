@@ -11,6 +11,7 @@
 #include "FaultyFolder.h"
 #include "FaultyHttpTransport.h"
 #include "FleetTestRig.h"
+#include "UpdateRig.h"
 #include "LogCapture.h"
 
 #include "alerts/AlertReportingApi.h"
@@ -28,6 +29,7 @@
 #include "platform/linux/FileKeychainStore.h"
 #include "platform/linux/SettingsDefaultsStore.h"
 #include "policy/PolicyEngine.h"
+#include "updates/FleetReleaseList.h"
 #include "wire/GzipBody.h"
 #include "wire/KeyCaseConversion.h"
 
@@ -71,6 +73,8 @@ public:
     std::set<qint64> pendingCommands;
     std::set<qint64> results;
     QJsonObject policy;
+    QList<AvailableUpdate> releases;
+    QMap<QString, QByteArray> downloads; // by URL path
 
     QCoro::Task<HttpResult> send(HttpRequest request) override
     {
@@ -101,6 +105,14 @@ public:
                     co_return HttpResult{HttpResponse{304, {{"ETag", etag}}, {}}, {}};
             }
             co_return HttpResult{HttpResponse{200, {{"Content-Type", "application/json"}, {"ETag", etag}}, answer}, {}};
+        } else if (path == QLatin1String("/api/app_updates")) {
+            answer = QJsonDocument(KeyCase::toSnakeCase(AppUpdatesResponse{releases}.toJson()).toObject()).toJson();
+        } else if (downloads.contains(path)) {
+            // Large bodies land in the request's file, as the real transport streams them.
+            QFile file(request.responseFile);
+            if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(downloads.value(path)) < 0)
+                co_return HttpResult::failure(QStringLiteral("Couldn't save the response: ") + file.errorString());
+            co_return HttpResult{HttpResponse{200, {{"Content-Type", "application/zip"}}, {}}, {}};
         } else {
             co_return HttpResult{HttpResponse{404, {}, "{}"}, {}};
         }
@@ -190,6 +202,8 @@ struct Probe {
     virtual bool loops() const { return true; }
     // The one exchange the fleet faults are put on; empty for all of them.
     virtual QString faultedPath() const { return {}; }
+    // Waits for work the service handed to a worker thread.
+    virtual void settle() {}
 };
 
 QString httpLine(const Fault &fault, const QString &prefix, const QString &truncated = {})
@@ -389,6 +403,87 @@ struct PolicyProbe final : Probe {
                                                    QLocale(QLocale::English, QLocale::UnitedKingdom)}};
 };
 
+// App updates: the check for releases, and the download of one (started as a command or the
+// automatic pass would). The installed app stays as it was until a download arrives whole.
+struct UpdateProbe final : Probe {
+    static inline const QString kCapture = QStringLiteral("com.lumora.Capture");
+    static inline const QString kDownload = QStringLiteral("/downloads/Capture-1.1.zip");
+
+    UpdateProbe(World &w, bool download) : world(w), faultDownload(download)
+    {
+        makeBundle(paths.applicationsDir(), QStringLiteral("Capture.app"),
+                   appInfo(kCapture, QStringLiteral("Capture"), QStringLiteral("1.0")));
+        const QString scratch = world.root.path() + QStringLiteral("/scratch");
+        const QString bundle = makeBundle(scratch, QStringLiteral("Capture.app"),
+                                          appInfo(kCapture, QStringLiteral("Capture"), QStringLiteral("1.1")));
+        writeFile(bundle + QStringLiteral("/Contents/Resources/data.bin"), QByteArray(4000, 'n'));
+        packBundle(bundle, scratch + QStringLiteral("/Capture.zip"));
+        world.fleet.downloads.insert(kDownload, readFile(scratch + QStringLiteral("/Capture.zip")));
+        workspace.refreshApplications();
+        // The download is faulted only once the release is known.
+        if (faultDownload)
+            offer();
+    }
+    ~UpdateProbe() override { service.stop(); }
+    void start() override { service.start(); }
+    std::chrono::seconds period() const override { return UpdateService::period + 60s; }
+    void owe(int) override
+    {
+        if (!faultDownload) {
+            offer();
+            return;
+        }
+        const QList<AvailableUpdate> available = service.availableUpdates();
+        ASSERT_EQ(available.size(), 1) << "the check must have found the release";
+        installs.push_back(service.update(available.first(), {}));
+    }
+    QString faultedPath() const override { return faultDownload ? kDownload : QString(); }
+    QString failureLine(const Fault &fault) const override
+    {
+        if (faultDownload)
+            return kCapture + QStringLiteral(" Download");
+        return httpLine(fault, QStringLiteral("Update check failed: "), QStringLiteral("Update check failed: "));
+    }
+    bool delivered() const override
+    {
+        if (!faultDownload)
+            return service.availableUpdates().size() == 1;
+        auto &apps = const_cast<LinuxWorkspace &>(workspace);
+        apps.refreshApplications();
+        const auto path = apps.applicationPath(kCapture);
+        const auto info = path ? apps.bundleInfo(*path) : std::nullopt;
+        return info && info->shortVersion == QStringLiteral("1.1");
+    }
+    bool running() const override { return service.isRunning(); }
+    void settle() override
+    {
+        EXPECT_TRUE(QTest::qWaitFor(
+            [this] { return std::all_of(installs.begin(), installs.end(), [](const auto &t) { return t.isReady(); }); },
+            10000));
+    }
+
+    void offer()
+    {
+        AvailableUpdate release;
+        release.bundleId = kCapture;
+        release.name = QStringLiteral("Capture");
+        release.version = QStringLiteral("1.1");
+        release.downloadUrl = QStringLiteral("https://fleet.example.com") + kDownload;
+        world.fleet.releases = {release};
+    }
+
+    World &world;
+    bool faultDownload;
+    PlatformPaths paths = UpdateRig::pathsUnder(world.root.path());
+    LinuxWorkspace workspace{paths.applicationDirs};
+    FakeApps apps;
+    RenameExchange swap;
+    AppInstaller installer{{workspace, apps, world.clock, swap, paths}};
+    std::vector<QCoro::Task<CommandResult>> installs;
+    UpdateService service{{FleetReleaseList(world.api), world.settings, world.http, world.clock, installer,
+                           InstalledAppLookup(workspace, paths.applicationsDir()), paths.tempDir}};
+};
+
 // The cleanup rules this machine keeps in its own file.
 struct RetentionProbe final : Probe {
     explicit RetentionProbe(World &w) : world(w) {}
@@ -533,6 +628,8 @@ enum class Service {
     Heartbeat,
     CommandResults,
     Telemetry,
+    UpdateCheck,
+    UpdateDownload,
     AlertReports,
     PolicySync,
     RetentionList,
@@ -550,6 +647,10 @@ const char *serviceName(Service service)
         return "command poll and results";
     case Service::Telemetry:
         return "telemetry";
+    case Service::UpdateCheck:
+        return "update check";
+    case Service::UpdateDownload:
+        return "update download";
     case Service::AlertReports:
         return "alert outbox";
     case Service::PolicySync:
@@ -575,6 +676,10 @@ std::unique_ptr<Probe> probeFor(Service service, World &world)
         return std::make_unique<CommandProbe>(world);
     case Service::Telemetry:
         return std::make_unique<TelemetryProbe>(world);
+    case Service::UpdateCheck:
+        return std::make_unique<UpdateProbe>(world, false);
+    case Service::UpdateDownload:
+        return std::make_unique<UpdateProbe>(world, true);
     case Service::AlertReports:
         return std::make_unique<AlertProbe>(world);
     case Service::PolicySync:
@@ -598,7 +703,7 @@ const DiskFault kDiskFaults[] = {DiskFault::NoSpace, DiskFault::NoAccess, DiskFa
 TEST(FaultTable, EachServiceThroughEachFleetFaultLogsKeepsTurningAndDeliversOnceLifted)
 {
     for (const Service service : {Service::Heartbeat, Service::CommandResults, Service::Telemetry, Service::AlertReports,
-                                  Service::PolicySync}) {
+                                  Service::PolicySync, Service::UpdateCheck, Service::UpdateDownload}) {
         for (const HttpFault fault : kHttpFaults) {
             const std::string name = std::string(serviceName(service)) + " / " + faultName(fault);
             World world;
@@ -618,6 +723,7 @@ TEST(FaultTable, EachServiceThroughEachFleetFaultLogsKeepsTurningAndDeliversOnce
             world.http.lift();
             probe->owe(2);
             world.run(2 * probe->period(), probe->loops());
+            probe->settle();
             EXPECT_TRUE(probe->delivered()) << name << ": lost once the fault was lifted; log:\n"
                                             << world.log.lines().join('\n').toStdString();
         }
@@ -653,6 +759,7 @@ TEST(FaultTable, EachServiceThroughEachDiskFaultLogsKeepsItsOldFileAndSavesOnceL
 
             world.http.lift();
             world.run(2 * probe->period(), probe->loops());
+            probe->settle();
             EXPECT_TRUE(probe->delivered()) << name << ": lost once the fault was lifted; log:\n"
                                             << world.log.lines().join('\n').toStdString();
         }
