@@ -11,19 +11,19 @@
 #include "FaultyFolder.h"
 #include "FaultyHttpTransport.h"
 #include "FleetTestRig.h"
-#include "UpdateRig.h"
 #include "LogCapture.h"
+#include "UpdateRig.h"
 
 #include "alerts/AlertReportingApi.h"
 #include "alerts/AlertService.h"
 #include "commands/CommandPoller.h"
 #include "commands/FleetAPICommandChannel.h"
 #include "heartbeat/Heartbeat.h"
+#include "maintenance/FolderRetentionService.h"
+#include "maintenance/NetworkShareMonitor.h"
 #include "monitor/FleetAppDirectory.h"
 #include "monitor/FleetClientReporting.h"
 #include "monitor/SystemMonitor.h"
-#include "maintenance/FolderRetentionService.h"
-#include "maintenance/NetworkShareMonitor.h"
 #include "platform/Notifier.h"
 #include "platform/ShareMounter.h"
 #include "platform/linux/FileKeychainStore.h"
@@ -251,8 +251,10 @@ struct HeartbeatProbe final : Probe {
                    world.http, world.clock};
 };
 
+// Commands pending at the fleet; the fault is on the poll or, with `resultsOnly`, on the
+// results alone (the poll goes through, the server keeps the command pending).
 struct CommandProbe final : Probe {
-    explicit CommandProbe(World &w) : world(w) {}
+    CommandProbe(World &w, bool resultsOnly) : world(w), resultsOnly(resultsOnly) {}
     ~CommandProbe() override { poller.stop(); }
     void start() override { poller.start(); }
     std::chrono::seconds period() const override { return CommandPoller::pollInterval + 60s; }
@@ -261,11 +263,15 @@ struct CommandProbe final : Probe {
         owed.insert(round);
         world.fleet.pendingCommands.insert(round);
     }
-    // The poll goes through; its result does not. The server keeps the command pending.
-    QString faultedPath() const override { return QStringLiteral("/api/device_command_result"); }
+    QString faultedPath() const override
+    {
+        return resultsOnly ? QStringLiteral("/api/device_command_result") : QString();
+    }
     QString failureLine(const Fault &fault) const override
     {
-        return httpLine(fault, QStringLiteral("Command result report failed: "));
+        if (resultsOnly)
+            return httpLine(fault, QStringLiteral("Command result report failed: "));
+        return httpLine(fault, QStringLiteral("Command poll failed: "), QStringLiteral("Command poll failed: "));
     }
     bool delivered() const override
     {
@@ -274,6 +280,7 @@ struct CommandProbe final : Probe {
     bool running() const override { return poller.isPolling(); }
 
     World &world;
+    bool resultsOnly;
     std::set<qint64> owed;
     FleetAPICommandChannel channel{world.api};
     FakeWorkspace workspace;
@@ -626,6 +633,7 @@ struct SettingsProbe final : Probe {
 
 enum class Service {
     Heartbeat,
+    CommandPoll,
     CommandResults,
     Telemetry,
     UpdateCheck,
@@ -643,8 +651,10 @@ const char *serviceName(Service service)
     switch (service) {
     case Service::Heartbeat:
         return "heartbeat";
+    case Service::CommandPoll:
+        return "command poll";
     case Service::CommandResults:
-        return "command poll and results";
+        return "command results";
     case Service::Telemetry:
         return "telemetry";
     case Service::UpdateCheck:
@@ -672,8 +682,10 @@ std::unique_ptr<Probe> probeFor(Service service, World &world)
     switch (service) {
     case Service::Heartbeat:
         return std::make_unique<HeartbeatProbe>(world);
+    case Service::CommandPoll:
+        return std::make_unique<CommandProbe>(world, false);
     case Service::CommandResults:
-        return std::make_unique<CommandProbe>(world);
+        return std::make_unique<CommandProbe>(world, true);
     case Service::Telemetry:
         return std::make_unique<TelemetryProbe>(world);
     case Service::UpdateCheck:
@@ -696,14 +708,14 @@ std::unique_ptr<Probe> probeFor(Service service, World &world)
     return nullptr;
 }
 
-
 const HttpFault kHttpFaults[] = {HttpFault::Refused, HttpFault::TimedOut, HttpFault::ServerError, HttpFault::Truncated};
 const DiskFault kDiskFaults[] = {DiskFault::NoSpace, DiskFault::NoAccess, DiskFault::ShortWrite};
 
 TEST(FaultTable, EachServiceThroughEachFleetFaultLogsKeepsTurningAndDeliversOnceLifted)
 {
-    for (const Service service : {Service::Heartbeat, Service::CommandResults, Service::Telemetry, Service::AlertReports,
-                                  Service::PolicySync, Service::UpdateCheck, Service::UpdateDownload}) {
+    for (const Service service : {Service::Heartbeat, Service::CommandPoll, Service::CommandResults, Service::Telemetry,
+                                  Service::AlertReports, Service::PolicySync, Service::UpdateCheck,
+                                  Service::UpdateDownload}) {
         for (const HttpFault fault : kHttpFaults) {
             const std::string name = std::string(serviceName(service)) + " / " + faultName(fault);
             World world;
