@@ -269,6 +269,8 @@ struct CommandProbe final : Probe {
     }
     QString failureLine(const Fault &fault) const override
     {
+        if (std::holds_alternative<DiskFault>(fault))
+            return QStringLiteral("Recent commands not saved: ");
         if (resultsOnly)
             return httpLine(fault, QStringLiteral("Command result report failed: "));
         return httpLine(fault, QStringLiteral("Command poll failed: "), QStringLiteral("Command poll failed: "));
@@ -278,6 +280,8 @@ struct CommandProbe final : Probe {
         return std::includes(world.fleet.results.begin(), world.fleet.results.end(), owed.begin(), owed.end());
     }
     bool running() const override { return poller.isPolling(); }
+    // The ids of the commands run lately, so that none runs twice.
+    QString file() const override { return world.paths.storageDir + QStringLiteral("/recent_commands.json"); }
 
     World &world;
     bool resultsOnly;
@@ -744,8 +748,9 @@ TEST(FaultTable, EachServiceThroughEachFleetFaultLogsKeepsTurningAndDeliversOnce
 
 TEST(FaultTable, EachServiceThroughEachDiskFaultLogsKeepsItsOldFileAndSavesOnceLifted)
 {
-    for (const Service service : {Service::AlertReports, Service::PolicySync, Service::RetentionList,
-                                  Service::SharesList, Service::KeychainFile, Service::Settings}) {
+    for (const Service service : {Service::CommandResults, Service::AlertReports, Service::PolicySync,
+                                  Service::RetentionList, Service::SharesList, Service::KeychainFile,
+                                  Service::Settings}) {
         for (const DiskFault fault : kDiskFaults) {
             const std::string name = std::string(serviceName(service)) + " / " + faultName(fault);
             World world;
