@@ -752,6 +752,10 @@ TEST(FaultTable, EachServiceThroughEachDiskFaultLogsKeepsItsOldFileAndSavesOnceL
                                   Service::RetentionList, Service::SharesList, Service::KeychainFile,
                                   Service::Settings}) {
         for (const DiskFault fault : kDiskFaults) {
+            // The keychain store takes back a folder of its own user, as it should (its folder
+            // must be 0700); only another user's folder holds it off.
+            if (service == Service::KeychainFile && fault == DiskFault::NoAccess && !FaultyFolder::foreignOwner())
+                continue;
             const std::string name = std::string(serviceName(service)) + " / " + faultName(fault);
             World world;
             const auto probe = probeFor(service, world);

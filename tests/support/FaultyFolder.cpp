@@ -36,6 +36,11 @@ const char *faultName(DiskFault fault)
     return "?";
 }
 
+bool FaultyFolder::foreignOwner()
+{
+    return ::geteuid() == 0;
+}
+
 FaultyFolder::FaultyFolder(QString folder) : m_folder(std::move(folder))
 {
     EXPECT_TRUE(QDir().mkpath(m_folder)) << m_folder.toStdString();
@@ -66,7 +71,7 @@ void FaultyFolder::inject(DiskFault fault)
     case DiskFault::NoAccess: {
         // Another user's folder: its owner's bits do not apply, and the agent cannot chmod it back.
         const QByteArray folder = QFile::encodeName(m_folder);
-        if (::geteuid() == 0) {
+        if (foreignOwner()) {
             ASSERT_EQ(::chown(folder.constData(), kOtherUser, kOtherUser), 0) << std::strerror(errno);
         } else {
             ASSERT_EQ(::chmod(folder.constData(), 0555), 0) << std::strerror(errno);
@@ -99,7 +104,7 @@ void FaultyFolder::lift()
         EXPECT_EQ(::syscall(SYS_capset, &header, m_savedCaps), 0);
         m_capsDropped = false;
     }
-    if (::geteuid() == 0) {
+    if (foreignOwner()) {
         EXPECT_EQ(::chown(QFile::encodeName(m_folder).constData(), 0, 0), 0) << std::strerror(errno);
     }
     ::chmod(QFile::encodeName(m_folder).constData(), 0755);

@@ -37,6 +37,9 @@ public:
     // Whether the folder is a file system of its own; without one (no right to mount) a full
     // disk is stood in for by a file size limit of zero.
     bool mounted() const { return m_mounted; }
+    // Whether NoAccess gives the folder to another user; without root it only takes away the
+    // write bits, which the folder's owner (the agent) may put back.
+    static bool foreignOwner();
 
     void inject(DiskFault fault);
     void lift();
