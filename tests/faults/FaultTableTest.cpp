@@ -204,6 +204,10 @@ struct Probe {
     virtual QString faultedPath() const { return {}; }
     // Waits for work the service handed to a worker thread.
     virtual void settle() {}
+    // Its file holds only what the fleet has not taken yet.
+    virtual bool keepsOnlyUndelivered() const { return false; }
+    // It makes a folder of its own user writable again.
+    virtual bool reclaimsItsFolder() const { return false; }
 };
 
 QString httpLine(const Fault &fault, const QString &prefix, const QString &truncated = {})
@@ -367,6 +371,7 @@ struct AlertProbe final : Probe {
     }
     bool running() const override { return service.isRunning(); }
     QString file() const override { return world.paths.storageDir + QStringLiteral("/alert-outbox.json"); }
+    bool keepsOnlyUndelivered() const override { return true; }
 
     World &world;
     QStringList owed;
@@ -600,6 +605,7 @@ struct KeychainProbe final : Probe {
         return QCoro::waitFor(writer.read(kService, QStringLiteral("share-password"))).found();
     }
     QString file() const override { return world.paths.storageDir + QStringLiteral("/keychain"); }
+    bool reclaimsItsFolder() const override { return true; }
 
     static inline const QString kService = QStringLiteral("com.lumora.warden");
     World &world;
@@ -635,81 +641,15 @@ struct SettingsProbe final : Probe {
     FleetSettingsStore settings{defaults, world.clock};
 };
 
-enum class Service {
-    Heartbeat,
-    CommandPoll,
-    CommandResults,
-    Telemetry,
-    UpdateCheck,
-    UpdateDownload,
-    AlertReports,
-    PolicySync,
-    RetentionList,
-    SharesList,
-    KeychainFile,
-    Settings
+// A service of the table: its name and how to build it in a world.
+struct Service {
+    const char *name;
+    std::function<std::unique_ptr<Probe>(World &)> make;
 };
 
-const char *serviceName(Service service)
+template <class P, class... Args> Service service(const char *name, Args... args)
 {
-    switch (service) {
-    case Service::Heartbeat:
-        return "heartbeat";
-    case Service::CommandPoll:
-        return "command poll";
-    case Service::CommandResults:
-        return "command results";
-    case Service::Telemetry:
-        return "telemetry";
-    case Service::UpdateCheck:
-        return "update check";
-    case Service::UpdateDownload:
-        return "update download";
-    case Service::AlertReports:
-        return "alert outbox";
-    case Service::PolicySync:
-        return "policy sync";
-    case Service::RetentionList:
-        return "retention list";
-    case Service::SharesList:
-        return "shares list";
-    case Service::KeychainFile:
-        return "keychain file";
-    case Service::Settings:
-        return "settings";
-    }
-    return "?";
-}
-
-std::unique_ptr<Probe> probeFor(Service service, World &world)
-{
-    switch (service) {
-    case Service::Heartbeat:
-        return std::make_unique<HeartbeatProbe>(world);
-    case Service::CommandPoll:
-        return std::make_unique<CommandProbe>(world, false);
-    case Service::CommandResults:
-        return std::make_unique<CommandProbe>(world, true);
-    case Service::Telemetry:
-        return std::make_unique<TelemetryProbe>(world);
-    case Service::UpdateCheck:
-        return std::make_unique<UpdateProbe>(world, false);
-    case Service::UpdateDownload:
-        return std::make_unique<UpdateProbe>(world, true);
-    case Service::AlertReports:
-        return std::make_unique<AlertProbe>(world);
-    case Service::PolicySync:
-        return std::make_unique<PolicyProbe>(world);
-    case Service::RetentionList:
-        return std::make_unique<RetentionProbe>(world);
-    case Service::SharesList:
-        return std::make_unique<SharesProbe>(world);
-    case Service::KeychainFile:
-        return std::make_unique<KeychainProbe>(world);
-    case Service::Settings:
-        return std::make_unique<SettingsProbe>(world);
-    }
-    return nullptr;
+    return {name, [=](World &world) { return std::make_unique<P>(world, args...); }};
 }
 
 const HttpFault kHttpFaults[] = {HttpFault::Refused, HttpFault::TimedOut, HttpFault::ServerError, HttpFault::Truncated};
@@ -717,13 +657,19 @@ const DiskFault kDiskFaults[] = {DiskFault::NoSpace, DiskFault::NoAccess, DiskFa
 
 TEST(FaultTable, EachServiceThroughEachFleetFaultLogsKeepsTurningAndDeliversOnceLifted)
 {
-    for (const Service service : {Service::Heartbeat, Service::CommandPoll, Service::CommandResults, Service::Telemetry,
-                                  Service::AlertReports, Service::PolicySync, Service::UpdateCheck,
-                                  Service::UpdateDownload}) {
+    const Service services[] = {service<HeartbeatProbe>("heartbeat"),
+                                service<CommandProbe>("command poll", false),
+                                service<CommandProbe>("command results", true),
+                                service<TelemetryProbe>("telemetry"),
+                                service<AlertProbe>("alert outbox"),
+                                service<PolicyProbe>("policy sync"),
+                                service<UpdateProbe>("update check", false),
+                                service<UpdateProbe>("update download", true)};
+    for (const Service &service : services) {
         for (const HttpFault fault : kHttpFaults) {
-            const std::string name = std::string(serviceName(service)) + " / " + faultName(fault);
+            const std::string name = std::string(service.name) + " / " + faultName(fault);
             World world;
-            const auto probe = probeFor(service, world);
+            const auto probe = service.make(world);
             world.http.inject(fault, probe->faultedPath());
             probe->start();
             probe->owe(1);
@@ -748,19 +694,24 @@ TEST(FaultTable, EachServiceThroughEachFleetFaultLogsKeepsTurningAndDeliversOnce
 
 TEST(FaultTable, EachServiceThroughEachDiskFaultLogsKeepsItsOldFileAndSavesOnceLifted)
 {
-    for (const Service service : {Service::CommandResults, Service::AlertReports, Service::PolicySync,
-                                  Service::RetentionList, Service::SharesList, Service::KeychainFile,
-                                  Service::Settings}) {
+    const Service services[] = {service<CommandProbe>("recent commands", true),
+                                service<AlertProbe>("alert outbox"),
+                                service<PolicyProbe>("policy cache"),
+                                service<RetentionProbe>("retention list"),
+                                service<SharesProbe>("shares list"),
+                                service<KeychainProbe>("keychain file"),
+                                service<SettingsProbe>("settings")};
+    for (const Service &service : services) {
         for (const DiskFault fault : kDiskFaults) {
+            const std::string name = std::string(service.name) + " / " + faultName(fault);
+            World world;
+            const auto probe = service.make(world);
             // The keychain store takes back a folder of its own user, as it should (its folder
             // must be 0700); only another user's folder holds it off.
-            if (service == Service::KeychainFile && fault == DiskFault::NoAccess && !FaultyFolder::foreignOwner())
+            if (fault == DiskFault::NoAccess && probe->reclaimsItsFolder() && !FaultyFolder::foreignOwner())
                 continue;
-            const std::string name = std::string(serviceName(service)) + " / " + faultName(fault);
-            World world;
-            const auto probe = probeFor(service, world);
-            // The alert outbox holds what the server has not taken yet.
-            if (service == Service::AlertReports)
+            // The alert outbox file holds only what the server has not taken yet.
+            if (probe->keepsOnlyUndelivered())
                 world.http.inject(HttpFault::Refused);
             probe->start();
             probe->owe(1);
