@@ -69,7 +69,7 @@ bool SettingsDefaultsStore::sync() const
     const bool failing = m_settings->status() != QSettings::NoError;
     if (failing && !m_failing)
         qCWarning(lcPlatform).noquote() << QStringLiteral("Settings not saved: %1 could not be written; the changes "
-                                                         "are kept and written again with the next change")
+                                                         "are kept and written once it can be")
                                                .arg(m_settings->fileName());
     else if (!failing && m_failing)
         qCInfo(lcPlatform).noquote() << QStringLiteral("Settings saved again to %1").arg(m_settings->fileName());

@@ -24,7 +24,7 @@ private:
     // Writes the changes out and makes the replaced file durable.
     void persist();
     // Writes pending changes and reads the file again; says once when the file cannot be written
-    // and once when it can again (QSettings keeps what it could not write and tries again).
+    // and once when it can again. While it cannot, every read and write tries again.
     bool sync() const;
 
     // Replaced by a fresh one while writing fails: QSettings keeps its first error for good.
