@@ -464,10 +464,9 @@ struct UpdateProbe final : Probe {
     {
         if (!faultDownload)
             return service.availableUpdates().size() == 1;
-        auto &apps = const_cast<LinuxWorkspace &>(workspace);
-        apps.refreshApplications();
-        const auto path = apps.applicationPath(kCapture);
-        const auto info = path ? apps.bundleInfo(*path) : std::nullopt;
+        workspace.refreshApplications();
+        const auto path = workspace.applicationPath(kCapture);
+        const auto info = path ? workspace.bundleInfo(*path) : std::nullopt;
         return info && info->shortVersion == QStringLiteral("1.1");
     }
     bool running() const override { return service.isRunning(); }
@@ -491,7 +490,8 @@ struct UpdateProbe final : Probe {
     World &world;
     bool faultDownload;
     PlatformPaths paths = UpdateRig::pathsUnder(world.root.path());
-    LinuxWorkspace workspace{paths.applicationDirs};
+    // Mutable: looking the app up refreshes the workspace's bundle list.
+    mutable LinuxWorkspace workspace{paths.applicationDirs};
     FakeApps apps;
     RenameExchange swap;
     AppInstaller installer{{workspace, apps, world.clock, swap, paths}};
@@ -601,8 +601,7 @@ struct KeychainProbe final : Probe {
     }
     bool running() const override
     {
-        auto &writer = const_cast<FileKeychainStore &>(store);
-        return QCoro::waitFor(writer.read(kService, QStringLiteral("share-password"))).found();
+        return QCoro::waitFor(store.read(kService, QStringLiteral("share-password"))).found();
     }
     QString file() const override { return world.paths.storageDir + QStringLiteral("/keychain"); }
     bool reclaimsItsFolder() const override { return true; }
@@ -610,7 +609,8 @@ struct KeychainProbe final : Probe {
     static inline const QString kService = QStringLiteral("com.lumora.warden");
     World &world;
     QByteArray acknowledged;
-    FileKeychainStore store{file()};
+    // Mutable: a read is a call through the store's interface.
+    mutable FileKeychainStore store{file()};
 };
 
 // The machine's own settings, written through the settings store.
