@@ -74,6 +74,8 @@ QCoro::Task<> FolderRetentionService::loop(QPointer<FolderRetentionService> self
     for (;;) {
         if (!self || token.stopRequested())
             co_return;
+        if (self->m_unsaved)
+            self->save();
         co_await self->sweepAll();
         if (!self || token.stopRequested())
             co_return;
@@ -120,7 +122,8 @@ void FolderRetentionService::save()
     QJsonArray items;
     for (const RetentionRule &rule : m_rules)
         items.append(rule.toJson());
-    if (!m_file.write(items))
+    m_unsaved = !m_file.write(items);
+    if (m_unsaved)
         qCWarning(lcRetention).noquote() << "Could not save" << m_file.path();
 }
 

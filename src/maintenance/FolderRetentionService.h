@@ -88,6 +88,8 @@ private:
     Clock &m_clock;
     FolderPathSafety m_safety;
     JsonListFile m_file;
+    // The last save failed (a full disk, say); the loop saves again on its next turn.
+    bool m_unsaved = false;
     QList<RetentionRule> m_rules;
     QList<RetentionRule> m_policyRules;
     EnforcementLog m_log;

@@ -67,6 +67,8 @@ QCoro::Task<> NetworkShareMonitor::loop(QPointer<NetworkShareMonitor> self, Cloc
     for (;;) {
         if (!self || token.stopRequested())
             co_return;
+        if (self->m_unsaved)
+            self->save();
         co_await self->checkAll();
         if (!self || token.stopRequested())
             co_return;
@@ -145,7 +147,8 @@ void NetworkShareMonitor::save()
     QJsonArray items;
     for (const MonitoredShare &share : m_shares)
         items.append(share.toJson());
-    if (!m_file.write(items))
+    m_unsaved = !m_file.write(items);
+    if (m_unsaved)
         qCWarning(lcShares).noquote() << "Could not save" << m_file.path();
 }
 

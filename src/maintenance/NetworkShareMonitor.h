@@ -104,6 +104,8 @@ private:
     ShareMounter &m_mounter;
     KeychainStore &m_keychain;
     JsonListFile m_file;
+    // The last save failed (a full disk, say); the loop saves again on its next turn.
+    bool m_unsaved = false;
     QString m_serial;
     std::function<bool()> m_lowDataMode;
     ShareAlertSink *m_alerts = nullptr;

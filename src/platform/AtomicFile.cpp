@@ -19,7 +19,10 @@ std::optional<QString> write(const QString &path, const QByteArray &bytes,
         return QStringLiteral("%1: %2").arg(path, file.errorString());
     if (permissions)
         file.setPermissions(*permissions);
-    if (file.write(bytes) != bytes.size()) {
+    // write() only fills QSaveFile's buffer; the bytes meet the disk in flush(). commit()
+    // does not look at how that went, so a full disk or a short write would rename an empty
+    // or cut-off file over the good one: flush here and give up on any failure.
+    if (file.write(bytes) != bytes.size() || !file.flush()) {
         const QString why = file.errorString();
         file.cancelWriting();
         return QStringLiteral("%1: %2").arg(path, why);

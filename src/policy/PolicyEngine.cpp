@@ -132,12 +132,13 @@ bool PolicyEngine::savePolicies(const QList<DevicePolicy> &policies)
     return m_files.saveLibrary(policies);
 }
 
-void PolicyEngine::putInForce(DevicePolicy policy)
+bool PolicyEngine::putInForce(DevicePolicy policy)
 {
     m_activePolicy = std::move(policy);
-    m_files.writeCache(*m_activePolicy);
+    const bool cached = m_files.writeCache(*m_activePolicy);
     applyPolicyToServices();
     emit changed();
+    return cached;
 }
 
 QCoro::Task<> PolicyEngine::syncPolicy()
@@ -163,8 +164,10 @@ QCoro::Task<> PolicyEngine::syncPolicy()
                                                  .arg(policy->name, policy->id.toString(QUuid::WithoutBraces), *bad);
             co_return;
         }
-        putInForce(*policy);
-        m_policyETag = response->etag;
+        // Without its cache the next sync asks for the whole policy again, so that the cache is
+        // written once the disk takes it; kept, the tag would only ever bring "unchanged".
+        const bool cached = putInForce(*policy);
+        m_policyETag = cached ? response->etag : QByteArray();
         qCInfo(lcPolicy).noquote()
             << QStringLiteral("Policy sync: applied '%1' (%2)").arg(policy->name, policy->id.toString(QUuid::WithoutBraces));
     } else {

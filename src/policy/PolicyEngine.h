@@ -114,7 +114,8 @@ signals:
     void changed();
 
 private:
-    void putInForce(DevicePolicy policy);
+    // False when the policy is in force but its cache could not be written.
+    bool putInForce(DevicePolicy policy);
 
     // Keep-alive and app restart rules.
     // Returns the running apps it looked at, when it launched nothing: the restart step can

@@ -1,6 +1,7 @@
 #include "updates/FleetReleaseList.h"
 
 #include "fleet/FleetAPIClient.h"
+#include "platform/LogCategories.h"
 
 namespace vesk {
 
@@ -13,8 +14,11 @@ QCoro::Task<std::optional<QList<AvailableUpdate>>> FleetReleaseList::operator()(
     const QByteArray etag = held->releases ? held->etag : QByteArray();
     FleetAPIClient &api = *m_api;
     const APIResult<ConditionalAnswer<AppUpdatesResponse>> answer = co_await api.fetchAppUpdatesIfChanged(etag);
-    if (!answer.ok())
+    if (!answer.ok()) {
+        // The list held stays on offer; the loop asks again at its next turn.
+        qCWarning(lcUpdate).noquote() << QStringLiteral("Update check failed: ") + answer.errorMessage();
         co_return std::nullopt;
+    }
     if (answer->notModified()) {
         if (!held->releases)
             co_return std::nullopt;

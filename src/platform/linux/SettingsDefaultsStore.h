@@ -23,8 +23,13 @@ public:
 private:
     // Writes the changes out and makes the replaced file durable.
     void persist();
+    // Writes pending changes and reads the file again; says once when the file cannot be written
+    // and once when it can again. While it cannot, every read and write tries again.
+    bool sync() const;
 
-    std::unique_ptr<QSettings> m_settings;
+    // Replaced by a fresh one while writing fails: QSettings keeps its first error for good.
+    mutable std::unique_ptr<QSettings> m_settings;
+    mutable bool m_failing = false;
     QVariantMap m_registered;
 };
 
