@@ -238,6 +238,7 @@ int main(int argc, char **argv)
 
     qCInfo(lcApp).noquote() << "Vesk Warden" << VESK_VERSION << "serial" << identity.serialOrUnknown() << "fleet"
                             << options.fleetUrl;
+    services.selfUpdater.removeLeftoverKeptCopy();
     app.launch();
     // A self-update's watcher waits for this version to report started.
     services.selfUpdater.reportStarted();

@@ -33,14 +33,9 @@ QStringList packageSuffixes()
 
 FolderRetentionService::FolderRetentionService(Dependencies deps, QObject *parent)
     : QObject(parent), m_clock(deps.clock), m_safety(std::move(deps.protectedFolders), std::move(deps.homeDir)),
-      m_file(deps.storageDir + QLatin1Char('/') + fileName)
+      m_file(deps.storageDir, fileName), m_rules(m_file.items())
 {
     m_workers.setMaxThreadCount(1);
-    if (const std::optional<QJsonArray> stored = m_file.read()) {
-        m_rules = decodeAll<RetentionRule>(*stored, [](const QJsonValue &item, QString *error) {
-                      return RetentionRule::fromJson(item, error);
-                  }).value_or(QList<RetentionRule>{});
-    }
 }
 
 FolderRetentionService::~FolderRetentionService()
@@ -52,37 +47,18 @@ FolderRetentionService::~FolderRetentionService()
 
 void FolderRetentionService::start()
 {
-    if (m_running)
-        return;
-    m_running = true;
-    m_loopStop = StopSource();
-    loop(QPointer<FolderRetentionService>(this), m_clock, m_loopStop.token());
+    m_loop.start(
+        this, m_clock,
+        [this] {
+            if (m_unsaved)
+                save();
+            return sweepAll();
+        }, [] { return std::chrono::milliseconds(period); });
 }
 
 void FolderRetentionService::stop()
 {
-    if (!m_running)
-        return;
-    m_running = false;
-    StopSource stopping = m_loopStop;
-    m_loopStop = StopSource();
-    stopping.requestStop();
-}
-
-QCoro::Task<> FolderRetentionService::loop(QPointer<FolderRetentionService> self, Clock &clock, StopToken token)
-{
-    for (;;) {
-        if (!self || token.stopRequested())
-            co_return;
-        if (self->m_unsaved)
-            self->save();
-        co_await self->sweepAll();
-        if (!self || token.stopRequested())
-            co_return;
-        const bool slept = co_await clock.sleep(period, token);
-        if (!slept)
-            co_return;
-    }
+    m_loop.stop();
 }
 
 void FolderRetentionService::addOrUpdateRule(const RetentionRule &rule)
@@ -119,12 +95,10 @@ std::optional<RuleStatus> FolderRetentionService::ruleStatus(const QUuid &id) co
 
 void FolderRetentionService::save()
 {
-    QJsonArray items;
-    for (const RetentionRule &rule : m_rules)
-        items.append(rule.toJson());
-    m_unsaved = !m_file.write(items);
-    if (m_unsaved)
-        qCWarning(lcRetention).noquote() << "Could not save" << m_file.path();
+    const std::optional<QString> error = m_file.write(m_rules);
+    m_unsaved = error.has_value();
+    if (error)
+        qCWarning(lcRetention).noquote() << "Could not save" << *error;
 }
 
 QCoro::Task<> FolderRetentionService::sweepAll()

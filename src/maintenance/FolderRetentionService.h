@@ -1,8 +1,8 @@
 #pragma once
 
 #include "maintenance/FolderPathSafety.h"
-#include "maintenance/JsonListFile.h"
-#include "platform/StopToken.h"
+#include "local/JsonListFile.h"
+#include "platform/LoopRun.h"
 #include "policy/EnforcementLog.h"
 #include "policy/PolicyConsumers.h"
 
@@ -56,7 +56,7 @@ public:
     // Starts the loop, whose first sweep runs at once; nothing while it runs.
     void start();
     void stop();
-    bool isRunning() const { return m_running; }
+    bool isRunning() const { return m_loop.isRunning(); }
 
     // Matched by id; a new id is appended. Each change writes the rules file.
     void addOrUpdateRule(const RetentionRule &rule);
@@ -83,11 +83,10 @@ private:
     void record(const RetentionRule &rule, RuleStatus status);
     void appendLog(const QString &message);
     void save();
-    static QCoro::Task<> loop(QPointer<FolderRetentionService> self, Clock &clock, StopToken token);
 
     Clock &m_clock;
     FolderPathSafety m_safety;
-    JsonListFile m_file;
+    JsonListFile<RetentionRule> m_file;
     // The last save failed (a full disk, say); the loop saves again on its next turn.
     bool m_unsaved = false;
     QList<RetentionRule> m_rules;
@@ -96,8 +95,7 @@ private:
     QHash<QUuid, RuleStatus> m_ruleStatus;
     std::optional<QDateTime> m_lastSweep;
     bool m_isSweeping = false;
-    bool m_running = false;
-    StopSource m_loopStop;
+    LoopRun m_loop;
     QThreadPool m_workers;
 };
 

@@ -23,14 +23,9 @@ QString alertTitle(const MonitoredShare &share)
 
 NetworkShareMonitor::NetworkShareMonitor(Dependencies deps, QObject *parent)
     : QObject(parent), m_clock(deps.clock), m_mounter(deps.mounter), m_keychain(deps.keychain),
-      m_file(deps.storageDir + QLatin1Char('/') + fileName), m_serial(std::move(deps.serial)),
-      m_lowDataMode(std::move(deps.lowDataMode))
+      m_file(deps.storageDir, fileName), m_serial(std::move(deps.serial)), m_lowDataMode(std::move(deps.lowDataMode)),
+      m_shares(m_file.items())
 {
-    if (const std::optional<QJsonArray> stored = m_file.read()) {
-        m_shares = decodeAll<MonitoredShare>(*stored, [](const QJsonValue &item, QString *error) {
-                       return MonitoredShare::fromJson(item, error);
-                   }).value_or(QList<MonitoredShare>{});
-    }
 }
 
 NetworkShareMonitor::~NetworkShareMonitor()
@@ -45,38 +40,19 @@ QString NetworkShareMonitor::passwordService(const QUuid &id)
 
 void NetworkShareMonitor::start()
 {
-    if (m_running)
-        return;
-    m_running = true;
-    m_loopStop = StopSource();
-    loop(QPointer<NetworkShareMonitor>(this), m_clock, m_loopStop.token());
+    m_loop.start(
+        this, m_clock,
+        [this] {
+            if (m_unsaved)
+                save();
+            return checkAll();
+        },
+        [this] { return std::chrono::milliseconds(m_lowDataMode() ? lowDataPeriod : period); });
 }
 
 void NetworkShareMonitor::stop()
 {
-    if (!m_running)
-        return;
-    m_running = false;
-    StopSource stopping = m_loopStop;
-    m_loopStop = StopSource();
-    stopping.requestStop();
-}
-
-QCoro::Task<> NetworkShareMonitor::loop(QPointer<NetworkShareMonitor> self, Clock &clock, StopToken token)
-{
-    for (;;) {
-        if (!self || token.stopRequested())
-            co_return;
-        if (self->m_unsaved)
-            self->save();
-        co_await self->checkAll();
-        if (!self || token.stopRequested())
-            co_return;
-        const auto wait = self->m_lowDataMode() ? lowDataPeriod : period;
-        const bool slept = co_await clock.sleep(wait, token);
-        if (!slept)
-            co_return;
-    }
+    m_loop.stop();
 }
 
 void NetworkShareMonitor::addShare(const MonitoredShare &share)
@@ -144,12 +120,10 @@ std::optional<MonitoredShare> NetworkShareMonitor::find(const QUuid &id) const
 
 void NetworkShareMonitor::save()
 {
-    QJsonArray items;
-    for (const MonitoredShare &share : m_shares)
-        items.append(share.toJson());
-    m_unsaved = !m_file.write(items);
-    if (m_unsaved)
-        qCWarning(lcShares).noquote() << "Could not save" << m_file.path();
+    const std::optional<QString> error = m_file.write(m_shares);
+    m_unsaved = error.has_value();
+    if (error)
+        qCWarning(lcShares).noquote() << "Could not save" << *error;
 }
 
 QCoro::Task<> NetworkShareMonitor::checkAll()

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "maintenance/JsonListFile.h"
+#include "local/JsonListFile.h"
 #include "maintenance/ShareAddress.h"
 #include "maintenance/ShareHealth.h"
-#include "platform/StopToken.h"
+#include "platform/LoopRun.h"
 #include "policy/EnforcementLog.h"
 #include "policy/PolicyConsumers.h"
 
@@ -57,7 +57,7 @@ public:
 
     void start();
     void stop();
-    bool isRunning() const { return m_running; }
+    bool isRunning() const { return m_loop.isRunning(); }
 
     // This machine's list; each change writes monitored_shares.json.
     void addShare(const MonitoredShare &share);
@@ -98,12 +98,11 @@ private:
     void appendLog(const QString &message);
     void save();
     std::optional<MonitoredShare> find(const QUuid &id) const;
-    static QCoro::Task<> loop(QPointer<NetworkShareMonitor> self, Clock &clock, StopToken token);
 
     Clock &m_clock;
     ShareMounter &m_mounter;
     KeychainStore &m_keychain;
-    JsonListFile m_file;
+    JsonListFile<MonitoredShare> m_file;
     // The last save failed (a full disk, say); the loop saves again on its next turn.
     bool m_unsaved = false;
     QString m_serial;
@@ -117,8 +116,7 @@ private:
     std::optional<QDateTime> m_lastCheck;
     bool m_isChecking = false;
     QSet<QUuid> m_alerted;
-    bool m_running = false;
-    StopSource m_loopStop;
+    LoopRun m_loop;
 };
 
 } // namespace vesk

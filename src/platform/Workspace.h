@@ -22,6 +22,7 @@ class Workspace {
 public:
     virtual ~Workspace() = default;
 
+    // The applications running from bundles inside this workspace's application folders.
     virtual QList<RunningApplication> runningApplications() = 0;
 
     // The bundle registered for an identifier, as a path; none when no installed bundle has it.

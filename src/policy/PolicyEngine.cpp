@@ -62,46 +62,33 @@ void PolicyEngine::attachAppSamples(AppSamples samples)
 
 void PolicyEngine::start()
 {
-    if (m_running)
+    if (m_loop.isRunning())
         return;
-    m_running = true;
     loadInitialPolicy();
     // A (re)started engine asks for the policy on its first pass.
     m_lastSyncAttempt.reset();
-    m_loopStop = StopSource();
-    loop(QPointer<PolicyEngine>(this), m_clock, m_loopStop.token());
+    m_loop.start(
+        this, m_clock, [this] { return loopPass(); },
+        [this] { return m_settings.lowDataMode() ? lowDataPeriod : period; });
 }
 
 void PolicyEngine::stop()
 {
-    if (!m_running)
-        return;
-    m_running = false;
-    // Replaced first: the stop resumes the loop synchronously.
-    StopSource stopping = m_loopStop;
-    m_loopStop = StopSource();
-    stopping.requestStop();
+    m_loop.stop();
 }
 
-QCoro::Task<> PolicyEngine::loop(QPointer<PolicyEngine> self, Clock &clock, StopToken token)
+QCoro::Task<> PolicyEngine::loopPass()
 {
-    for (;;) {
-        if (!self || token.stopRequested())
-            co_return;
-        co_await self->enforce();
-        if (!self || token.stopRequested())
-            co_return;
-        const bool lowData = self->m_settings.lowDataMode();
-        const QDateTime now = clock.now();
-        const auto syncEvery = lowData ? lowDataSyncPeriod : syncPeriod;
-        if (!self->m_lastSyncAttempt || self->m_lastSyncAttempt->secsTo(now) >= syncEvery.count()) {
-            self->m_lastSyncAttempt = now;
-            co_await self->syncPolicy();
-            if (!self || token.stopRequested())
-                co_return;
-        }
-        const auto wait = self->m_settings.lowDataMode() ? lowDataPeriod : period;
-        co_await clock.sleep(wait, token);
+    QPointer<PolicyEngine> self(this);
+    const StopToken token = m_loop.token();
+    co_await enforce();
+    if (!self || token.stopRequested())
+        co_return;
+    const QDateTime now = m_clock.now();
+    const auto syncEvery = m_settings.lowDataMode() ? lowDataSyncPeriod : syncPeriod;
+    if (!m_lastSyncAttempt || m_lastSyncAttempt->secsTo(now) >= syncEvery.count()) {
+        m_lastSyncAttempt = now;
+        co_await syncPolicy();
     }
 }
 

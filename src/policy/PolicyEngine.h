@@ -2,7 +2,7 @@
 
 #include "commands/ComputerRestart.h"
 #include "monitor/AppSnapshot.h"
-#include "platform/StopToken.h"
+#include "platform/LoopRun.h"
 #include "policy/EnforcementLog.h"
 #include "policy/PolicyFiles.h"
 #include "wire/policy/DevicePolicy.h"
@@ -75,7 +75,7 @@ public:
     void start();
     // Ends the loop. A pending machine restart and a timed pause keep their own timers.
     void stop();
-    bool isRunning() const { return m_running; }
+    bool isRunning() const { return m_loop.isRunning(); }
 
     // The first policy of the library naming this serial, else the cache, else none.
     void loadInitialPolicy();
@@ -131,7 +131,8 @@ private:
     static QCoro::Task<> restartCountdown(QPointer<PolicyEngine> self, Clock &clock, int seconds, StopToken token);
     static QCoro::Task<> runMachineRestart(QPointer<PolicyEngine> self, ComputerRestart restart);
     static QCoro::Task<> resumeTimer(QPointer<PolicyEngine> self, Clock &clock, int minutes, StopToken token);
-    static QCoro::Task<> loop(QPointer<PolicyEngine> self, Clock &clock, StopToken token);
+    // Enforces the policy in force, then asks the server for it when a sync is due.
+    QCoro::Task<> loopPass();
 
     FleetAPIClient &m_api;
     FleetSettingsStore &m_settings;
@@ -160,8 +161,7 @@ private:
     AutomaticUpdateRunner *m_updateService = nullptr;
     AppSamples m_appSamples;
 
-    bool m_running = false;
-    StopSource m_loopStop;
+    LoopRun m_loop;
     std::optional<StopSource> m_restartWarningStop;
     std::optional<StopSource> m_resumeStop;
 };

@@ -110,7 +110,7 @@ QCoro::Task<> PolicyEngine::restartApp(QString bundleId, QString reason)
     appendLog(QStringLiteral("Terminated %1 (%2)").arg(bundleId, reason));
     // Waits for the old process to go (ending it when it will not) before the relaunch,
     // so the new one never meets the old one's files still open.
-    const std::optional<QString> why = co_await actions.relaunch(bundleId, m_loopStop.token());
+    const std::optional<QString> why = co_await actions.relaunch(bundleId, m_loop.token());
     if (!self)
         co_return;
     if (!why)

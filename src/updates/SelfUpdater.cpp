@@ -3,6 +3,7 @@
 #include "commands/PinnedVersions.h"
 #include "platform/Clock.h"
 #include "platform/DefaultsStore.h"
+#include "platform/FolderHandle.h"
 #include "platform/LogCategories.h"
 #include "updates/BundleReplacement.h"
 #include "updates/ReleaseDownload.h"
@@ -28,6 +29,12 @@ struct Swapped {
     std::optional<QString> failure;
     bool kept = false;
 };
+
+// The name the replaced bundle is kept under, beside the installed one.
+QString keptNameOf(const QString &bundle)
+{
+    return QStringLiteral(".warden-previous-") + QFileInfo(bundle).fileName();
+}
 
 } // namespace
 
@@ -152,7 +159,7 @@ QCoro::Task<> SelfUpdater::perform(AvailableUpdate release)
         m_defaults.object(UpdateService::requireSignedKey).toBool());
     const QString file = downloaded.file;
     const QString bundle = m_own.bundlePath;
-    const QString keptName = QStringLiteral(".warden-previous-") + QFileInfo(bundle).fileName();
+    const QString keptName = keptNameOf(bundle);
     const QString bundleId = m_own.bundleId;
     const QString stateDir = m_stateDir;
     BundleSwap *swap = &m_swap;
@@ -240,6 +247,27 @@ QCoro::Task<> SelfUpdater::reportStarted()
     if (SelfUpdateHandover::writeMarker(m_stateDir, SelfUpdateHandover::startedFile, m_own.version))
         qCInfo(lcUpdate).noquote() << "Self-update: version" << VersionRule::numericPart(m_own.version)
                                    << "reported started";
+}
+
+void SelfUpdater::removeLeftoverKeptCopy()
+{
+    if (m_own.bundlePath.isEmpty() || m_selfUpdating ||
+        SelfUpdateHandover::readMarker(m_stateDir, SelfUpdateHandover::pendingFile))
+        return;
+    const QString folder = QFileInfo(m_own.bundlePath).absolutePath();
+    const QString kept = keptNameOf(m_own.bundlePath);
+    const QFileInfo leftover(folder + QLatin1Char('/') + kept);
+    if (!leftover.exists() && !leftover.isSymLink())
+        return;
+    const Opened<FolderHandle> parent = FolderHandle::openTrusted(folder, false);
+    std::optional<FolderError> error = parent.error;
+    if (parent.ok())
+        error = parent.handle.removeTree(kept);
+    if (error)
+        qCWarning(lcUpdate).noquote() << "Self-update: cannot remove the previous agent left by an interrupted update:"
+                                      << error->text;
+    else
+        qCInfo(lcUpdate).noquote() << "Self-update: removed the previous agent left by an interrupted update:" << kept;
 }
 
 } // namespace vesk

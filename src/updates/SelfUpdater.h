@@ -58,6 +58,10 @@ public:
     // Called once the agent's services run: after a short settle, tells a waiting watcher that
     // this version started.
     QCoro::Task<> reportStarted();
+    // Called at start: removes the previous agent's copy that an interrupted self-update left
+    // beside the installed bundle. While a hand-over is pending the watcher may still need it
+    // to roll back, so it stays.
+    void removeLeftoverKeptCopy();
 
     bool isSelfUpdating() const { return m_selfUpdating; }
     const std::optional<AvailableUpdate> &criticalUpdateHeldByPin() const { return m_heldByPin; }

@@ -40,43 +40,30 @@ UpdateService::~UpdateService()
 
 void UpdateService::start()
 {
-    if (m_running)
+    if (m_loop.isRunning())
         return;
-    m_running = true;
     if (!m_sweptStaging) {
         m_sweptStaging = true;
         m_installer.removeLeftStaging();
     }
-    m_loopStop = StopSource();
-    loop(QPointer<UpdateService>(this), m_clock, m_loopStop.token());
+    m_loop.start(
+        this, m_clock, [this] { return loopPass(); }, [] { return std::chrono::milliseconds(period); });
 }
 
 void UpdateService::stop()
 {
-    if (!m_running)
-        return;
-    m_running = false;
-    // Replaced first: the stop resumes the loop synchronously.
-    StopSource stopping = m_loopStop;
-    m_loopStop = StopSource();
-    stopping.requestStop();
+    m_loop.stop();
 }
 
-QCoro::Task<> UpdateService::loop(QPointer<UpdateService> self, Clock &clock, StopToken token)
+QCoro::Task<> UpdateService::loopPass()
 {
-    for (;;) {
-        if (!self || token.stopRequested())
-            co_return;
-        co_await self->checkForUpdates();
-        if (!self || token.stopRequested())
-            co_return;
-        if (QPointer<SelfUpdater> selfUpdater = self->m_selfUpdater) {
-            co_await selfUpdater->check(self->m_latestServerUpdates);
-            if (!self || token.stopRequested())
-                co_return;
-        }
-        co_await clock.sleep(period, token);
-    }
+    QPointer<UpdateService> self(this);
+    const StopToken token = m_loop.token();
+    co_await checkForUpdates();
+    if (!self || token.stopRequested())
+        co_return;
+    if (QPointer<SelfUpdater> selfUpdater = m_selfUpdater)
+        co_await selfUpdater->check(m_latestServerUpdates);
 }
 
 void UpdateService::attachSelfUpdater(SelfUpdater *selfUpdater)

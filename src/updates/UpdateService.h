@@ -1,7 +1,7 @@
 #pragma once
 
 #include "commands/UpdateCommands.h"
-#include "platform/StopToken.h"
+#include "platform/LoopRun.h"
 #include "policy/PolicyConsumers.h"
 #include "updates/AppInstaller.h"
 #include "updates/DownloadState.h"
@@ -57,7 +57,7 @@ public:
 
     void start();
     void stop();
-    bool isRunning() const { return m_running; }
+    bool isRunning() const { return m_loop.isRunning(); }
 
     // One availability check; on failure the previous list stays.
     QCoro::Task<> checkForUpdates();
@@ -84,7 +84,8 @@ private:
     void setState(const QString &bundleId, std::optional<DownloadState> state);
     CommandResult fail(const QString &bundleId, const QString &text);
     AppInstaller::Options installOptions() const;
-    static QCoro::Task<> loop(QPointer<UpdateService> self, Clock &clock, StopToken token);
+    // Checks the apps for updates, then the agent itself.
+    QCoro::Task<> loopPass();
 
     FetchReleases m_fetchReleases;
     FleetSettingsStore &m_settings;
@@ -99,9 +100,8 @@ private:
     std::optional<QDateTime> m_lastCheck;
     std::optional<QList<AvailableUpdate>> m_latestServerUpdates;
 
-    bool m_running = false;
+    LoopRun m_loop;
     bool m_sweptStaging = false;
-    StopSource m_loopStop;
     QPointer<SelfUpdater> m_selfUpdater;
 };
 

@@ -6,13 +6,14 @@
 // then writes n+1, n+2, ... and reports "wrote <n>" after each write returns.
 //   atomic_writer <kind> <folder>
 #include "commands/RecentCommands.h"
-#include "maintenance/JsonListFile.h"
+#include "local/JsonListFile.h"
 #include "platform/linux/FileKeychainStore.h"
 #include "platform/linux/KeychainFileFormat.h"
 #include "platform/linux/SettingsDefaultsStore.h"
 #include "policy/PolicyFiles.h"
 #include "updates/BackupManifest.h"
 #include "wire/policy/MonitoredShare.h"
+#include "wire/policy/RetentionRule.h"
 
 #include <QCoreApplication>
 #include <QCoro/QCoroTask>
@@ -161,41 +162,40 @@ std::map<QString, Kind> kinds(const QString &dir)
             return backups.front().previousVersion == QString::number(n) ? n : kTorn;
         }};
 
-    const QString rulesPath = dir + QStringLiteral("/retention_rules.json");
+    const JsonListFile<RetentionRule> rulesFile(dir, QStringLiteral("retention_rules.json"));
     all["retention_rules"] = Kind{
-        [rulesPath](qint64 n) {
-            QJsonArray items;
-            for (int i = 0; i < 3; ++i)
-                items.append(QJsonObject{{QStringLiteral("name"), contentOf(n)}, {QStringLiteral("index"), i}});
-            JsonListFile(rulesPath).write(items);
+        [rulesFile](qint64 n) {
+            QList<RetentionRule> rules(3);
+            for (RetentionRule &rule : rules) {
+                rule.name = contentOf(n);
+                rule.folderPath = QStringLiteral("~/Pictures/Drop");
+            }
+            rulesFile.write(rules);
         },
-        [rulesPath]() -> qint64 {
-            if (!QFile::exists(rulesPath))
+        [rulesFile]() -> qint64 {
+            if (!QFile::exists(rulesFile.path()))
                 return kNone;
-            const std::optional<QJsonArray> items = JsonListFile(rulesPath).read();
-            if (!items || items->size() != 3)
+            const QList<RetentionRule> rules = rulesFile.items();
+            if (rules.size() != 3)
                 return kTorn;
-            const qint64 n = generationOf(items->at(2).toObject().value(QStringLiteral("name")).toString());
-            return items->at(0).toObject().value(QStringLiteral("name")).toString() == contentOf(n) ? n : kTorn;
+            const qint64 n = generationOf(rules.at(2).name);
+            return rules.at(0).name == contentOf(n) ? n : kTorn;
         }};
 
-    const QString sharesPath = dir + QStringLiteral("/monitored_shares.json");
+    const JsonListFile<MonitoredShare> sharesFile(dir, QStringLiteral("monitored_shares.json"));
     all["shares"] = Kind{
-        [sharesPath](qint64 n) {
+        [sharesFile](qint64 n) {
             MonitoredShare share;
             share.id = QUuid::fromString(QStringLiteral("6f9619ff-8b86-d011-b42d-00c04fc96405"));
             share.name = contentOf(n);
             share.address = QStringLiteral("smb://nas/captures");
-            JsonListFile(sharesPath).write(QJsonArray{share.toJson()});
+            sharesFile.write({share});
         },
-        [sharesPath]() -> qint64 {
-            if (!QFile::exists(sharesPath))
+        [sharesFile]() -> qint64 {
+            if (!QFile::exists(sharesFile.path()))
                 return kNone;
-            const std::optional<QJsonArray> items = JsonListFile(sharesPath).read();
-            if (!items || items->size() != 1)
-                return kTorn;
-            const std::optional<MonitoredShare> share = MonitoredShare::fromJson(items->at(0), nullptr);
-            return share ? generationOf(share->name) : kTorn;
+            const QList<MonitoredShare> shares = sharesFile.items();
+            return shares.size() == 1 ? generationOf(shares.front().name) : kTorn;
         }};
 
     all["recent_commands"] = Kind{

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -213,6 +214,18 @@ TEST_F(LinuxWorkspaceTest, SeesBundleProcessesRunningAndStopped)
         process.waitForFinished(5000);
         EXPECT_FALSE(runningFrom(ws, bundle)) << tc.name << ": gone once it exits";
     }
+
+    // The same program from a bundle outside the application folders is someone else's.
+    const QString stray = makeBundle(path("Downloads"), "Tether.app", named, sleepBinary);
+    QProcess outside;
+    outside.start(stray + "/Contents/MacOS/tether", {"30"});
+    ASSERT_TRUE(outside.waitForStarted(5000));
+    const QList<RunningApplication> listed = ws.runningApplications();
+    EXPECT_FALSE(std::any_of(listed.cbegin(), listed.cend(),
+                             [&](const RunningApplication &app) { return app.pid == outside.processId(); }))
+        << describe(listed);
+    outside.kill();
+    outside.waitForFinished(5000);
 }
 
 TEST_F(LinuxWorkspaceTest, AChildRunningFromTheSameBundleIsPartOfTheApp)

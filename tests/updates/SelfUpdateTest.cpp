@@ -215,6 +215,23 @@ TEST(SelfUpdateTest, InstallSwapsNextToTheBundleAndHandsOverOrPutsItBack)
     }
 }
 
+// An update interrupted before its hand-over ended leaves the previous agent beside the bundle;
+// the next start removes it, unless a hand-over still waits on it to roll back.
+TEST(SelfUpdateTest, StartRemovesTheLeftoverKeptCopyUnlessAHandOverIsPending)
+{
+    for (const bool pending : {false, true}) {
+        SelfUpdateRig rig;
+        makeBundle(rig.base.paths.applicationsDir(), ".warden-previous-VeskWarden.app",
+                   appInfo(kOwnId, "VeskWarden", "1.3"));
+        if (pending) {
+            ASSERT_TRUE(SelfUpdateHandover::writeMarker(rig.base.paths.storageDir, SelfUpdateHandover::pendingFile, "1.4"));
+        }
+        rig.updater.removeLeftoverKeptCopy();
+        EXPECT_EQ(rig.versionAt(rig.keptPath()), pending ? "1.3" : "") << "pending: " << pending;
+        EXPECT_EQ(rig.versionAt(rig.bundle), "1.4") << "pending: " << pending;
+    }
+}
+
 TEST(SelfUpdateTest, UnitComesFromTheControlGroupOnlyUnderSystemd)
 {
     QProcessEnvironment systemd;

@@ -51,8 +51,29 @@ QList<RunningApplication> LinuxWorkspace::runningApplications()
         ProcStat stat;
         QString bundle;
     };
+    // Only bundles inside our own application folders count: an application run from anywhere
+    // else (a download, another agent's folders on the same machine) is not ours to watch.
+    QStringList owned;
+    const auto addPrefix = [&owned](const QString &folder) {
+        owned.append(folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/'));
+    };
+    for (const QString &folder : m_folders) {
+        const QString clean = QDir::cleanPath(folder);
+        if (!clean.startsWith(QLatin1Char('/')))
+            continue;
+        addPrefix(clean);
+        const QString canonical = QFileInfo(clean).canonicalFilePath();
+        if (!canonical.isEmpty() && canonical != clean)
+            addPrefix(canonical);
+    }
+    const auto isOwned = [&owned](const QString &bundle) {
+        return std::any_of(owned.cbegin(), owned.cend(), [&bundle](const QString &prefix) { return bundle.startsWith(prefix); });
+    };
+
     QHash<qint32, Match> matches;
     for (ProcessBundleMap::Match &match : m_processBundles.scan(m_processes)) {
+        if (!isOwned(match.bundle))
+            continue;
         const auto stat = m_processes.stat(match.pid);
         if (!stat)
             continue;

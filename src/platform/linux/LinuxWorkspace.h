@@ -22,7 +22,9 @@ namespace vesk {
 // the one that comes first in name order.
 //
 // A running application is a process whose executable, or whose script (the first
-// non-option argument of an interpreter), lies in a bundle's Contents/MacOS. A child that
+// non-option argument of an interpreter), lies in a bundle's Contents/MacOS, and whose bundle
+// lies inside one of the application folders: a bundle run from anywhere else is not listed,
+// so two agents with folders of their own never see each other's applications. A child that
 // runs from the same bundle as its parent is part of that application, not another one.
 // Which bundle a process runs from is remembered per process (see ProcessBundleMap), and each
 // bundle's Info.plist until the file changes, so a listing costs little more than reading the
