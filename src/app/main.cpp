@@ -175,7 +175,8 @@ int main(int argc, char **argv)
     const ConsoleContext consoleContext{consoleFleet,           defaults,           foundation.locks,
                                         clock,                  identity.serialOrUnknown(),
                                         &services.systemMonitor, &services.policyEngine, &services.updates,
-                                        &services.alerts};
+                                        &services.alerts,         &services.updates,
+                                        &services.appDirectory};
     if (options.command == QLatin1String("console"))
         return runConsoleScreenshots(options.screenshotDir, consoleContext, services.systemMonitor);
     // The push channel trusts what the fleet URL's requests trust. VESK_PUSH_CHANNEL=off leaves

@@ -9,8 +9,10 @@ class AppLock;
 class Clock;
 class ConsoleFleet;
 class DefaultsStore;
+class FleetAppDirectory;
 class PolicyEngine;
 class SystemMonitor;
+class UpdateCommands;
 class UpdateService;
 
 // What the console window reads and calls. The services outlive the window; any of them may
@@ -25,6 +27,8 @@ struct ConsoleContext {
     const PolicyEngine *policy = nullptr;
     const UpdateService *updates = nullptr;
     const AlertService *alerts = nullptr;
+    UpdateCommands *updateCommands = nullptr; // the update service's install and refresh
+    FleetAppDirectory *appDirectory = nullptr;
 };
 
 } // namespace vesk

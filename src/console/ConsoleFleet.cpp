@@ -45,4 +45,14 @@ QCoro::Task<APIStatus> FleetClientConsoleFleet::deletePolicy(QUuid id)
     return m_api.deletePolicy(id);
 }
 
+QCoro::Task<APIResult<RemoteInstalledAppsResponse>> FleetClientConsoleFleet::installedApps(QString serial)
+{
+    return m_api.installedApps(std::move(serial));
+}
+
+QCoro::Task<APIResult<AppUpdatesResponse>> FleetClientConsoleFleet::appReleases()
+{
+    return m_api.fetchAppUpdates();
+}
+
 } // namespace vesk

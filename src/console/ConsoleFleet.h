@@ -7,6 +7,8 @@
 #include "wire/FleetAppStatus.h"
 #include "wire/FleetCommandResponse.h"
 #include "wire/FleetMachine.h"
+#include "wire/RemoteInstalledApp.h"
+#include "wire/policy/AppUpdatesResponse.h"
 #include "wire/policy/DevicePolicy.h"
 
 #include <QMap>
@@ -33,6 +35,9 @@ public:
     virtual QCoro::Task<APIResult<QList<DevicePolicy>>> policies() = 0;
     virtual QCoro::Task<APIStatus> savePolicy(DevicePolicy policy) = 0;
     virtual QCoro::Task<APIStatus> deletePolicy(QUuid id) = 0;
+    virtual QCoro::Task<APIResult<RemoteInstalledAppsResponse>> installedApps(QString serial) = 0;
+    // Every release the fleet offers, newest per app as the server lists them.
+    virtual QCoro::Task<APIResult<AppUpdatesResponse>> appReleases() = 0;
 };
 
 // The console's calls answered by the agent's fleet client.
@@ -49,6 +54,8 @@ public:
     QCoro::Task<APIResult<QList<DevicePolicy>>> policies() override;
     QCoro::Task<APIStatus> savePolicy(DevicePolicy policy) override;
     QCoro::Task<APIStatus> deletePolicy(QUuid id) override;
+    QCoro::Task<APIResult<RemoteInstalledAppsResponse>> installedApps(QString serial) override;
+    QCoro::Task<APIResult<AppUpdatesResponse>> appReleases() override;
 
 private:
     FleetAPIClient &m_api;

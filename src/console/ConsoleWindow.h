@@ -23,6 +23,10 @@ class AlertsPage;
 class BatchSheet;
 class DashboardPage;
 class FleetManagementPage;
+class InstalledAppsModel;
+class InstalledAppsPage;
+class SoftwareUpdatesModel;
+class SoftwareUpdatesPage;
 class MachinePage;
 class PolicyManagerPage;
 class SettingsPage;
@@ -56,6 +60,8 @@ public:
     AlertsPage &alertsPage() const { return *m_alertsPage; }
     PolicyManagerPage &policyManagerPage() const { return *m_policyManager; }
     QCoro::Task<> unlock(QString password);
+    InstalledAppsModel &installedApps() const { return *m_installedApps; }
+    SoftwareUpdatesModel &softwareUpdates() const { return *m_softwareUpdates; }
 
 private:
     QWidget *buildSidebar();
@@ -65,6 +71,7 @@ private:
     void refreshMachinesNote();
     void refreshDetail();
     void toggleLock();
+    QCoro::Task<> offerBatchApps();
 
     ConsoleContext m_context;
     MachineDirectory m_directory;
@@ -92,6 +99,10 @@ private:
     QAction *m_lockAction = nullptr;
     QAction *m_batchAction = nullptr;
     QPointer<BatchSheet> m_batch;
+    InstalledAppsModel *m_installedApps = nullptr;
+    SoftwareUpdatesModel *m_softwareUpdates = nullptr;
+    InstalledAppsPage *m_installedAppsPage = nullptr;
+    SoftwareUpdatesPage *m_softwareUpdatesPage = nullptr;
 };
 
 } // namespace vesk

@@ -16,9 +16,10 @@ namespace vesk {
 
 class Clock;
 class ConsoleFleet;
+class MachineSoftwarePage;
 
-// The machine detail's Overview: device status, telemetry charts over a chosen number of
-// hours, and the restart command with its confirmation.
+// The machine detail: the Overview (device status, telemetry charts over a chosen number of
+// hours, and the restart command with its confirmation) and the Software tab.
 class MachinePage : public QWidget {
     Q_OBJECT
 public:
@@ -28,6 +29,7 @@ public:
     MachinePage(ConsoleFleet &fleet, const Clock &clock, QWidget *parent = nullptr);
 
     MachineDetailModel &model() { return m_model; }
+    MachineSoftwarePage &software() { return *m_software; }
     void showMachine(const QString &serial, const QString &name, const QString &lastSeenLine);
 
 private:
@@ -49,6 +51,7 @@ private:
     QDateTimeAxis *m_timeAxis;
     QPushButton *m_restart;
     QLabel *m_commandResult;
+    MachineSoftwarePage *m_software = nullptr;
 };
 
 } // namespace vesk
