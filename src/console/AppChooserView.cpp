@@ -42,6 +42,9 @@ AppChooserView::AppChooserView(AppChooser &chooser, const QString &searchName, Q
     layout->addWidget(m_typed);
     layout->addLayout(buttons);
     layout->addWidget(hint);
+    layout->addStretch(); // takes the room of a hidden list
+    for (QLabel *line : {m_limit, m_typed, hint})
+        line->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
 
     connect(m_search, &QLineEdit::textChanged, &m_chooser, &AppChooser::setSearch);
     connect(all, &QPushButton::clicked, &m_chooser, &AppChooser::chooseAllVeskApps);

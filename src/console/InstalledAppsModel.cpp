@@ -4,6 +4,8 @@
 
 #include <QPointer>
 
+#include <qcoro/qcorosignal.h>
+
 #include <algorithm>
 
 namespace vesk {
@@ -12,8 +14,16 @@ InstalledAppsModel::InstalledAppsModel(Scan scan, QObject *parent) : QObject(par
 
 QCoro::Task<> InstalledAppsModel::load()
 {
-    if (m_scanning)
+    QPointer<InstalledAppsModel> self(this);
+    if (m_scanning) {
+        // A caller that arrives during a scan waits for its result.
+        while (m_scanning) {
+            co_await qCoro(this, &InstalledAppsModel::changed);
+            if (!self)
+                co_return;
+        }
         co_return;
+    }
     if (!m_scan) {
         m_scanned = true;
         emit changed();
@@ -21,7 +31,6 @@ QCoro::Task<> InstalledAppsModel::load()
     }
     m_scanning = true;
     emit changed();
-    QPointer<InstalledAppsModel> self(this);
     const Scan scan = m_scan;
     QList<InstalledApp> found = co_await scan();
     if (!self)

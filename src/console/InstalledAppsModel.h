@@ -23,7 +23,7 @@ public:
     // Without a scan (no app directory) the screen shows its empty state.
     explicit InstalledAppsModel(Scan scan, QObject *parent = nullptr);
 
-    // Scans again; a scan already running is not started twice.
+    // Scans again; a call during a scan starts none and ends with that scan.
     QCoro::Task<> load();
     bool isScanning() const { return m_scanning; }
     bool hasScanned() const { return m_scanned; }

@@ -39,8 +39,9 @@ InstalledAppsPage::InstalledAppsPage(InstalledAppsModel &model, QWidget *parent)
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addWidget(m_count);
-    layout->addWidget(m_status);
+    layout->addWidget(m_status, 1);
     layout->addWidget(m_table, 1);
+    m_count->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
 
     connect(m_filter, &QComboBox::activated, this, [this](int index) {
         m_model.setFilter(static_cast<InstalledAppsModel::Filter>(m_filter->itemData(index).toInt()));

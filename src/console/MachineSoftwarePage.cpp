@@ -62,6 +62,8 @@ MachineSoftwarePage::MachineSoftwarePage(ConsoleFleet &fleet, const Clock &clock
     layout->addWidget(new AppChooserView(m_chooser, QStringLiteral("machineAppSearch")), 1);
     layout->addLayout(appButtons);
     layout->addWidget(m_commandText);
+    for (QLabel *line : {m_appsText, m_updatesText, m_commandText})
+        line->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
 
     const auto command = [this](const char *name) {
         return [this, name]() { m_model.appCommand(QLatin1String(name), m_chooser.bundleIds()); };

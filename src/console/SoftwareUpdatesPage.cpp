@@ -42,8 +42,10 @@ SoftwareUpdatesPage::SoftwareUpdatesPage(SoftwareUpdatesModel &model, QWidget *p
     layout->addLayout(top);
     layout->addWidget(m_policy);
     layout->addWidget(m_held);
-    layout->addWidget(m_empty);
+    layout->addWidget(m_empty, 1);
     layout->addWidget(m_table, 1);
+    for (QLabel *line : {m_policy, m_held})
+        line->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
 
     connect(m_filter, &QComboBox::activated, this, [this](int index) {
         m_model.setFilter(static_cast<SoftwareUpdatesModel::Filter>(m_filter->itemData(index).toInt()));

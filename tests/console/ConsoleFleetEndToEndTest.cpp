@@ -159,11 +159,11 @@ TEST(ConsoleAgainstFleetd, RestartAppQueuedThroughTheBatchSheetIsStoredOnTheServ
     EXPECT_EQ(policies.policies().first().name, QStringLiteral("Gala booths"));
     EXPECT_EQ(policies.policies().first().assignedSerials, QStringList{kSerial});
 
-    // Every screen renders against the same fleet: the sidebar's, the machine and the sheet.
+    // Every screen renders against the same fleet: the sidebar's, the machine's two tabs and the sheet.
     const ConsoleScreenshots shots =
         QCoro::waitFor(ConsoleScreenshots::capture(*window, dir.filePath(QStringLiteral("shots"))));
     EXPECT_TRUE(shots.error.isEmpty()) << shots.error.toStdString();
-    EXPECT_EQ(shots.written.size(), window->sidebarScreens().size() + 2) << shots.written.join(' ').toStdString();
+    EXPECT_EQ(shots.written.size(), window->sidebarScreens().size() + 3) << shots.written.join(' ').toStdString();
     for (const QString &path : shots.written)
         EXPECT_GT(QFileInfo(path).size(), 1000) << path.toStdString();
 
