@@ -112,7 +112,7 @@ QString MachineSoftwareModel::restartConfirmText(const QStringList &bundleIds) c
     QStringList names;
     for (const QString &bundleId : bundleIds)
         names.append(displayName(bundleId));
-    return ConsoleTexts::quitAndRelaunch + names.join(QStringLiteral(", ")) + QStringLiteral(".");
+    return ConsoleTexts::quitAndRelaunch + names.join(QStringLiteral(", "));
 }
 
 QCoro::Task<> MachineSoftwareModel::appCommand(QString command, QStringList bundleIds, std::optional<QDateTime> at)
@@ -138,7 +138,7 @@ QCoro::Task<> MachineSoftwareModel::scheduleUpdate(QString bundleId, QDateTime a
     QMap<QString, AnyCodable> params;
     params.insert(QStringLiteral("bundle_id"), bundleId);
     params.insert(QStringLiteral("scheduled_at"), at.toUTC().toString(Qt::ISODate));
-    const QString okText = displayName(bundleId) + QStringLiteral(": ") + ConsoleTexts::updateScheduled + tr(" (ID: %1)");
+    const QString okText = ConsoleTexts::updateScheduled + tr(" (ID: %1)");
     co_await send(QStringLiteral("schedule_update"), params, okText);
 }
 

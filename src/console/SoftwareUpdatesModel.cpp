@@ -156,10 +156,10 @@ QString SoftwareUpdatesModel::heldText() const
 
 QString SoftwareUpdatesModel::policyText() const
 {
-    QString text = UpdatePolicy::description(m_policy ? m_policy->mode : UpdatePolicy::Mode::localAllowed);
-    if (!m_policy)
-        text = tr("No update policy is in force: updates install when you choose.");
-    else if (m_policy->mode == UpdatePolicy::Mode::automatic)
+    QString text = tr("No update policy is in force: updates install when you choose.");
+    if (m_policy)
+        text = UpdatePolicy::description(m_policy->mode);
+    if (m_policy && m_policy->mode == UpdatePolicy::Mode::automatic)
         text += QLatin1Char(' ') + tr("Window: %1–%2.").arg(hour(m_policy->windowStart), hour(m_policy->windowEnd));
     if (m_facts.lastCheck)
         text += QLatin1Char(' ') +

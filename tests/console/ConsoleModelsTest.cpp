@@ -821,7 +821,7 @@ TEST(ConsoleMachineSoftware, ReportedAppsUpdatesAndAppCommands)
     EXPECT_EQ(model.updatesText(), QStringLiteral("Failed to load available updates: Bad gateway (502)"));
 
     EXPECT_EQ(model.restartConfirmText({QStringLiteral("com.lumora.capture")}),
-              QStringLiteral("This will quit and relaunch Capture."));
+              QStringLiteral("This will quit and relaunch Capture"));
     const QDateTime at(QDate(2026, 3, 2), QTime(22, 30), QTimeZone::utc());
     QCoro::waitFor(model.appCommand(QStringLiteral("restart_app"), {QStringLiteral("com.lumora.capture")}, at));
     QCoro::waitFor(model.scheduleUpdate(QStringLiteral("com.lumora.capture"), at));
