@@ -16,6 +16,8 @@
 #include "console/ConsoleLauncher.h"
 #include "console/ConsoleScreenshots.h"
 #include "console/ConsoleWindow.h"
+#include "console/MachinePage.h"
+#include "console/MachineSoftwarePage.h"
 #include "console/PolicyManagerPage.h"
 #include "credentials/CredentialManager.h"
 #include "local/AppLock.h"
@@ -136,6 +138,21 @@ TEST(ConsoleAgainstFleetd, RestartAppQueuedThroughTheBatchSheetIsStoredOnTheServ
     const QString stored = admin({QStringLiteral("command"), QStringLiteral("list"), kSerial});
     EXPECT_TRUE(stored.contains(QStringLiteral("restart_app"))) << stored.toStdString();
     EXPECT_TRUE(stored.contains(QStringLiteral("com.lumora.booth"))) << stored.toStdString();
+
+    // The machine's Software tab reads back what it reported and the fleet's newer release.
+    RemoteInstalledApp capture{QStringLiteral("com.lumora.capture"), QStringLiteral("Capture"), QStringLiteral("1.0"),
+                               QStringLiteral("100"), {}, {}, true, true, {}, {}};
+    const APIStatus reported = QCoro::waitFor(side.api.reportInstalledApps({capture}));
+    ASSERT_TRUE(reported) << reported.errorMessage().toStdString();
+    writeFile(dir.filePath(QStringLiteral("Capture-1.1.zip")), QByteArray(2000, 'z'));
+    admin({QStringLiteral("release"), QStringLiteral("publish"), QStringLiteral("com.lumora.capture"),
+           QStringLiteral("1.1"), dir.filePath(QStringLiteral("Capture-1.1.zip"))});
+    MachineSoftwareModel &software = window->machinePage().software().model();
+    QCoro::waitFor(software.show(kSerial, kSerial));
+    ASSERT_EQ(software.apps().size(), 1) << software.appsText().toStdString();
+    EXPECT_EQ(software.apps().first().version, QStringLiteral("1.0"));
+    EXPECT_EQ(software.updates(), (QList<MachineUpdate>{{"com.lumora.capture", "Capture", "1.0", "1.1"}}))
+        << software.updatesText().toStdString();
 
     // A policy made in the Policy Manager, assigned to the machine, comes back from the server.
     window->showScreen(ConsoleScreen::policyManager);
