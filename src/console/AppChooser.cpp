@@ -87,7 +87,8 @@ QStringList AppChooser::bundleIds() const
     if (!m_chosen.isEmpty())
         return m_chosen;
     // A typed text stands for an app only when it is one's exact identifier or names none.
-    const bool exact = std::any_of(m_apps.cbegin(), m_apps.cend(), [this](const AppRef &a) { return a.bundleId == m_search; });
+    const bool exact =
+        std::any_of(m_apps.cbegin(), m_apps.cend(), [this](const AppRef &a) { return a.bundleId == m_search; });
     if (m_search.isEmpty() || (!exact && !m_matches.isEmpty()))
         return {};
     return {m_search};

@@ -17,7 +17,8 @@ namespace vesk {
 
 BatchSheet::BatchSheet(ConsoleFleet &fleet, const MachineListModel &machines, QWidget *parent)
     : QDialog(parent), m_model(fleet), m_filter(new QLineEdit), m_machines(new QListWidget),
-      m_command(new QComboBox), m_appView(new AppChooserView(m_apps, QStringLiteral("batchBundleId"))), m_blocker(new QLabel),
+      m_command(new QComboBox), m_appView(new AppChooserView(m_apps, QStringLiteral("batchBundleId"))),
+      m_blocker(new QLabel),
       m_send(new QPushButton(tr("Send"))), m_outcomes(new QListWidget)
 {
     setWindowTitle(ConsoleTexts::batchTitle);

@@ -5,21 +5,21 @@
 #include "console/ConsoleTexts.h"
 #include "console/DashboardPage.h"
 #include "console/FleetManagementPage.h"
+#include "console/InstalledAppsPage.h"
 #include "console/MachinePage.h"
 #include "console/PolicyManagerPage.h"
 #include "console/PolicySummary.h"
 #include "console/SettingsPage.h"
+#include "console/SoftwareUpdatesPage.h"
 #include "console/TelemetrySeries.h"
 #include "console/TextListPage.h"
-#include "console/InstalledAppsPage.h"
-#include "console/SoftwareUpdatesPage.h"
 #include "local/AppLock.h"
 #include "monitor/FleetAppDirectory.h"
-#include "settings/FleetSettingsStore.h"
-#include "updates/UpdateService.h"
 #include "platform/Clock.h"
 #include "platform/DefaultsStore.h"
 #include "policy/PolicyEngine.h"
+#include "settings/FleetSettingsStore.h"
+#include "updates/UpdateService.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -84,7 +84,8 @@ ConsoleWindow::ConsoleWindow(const ConsoleContext &context, QWidget *parent)
     if (appDirectory) {
         // The copies the update service counts: the scope chosen under Fleet Management.
         scan = [appDirectory, defaults]() {
-            const auto scope = UpdateSearchScopes::fromRawValue(defaults->stringValue(FleetSettingsKeys::updateSearchScope));
+            const auto scope =
+                UpdateSearchScopes::fromRawValue(defaults->stringValue(FleetSettingsKeys::updateSearchScope));
             return appDirectory->familyApps(scope.value_or(UpdateSearchScope::entireMachine) ==
                                                     UpdateSearchScope::applicationsFolder
                                                 ? InstalledAppsScope::applicationsFolder

@@ -73,7 +73,8 @@ QString InstalledAppsModel::countLine() const
 {
     if (m_apps.isEmpty())
         return {};
-    const auto running = std::count_if(m_apps.cbegin(), m_apps.cend(), [](const InstalledApp &a) { return a.isRunning; });
+    const auto running =
+        std::count_if(m_apps.cbegin(), m_apps.cend(), [](const InstalledApp &a) { return a.isRunning; });
     return QString::number(m_apps.size()) + ConsoleTexts::veskAppsFound + tr("%1 running").arg(running);
 }
 

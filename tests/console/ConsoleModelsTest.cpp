@@ -696,7 +696,8 @@ TEST(ConsoleSoftwareUpdates, RowsEmptyStatesAndApprovalFollowThePolicy)
 
     AvailableUpdate capture = release("com.lumora.capture", "2.10");
     capture.name = QStringLiteral("Capture");
-    model.setFacts({{capture}, {capture, release("com.lumora.kiosk", "5.0")}, {}, release("com.lumora.VeskWarden", "4.2"), {}});
+    model.setFacts(
+        {{capture}, {capture, release("com.lumora.kiosk", "5.0")}, {}, release("com.lumora.VeskWarden", "4.2"), {}});
     EXPECT_EQ(model.heldText(), QStringLiteral("Critical Warden update v4.2 is available, but this Mac's version pin "
                                                "is holding it. Move the pin in the admin portal to install it."));
     const SoftwareRow ready{"com.lumora.capture", "Capture", "2.9", "2.10", "Ready to install", true};
@@ -777,7 +778,7 @@ TEST(ConsoleAppChooser, FiftyMatchLimitTypedIdentifiersAndEveryFamilyApp)
     EXPECT_EQ(chooser.typedText(), QStringLiteral("No known apps match “com.lumora.remote” as a bundle ID"));
     EXPECT_EQ(chooser.bundleIds(), QStringList{QStringLiteral("com.lumora.remote")});
     chooser.chooseAllVeskApps();
-    EXPECT_EQ(chooser.bundleIds(), (QStringList{QStringLiteral("com.lumora.capture"), QStringLiteral("com.lumora.booth")}));
+    EXPECT_EQ(chooser.bundleIds(), (QStringList{"com.lumora.capture", "com.lumora.booth"}));
 
     ScriptedConsoleFleet fleet;
     BatchCommandModel batch(fleet);
@@ -787,7 +788,8 @@ TEST(ConsoleAppChooser, FiftyMatchLimitTypedIdentifiersAndEveryFamilyApp)
     QCoro::waitFor(batch.send());
     QStringList sent;
     for (const auto &queued : fleet.queued)
-        sent << queued.command + QLatin1Char(' ') + queued.params.value(QStringLiteral("bundle_id")).string().value_or(QString());
+        sent << queued.command + QLatin1Char(' ') +
+                    queued.params.value(QStringLiteral("bundle_id")).string().value_or(QString());
     EXPECT_EQ(sent, (QStringList{"quit_app com.lumora.capture", "quit_app com.lumora.booth"}));
     ASSERT_EQ(batch.outcomes().size(), 2);
     EXPECT_EQ(batch.outcomes().first().text, QStringLiteral("com.lumora.capture: Quit App queued (ID: 7)"));
@@ -827,7 +829,8 @@ TEST(ConsoleMachineSoftware, ReportedAppsUpdatesAndAppCommands)
     QCoro::waitFor(model.scheduleUpdate(QStringLiteral("com.lumora.capture"), at));
     QCoro::waitFor(model.pinCurrentVersion(QStringLiteral("com.lumora.booth")));
     ASSERT_EQ(fleet.queued.size(), 3);
-    EXPECT_EQ(fleet.queued[0].params.value(QStringLiteral("scheduled_at")), AnyCodable(QStringLiteral("2026-03-02T22:30:00Z")));
+    EXPECT_EQ(fleet.queued[0].params.value(QStringLiteral("scheduled_at")),
+              AnyCodable(QStringLiteral("2026-03-02T22:30:00Z")));
     EXPECT_EQ(fleet.queued[1].command, QStringLiteral("schedule_update"));
     EXPECT_EQ(fleet.queued[2].command, QStringLiteral("pin_version"));
     EXPECT_EQ(fleet.queued[2].params.value(QStringLiteral("version")), AnyCodable(QStringLiteral("2.10")));
