@@ -178,7 +178,8 @@ int main(int argc, char **argv)
     ConsoleContext consoleContext{consoleFleet,           defaults,           foundation.locks,
                                         clock,                  identity.serialOrUnknown(),
                                         &services.systemMonitor, &services.policyEngine, &services.updates,
-                                        &services.alerts};
+                                        &services.alerts,         &services.updates,
+                                        &services.appDirectory};
     // Settings acts on the running services: an import lands in them, not only in their files.
     PolicyLibraryList policyLibrary(paths.storageDir, &services.policyEngine);
     RunningRetentionRules retentionRules(services.folderRetention);

@@ -44,10 +44,19 @@ void BatchCommandModel::setCommand(int index)
 
 void BatchCommandModel::setBundleId(const QString &bundleId)
 {
-    const QString trimmed = bundleId.trimmed();
-    if (trimmed == m_bundleId)
+    setBundleIds({bundleId});
+}
+
+void BatchCommandModel::setBundleIds(const QStringList &bundleIds)
+{
+    QStringList trimmed;
+    for (const QString &id : bundleIds) {
+        if (!id.trimmed().isEmpty() && !trimmed.contains(id.trimmed()))
+            trimmed.append(id.trimmed());
+    }
+    if (trimmed == m_bundleIds)
         return;
-    m_bundleId = trimmed;
+    m_bundleIds = trimmed;
     emit changed();
 }
 
@@ -57,7 +66,7 @@ QString BatchCommandModel::blocker() const
         return tr("Sending…");
     if (m_picked.isEmpty())
         return tr("Pick at least one machine.");
-    if (command().needsApp && m_bundleId.isEmpty())
+    if (command().needsApp && m_bundleIds.isEmpty())
         return tr("Choose an app or type its bundle ID.");
     return {};
 }
@@ -71,23 +80,29 @@ QCoro::Task<> BatchCommandModel::send()
     emit changed();
     QPointer<BatchCommandModel> self(this);
     const BatchCommand chosen = command();
-    QMap<QString, AnyCodable> params;
-    if (chosen.needsApp)
-        params.insert(QStringLiteral("bundle_id"), m_bundleId);
+    const QStringList apps = chosen.needsApp ? m_bundleIds : QStringList{QString()};
     const QList<QString> targets = m_picked;
     for (const QString &serial : targets) {
-        APIResult<FleetCommandResponse> answer = co_await m_fleet.queueCommand(serial, chosen.command, params);
-        if (!self)
-            co_return;
-        BatchOutcome outcome{serial, answer && answer->queued, {}};
-        if (!answer)
-            outcome.text = QStringLiteral("Error: ") + answer.errorMessage();
-        else if (!answer->queued)
-            outcome.text = ConsoleTexts::notQueued;
-        else
-            outcome.text = tr("%1 queued (ID: %2)").arg(chosen.label).arg(answer->commandId);
-        m_outcomes.append(outcome);
-        emit changed();
+        for (const QString &app : apps) {
+            QMap<QString, AnyCodable> params;
+            if (!app.isEmpty())
+                params.insert(QStringLiteral("bundle_id"), app);
+            APIResult<FleetCommandResponse> answer = co_await m_fleet.queueCommand(serial, chosen.command, params);
+            if (!self)
+                co_return;
+            BatchOutcome outcome{serial, answer && answer->queued, {}};
+            if (!answer)
+                outcome.text = QStringLiteral("Error: ") + answer.errorMessage();
+            else if (!answer->queued)
+                outcome.text = ConsoleTexts::notQueued;
+            else
+                outcome.text = tr("%1 queued (ID: %2)").arg(chosen.label).arg(answer->commandId);
+            // With several apps each outcome names its app.
+            if (apps.size() > 1)
+                outcome.text = app + QStringLiteral(": ") + outcome.text;
+            m_outcomes.append(outcome);
+            emit changed();
+        }
     }
     m_sending = false;
     emit changed();

@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QSet>
 #include <QString>
+#include <QStringList>
 
 #include <qcoro/qcorotask.h>
 
@@ -42,7 +43,9 @@ public:
     void setCommand(int index);
     const BatchCommand &command() const { return commands().at(m_command); }
     void setBundleId(const QString &bundleId);
-    const QString &bundleId() const { return m_bundleId; }
+    // Several apps: an app command goes to every picked machine once per app.
+    void setBundleIds(const QStringList &bundleIds);
+    const QStringList &bundleIds() const { return m_bundleIds; }
 
     // Why the sheet cannot send yet; empty when it can.
     QString blocker() const;
@@ -58,7 +61,7 @@ private:
     ConsoleFleet &m_fleet;
     QList<QString> m_picked; // in the order they were picked
     int m_command = 0;
-    QString m_bundleId;
+    QStringList m_bundleIds;
     bool m_sending = false;
     QList<BatchOutcome> m_outcomes;
 };

@@ -1,5 +1,6 @@
 #include "console/BatchSheet.h"
 
+#include "console/AppChooserView.h"
 #include "console/ConsoleTexts.h"
 #include "console/MachineListModel.h"
 
@@ -16,7 +17,8 @@ namespace vesk {
 
 BatchSheet::BatchSheet(ConsoleFleet &fleet, const MachineListModel &machines, QWidget *parent)
     : QDialog(parent), m_model(fleet), m_filter(new QLineEdit), m_machines(new QListWidget),
-      m_command(new QComboBox), m_bundleId(new QLineEdit), m_blocker(new QLabel),
+      m_command(new QComboBox), m_appView(new AppChooserView(m_apps, QStringLiteral("batchBundleId"))),
+      m_blocker(new QLabel),
       m_send(new QPushButton(tr("Send"))), m_outcomes(new QListWidget)
 {
     setWindowTitle(ConsoleTexts::batchTitle);
@@ -24,8 +26,6 @@ BatchSheet::BatchSheet(ConsoleFleet &fleet, const MachineListModel &machines, QW
     m_filter->setPlaceholderText(tr("Filter machines"));
     m_machines->setObjectName(QStringLiteral("batchMachines"));
     m_command->setObjectName(QStringLiteral("batchCommand"));
-    m_bundleId->setObjectName(QStringLiteral("batchBundleId"));
-    m_bundleId->setPlaceholderText(ConsoleTexts::appSearchPlaceholder);
     m_send->setObjectName(QStringLiteral("batchSend"));
     m_outcomes->setObjectName(QStringLiteral("batchOutcomes"));
     m_blocker->setObjectName(QStringLiteral("batchBlocker"));
@@ -41,7 +41,7 @@ BatchSheet::BatchSheet(ConsoleFleet &fleet, const MachineListModel &machines, QW
 
     auto *form = new QFormLayout;
     form->addRow(tr("Command"), m_command);
-    form->addRow(tr("App"), m_bundleId);
+    form->addRow(tr("App"), m_appView);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(new QLabel(tr("Machines")));
     layout->addWidget(m_filter);
@@ -60,11 +60,11 @@ BatchSheet::BatchSheet(ConsoleFleet &fleet, const MachineListModel &machines, QW
         m_model.setPicked(item->data(Qt::UserRole).toString(), item->checkState() == Qt::Checked);
     });
     connect(m_command, &QComboBox::currentIndexChanged, &m_model, &BatchCommandModel::setCommand);
-    connect(m_bundleId, &QLineEdit::textChanged, &m_model, &BatchCommandModel::setBundleId);
+    connect(&m_apps, &AppChooser::choiceChanged, this, [this]() { m_model.setBundleIds(m_apps.bundleIds()); });
     connect(m_send, &QPushButton::clicked, this, [this]() { m_model.send(); });
     connect(&m_model, &BatchCommandModel::changed, this, &BatchSheet::refresh);
     refresh();
-    resize(520, 640);
+    resize(560, 780);
 }
 
 void BatchSheet::filterMachines(const QString &text)
@@ -78,7 +78,7 @@ void BatchSheet::filterMachines(const QString &text)
 
 void BatchSheet::refresh()
 {
-    m_bundleId->setEnabled(m_model.command().needsApp);
+    m_appView->setEnabled(m_model.command().needsApp);
     const QString blocker = m_model.blocker();
     m_blocker->setText(blocker);
     m_send->setEnabled(blocker.isEmpty());

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "console/AppChooser.h"
 #include "console/BatchCommandModel.h"
 
 #include <QDialog>
@@ -22,6 +23,8 @@ public:
     BatchSheet(ConsoleFleet &fleet, const MachineListModel &machines, QWidget *parent = nullptr);
 
     BatchCommandModel &model() { return m_model; }
+    // The apps offered for the app commands.
+    AppChooser &apps() { return m_apps; }
 
 private:
     void refresh();
@@ -31,7 +34,8 @@ private:
     QLineEdit *m_filter;
     QListWidget *m_machines;
     QComboBox *m_command;
-    QLineEdit *m_bundleId;
+    AppChooser m_apps;
+    QWidget *m_appView;
     QLabel *m_blocker;
     QPushButton *m_send;
     QListWidget *m_outcomes;

@@ -11,8 +11,10 @@ class ConsoleFleet;
 class DefaultsStore;
 class FolderRetentionService;
 class NetworkShareMonitor;
+class FleetAppDirectory;
 class PolicyEngine;
 class SystemMonitor;
+class UpdateCommands;
 class UpdateService;
 
 class AlertReportingApi;
@@ -33,6 +35,8 @@ struct ConsoleContext {
     const PolicyEngine *policy = nullptr;
     const UpdateService *updates = nullptr;
     const AlertService *alerts = nullptr;
+    UpdateCommands *updateCommands = nullptr; // the update service's install and refresh
+    FleetAppDirectory *appDirectory = nullptr;
     // Settings: the push registration and test push, the permission check, settings export
     // and import, the upload credentials and their connection test.
     AlertService *pushAlerts = nullptr;

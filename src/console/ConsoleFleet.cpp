@@ -65,4 +65,14 @@ QCoro::Task<APIStatus> FleetClientConsoleFleet::acknowledgeAlert(qint64 alertId)
     return m_api.acknowledgeAlert(alertId, true);
 }
 
+QCoro::Task<APIResult<RemoteInstalledAppsResponse>> FleetClientConsoleFleet::installedApps(QString serial)
+{
+    return m_api.installedApps(std::move(serial));
+}
+
+QCoro::Task<APIResult<AppUpdatesResponse>> FleetClientConsoleFleet::appReleases()
+{
+    return m_api.fetchAppUpdates();
+}
+
 } // namespace vesk

@@ -8,6 +8,8 @@
 #include "wire/FleetCommandResponse.h"
 #include "wire/FleetMachine.h"
 #include "wire/MachineNote.h"
+#include "wire/RemoteInstalledApp.h"
+#include "wire/policy/AppUpdatesResponse.h"
 #include "wire/policy/DevicePolicy.h"
 
 #include <QMap>
@@ -39,6 +41,9 @@ public:
     virtual QCoro::Task<APIStatus> deleteNote(qint64 id) = 0;
     // `alertId` is the alert's FleetAlert::identifier().
     virtual QCoro::Task<APIStatus> acknowledgeAlert(qint64 alertId) = 0;
+    virtual QCoro::Task<APIResult<RemoteInstalledAppsResponse>> installedApps(QString serial) = 0;
+    // Every release the fleet offers, newest per app as the server lists them.
+    virtual QCoro::Task<APIResult<AppUpdatesResponse>> appReleases() = 0;
 };
 
 // The console's calls answered by the agent's fleet client.
@@ -59,6 +64,8 @@ public:
     QCoro::Task<APIStatus> addNote(QString serial, QString author, QString note) override;
     QCoro::Task<APIStatus> deleteNote(qint64 id) override;
     QCoro::Task<APIStatus> acknowledgeAlert(qint64 alertId) override;
+    QCoro::Task<APIResult<RemoteInstalledAppsResponse>> installedApps(QString serial) override;
+    QCoro::Task<APIResult<AppUpdatesResponse>> appReleases() override;
 
 private:
     FleetAPIClient &m_api;

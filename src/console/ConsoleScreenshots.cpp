@@ -4,7 +4,9 @@
 #include "console/BatchSheet.h"
 #include "console/ConsoleTexts.h"
 #include "console/ConsoleWindow.h"
+#include "console/InstalledAppsModel.h"
 #include "console/MachinePage.h"
+#include "console/MachineSoftwarePage.h"
 #include "console/PolicyManagerPage.h"
 #include "console/SettingsPage.h"
 
@@ -70,6 +72,8 @@ QCoro::Task<ConsoleScreenshots> ConsoleScreenshots::capture(ConsoleWindow &windo
             if (!policies.policies().isEmpty())
                 policies.select(policies.policies().first().id);
         }
+        if (screen == ConsoleScreen::installedApps || screen == ConsoleScreen::softwareUpdates)
+            co_await window.installedApps().load();
         if (!save(window, screenInfo(screen).title))
             co_return shots;
     }
@@ -83,6 +87,14 @@ QCoro::Task<ConsoleScreenshots> ConsoleScreenshots::capture(ConsoleWindow &windo
         co_await detail.show(first.serial, first.name, detail.hours());
         co_await window.machinePage().notes().load();
         if (!save(window, QStringLiteral("machine ") + first.serial))
+            co_return shots;
+        auto *tabs = window.machinePage().findChild<QTabWidget *>(QStringLiteral("machineTabs"));
+        MachineSoftwarePage &software = window.machinePage().software();
+        co_await software.model().show(first.serial, first.name);
+        tabs->setCurrentWidget(&software);
+        const bool saved = save(window, QStringLiteral("machine software ") + first.serial);
+        tabs->setCurrentIndex(0);
+        if (!saved)
             co_return shots;
     }
     if (BatchSheet *sheet = window.openBatchSheet()) {

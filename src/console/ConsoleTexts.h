@@ -87,5 +87,37 @@ inline const QString restartQueueFailedFor = QStringLiteral("Failed to queue res
 inline const QString muteFor24Hours = QStringLiteral("Mute for 24 hours");
 inline const QString muteUntilRecovery = QStringLiteral("Mute until recovery");
 inline const QString muteIndefinitely = QStringLiteral("Mute indefinitely");
+inline const QString allAppsLatest = QStringLiteral("All installed apps are running the latest version.");
+inline const QString noVeskAppsInstalled = QStringLiteral("No Vesk Apps Installed");
+inline const QString readyToInstall = QStringLiteral("Ready to install");
+inline const QString adminApprovedOnly = QStringLiteral("Admin Approved Only");
+inline QString criticalHeldByPin(const QString &version)
+{
+    return QStringLiteral("Critical Warden update v") + version +
+           QStringLiteral(" is available, but this Mac's version pin is holding it. Move the pin in the admin portal "
+                          "to install it.");
+}
+inline const QString scanningApps = QStringLiteral("Scanning Vesk apps...");
+inline const QString noVeskAppsFound = QStringLiteral("No Vesk Apps Found");
+inline const QString veskAppsFound = QStringLiteral(" Vesk apps found · ");
+inline QString appMatchLimit(int shown, qsizetype count)
+{
+    return QStringLiteral("Showing first %1 of %2 matches — keep typing to narrow the search.").arg(shown).arg(count);
+}
+inline const QString selectAllVeskApps = QStringLiteral("Select All Vesk Apps");
+inline QString noAppMatch(const QString &text)
+{
+    return QStringLiteral("No known apps match “") + text + QStringLiteral("” as a bundle ID");
+}
+inline const QString exactBundleIdHint =
+    QStringLiteral("For apps installed on other machines, enter the app's exact bundle ID.");
+inline const QString waitingForApps = QStringLiteral("Waiting for this machine to report its installed apps.");
+inline const QString availableUpdates = QStringLiteral("Available Updates");
+inline const QString allAppsUpToDate = QStringLiteral("All apps are up to date");
+inline const QString scheduleUpdate = QStringLiteral("Schedule Update…");
+inline const QString pinCurrentVersion = QStringLiteral("Pin Current Version");
+inline const QString updateScheduled = QStringLiteral("Update scheduled");
+inline const QString quitAndRelaunch = QStringLiteral("This will quit and relaunch ");
+inline const QString restartAppAtTime = QStringLiteral("Restart App at Set Time…");
 
 } // namespace vesk::ConsoleTexts

@@ -7,16 +7,21 @@
 #include "console/FleetManagementPage.h"
 #include "console/FolderCleanupPage.h"
 #include "console/NetworkSharesPage.h"
+#include "console/InstalledAppsPage.h"
 #include "console/MachinePage.h"
 #include "console/PolicyManagerPage.h"
 #include "console/PolicySummary.h"
 #include "console/SettingsPage.h"
+#include "console/SoftwareUpdatesPage.h"
 #include "console/TelemetrySeries.h"
 #include "console/TextListPage.h"
 #include "local/AppLock.h"
+#include "monitor/FleetAppDirectory.h"
 #include "platform/Clock.h"
 #include "platform/DefaultsStore.h"
 #include "policy/PolicyEngine.h"
+#include "settings/FleetSettingsStore.h"
+#include "updates/UpdateService.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -39,7 +44,8 @@ const QList<ConsoleScreen> &ConsoleWindow::builtScreens()
     static const QList<ConsoleScreen> built{ConsoleScreen::dashboard,      ConsoleScreen::alerts,
                                             ConsoleScreen::policies,       ConsoleScreen::policyManager,
                                             ConsoleScreen::enforcementLog, ConsoleScreen::fleetManagement,
-                                            ConsoleScreen::settings,       ConsoleScreen::folderCleanup,
+                                            ConsoleScreen::settings,       ConsoleScreen::softwareUpdates,
+                                            ConsoleScreen::installedApps,  ConsoleScreen::folderCleanup,
                                             ConsoleScreen::networkShares};
     return built;
 }
@@ -76,6 +82,39 @@ ConsoleWindow::ConsoleWindow(const ConsoleContext &context, QWidget *parent)
         connect(engine, &PolicyEngine::changed, m_policies, &TextListPage::refresh);
         connect(engine, &PolicyEngine::changed, m_enforcementLog, &TextListPage::refresh);
     }
+    FleetAppDirectory *appDirectory = m_context.appDirectory;
+    const DefaultsStore *defaults = &m_context.defaults;
+    InstalledAppsModel::Scan scan;
+    if (appDirectory) {
+        // The copies the update service counts: the scope chosen under Fleet Management.
+        scan = [appDirectory, defaults]() {
+            const auto scope =
+                UpdateSearchScopes::fromRawValue(defaults->stringValue(FleetSettingsKeys::updateSearchScope));
+            return appDirectory->familyApps(scope.value_or(UpdateSearchScope::entireMachine) ==
+                                                    UpdateSearchScope::applicationsFolder
+                                                ? InstalledAppsScope::applicationsFolder
+                                                : InstalledAppsScope::entireMachine);
+        };
+    }
+    m_installedApps = new InstalledAppsModel(std::move(scan), this);
+    m_softwareUpdates = new SoftwareUpdatesModel(*m_installedApps, m_context.updateCommands, m_context.defaults, this);
+    m_installedAppsPage = new InstalledAppsPage(*m_installedApps);
+    m_softwareUpdatesPage = new SoftwareUpdatesPage(*m_softwareUpdates);
+    if (const UpdateService *updates = m_context.updates) {
+        const auto feed = [this, updates]() { m_softwareUpdates->setFacts(SoftwareUpdateFacts::gather(updates)); };
+        connect(updates, &UpdateService::changed, m_softwareUpdates, feed);
+        feed();
+    }
+    if (engine) {
+        const auto feed = [this, engine]() {
+            const std::optional<DevicePolicy> &active = engine->activePolicy();
+            m_softwareUpdates->setPolicy(active ? std::optional(active->updatePolicy) : std::nullopt);
+        };
+        connect(engine, &PolicyEngine::changed, m_softwareUpdates, feed);
+        feed();
+    }
+    m_stack->addWidget(m_installedAppsPage);
+    m_stack->addWidget(m_softwareUpdatesPage);
     for (QWidget *page : {m_emptyPage, m_notFoundPage, m_lockPage, static_cast<QWidget *>(m_dashboard),
                           static_cast<QWidget *>(m_alertsPage), static_cast<QWidget *>(m_settings),
                           static_cast<QWidget *>(m_policies), static_cast<QWidget *>(m_policyManager),
@@ -255,6 +294,8 @@ void ConsoleWindow::showScreen(ConsoleScreen screen)
         m_dashboard->refresh();
     if (screen == ConsoleScreen::policyManager)
         m_policyManager->reload();
+    if (screen == ConsoleScreen::installedApps || screen == ConsoleScreen::softwareUpdates)
+        m_installedApps->load();
     refreshDetail();
 }
 
@@ -337,6 +378,11 @@ void ConsoleWindow::refreshDetail()
             break;
         case ConsoleScreen::networkShares:
             page = &networkSharesPage();
+        case ConsoleScreen::softwareUpdates:
+            page = m_softwareUpdatesPage;
+            break;
+        case ConsoleScreen::installedApps:
+            page = m_installedAppsPage;
             break;
         default:
             break;
@@ -373,6 +419,7 @@ BatchSheet *ConsoleWindow::openBatchSheet()
     if (!m_batch) {
         m_batch = new BatchSheet(m_context.fleet, m_directory.list(), this);
         m_batch->setAttribute(Qt::WA_DeleteOnClose);
+        offerBatchApps();
     }
     m_batch->show();
     m_batch->raise();
@@ -405,6 +452,16 @@ void ConsoleWindow::toggleLock()
     if (m_batch)
         m_batch->close();
     m_context.lock.setLocked(LockScope::app, true);
+}
+
+QCoro::Task<> ConsoleWindow::offerBatchApps()
+{
+    if (!m_context.appDirectory)
+        co_return;
+    QPointer<ConsoleWindow> self(this);
+    QList<AppRef> apps = co_await m_context.appDirectory->allApplications();
+    if (self && m_batch)
+        m_batch->apps().setApps(std::move(apps));
 }
 
 } // namespace vesk

@@ -25,6 +25,10 @@ class DashboardPage;
 class FleetManagementPage;
 class FolderCleanupPage;
 class NetworkSharesPage;
+class InstalledAppsModel;
+class InstalledAppsPage;
+class SoftwareUpdatesModel;
+class SoftwareUpdatesPage;
 class MachinePage;
 class PolicyManagerPage;
 class SettingsPage;
@@ -61,6 +65,8 @@ public:
     QCoro::Task<> unlock(QString password);
     FolderCleanupPage &folderCleanupPage();
     NetworkSharesPage &networkSharesPage();
+    InstalledAppsModel &installedApps() const { return *m_installedApps; }
+    SoftwareUpdatesModel &softwareUpdates() const { return *m_softwareUpdates; }
 
 private:
     QWidget *buildSidebar();
@@ -70,6 +76,7 @@ private:
     void refreshMachinesNote();
     void refreshDetail();
     void toggleLock();
+    QCoro::Task<> offerBatchApps();
 
     ConsoleContext m_context;
     MachineDirectory m_directory;
@@ -99,6 +106,10 @@ private:
     QPointer<BatchSheet> m_batch;
     FolderCleanupPage *m_folderCleanup = nullptr;
     NetworkSharesPage *m_networkShares = nullptr;
+    InstalledAppsModel *m_installedApps = nullptr;
+    SoftwareUpdatesModel *m_softwareUpdates = nullptr;
+    InstalledAppsPage *m_installedAppsPage = nullptr;
+    SoftwareUpdatesPage *m_softwareUpdatesPage = nullptr;
 };
 
 } // namespace vesk

@@ -2,6 +2,7 @@
 
 #include "console/MachineNotesPanel.h"
 #include "console/NetworkScoutPanel.h"
+#include "console/MachineSoftwarePage.h"
 #include "platform/Clock.h"
 
 #include <QCategoryAxis>
@@ -14,6 +15,8 @@
 #include <QLineSeries>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTabWidget>
+#include <QValueAxis>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -79,7 +82,8 @@ MachinePage::MachinePage(ConsoleFleet &fleet, const Clock &clock, QString noteAu
     m_chartView->setRenderHint(QPainter::Antialiasing);
     m_chartView->setMinimumHeight(260);
 
-    auto *layout = new QVBoxLayout(this);
+    auto *overview = new QWidget;
+    auto *layout = new QVBoxLayout(overview);
     layout->addWidget(m_title);
     layout->addWidget(m_lastSeen);
     layout->addWidget(m_status);
@@ -98,6 +102,12 @@ MachinePage::MachinePage(ConsoleFleet &fleet, const Clock &clock, QString noteAu
     commands->addWidget(m_restart);
     commands->addWidget(m_commandResult, 1);
     layout->addLayout(commands);
+    m_software = new MachineSoftwarePage(fleet, clock);
+    auto *tabs = new QTabWidget;
+    tabs->setObjectName(QStringLiteral("machineTabs"));
+    tabs->addTab(overview, tr("Overview"));
+    tabs->addTab(m_software, tr("Software"));
+    (new QVBoxLayout(this))->addWidget(tabs);
 
     connect(&m_model, &MachineDetailModel::changed, this, &MachinePage::refresh);
     connect(m_hours, &QComboBox::activated, this, [this](int index) { m_model.setHours(m_hours->itemData(index).toInt()); });
@@ -110,6 +120,7 @@ void MachinePage::showMachine(const QString &serial, const QString &name, const 
     m_lastSeen->setText(lastSeenLine);
     m_model.show(serial, name, m_hours->currentData().toInt());
     m_notes.show(serial, name);
+    m_software->model().show(serial, name);
 }
 
 void MachinePage::confirmRestart()

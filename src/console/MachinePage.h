@@ -17,10 +17,12 @@ namespace vesk {
 
 class Clock;
 class ConsoleFleet;
+class MachineSoftwarePage;
 class NetworkScoutPanel;
 
-// The machine detail's Overview: device status, telemetry charts over a chosen number of
-// hours, the network changes and notes, and the restart command with its confirmation.
+// The machine detail: the Overview (device status, telemetry charts over a chosen number of
+// hours, the network changes and notes, and the restart command with its confirmation) and the
+// Software tab.
 class MachinePage : public QWidget {
     Q_OBJECT
 public:
@@ -32,6 +34,7 @@ public:
 
     MachineDetailModel &model() { return m_model; }
     MachineNotesModel &notes() { return m_notes; }
+    MachineSoftwarePage &software() { return *m_software; }
     void showMachine(const QString &serial, const QString &name, const QString &lastSeenLine);
 
 private:
@@ -55,6 +58,7 @@ private:
     QLabel *m_commandResult;
     MachineNotesModel m_notes;
     NetworkScoutPanel *m_network;
+    MachineSoftwarePage *m_software = nullptr;
 };
 
 } // namespace vesk

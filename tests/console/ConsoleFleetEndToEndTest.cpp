@@ -22,6 +22,7 @@
 #include "console/ConsoleScreenshots.h"
 #include "console/ConsoleWindow.h"
 #include "console/MachinePage.h"
+#include "console/MachineSoftwarePage.h"
 #include "console/PolicyManagerPage.h"
 #include "console/SettingsPage.h"
 #include "credentials/CredentialManager.h"
@@ -233,6 +234,21 @@ TEST(ConsoleAgainstFleetd, RestartAppQueuedThroughTheBatchSheetIsStoredOnTheServ
     EXPECT_TRUE(stored.contains(QStringLiteral("restart_app"))) << stored.toStdString();
     EXPECT_TRUE(stored.contains(QStringLiteral("com.lumora.booth"))) << stored.toStdString();
 
+    // The machine's Software tab reads back what it reported and the fleet's newer release.
+    RemoteInstalledApp capture{QStringLiteral("com.lumora.capture"), QStringLiteral("Capture"), QStringLiteral("1.0"),
+                               QStringLiteral("100"), {}, {}, true, true, {}, {}};
+    const APIStatus reported = QCoro::waitFor(side.api.reportInstalledApps({capture}));
+    ASSERT_TRUE(reported) << reported.errorMessage().toStdString();
+    writeFile(dir.filePath(QStringLiteral("Capture-1.1.zip")), QByteArray(2000, 'z'));
+    admin({QStringLiteral("release"), QStringLiteral("publish"), QStringLiteral("com.lumora.capture"),
+           QStringLiteral("1.1"), dir.filePath(QStringLiteral("Capture-1.1.zip"))});
+    MachineSoftwareModel &software = window->machinePage().software().model();
+    QCoro::waitFor(software.show(kSerial, kSerial));
+    ASSERT_EQ(software.apps().size(), 1) << software.appsText().toStdString();
+    EXPECT_EQ(software.apps().first().version, QStringLiteral("1.0"));
+    EXPECT_EQ(software.updates(), (QList<MachineUpdate>{{"com.lumora.capture", "Capture", "1.0", "1.1"}}))
+        << software.updatesText().toStdString();
+
     // A policy made in the Policy Manager, assigned to the machine, comes back from the server.
     window->showScreen(ConsoleScreen::policyManager);
     PolicyManagerModel &policies = window->policyManagerPage().model();
@@ -270,12 +286,12 @@ TEST(ConsoleAgainstFleetd, RestartAppQueuedThroughTheBatchSheetIsStoredOnTheServ
     EXPECT_TRUE(alerts.fleet().rows.first().endsWith(QStringLiteral("Handled by ") + kSerial))
         << alerts.fleet().rows.first().toStdString();
 
-    // Every screen renders against the same fleet: the sidebar's, the machine and the sheet.
+    // Every screen renders against the same fleet: the sidebar's, the machine's tabs and the sheet.
     const ConsoleScreenshots shots =
         QCoro::waitFor(ConsoleScreenshots::capture(*window, dir.filePath(QStringLiteral("shots"))));
     EXPECT_TRUE(shots.error.isEmpty()) << shots.error.toStdString();
-    // The sidebar's screens, the machine, the sheet, and each further Settings tab.
-    EXPECT_EQ(shots.written.size(), window->sidebarScreens().size() + 2 + window->settingsPage().tabs().count() - 1)
+    // The sidebar's screens, the machine's two tabs, the sheet, and each further Settings tab.
+    EXPECT_EQ(shots.written.size(), window->sidebarScreens().size() + 3 + window->settingsPage().tabs().count() - 1)
         << shots.written.join(' ').toStdString();
     for (const QString &path : shots.written)
         EXPECT_GT(QFileInfo(path).size(), 1000) << path.toStdString();

@@ -3,7 +3,9 @@
 // command texts, network log and notes, the batch sheet, the alert tabs' empty states and
 // actions, the dashboard's lines, the policy editor's rule list and refusals and the Policy
 // Manager's list, save, delete and lock; the Settings tabs' passwords, push, settings file and
-// upload-credential texts; the Folder Cleanup and Network Shares screens over their services.
+// upload-credential texts; the Folder Cleanup and Network Shares screens over their services;
+// the software screens: installed apps, updates with their installs, the app selector and a
+// fleet machine's Software tab.
 #include "ScriptedConsoleFleet.h"
 
 #include "ManualClock.h"
@@ -12,7 +14,10 @@
 #include "ScriptedHttpTransport.h"
 #include "alerts/AlertReportingApi.h"
 #include "platform/Notifier.h"
+#include "commands/PinnedVersions.h"
+#include "commands/UpdateCommands.h"
 #include "console/AlertsModel.h"
+#include "console/AppChooser.h"
 #include "console/BatchCommandModel.h"
 #include "console/ConsoleScreens.h"
 #include "console/DashboardView.h"
@@ -23,11 +28,14 @@
 #include "console/MachineNotesModel.h"
 #include "console/NetworkScoutLog.h"
 #include "console/NetworkSharesModel.h"
+#include "console/InstalledAppsModel.h"
+#include "console/MachineSoftwareModel.h"
 #include "console/PolicyDraftCheck.h"
 #include "console/PolicyFormModel.h"
 #include "console/PolicyManagerModel.h"
 #include "console/PolicySummary.h"
 #include "console/PollingTexts.h"
+#include "console/SoftwareUpdatesModel.h"
 #include "local/AppLock.h"
 #include "console/TelemetrySeries.h"
 #include "console/PushSettingsModel.h"
@@ -38,14 +46,12 @@
 #include "maintenance/FolderRetentionService.h"
 #include "maintenance/NetworkShareMonitor.h"
 #include "platform/ShareMounter.h"
-#include "settings/FleetSettingsStore.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimeZone>
 
@@ -939,6 +945,39 @@ struct QuietMounter final : ShareMounter {
         co_return MountResult::failed(QStringLiteral("The share name was not found on the server"));
     }
     QCoro::Task<bool> forceUnmount(QString) override { co_return true; }
+namespace {
+
+InstalledApp installedApp(const char *id, const char *name, const char *version, bool running)
+{
+    InstalledApp app;
+    app.bundleId = QString::fromLatin1(id);
+    app.name = QString::fromLatin1(name);
+    app.version = QString::fromLatin1(version);
+    app.isRunning = running;
+    app.isVeskApp = true;
+    return app;
+}
+
+AvailableUpdate release(const char *id, const char *version)
+{
+    AvailableUpdate update;
+    update.bundleId = QString::fromLatin1(id);
+    update.version = QString::fromLatin1(version);
+    update.downloadUrl = QStringLiteral("https://releases.example/") + update.bundleId + QStringLiteral(".zip");
+    return update;
+}
+
+// The update service's install, answered by the test.
+struct ScriptedUpdates final : UpdateCommands {
+    CommandResult answer = CommandResult::ok(QStringLiteral("Updated Capture to 2.10"));
+    QList<std::pair<AvailableUpdate, QMap<QString, QString>>> installs;
+
+    QList<AvailableUpdate> availableUpdates() const override { return {}; }
+    QCoro::Task<CommandResult> update(AvailableUpdate update, QMap<QString, QString> pins) override
+    {
+        installs.append({update, pins});
+        co_return answer;
+    }
 };
 
 } // namespace
@@ -1162,4 +1201,197 @@ TEST(ConsoleNetworkShares, SharesAreCheckedBeforeSavingAndMountNowSaysWhyNot)
 
     QCoro::waitFor(shares.remove(guest.id));
     EXPECT_EQ(shares.emptyText(), QStringLiteral("No network shares yet. Add one to keep it mounted on this Mac."));
+TEST(ConsoleInstalledApps, ScanStatesFiltersAndTheCountLine)
+{
+    QPromise<QList<InstalledApp>> scan;
+    scan.start();
+    const QFuture<QList<InstalledApp>> found = scan.future();
+    InstalledAppsModel model([found]() -> QCoro::Task<QList<InstalledApp>> { co_return co_await found; });
+    model.load();
+    EXPECT_EQ(model.statusText(), QStringLiteral("Scanning Vesk apps..."));
+    bool secondDone = false;
+    const auto second = [&]() -> QCoro::Task<> {
+        co_await model.load(); // starts no second scan, ends with the first
+        secondDone = true;
+    };
+    second();
+    EXPECT_FALSE(secondDone);
+    scan.addResult(QList<InstalledApp>{installedApp("com.lumora.capture", "Capture", "2.9", true),
+                                       installedApp("com.lumora.booth", "Booth", "1.4", false),
+                                       installedApp("com.lumora.print", "Print", "3.0", true)});
+    scan.finish();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return secondDone; }, 5000));
+    EXPECT_EQ(model.statusText(), QString());
+    EXPECT_EQ(model.countLine(), QStringLiteral("3 Vesk apps found · 2 running"));
+    model.setFilter(InstalledAppsModel::Filter::stopped);
+    ASSERT_EQ(model.shown().size(), 1);
+    EXPECT_EQ(model.shown().first().bundleId, QStringLiteral("com.lumora.booth"));
+    model.setFilter(InstalledAppsModel::Filter::running);
+    EXPECT_EQ(model.shown().size(), 2);
+
+    InstalledAppsModel none({});
+    QCoro::waitFor(none.load());
+    EXPECT_EQ(none.statusText(), QStringLiteral("No Vesk Apps Found")) << "no app directory: the empty state";
+    EXPECT_EQ(none.countLine(), QString());
+}
+
+TEST(ConsoleSoftwareUpdates, RowsEmptyStatesAndApprovalFollowThePolicy)
+{
+    test::MemoryDefaultsStore defaults;
+    ScriptedUpdates updates;
+    QList<InstalledApp> apps{installedApp("com.lumora.capture", "Capture", "2.9", true),
+                             installedApp("com.lumora.booth", "Booth", "1.4", false)};
+    InstalledAppsModel installed([&apps]() -> QCoro::Task<QList<InstalledApp>> { co_return apps; });
+    SoftwareUpdatesModel model(installed, &updates, defaults);
+    EXPECT_EQ(model.emptyText(), QStringLiteral("Scanning Vesk apps..."));
+    QCoro::waitFor(installed.load());
+    EXPECT_EQ(model.emptyText(), QStringLiteral("All installed apps are running the latest version."));
+
+    AvailableUpdate capture = release("com.lumora.capture", "2.10");
+    capture.name = QStringLiteral("Capture");
+    model.setFacts(
+        {{capture}, {capture, release("com.lumora.kiosk", "5.0")}, {}, release("com.lumora.VeskWarden", "4.2"), {}});
+    EXPECT_EQ(model.heldText(), QStringLiteral("Critical Warden update v4.2 is available, but this Mac's version pin "
+                                               "is holding it. Move the pin in the admin portal to install it."));
+    const SoftwareRow ready{"com.lumora.capture", "Capture", "2.9", "2.10", "Ready to install", true};
+    EXPECT_EQ(model.rows(), QList<SoftwareRow>{ready}) << "no policy in force: the update is the operator's to install";
+    model.setFilter(SoftwareUpdatesModel::Filter::all);
+    QStringList listed;
+    for (const SoftwareRow &row : model.rows())
+        listed << row.bundleId + QLatin1Char('=') + row.installedVersion + QLatin1Char('/') + row.status;
+    EXPECT_EQ(listed, (QStringList{"com.lumora.capture=2.9/Ready to install", "com.lumora.booth=1.4/Up to date",
+                                   "com.lumora.kiosk=/Not installed"}));
+
+    UpdatePolicy approved;
+    model.setPolicy(approved);
+    model.setFilter(SoftwareUpdatesModel::Filter::updates);
+    ASSERT_EQ(model.rows().size(), 1);
+    EXPECT_EQ(model.rows().first().status, QStringLiteral("Admin Approved Only"));
+    EXPECT_FALSE(model.rows().first().installable);
+    QCoro::waitFor(model.install(QStringLiteral("com.lumora.capture")));
+    EXPECT_TRUE(updates.installs.isEmpty()) << "an update awaiting an admin's approval is not installed here";
+
+    apps.clear();
+    QCoro::waitFor(installed.load());
+    model.setFacts({});
+    EXPECT_EQ(model.emptyText(), QStringLiteral("No Vesk Apps Installed"));
+}
+
+TEST(ConsoleSoftwareUpdates, InstallPassesThePinsAndShowsTheServicesAnswer)
+{
+    test::MemoryDefaultsStore defaults;
+    PinnedVersions::write(defaults, {{QStringLiteral("com.lumora.capture"), QStringLiteral("2.10")}});
+    ScriptedUpdates updates;
+    InstalledAppsModel installed([]() -> QCoro::Task<QList<InstalledApp>> {
+        co_return QList<InstalledApp>{installedApp("com.lumora.capture", "Capture", "2.9", true)};
+    });
+    QCoro::waitFor(installed.load());
+    SoftwareUpdatesModel model(installed, &updates, defaults);
+    UpdatePolicy automatic;
+    automatic.mode = UpdatePolicy::Mode::automatic;
+    model.setPolicy(automatic);
+    model.setFacts({{release("com.lumora.capture", "2.10")}, {}, {}, {}, {}});
+    EXPECT_TRUE(model.policyText().contains(QStringLiteral("01:00–05:00"))) << model.policyText().toStdString();
+
+    for (const CommandResult &answer : {CommandResult::failure(QStringLiteral("Download returned HTTP 404")),
+                                        CommandResult::ok(QStringLiteral("Updated Capture to 2.10"))}) {
+        updates.answer = answer;
+        QCoro::waitFor(model.install(QStringLiteral("com.lumora.capture")));
+        ASSERT_EQ(model.rows().size(), 1);
+        EXPECT_EQ(model.rows().first().status, *answer.message);
+    }
+    ASSERT_EQ(updates.installs.size(), 2);
+    EXPECT_EQ(updates.installs.first().first.version, QStringLiteral("2.10"));
+    EXPECT_EQ(updates.installs.first().second.value(QStringLiteral("com.lumora.capture")), QStringLiteral("2.10"));
+
+    model.setFacts({{release("com.lumora.capture", "2.10")}, {}, {{QStringLiteral("com.lumora.capture"), {}}}, {}, {}});
+    EXPECT_EQ(model.rows().first().status, QStringLiteral("Downloading…"));
+    EXPECT_FALSE(model.rows().first().installable) << "an update in flight is not started twice";
+}
+
+TEST(ConsoleAppChooser, FiftyMatchLimitTypedIdentifiersAndEveryFamilyApp)
+{
+    QList<AppRef> apps;
+    for (int i = 0; i < 60; ++i)
+        apps.append({QStringLiteral("com.other.tool%1").arg(i), QStringLiteral("Tool %1").arg(i), false});
+    apps.append({QStringLiteral("com.lumora.capture"), QStringLiteral("Capture"), true});
+    apps.append({QStringLiteral("com.lumora.booth"), QStringLiteral("Booth"), true});
+    AppChooser chooser;
+    chooser.setApps(apps);
+    EXPECT_EQ(chooser.shown().size(), 50);
+    EXPECT_EQ(chooser.limitText(),
+              QStringLiteral("Showing first 50 of 62 matches — keep typing to narrow the search."));
+    chooser.setSearch(QStringLiteral("LUMORA"));
+    EXPECT_EQ(chooser.shown().size(), 2);
+    EXPECT_EQ(chooser.limitText(), QString());
+    EXPECT_TRUE(chooser.bundleIds().isEmpty()) << "a partial search is no bundle ID";
+    chooser.setSearch(QStringLiteral("com.lumora.booth"));
+    EXPECT_EQ(chooser.bundleIds(), QStringList{QStringLiteral("com.lumora.booth")});
+    chooser.setSearch(QStringLiteral("com.lumora.remote"));
+    EXPECT_EQ(chooser.typedText(), QStringLiteral("No known apps match “com.lumora.remote” as a bundle ID"));
+    EXPECT_EQ(chooser.bundleIds(), QStringList{QStringLiteral("com.lumora.remote")});
+    chooser.chooseAllVeskApps();
+    EXPECT_EQ(chooser.bundleIds(), (QStringList{"com.lumora.capture", "com.lumora.booth"}));
+
+    ScriptedConsoleFleet fleet;
+    BatchCommandModel batch(fleet);
+    batch.setPicked(QStringLiteral("C02-A"), true);
+    batch.setCommand(2);
+    batch.setBundleIds(chooser.bundleIds());
+    QCoro::waitFor(batch.send());
+    QStringList sent;
+    for (const auto &queued : fleet.queued)
+        sent << queued.command + QLatin1Char(' ') +
+                    queued.params.value(QStringLiteral("bundle_id")).string().value_or(QString());
+    EXPECT_EQ(sent, (QStringList{"quit_app com.lumora.capture", "quit_app com.lumora.booth"}));
+    ASSERT_EQ(batch.outcomes().size(), 2);
+    EXPECT_EQ(batch.outcomes().first().text, QStringLiteral("com.lumora.capture: Quit App queued (ID: 7)"));
+}
+
+TEST(ConsoleMachineSoftware, ReportedAppsUpdatesAndAppCommands)
+{
+    ScriptedConsoleFleet fleet;
+    MachineSoftwareModel model(fleet);
+    QCoro::waitFor(model.show(QStringLiteral("C02-B1"), QStringLiteral("Booth 1")));
+    EXPECT_EQ(model.appsText(), QStringLiteral("Waiting for this machine to report its installed apps."));
+    EXPECT_EQ(model.updatesText(), QString());
+
+    RemoteInstalledApp capture{QStringLiteral("com.lumora.capture"), QStringLiteral("Capture"), QStringLiteral("1.4"),
+                               QStringLiteral("b120"), {}, {}, true, true, {}, {}};
+    RemoteInstalledApp booth{QStringLiteral("com.lumora.booth"), QStringLiteral("Booth"), QStringLiteral("2.10"),
+                             {}, {}, {}, false, true, {}, {}};
+    fleet.installedAppsAnswer = RemoteInstalledAppsResponse{QStringLiteral("C02-B1"), {capture, booth}};
+    AvailableUpdate newerBuild = release("com.lumora.capture", "1.4");
+    newerBuild.build = QStringLiteral("b121");
+    fleet.releasesAnswer = AppUpdatesResponse{{newerBuild, release("com.lumora.booth", "2.9")}};
+    QCoro::waitFor(model.reload());
+    EXPECT_EQ(model.appsText(), QString());
+    EXPECT_EQ(model.updates(), (QList<MachineUpdate>{{"com.lumora.capture", "Capture", "1.4", "1.4"}}))
+        << "a newer build counts; an older version does not";
+    fleet.releasesAnswer = AppUpdatesResponse{};
+    QCoro::waitFor(model.reload());
+    EXPECT_EQ(model.updatesText(), QStringLiteral("All apps are up to date"));
+    fleet.releasesAnswer = APIError::serverError(QStringLiteral("Bad gateway (502)"));
+    QCoro::waitFor(model.reload());
+    EXPECT_EQ(model.updatesText(), QStringLiteral("Failed to load available updates: Bad gateway (502)"));
+
+    EXPECT_EQ(model.restartConfirmText({QStringLiteral("com.lumora.capture")}),
+              QStringLiteral("This will quit and relaunch Capture"));
+    const QDateTime at(QDate(2026, 3, 2), QTime(22, 30), QTimeZone::utc());
+    QCoro::waitFor(model.appCommand(QStringLiteral("restart_app"), {QStringLiteral("com.lumora.capture")}, at));
+    QCoro::waitFor(model.scheduleUpdate(QStringLiteral("com.lumora.capture"), at));
+    QCoro::waitFor(model.pinCurrentVersion(QStringLiteral("com.lumora.booth")));
+    ASSERT_EQ(fleet.queued.size(), 3);
+    EXPECT_EQ(fleet.queued[0].params.value(QStringLiteral("scheduled_at")),
+              AnyCodable(QStringLiteral("2026-03-02T22:30:00Z")));
+    EXPECT_EQ(fleet.queued[1].command, QStringLiteral("schedule_update"));
+    EXPECT_EQ(fleet.queued[2].command, QStringLiteral("pin_version"));
+    EXPECT_EQ(fleet.queued[2].params.value(QStringLiteral("version")), AnyCodable(QStringLiteral("2.10")));
+    fleet.commandAnswer = [](const QString &serial) { return FleetCommandResponse{false, 0, serial, {}}; };
+    QCoro::waitFor(model.appCommand(QStringLiteral("quit_app"), {QStringLiteral("com.lumora.booth")}));
+    EXPECT_EQ(model.commandLines(), QStringList{QStringLiteral("Error: Not queued")});
+
+    fleet.installedAppsAnswer = APIError::networkError(QStringLiteral("Connection refused"));
+    QCoro::waitFor(model.reload());
+    EXPECT_EQ(model.appsText(), QStringLiteral("Failed to load installed apps for Booth 1: Connection refused"));
 }

@@ -121,6 +121,20 @@ public:
         co_return acknowledgeAnswer;
     }
 
+    APIResult<RemoteInstalledAppsResponse> installedAppsAnswer = RemoteInstalledAppsResponse{};
+    APIResult<AppUpdatesResponse> releasesAnswer = AppUpdatesResponse{};
+    QCoro::Task<APIResult<RemoteInstalledAppsResponse>> installedApps(QString) override
+    {
+        co_await waitIfHeld();
+        // Copies: the task's promise moves from what it is given.
+        co_return APIResult<RemoteInstalledAppsResponse>(installedAppsAnswer);
+    }
+    QCoro::Task<APIResult<AppUpdatesResponse>> appReleases() override
+    {
+        co_await waitIfHeld();
+        co_return APIResult<AppUpdatesResponse>(releasesAnswer);
+    }
+
 private:
     QCoro::Task<> waitIfHeld()
     {
