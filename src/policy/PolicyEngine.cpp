@@ -94,7 +94,7 @@ QCoro::Task<> PolicyEngine::loop(QPointer<PolicyEngine> self, Clock &clock, Stop
         const bool lowData = self->m_settings.lowDataMode();
         const QDateTime now = clock.now();
         const auto syncEvery = lowData ? lowDataSyncPeriod : syncPeriod;
-        if (!self->m_lastSyncAttempt || self->m_lastSyncAttempt->secsTo(now) >= syncEvery.count()) {
+        if (!self->m_lastSyncAttempt || self->m_lastSyncAttempt->msecsTo(now) >= clock.period(syncEvery).count()) {
             self->m_lastSyncAttempt = now;
             co_await self->syncPolicy();
             if (!self || token.stopRequested())
