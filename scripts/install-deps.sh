@@ -21,6 +21,10 @@ packages=(
 if [ "${VESK_FUZZ_DEPS:-0}" = 1 ]; then
   packages+=(clang)
 fi
+# bench/soak_plot.py alone needs matplotlib (the soak's memory curve).
+if [ "${VESK_SOAK_DEPS:-0}" = 1 ]; then
+  packages+=(python3-matplotlib)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

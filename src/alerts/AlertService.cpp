@@ -149,6 +149,7 @@ void AlertService::processNewAlerts(const QList<WardenAlert> &alerts)
 {
     const QDateTime now = m_clock.now();
     const qint64 repostAfter = m_settings.lowDataMode() ? lowDataRepostSeconds : repostSeconds;
+    const auto repostPeriod = m_clock.period(std::chrono::seconds(repostAfter));
     for (const WardenAlert &alert : alerts) {
         const QString key = alert.key();
         const auto last = m_lastReported.constFind(key);
@@ -167,7 +168,7 @@ void AlertService::processNewAlerts(const QList<WardenAlert> &alerts)
         if (alert.category != AlertCategory::offline && alert.category != AlertCategory::network)
             m_holding.insert(condition, alert);
         // The server keeps an unchanged condition active until its clearing arrives.
-        if (posted != m_lastPosted.cend() && !severityChanged && posted->at.secsTo(now) < repostAfter)
+        if (posted != m_lastPosted.cend() && !severityChanged && posted->at.msecsTo(now) < repostPeriod.count())
             continue;
         m_lastPosted.insert(condition, Posted{alert.severity, now});
         reportAlert(alert, QStringLiteral("Alert report failed: "));

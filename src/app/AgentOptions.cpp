@@ -3,6 +3,8 @@
 #include <QProcess>
 #include <QUrl>
 
+#include <algorithm>
+
 namespace vesk {
 
 QString heartbeatEndpointFor(const QString &fleetBaseUrl)
@@ -22,6 +24,7 @@ AgentOptions AgentOptions::parse(const QStringList &arguments, const QProcessEnv
     options.fleetCaFile = env.value(QStringLiteral("VESK_FLEET_CA"));
     options.allowPlainHttp = env.value(QStringLiteral("VESK_ALLOW_PLAIN_HTTP")) == QLatin1String("1");
     options.restartCommand = QProcess::splitCommand(env.value(QStringLiteral("VESK_RESTART_COMMAND")));
+    options.soakFactor = std::max(1.0, env.value(QStringLiteral("VESK_SOAK_FACTOR")).toDouble());
 
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString &arg = arguments.at(i);

@@ -35,6 +35,9 @@ struct AgentOptions {
     QString settingsFile;
     // "console --screenshot DIR": renders the console's screens into DIR and exits.
     QString screenshotDir;
+    // Not shown to users: the accelerated soak divides the agent's periods by this (env
+    // VESK_SOAK_FACTOR, e.g. 24 for a day an hour). Unset, not a number or below 1: as shipped.
+    double soakFactor = 1;
 
     QString heartbeatEndpoint() const { return heartbeatEndpointFor(fleetUrl); }
 

@@ -39,6 +39,7 @@
 #include "platform/linux/SettingsDefaultsStore.h"
 #include "platform/linux/SignalWatcher.h"
 #include "platform/linux/SystemClock.h"
+#include "platform/ScaledClock.h"
 #include "platform/linux/SystemdAgentRelaunch.h"
 
 #include <QApplication>
@@ -134,7 +135,10 @@ int main(int argc, char **argv)
     QDir().mkpath(QFileInfo(paths.settingsFile).absolutePath());
     QDir().mkpath(paths.storageDir);
 
-    SystemClock clock;
+    SystemClock systemClock;
+    ScaledClock clock(systemClock, options.soakFactor); // factor 1: every wait as asked
+    if (clock.factor() > 1.0)
+        qCInfo(lcApp) << "Soak mode: the agent's periods are divided by" << clock.factor();
     SettingsDefaultsStore defaults(paths.settingsFile);
     QtHttpTransport http{QStringLiteral(VESK_VERSION), {options.fleetCaFile, options.allowPlainHttp}};
     LinuxMachineIdentity identity(options.serial);

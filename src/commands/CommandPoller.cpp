@@ -197,7 +197,7 @@ QCoro::Task<> CommandPoller::pollLoop(QPointer<CommandPoller> self, Clock &clock
         const auto safetyNet =
             self->m_settings.lowDataMode() ? lowDataPushConnectedPollInterval : pushConnectedPollInterval;
         const bool relaxed = self->m_pushConnected && self->m_lastPoll &&
-                             self->m_lastPoll->secsTo(clock.now()) < safetyNet.count();
+                             self->m_lastPoll->msecsTo(clock.now()) < clock.period(safetyNet).count();
         if (!relaxed)
             co_await self->pollOnce();
         if (!self || token.stopRequested())

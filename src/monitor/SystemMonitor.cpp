@@ -204,8 +204,8 @@ QCoro::Task<bool> SystemMonitor::reportInstalledApps()
     // The server keeps the last report: the same list goes again only as the daily refresh.
     const QByteArray sum = digest.result();
     const QDateTime now = m_clock.now();
-    if (sum == m_installedAppsDigest && m_installedAppsSentAt &&
-        m_installedAppsSentAt->secsTo(now) < kInstalledAppsRefreshSeconds)
+    const auto refreshEvery = m_clock.period(std::chrono::seconds(kInstalledAppsRefreshSeconds));
+    if (sum == m_installedAppsDigest && m_installedAppsSentAt && m_installedAppsSentAt->msecsTo(now) < refreshEvery.count())
         co_return false;
     const APIStatus status = co_await api.reportInstalledApps(std::move(apps));
     if (!status.ok()) {

@@ -10,7 +10,7 @@ void SleepAwaitable::await_suspend(std::coroutine_handle<> handle)
     auto stopState = m_token.state();
     Clock *clock = &m_clock;
 
-    state->wakeId = m_clock.scheduleWake(m_delay, [state, stopState]() {
+    state->wakeId = m_clock.scheduleSleep(m_delay, [state, stopState]() {
         if (state->done)
             return;
         state->done = true;
@@ -18,7 +18,7 @@ void SleepAwaitable::await_suspend(std::coroutine_handle<> handle)
         if (stopState)
             stopState->removeCallback(state->stopId);
         state->handle.resume();
-    });
+    }, m_site);
     if (stopState) {
         state->stopId = stopState->addCallback([state, clock]() {
             if (state->done)

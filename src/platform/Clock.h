@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <source_location>
 
 namespace vesk {
 
@@ -28,10 +29,23 @@ public:
     // Calls `wake` once `delay` has passed on the continuous clock. Returns a handle for cancelWake.
     virtual std::uint64_t scheduleWake(std::chrono::milliseconds delay, std::function<void()> wake) = 0;
     virtual void cancelWake(std::uint64_t id) = 0;
+    // scheduleWake for a sleep, told where the sleeper waits; a clock that reports its
+    // sleepers overrides it.
+    virtual std::uint64_t scheduleSleep(std::chrono::milliseconds delay, std::function<void()> wake,
+                                        const std::source_location & /*site*/)
+    {
+        return scheduleWake(delay, std::move(wake));
+    }
+
+    // How long a period of `length` lasts on this clock: the length itself, shorter on a clock
+    // that runs the agent's loops faster. Rules that compare now() with the last time they ran
+    // read their period through this, so they keep pace with the loops' sleeps.
+    virtual std::chrono::milliseconds period(std::chrono::milliseconds length) const { return length; }
 
     // co_await clock.sleep(d, token): true when the whole delay passed, false when the
     // token was stopped first (or already stopped).
-    SleepAwaitable sleep(std::chrono::milliseconds delay, StopToken token = {});
+    SleepAwaitable sleep(std::chrono::milliseconds delay, StopToken token = {},
+                         std::source_location site = std::source_location::current());
 
     // Local time of `now()` in the clock's time zone.
     QDateTime localNow() const { return now().toTimeZone(timeZone()); }
@@ -39,8 +53,8 @@ public:
 
 class SleepAwaitable {
 public:
-    SleepAwaitable(Clock &clock, std::chrono::milliseconds delay, StopToken token)
-        : m_clock(clock), m_delay(delay), m_token(std::move(token)) {}
+    SleepAwaitable(Clock &clock, std::chrono::milliseconds delay, StopToken token, std::source_location site)
+        : m_clock(clock), m_delay(delay), m_token(std::move(token)), m_site(site) {}
 
     bool await_ready() const { return m_token.stopRequested(); }
     void await_suspend(std::coroutine_handle<> handle);
@@ -57,12 +71,13 @@ private:
     Clock &m_clock;
     std::chrono::milliseconds m_delay;
     StopToken m_token;
+    std::source_location m_site;
     std::shared_ptr<State> m_state;
 };
 
-inline SleepAwaitable Clock::sleep(std::chrono::milliseconds delay, StopToken token)
+inline SleepAwaitable Clock::sleep(std::chrono::milliseconds delay, StopToken token, std::source_location site)
 {
-    return SleepAwaitable(*this, delay, std::move(token));
+    return SleepAwaitable(*this, delay, std::move(token), site);
 }
 
 } // namespace vesk

@@ -86,7 +86,7 @@ QCoro::Task<> PolicyEngine::loopPass()
         co_return;
     const QDateTime now = m_clock.now();
     const auto syncEvery = m_settings.lowDataMode() ? lowDataSyncPeriod : syncPeriod;
-    if (!m_lastSyncAttempt || m_lastSyncAttempt->secsTo(now) >= syncEvery.count()) {
+    if (!m_lastSyncAttempt || m_lastSyncAttempt->msecsTo(now) >= m_clock.period(syncEvery).count()) {
         m_lastSyncAttempt = now;
         co_await syncPolicy();
     }

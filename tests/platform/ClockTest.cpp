@@ -1,4 +1,5 @@
 #include "ManualClock.h"
+#include "platform/ScaledClock.h"
 #include "platform/linux/SystemClock.h"
 
 #include <QCoreApplication>
@@ -73,7 +74,41 @@ void pumpUntil(const std::function<bool()> &done)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
 }
 
+QCoro::Task<> sleepOnce(vesk::Clock &clock, std::chrono::milliseconds delay, bool &woke)
+{
+    woke = co_await clock.sleep(delay);
+}
+
 } // namespace
+
+TEST(ScaledClock, DividesLoopWaitsByTheFactorAndLeavesShortPausesAlone)
+{
+    struct Case {
+        const char *name;
+        double factor;
+        std::chrono::milliseconds asked;
+        std::chrono::milliseconds wakesAfter;
+    };
+    const Case cases[] = {
+        {"a fifteen-minute heartbeat, a day an hour", 24, 900s, 37500ms},
+        {"a ten-second pass stops at the shortest wait", 24, 10s, 500ms},
+        {"a pause inside an action stays as asked", 24, 250ms, 250ms},
+        {"factor 1 runs as shipped", 1, 900s, 900s},
+        {"a factor below 1 counts as 1", 0.5, 60s, 60s},
+    };
+    for (const Case &tc : cases) {
+        ManualClock manual;
+        vesk::ScaledClock clock(manual, tc.factor);
+        EXPECT_EQ(clock.period(tc.asked), tc.wakesAfter) << tc.name;
+        bool woke = false;
+        sleepOnce(clock, tc.asked, woke);
+        manual.advance(tc.wakesAfter - 1ms);
+        EXPECT_FALSE(woke) << tc.name;
+        manual.advance(1ms);
+        EXPECT_TRUE(woke) << tc.name;
+        EXPECT_EQ(clock.now(), manual.now()) << tc.name;
+    }
+}
 
 TEST(ManualClock, WakesSleepersInDeadlineOrderAtTheirOwnTime)
 {
