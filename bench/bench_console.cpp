@@ -85,6 +85,11 @@ public:
     QCoro::Task<APIStatus> addNote(QString, QString, QString) override { co_return APIStatus(); }
     QCoro::Task<APIStatus> deleteNote(qint64) override { co_return APIStatus(); }
     QCoro::Task<APIStatus> acknowledgeAlert(qint64) override { co_return APIStatus(); }
+    QCoro::Task<APIResult<RemoteInstalledAppsResponse>> installedApps(QString serial) override
+    {
+        co_return RemoteInstalledAppsResponse{serial, {}};
+    }
+    QCoro::Task<APIResult<AppUpdatesResponse>> appReleases() override { co_return AppUpdatesResponse{}; }
 
 private:
     FleetMachineList m_list;

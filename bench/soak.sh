@@ -323,11 +323,11 @@ watchdog	app/VeskWardenApp.cpp	60
 command poll	commands/CommandPoller.cpp:.*pollLoop	30
 scheduled work	commands/CommandPoller.cpp:.*scheduled	30
 telemetry	monitor/SystemMonitor.cpp	15
-policy pass and sync	policy/PolicyEngine.cpp:.*loop	10
-update and self-update checks	updates/UpdateService.cpp	300
+policy pass and sync	policy/PolicyEngine.cpp:[0-9]+ .*::start	10
+update and self-update checks	updates/UpdateService.cpp:[0-9]+ .*::start	300
 alert sampling	alerts/AlertService.cpp	30
-retention sweeps	maintenance/FolderRetentionService.cpp	900
-share checks	maintenance/NetworkShareMonitor.cpp	60
+retention sweeps	maintenance/FolderRetentionService.cpp:[0-9]+ .*::start	900
+share checks	maintenance/NetworkShareMonitor.cpp:[0-9]+ .*::start	60
 EOF
 }
 

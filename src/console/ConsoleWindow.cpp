@@ -378,6 +378,7 @@ void ConsoleWindow::refreshDetail()
             break;
         case ConsoleScreen::networkShares:
             page = &networkSharesPage();
+            break;
         case ConsoleScreen::softwareUpdates:
             page = m_softwareUpdatesPage;
             break;

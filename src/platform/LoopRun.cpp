@@ -4,13 +4,13 @@
 
 namespace vesk {
 
-bool LoopRun::start(QObject *owner, Clock &clock, Pass pass, Wait wait)
+bool LoopRun::start(QObject *owner, Clock &clock, Pass pass, Wait wait, std::source_location site)
 {
     if (m_running)
         return false;
     m_running = true;
     m_stop = StopSource();
-    run(QPointer<QObject>(owner), clock, m_stop.token(), std::move(pass), std::move(wait));
+    run(QPointer<QObject>(owner), clock, m_stop.token(), std::move(pass), std::move(wait), site);
     return true;
 }
 
@@ -27,7 +27,8 @@ bool LoopRun::stop()
     return true;
 }
 
-QCoro::Task<> LoopRun::run(QPointer<QObject> owner, Clock &clock, StopToken token, Pass pass, Wait wait)
+QCoro::Task<> LoopRun::run(QPointer<QObject> owner, Clock &clock, StopToken token, Pass pass, Wait wait,
+                           std::source_location site)
 {
     for (;;) {
         if (!owner || token.stopRequested())
@@ -36,7 +37,7 @@ QCoro::Task<> LoopRun::run(QPointer<QObject> owner, Clock &clock, StopToken toke
         if (!owner || token.stopRequested())
             co_return;
         const std::chrono::milliseconds delay = wait();
-        co_await clock.sleep(delay, token);
+        co_await clock.sleep(delay, token, site);
     }
 }
 

@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <functional>
+#include <source_location>
 
 namespace vesk {
 
@@ -30,14 +31,17 @@ public:
     StopToken token() const { return m_stop.token(); }
 
     // Starts the loop, its first pass at once; false (and nothing started) while a run is on.
-    // `pass` and `wait` are only called while `owner` exists.
-    bool start(QObject *owner, Clock &clock, Pass pass, Wait wait);
+    // `pass` and `wait` are only called while `owner` exists. The loop's sleeps are reported
+    // as the caller's (a clock that logs its sleepers names the service, not this helper).
+    bool start(QObject *owner, Clock &clock, Pass pass, Wait wait,
+               std::source_location site = std::source_location::current());
     // Ends the run: a sleeping loop ends at once, a pass under way finishes and no other
     // begins. False when nothing runs.
     bool stop();
 
 private:
-    static QCoro::Task<> run(QPointer<QObject> owner, Clock &clock, StopToken token, Pass pass, Wait wait);
+    static QCoro::Task<> run(QPointer<QObject> owner, Clock &clock, StopToken token, Pass pass, Wait wait,
+                             std::source_location site);
 
     bool m_running = false;
     StopSource m_stop;

@@ -272,10 +272,10 @@ TEST(ConsoleAgainstFleetd, RestartAppQueuedThroughTheBatchSheetIsStoredOnTheServ
     EXPECT_EQ(policies.policies().first().assignedSerials, QStringList{kSerial});
 
     // An alert the machine reported is acknowledged from the Fleet tab and then shows who handled it.
-    const APIStatus reported = QCoro::waitFor(side.api.reportAlert(
+    const APIStatus alertReported = QCoro::waitFor(side.api.reportAlert(
         AlertReport{kSerial, QStringLiteral("critical"), QStringLiteral("disk"), QStringLiteral("Disk Almost Full"),
                     QStringLiteral("Storage is 93% full"), std::nullopt, std::nullopt, std::nullopt}));
-    ASSERT_TRUE(reported) << reported.errorMessage().toStdString();
+    ASSERT_TRUE(alertReported) << alertReported.errorMessage().toStdString();
     window->showScreen(ConsoleScreen::alerts);
     AlertsModel &alerts = window->alertsPage().model();
     ASSERT_TRUE(QTest::qWaitFor([&] { return alerts.fleet().rows.size() == 1; }, 10000))

@@ -945,6 +945,10 @@ struct QuietMounter final : ShareMounter {
         co_return MountResult::failed(QStringLiteral("The share name was not found on the server"));
     }
     QCoro::Task<bool> forceUnmount(QString) override { co_return true; }
+};
+
+} // namespace
+
 namespace {
 
 InstalledApp installedApp(const char *id, const char *name, const char *version, bool running)
@@ -1201,6 +1205,8 @@ TEST(ConsoleNetworkShares, SharesAreCheckedBeforeSavingAndMountNowSaysWhyNot)
 
     QCoro::waitFor(shares.remove(guest.id));
     EXPECT_EQ(shares.emptyText(), QStringLiteral("No network shares yet. Add one to keep it mounted on this Mac."));
+}
+
 TEST(ConsoleInstalledApps, ScanStatesFiltersAndTheCountLine)
 {
     QPromise<QList<InstalledApp>> scan;
