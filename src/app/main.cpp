@@ -179,11 +179,17 @@ int main(int argc, char **argv)
                                                    arguments.mid(1), QStringLiteral(VESK_VERSION))},
         settings, foundation.api);
     FleetClientConsoleFleet consoleFleet(foundation.api);
-    ConsoleContext consoleContext{consoleFleet,           defaults,           foundation.locks,
-                                        clock,                  identity.serialOrUnknown(),
-                                        &services.systemMonitor, &services.policyEngine, &services.updates,
-                                        &services.alerts,         &services.updates,
-                                        &services.appDirectory};
+    ConsoleContext consoleContext{consoleFleet,
+                                  defaults,
+                                  foundation.locks,
+                                  clock,
+                                  identity.serialOrUnknown(),
+                                  &services.systemMonitor,
+                                  &services.policyEngine,
+                                  &services.updates,
+                                  &services.alerts,
+                                  &services.updates,
+                                  &services.appDirectory};
     // Settings acts on the running services: an import lands in them, not only in their files.
     PolicyLibraryList policyLibrary(paths.storageDir, &services.policyEngine);
     RunningRetentionRules retentionRules(services.folderRetention);
