@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/SourceSite.h"
 #include "platform/StopToken.h"
 
 #include <QDateTime>
@@ -10,7 +11,6 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <source_location>
 
 namespace vesk {
 
@@ -32,7 +32,7 @@ public:
     // scheduleWake for a sleep, told where the sleeper waits; a clock that reports its
     // sleepers overrides it.
     virtual std::uint64_t scheduleSleep(std::chrono::milliseconds delay, std::function<void()> wake,
-                                        const std::source_location & /*site*/)
+                                        const SourceSite & /*site*/)
     {
         return scheduleWake(delay, std::move(wake));
     }
@@ -45,7 +45,7 @@ public:
     // co_await clock.sleep(d, token): true when the whole delay passed, false when the
     // token was stopped first (or already stopped).
     SleepAwaitable sleep(std::chrono::milliseconds delay, StopToken token = {},
-                         std::source_location site = std::source_location::current());
+                         SourceSite site = SourceSite::current());
 
     // Local time of `now()` in the clock's time zone.
     QDateTime localNow() const { return now().toTimeZone(timeZone()); }
@@ -53,7 +53,7 @@ public:
 
 class SleepAwaitable {
 public:
-    SleepAwaitable(Clock &clock, std::chrono::milliseconds delay, StopToken token, std::source_location site)
+    SleepAwaitable(Clock &clock, std::chrono::milliseconds delay, StopToken token, SourceSite site)
         : m_clock(clock), m_delay(delay), m_token(std::move(token)), m_site(site) {}
 
     bool await_ready() const { return m_token.stopRequested(); }
@@ -71,11 +71,11 @@ private:
     Clock &m_clock;
     std::chrono::milliseconds m_delay;
     StopToken m_token;
-    std::source_location m_site;
+    SourceSite m_site;
     std::shared_ptr<State> m_state;
 };
 
-inline SleepAwaitable Clock::sleep(std::chrono::milliseconds delay, StopToken token, std::source_location site)
+inline SleepAwaitable Clock::sleep(std::chrono::milliseconds delay, StopToken token, SourceSite site)
 {
     return SleepAwaitable(*this, delay, std::move(token), site);
 }

@@ -4,7 +4,7 @@
 
 namespace vesk {
 
-bool LoopRun::start(QObject *owner, Clock &clock, Pass pass, Wait wait, std::source_location site)
+bool LoopRun::start(QObject *owner, Clock &clock, Pass pass, Wait wait, SourceSite site)
 {
     if (m_running)
         return false;
@@ -28,7 +28,7 @@ bool LoopRun::stop()
 }
 
 QCoro::Task<> LoopRun::run(QPointer<QObject> owner, Clock &clock, StopToken token, Pass pass, Wait wait,
-                           std::source_location site)
+                           SourceSite site)
 {
     for (;;) {
         if (!owner || token.stopRequested())

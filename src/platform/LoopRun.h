@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/SourceSite.h"
 #include "platform/StopToken.h"
 
 #include <QObject>
@@ -9,7 +10,6 @@
 
 #include <chrono>
 #include <functional>
-#include <source_location>
 
 namespace vesk {
 
@@ -34,14 +34,14 @@ public:
     // `pass` and `wait` are only called while `owner` exists. The loop's sleeps are reported
     // as the caller's (a clock that logs its sleepers names the service, not this helper).
     bool start(QObject *owner, Clock &clock, Pass pass, Wait wait,
-               std::source_location site = std::source_location::current());
+               SourceSite site = SourceSite::current());
     // Ends the run: a sleeping loop ends at once, a pass under way finishes and no other
     // begins. False when nothing runs.
     bool stop();
 
 private:
     static QCoro::Task<> run(QPointer<QObject> owner, Clock &clock, StopToken token, Pass pass, Wait wait,
-                             std::source_location site);
+                             SourceSite site);
 
     bool m_running = false;
     StopSource m_stop;

@@ -13,7 +13,7 @@ Q_LOGGING_CATEGORY(lcSoak, "soak")
 
 // "policy/PolicyEngine.cpp:88 void vesk::PolicyEngine::loop": the source file from its folder
 // under src/, the line and the function, without its parameters.
-QString siteText(const std::source_location &site)
+QString siteText(const SourceSite &site)
 {
     QString file = QString::fromUtf8(site.file_name());
     const qsizetype src = file.lastIndexOf(QLatin1String("/src/"));
@@ -44,7 +44,7 @@ std::uint64_t ScaledClock::scheduleWake(std::chrono::milliseconds delay, std::fu
 }
 
 std::uint64_t ScaledClock::scheduleSleep(std::chrono::milliseconds delay, std::function<void()> wake,
-                                         const std::source_location &site)
+                                         const SourceSite &site)
 {
     if (m_factor == 1.0)
         return m_inner.scheduleWake(delay, std::move(wake));

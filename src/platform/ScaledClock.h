@@ -24,7 +24,7 @@ public:
     QTimeZone timeZone() const override { return m_inner.timeZone(); }
     std::uint64_t scheduleWake(std::chrono::milliseconds delay, std::function<void()> wake) override;
     std::uint64_t scheduleSleep(std::chrono::milliseconds delay, std::function<void()> wake,
-                                const std::source_location &site) override;
+                                const SourceSite &site) override;
     void cancelWake(std::uint64_t id) override { m_inner.cancelWake(id); }
     std::chrono::milliseconds period(std::chrono::milliseconds length) const override;
 
