@@ -199,6 +199,7 @@ int main(int argc, char **argv)
     consoleContext.pushAlerts = &services.alerts;
     consoleContext.pushChannel = &services.pushChannel;
     consoleContext.alertReporting = &services.alertApi;
+    consoleContext.notifier = &notifier;
     consoleContext.permissions = &services.permissions;
     consoleContext.settingsTransfer = &settingsTransfer;
     consoleContext.credentials = &foundation.credentials;

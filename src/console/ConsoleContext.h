@@ -10,6 +10,7 @@ class Clock;
 class ConsoleFleet;
 class DefaultsStore;
 class FolderRetentionService;
+class Notifier;
 class NetworkShareMonitor;
 class FleetAppDirectory;
 class PolicyEngine;
@@ -37,11 +38,12 @@ struct ConsoleContext {
     const AlertService *alerts = nullptr;
     UpdateCommands *updateCommands = nullptr; // the update service's install and refresh
     FleetAppDirectory *appDirectory = nullptr;
-    // Settings: the push registration and test push, the permission check, settings export
+    // Settings: the push registration, its status check and test push, the permission check, settings export
     // and import, the upload credentials and their connection test.
     AlertService *pushAlerts = nullptr;
     PushChannel *pushChannel = nullptr;
     AlertReportingApi *alertReporting = nullptr;
+    Notifier *notifier = nullptr;
     SystemPermissions *permissions = nullptr;
     SettingsTransferService *settingsTransfer = nullptr;
     CredentialManager *credentials = nullptr;

@@ -9,6 +9,25 @@
 
 namespace vesk {
 
+QString PushTexts::permissionText(NotificationAuthorization status)
+{
+    switch (status) {
+    case NotificationAuthorization::notDetermined:
+        return QStringLiteral("Notifications: not determined — tap Request Permission");
+    case NotificationAuthorization::denied:
+        return QStringLiteral("Notifications: denied — open Settings to enable");
+    case NotificationAuthorization::authorized:
+        return QStringLiteral("Notifications: authorized");
+    case NotificationAuthorization::provisional:
+        return QStringLiteral("Notifications: provisional");
+    case NotificationAuthorization::ephemeral:
+        return QStringLiteral("Notifications: ephemeral");
+    case NotificationAuthorization::unknown:
+        break;
+    }
+    return QStringLiteral("Notifications: unknown");
+}
+
 PushSettingsModel::PushSettingsModel(Services services, DefaultsStore &defaults, Clock &clock, QString serial,
                                      QObject *parent)
     : QObject(parent), m_services(services), m_alerts(services.alerts), m_channel(services.channel),
@@ -92,6 +111,18 @@ QCoro::Task<> PushSettingsModel::sendTestPush()
         co_return;
     m_testing = false;
     m_testResult = status ? PushTexts::sent : PushTexts::failedPrefix + status.error().message();
+    emit changed();
+}
+
+QCoro::Task<> PushSettingsModel::checkStatus()
+{
+    QPointer<PushSettingsModel> self(this);
+    NotificationAuthorization status = NotificationAuthorization::unknown;
+    if (m_services.notifier)
+        status = co_await m_services.notifier->authorizationStatus();
+    if (!self)
+        co_return;
+    m_statusResult = PushTexts::permissionText(status);
     emit changed();
 }
 

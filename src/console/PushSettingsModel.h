@@ -2,6 +2,7 @@
 
 #include "alerts/AlertService.h"
 #include "alerts/PushChannel.h"
+#include "platform/Notifier.h"
 
 #include <QObject>
 #include <QPointer>
@@ -25,10 +26,12 @@ inline const QString sending = QStringLiteral("Sending...");
 inline const QString sent = QStringLiteral("Sent — check your notifications");
 inline const QString failedPrefix = QStringLiteral("Failed: ");
 inline const QString testTitle = QStringLiteral("Test Push Notification");
+// "Check Status": what the notification centre allows.
+QString permissionText(NotificationAuthorization status);
 } // namespace PushTexts
 
 // The push part of Settings: the channel's state, the device token and its registration,
-// "Register Token" and "Send Test Push" with their result lines. The test push goes out as an
+// "Register Token", "Check Status" and "Send Test Push" with their result lines. The test push goes out as an
 // alert report of category "test", which the fleet server pushes back; nothing is shown
 // locally, so a notification that appears proves the round trip.
 class PushSettingsModel final : public QObject {
@@ -38,6 +41,7 @@ public:
         AlertService *alerts = nullptr;
         PushChannel *channel = nullptr;
         AlertReportingApi *reporting = nullptr;
+        Notifier *notifier = nullptr; // none: the status reads unknown
     };
 
     // Where the alert scope picker keeps its choice; the next registration sends it.
@@ -50,12 +54,14 @@ public:
     QString tokenLine() const;
     const QString &registerResult() const { return m_registerResult; }
     const QString &testResult() const { return m_testResult; }
+    const QString &statusResult() const { return m_statusResult; }
     bool canTest() const { return m_services.reporting != nullptr && !m_testing; }
 
     // With no token yet the channel is opened afresh, which hands one out; with one, it is
     // registered with the fleet server at once (with the alert scope chosen now).
     QCoro::Task<> registerToken();
     QCoro::Task<> sendTestPush();
+    QCoro::Task<> checkStatus();
 
 signals:
     void changed();
@@ -69,6 +75,7 @@ private:
     QString m_serial;
     QString m_registerResult;
     QString m_testResult;
+    QString m_statusResult;
     bool m_testing = false;
 };
 

@@ -146,7 +146,7 @@ QWidget *push(const ConsoleContext &context)
 {
     QVBoxLayout *layout = nullptr;
     QWidget *page = column("settingsPush", layout);
-    auto *model = new PushSettingsModel({context.pushAlerts, context.pushChannel, context.alertReporting},
+    auto *model = new PushSettingsModel({context.pushAlerts, context.pushChannel, context.alertReporting, context.notifier},
                                         context.defaults, context.clock, context.thisSerial, page);
     DefaultsStore &defaults = context.defaults;
 
@@ -178,10 +178,14 @@ QWidget *push(const ConsoleContext &context)
 
     auto *registerButton = new QPushButton(QObject::tr("Register Token"));
     auto *registerResult = wrapped({}, "pushRegisterResult");
+    auto *statusButton = new QPushButton(QObject::tr("Check Status"));
+    auto *statusResult = wrapped({}, "pushStatusResult");
     auto *testButton = new QPushButton(QObject::tr("Send Test Push"));
     auto *testResult = wrapped({}, "pushTestResult");
     layout->addWidget(registerButton, 0, Qt::AlignLeft);
     layout->addWidget(registerResult);
+    layout->addWidget(statusButton, 0, Qt::AlignLeft);
+    layout->addWidget(statusResult);
     layout->addWidget(testButton, 0, Qt::AlignLeft);
     layout->addWidget(testResult);
     layout->addStretch();
@@ -191,10 +195,12 @@ QWidget *push(const ConsoleContext &context)
         token->setText(model->tokenLine());
         registerResult->setText(model->registerResult());
         testResult->setText(model->testResult());
+        statusResult->setText(model->statusResult());
         testButton->setEnabled(model->canTest());
     };
     QObject::connect(model, &PushSettingsModel::changed, page, show);
     QObject::connect(registerButton, &QPushButton::clicked, page, [model]() { model->registerToken(); });
+    QObject::connect(statusButton, &QPushButton::clicked, page, [model]() { model->checkStatus(); });
     QObject::connect(testButton, &QPushButton::clicked, page, [model]() { model->sendTestPush(); });
     show();
     return page;

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <qcoro/qcorotask.h>
+
 namespace vesk {
 
 // One desktop notification, shown at once.
@@ -18,12 +20,27 @@ struct LocalNotification {
     QString group;
 };
 
+// Whether the desktop lets the agent show notifications, as the notification centre reports it.
+enum class NotificationAuthorization {
+    notDetermined,
+    denied,
+    authorized,
+    provisional,
+    ephemeral,
+    unknown,
+};
+
 // The desktop's notification centre. Posting never fails visibly: where no notification
 // service answers, the notification is logged and dropped.
 class Notifier {
 public:
     virtual ~Notifier() = default;
     virtual void post(const LocalNotification &notification) = 0;
+    // Asks the notification centre; a centre that cannot tell answers unknown.
+    virtual QCoro::Task<NotificationAuthorization> authorizationStatus()
+    {
+        co_return NotificationAuthorization::unknown;
+    }
 };
 
 } // namespace vesk

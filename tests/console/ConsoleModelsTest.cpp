@@ -106,7 +106,9 @@ struct MemoryList final : LocalList<T> {
 };
 
 struct QuietNotifier final : Notifier {
+    NotificationAuthorization status = NotificationAuthorization::unknown;
     void post(const LocalNotification &) override {}
+    QCoro::Task<NotificationAuthorization> authorizationStatus() override { co_return status; }
 };
 
 // Answers every report and registration with the next scripted status, and keeps what it got.
@@ -787,7 +789,7 @@ TEST(ConsoleSettings, PasswordSectionChecksInOrderAndKeepsEachLocksMessageApart)
     EXPECT_FALSE(QCoro::waitFor(lock.hasPassword(LockScope::policy)));
 }
 
-TEST(ConsoleSettings, PushRegistrationAndTestPushShowTheirResults)
+TEST(ConsoleSettings, PushRegistrationTestPushAndStatusCheckShowTheirResults)
 {
     test::MemoryDefaultsStore defaults;
     test::ManualClock clock;
@@ -829,6 +831,19 @@ TEST(ConsoleSettings, PushRegistrationAndTestPushShowTheirResults)
     EXPECT_EQ(sent.message, QStringLiteral("If you see this, push notifications are working for C02TEST1."));
     EXPECT_EQ(sent.timestamp, clock.now());
     EXPECT_EQ(sent.tenantCode, QStringLiteral("HAUNTS01"));
+
+    using enum NotificationAuthorization;
+    const std::pair<NotificationAuthorization, QString> statuses[] = {
+        {notDetermined, "Notifications: not determined — tap Request Permission"},
+        {denied, "Notifications: denied — open Settings to enable"},
+        {authorized, "Notifications: authorized"}, {provisional, "Notifications: provisional"},
+        {ephemeral, "Notifications: ephemeral"}, {unknown, "Notifications: unknown"}};
+    PushSettingsModel checked({nullptr, nullptr, nullptr, &notifier}, defaults, clock, QStringLiteral("C02TEST1"));
+    for (const auto &[status, text] : statuses) {
+        notifier.status = status;
+        QCoro::waitFor(checked.checkStatus());
+        EXPECT_EQ(checked.statusResult(), text);
+    }
 }
 
 TEST(ConsoleSettings, AnUnusableSettingsFileIsRefusedAndChangesNothing)

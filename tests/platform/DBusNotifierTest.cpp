@@ -86,6 +86,7 @@ TEST(DBusNotifier, RepeatsReplaceAndOthersStack)
     ASSERT_TRUE(serviceSide.registerService(QStringLiteral("org.freedesktop.Notifications")));
 
     DBusNotifier notifier(bus.connect(QStringLiteral("notifier")));
+    EXPECT_EQ(QCoro::waitFor(notifier.authorizationStatus()), NotificationAuthorization::authorized);
     QSignalSpy shown(&notifier, &DBusNotifier::shown);
     const auto postAndWait = [&](const LocalNotification &n) {
         const auto before = shown.size();
@@ -121,12 +122,14 @@ TEST(DBusNotifier, WithoutServiceOrBusNotificationsAreLoggedAndSkipped)
     emptyBus.post(alert("A1", "Disk Almost Full", true));
     ASSERT_TRUE(skippedOnBus.wait(5000));
     EXPECT_EQ(skippedOnBus[0][0].toString(), "A1");
+    EXPECT_EQ(QCoro::waitFor(emptyBus.authorizationStatus()), NotificationAuthorization::unknown);
 
     DBusNotifier headless(QDBusConnection::connectToBus(QStringLiteral("unix:path=/nonexistent/bus"), "headless"));
     QSignalSpy skippedHeadless(&headless, &DBusNotifier::skipped);
     headless.post(alert("A2", "High CPU Usage", false));
     ASSERT_EQ(skippedHeadless.size(), 1);
     EXPECT_EQ(skippedHeadless[0][1].toString(), "no session bus");
+    EXPECT_EQ(QCoro::waitFor(headless.authorizationStatus()), NotificationAuthorization::unknown);
     EXPECT_EQ(log.messages("alerts").filter("Notification skipped").size(), 2);
     QDBusConnection::disconnectFromBus("headless");
 }

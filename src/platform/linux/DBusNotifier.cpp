@@ -5,12 +5,17 @@
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
+#include <QPointer>
+
+#include <qcoro/qcorosignal.h>
 
 namespace vesk {
 
 namespace {
 const QString kService = QStringLiteral("org.freedesktop.Notifications");
 const QString kPath = QStringLiteral("/org/freedesktop/Notifications");
+const QString kBusService = QStringLiteral("org.freedesktop.DBus");
+const QString kBusPath = QStringLiteral("/org/freedesktop/DBus");
 constexpr uchar kUrgencyNormal = 1;
 constexpr uchar kUrgencyCritical = 2;
 } // namespace
@@ -57,6 +62,29 @@ void DBusNotifier::post(const LocalNotification &notification)
                 m_serverIds.insert(slot, reply.value());
                 emit shown(notification.identifier, reply.value());
             });
+}
+
+QCoro::Task<NotificationAuthorization> DBusNotifier::authorizationStatus()
+{
+    if (!m_bus.isConnected())
+        co_return NotificationAuthorization::unknown;
+    QDBusMessage ask = QDBusMessage::createMethodCall(kBusService, kBusPath, kBusService, QStringLiteral("NameHasOwner"));
+    ask << kService;
+    QPointer<QDBusPendingCallWatcher> watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(ask), this);
+    // None when the notifier went away first or the bus did not answer in time.
+    const auto finished =
+        co_await qCoro(watcher.get(), &QDBusPendingCallWatcher::finished, std::chrono::seconds(5));
+    if (!watcher)
+        co_return NotificationAuthorization::unknown;
+    watcher->deleteLater();
+    if (!finished)
+        co_return NotificationAuthorization::unknown;
+    const QDBusPendingReply<bool> reply = *watcher;
+    if (reply.isError()) {
+        qCInfo(lcAlerts).noquote() << "Notification status unknown:" << reply.error().message();
+        co_return NotificationAuthorization::unknown;
+    }
+    co_return reply.value() ? NotificationAuthorization::authorized : NotificationAuthorization::unknown;
 }
 
 } // namespace vesk

@@ -18,6 +18,10 @@ public:
                           QObject *parent = nullptr);
 
     void post(const LocalNotification &notification) override;
+    // The freedesktop service has no permission of its own: a notification service on the bus
+    // shows what it is sent, so its presence is authorized; no bus or no service is unknown
+    // (it may start on demand, or the desktop may have none).
+    QCoro::Task<NotificationAuthorization> authorizationStatus() override;
 
 signals:
     // The service took the notification under `serverId`.
