@@ -2,6 +2,8 @@
 
 #include "alerts/AlertService.h"
 #include "console/ConsoleTexts.h"
+#include "console/LocationRulesDialog.h"
+#include "console/LocationRulesModel.h"
 #include "settings/FleetSettingsStore.h"
 
 #include <QHBoxLayout>
@@ -49,7 +51,17 @@ AlertsPage::AlertsPage(const ConsoleContext &context, QWidget *parent)
         });
     }
     m_mute->setMenu(muteMenu);
+    auto *locationRules = new QPushButton(tr("Location notification rules"));
+    locationRules->setObjectName(QStringLiteral("openLocationRules"));
+    connect(locationRules, &QPushButton::clicked, this, [this]() {
+        auto *model = new LocationRulesModel(*m_settings, m_context.clock);
+        auto *dialog = new LocationRulesDialog(*model, this);
+        model->setParent(dialog); // both go when the dialog closes
+        dialog->setAttribute(Qt::WA_DeleteOnClose);
+        dialog->open();
+    });
     auto *actions = new QHBoxLayout;
+    actions->addWidget(locationRules);
     actions->addWidget(m_actionText, 1);
     actions->addWidget(m_showMachine);
     actions->addWidget(m_mute);

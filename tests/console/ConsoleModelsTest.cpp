@@ -21,6 +21,7 @@
 #include "console/BatchCommandModel.h"
 #include "console/ConsoleScreens.h"
 #include "console/DashboardView.h"
+#include "console/LocationRulesModel.h"
 #include "console/LockPasswordsModel.h"
 #include "console/FolderCleanupModel.h"
 #include "console/MachineDetailModel.h"
@@ -492,6 +493,52 @@ TEST(ConsoleAlerts, ActionsOnAnAlertReportTheirOutcome)
     ASSERT_EQ(muted.size(), 1);
     EXPECT_EQ(muted.first().duration, SuppressionDuration::untilRecovery);
     EXPECT_EQ(alerts.actionText(), QStringLiteral("Alerts muted for C02-B1 (Until recovery)"));
+}
+
+TEST(ConsoleAlerts, LocationRulesMuteNarrowAndGoThroughTheStore)
+{
+    using namespace std::chrono_literals;
+    test::MemoryDefaultsStore defaults;
+    test::ManualClock clock;
+    FleetSettingsStore settings(defaults, clock);
+    LocationRulesModel rules(settings, clock);
+    EXPECT_FALSE(rules.add(QStringLiteral(" "), QStringLiteral("Nowhere")));
+    EXPECT_EQ(rules.message(), LocationRuleTexts::noCode);
+    ASSERT_TRUE(rules.add(QStringLiteral("EV01"), QStringLiteral("Harbour Hall")));
+    ASSERT_TRUE(rules.message().isEmpty());
+
+    const QString ev01 = QStringLiteral("EV01");
+    const struct {
+        SuppressionDuration duration;
+        std::chrono::milliseconds after;
+        QString status;
+    } mutes[] = {
+        {SuppressionDuration::oneHour, 59min, "1 min left"},
+        {SuppressionDuration::oneHour, 1h, LocationRuleTexts::notifying},
+        {SuppressionDuration::twentyFourHours, 21h + 54min + 30s, "2h 5m left"},
+        {SuppressionDuration::untilRecovery, 48h, "Muted until turned back on"},
+        {SuppressionDuration::indefinitely, 48h, "Muted until turned back on"},
+    };
+    for (const auto &tc : mutes) {
+        rules.mute(ev01, tc.duration);
+        clock.advance(tc.after);
+        EXPECT_EQ(rules.rows().first().status, tc.status) << SuppressionDurations::rawValue(tc.duration).toStdString();
+        EXPECT_EQ(settings.locationNotificationRules().first().mutedDuration, tc.duration);
+    }
+    rules.unmute(ev01);
+    rules.setCategoryEnabled(ev01, AlertCategory::cpu, false);
+    rules.setCategoryEnabled(ev01, AlertCategory::disk, false);
+    rules.setCategoryEnabled(ev01, AlertCategory::cpu, true);
+    EXPECT_EQ(rules.rows().first().status, QStringLiteral("Off: disk"));
+    ASSERT_TRUE(rules.add(QStringLiteral("EV02"), {}));
+    const LocationNotificationRule stored = settings.locationNotificationRules().first();
+    EXPECT_FALSE(stored.mutedDuration.has_value());
+    EXPECT_EQ(stored.disabledCategories, QStringList{QStringLiteral("disk")});
+    EXPECT_EQ(stored.locationName, QStringLiteral("Harbour Hall"));
+
+    rules.remove(ev01);
+    ASSERT_EQ(settings.locationNotificationRules().size(), 1);
+    EXPECT_EQ(settings.locationNotificationRules().first().locationName, QStringLiteral("EV02")) << "the code stands in";
 }
 
 TEST(ConsoleDashboard, EmptyServicesShowTheirEmptyLines)

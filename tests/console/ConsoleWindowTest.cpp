@@ -15,6 +15,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -255,6 +256,16 @@ TEST(ConsoleWindow, TheAlertActionsApplyToTheAlertSelectedInTheFleetTab)
     rows->setCurrentRow(1);
     QTest::mouseClick(window->findChild<QPushButton *>(QStringLiteral("showAlertMachine")), Qt::LeftButton);
     EXPECT_EQ(window->directory().selectedSerial(), QStringLiteral("C02-B2"));
+
+    // The location rules open over the screen; a location added there is listed and stored.
+    QTest::mouseClick(window->findChild<QPushButton *>(QStringLiteral("openLocationRules")), Qt::LeftButton);
+    auto *rules = window->findChild<QDialog *>(QStringLiteral("locationRulesDialog"));
+    ASSERT_TRUE(rules && rules->isVisible());
+    QTest::keyClicks(rules->findChild<QLineEdit *>(QStringLiteral("locationRuleCode")), QStringLiteral("EV01"));
+    QTest::mouseClick(rules->findChild<QPushButton *>(QStringLiteral("addLocationRule")), Qt::LeftButton);
+    EXPECT_EQ(WindowRig::listed(rules->findChild<QListWidget *>(QStringLiteral("locationRules"))),
+              QStringList{QStringLiteral("EV01 — Notifying")});
+    EXPECT_FALSE(rig.defaults.dataValue(QStringLiteral("warden_locationNotificationRules")).isEmpty());
 }
 
 TEST(ConsoleWindow, FleetManagementSwitchesWriteTheirDefaultsAndFollowTheMasterSwitch)
