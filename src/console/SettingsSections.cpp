@@ -146,8 +146,9 @@ QWidget *push(const ConsoleContext &context)
 {
     QVBoxLayout *layout = nullptr;
     QWidget *page = column("settingsPush", layout);
-    auto *model = new PushSettingsModel({context.pushAlerts, context.pushChannel, context.alertReporting, context.notifier},
-                                        context.defaults, context.clock, context.thisSerial, page);
+    auto *model = new PushSettingsModel(
+        {context.pushAlerts, context.pushChannel, context.alertReporting, context.notifier}, context.defaults,
+        context.clock, context.thisSerial, page);
     DefaultsStore &defaults = context.defaults;
 
     auto *channel = wrapped({}, "pushChannelLine");

@@ -538,7 +538,8 @@ TEST(ConsoleAlerts, LocationRulesMuteNarrowAndGoThroughTheStore)
 
     rules.remove(ev01);
     ASSERT_EQ(settings.locationNotificationRules().size(), 1);
-    EXPECT_EQ(settings.locationNotificationRules().first().locationName, QStringLiteral("EV02")) << "the code stands in";
+    EXPECT_EQ(settings.locationNotificationRules().first().locationName, QStringLiteral("EV02"))
+        << "the code stands in";
 }
 
 TEST(ConsoleDashboard, EmptyServicesShowTheirEmptyLines)

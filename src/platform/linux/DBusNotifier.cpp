@@ -68,7 +68,8 @@ QCoro::Task<NotificationAuthorization> DBusNotifier::authorizationStatus()
 {
     if (!m_bus.isConnected())
         co_return NotificationAuthorization::unknown;
-    QDBusMessage ask = QDBusMessage::createMethodCall(kBusService, kBusPath, kBusService, QStringLiteral("NameHasOwner"));
+    QDBusMessage ask =
+        QDBusMessage::createMethodCall(kBusService, kBusPath, kBusService, QStringLiteral("NameHasOwner"));
     ask << kService;
     QPointer<QDBusPendingCallWatcher> watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(ask), this);
     // None when the notifier went away first or the bus did not answer in time.
