@@ -5,6 +5,7 @@
 //   found torn    the file exists but is not one whole generation
 // then writes n+1, n+2, ... and reports "wrote <n>" after each write returns.
 //   atomic_writer <kind> <folder>
+#include "alerts/AlertOutbox.h"
 #include "commands/RecentCommands.h"
 #include "local/JsonListFile.h"
 #include "platform/linux/FileKeychainStore.h"
@@ -211,6 +212,29 @@ std::map<QString, Kind> kinds(const QString &dir)
             const qint64 n =
                 entries.isEmpty() ? kTorn : entries.last().toObject().value(QStringLiteral("id")).toInteger();
             return n > 0 && recent.find(n) && !recent.find(n + 1) ? n : kTorn;
+        }};
+    // The outbox keeps every report not yet delivered: each generation adds one, the oldest
+    // falling out at its capacity, so the file grows to a few hundred reports.
+    const QString outboxPath = dir + QStringLiteral("/alert_outbox.json");
+    all["alert_outbox"] = Kind{
+        [outboxPath](qint64 n) {
+            AlertOutbox(outboxPath).append(AlertReport{QStringLiteral("C02CRASH1"), QStringLiteral("critical"),
+                                                       QStringLiteral("disk"), QStringLiteral("Disk Almost Full"),
+                                                       QStringLiteral("generation %1;").arg(n), std::nullopt,
+                                                       std::nullopt, std::nullopt});
+        },
+        [outboxPath]() -> qint64 {
+            const std::optional<QByteArray> bytes = fileBytes(outboxPath);
+            if (!bytes)
+                return kNone;
+            if (!isWholeJsonArray(*bytes))
+                return kTorn;
+            const QJsonArray reports = QJsonDocument::fromJson(*bytes).array();
+            if (reports.isEmpty() || AlertOutbox(outboxPath).size() != reports.size())
+                return kTorn;
+            const QString last = reports.last().toObject().value(QStringLiteral("message")).toString();
+            const qint64 n = last.section(QLatin1Char(' '), 1, 1).section(QLatin1Char(';'), 0, 0).toLongLong();
+            return n > 0 && last == QStringLiteral("generation %1;").arg(n) ? n : kTorn;
         }};
     return all;
 }

@@ -79,7 +79,7 @@ TEST(CrashSafeFiles, EveryKindIsWholeAfterSigkillAtRandomMoments)
     SCOPED_TRACE("seed " + std::to_string(seed));
 
     for (const char *kind : {"keychain", "settings", "policy_library", "policy_cache", "backups_manifest",
-                             "retention_rules", "shares", "recent_commands"}) {
+                             "retention_rules", "shares", "recent_commands", "alert_outbox"}) {
         SCOPED_TRACE(kind);
         QTemporaryDir dir;
         qint64 written = 0;
