@@ -56,6 +56,8 @@ public:
     AlertTab active() const;
     AlertTab history() const;
     AlertTab fleet() const;
+    // A load of the fleet tab is on its way.
+    bool fleetLoading() const { return m_fleetLoading; }
 
     // Muting writes the machine's suppression through these; without them nothing is muted.
     void setSuppressionStore(FleetSettingsStore *settings, const Clock *clock);
