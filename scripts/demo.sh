@@ -311,6 +311,17 @@ update_app_from_server() {
   say "The agent reported: $(cut -f7 <<<"$row"); the installed bundle says $version"
 }
 
+# The operator's console, rendered offscreen against the same server: the tenant's machine in
+# the sidebar, its detail with telemetry, the policy just saved, the alerts and the settings.
+console_pictures() {
+  local shots="$work/console" count
+  (QT_QPA_PLATFORM=offscreen as_agent console --screenshot "$shots") >>"$work/console.log" 2>&1 ||
+    fail "the console could not render its screens: $(tail -n1 "$work/console.log")"
+  count=$(find "$shots" -name '*.png' | wc -l)
+  [ "$count" -gt 0 ] || fail "the console wrote no pictures"
+  say "The console rendered $count screens into $shots: $(cd "$shots" && ls | head -4 | tr '\n' ' ')…"
+}
+
 main() {
   trap cleanup EXIT
   trap 'exit 130' INT TERM
@@ -330,6 +341,7 @@ main() {
   save_policy_and_carry_settings
   push_test
   update_app_from_server
+  console_pictures
   say "Demo finished: the machine is paired, reports in, and takes commands from the server."
 }
 
