@@ -102,8 +102,8 @@ int envInt(const char *name, int fallback)
     return ok && value > 0 ? value : fallback;
 }
 
-// A line of /proc/self/status in MiB: "VmRSS" (all resident pages, shared library code
-// included) or "RssAnon" (the heap and other private memory, what closing can give back).
+// A line of /proc/self/status in MiB: "VmRSS" (all resident pages, library code and mapped
+// fonts included) or "RssAnon" (the heap and other private memory).
 double statusMiB(const char *field)
 {
     QFile status(QStringLiteral("/proc/self/status"));
