@@ -137,6 +137,7 @@ ConsoleWindow::ConsoleWindow(const ConsoleContext &context, QWidget *parent)
 
     connect(&m_directory, &MachineDirectory::changed, this, [this]() {
         refreshMachinesNote();
+        markSelectedMachine();
         refreshDetail();
     });
     connect(&m_context.lock, &AppLock::lockStateChanged, this, [this]() {
@@ -238,6 +239,7 @@ QWidget *ConsoleWindow::buildSidebar()
     connect(m_search, &QLineEdit::textChanged, this, [this](const QString &text) {
         m_directory.filtered().setSearchText(text);
         refreshMachinesNote();
+        markSelectedMachine();
     });
     connect(m_machines, &QListView::clicked, this, [this](const QModelIndex &index) {
         showMachine(index.data(MachineListModel::SerialRole).toString());
@@ -332,11 +334,25 @@ void ConsoleWindow::showMachine(const QString &serial)
     m_screen.reset();
     m_screens->clearSelection();
     m_directory.select(serial);
+    markSelectedMachine();
     if (const auto machine = m_directory.selectedMachine()) {
         machinePage().showMachine(machine->serial, machine->name,
                                    lastSeenText(machine->lastSeen, m_context.clock.now()));
     }
     refreshDetail();
+}
+
+// The open machine's row stays marked however it was opened (a click, an alert's "Show
+// Machine", a picture run) and through reloads and searches, as long as it is listed.
+void ConsoleWindow::markSelectedMachine()
+{
+    const int row = m_directory.list().rowOf(m_directory.selectedSerial());
+    const QModelIndex index =
+        row < 0 ? QModelIndex() : m_directory.filtered().mapFromSource(m_directory.list().index(row));
+    if (index.isValid())
+        m_machines->setCurrentIndex(index);
+    else
+        m_machines->clearSelection();
 }
 
 void ConsoleWindow::refreshDetail()

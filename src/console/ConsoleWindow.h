@@ -74,6 +74,7 @@ private:
     QWidget *buildLockPage();
     void rebuildScreens();
     void refreshMachinesNote();
+    void markSelectedMachine();
     void refreshDetail();
     void toggleLock();
     QCoro::Task<> offerBatchApps();

@@ -8,6 +8,7 @@
 #include "MemoryKeychainStore.h"
 #include "console/BatchSheet.h"
 #include "console/ConsoleWindow.h"
+#include "console/MachineListModel.h"
 #include "console/MachinePage.h"
 #include "console/PolicyManagerPage.h"
 #include "console/SettingsPage.h"
@@ -19,6 +20,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QItemSelectionModel>
 #include <QListWidget>
 #include <QMenu>
 #include <QPlainTextEdit>
@@ -72,6 +74,12 @@ TEST(ConsoleWindow, AMachineThatLeavesTheFleetWhileSelectedShowsMachineNotFound)
     window->showMachine(QStringLiteral("C02-B1"));
     EXPECT_EQ(window->detailName(), QStringLiteral("C02-B1"));
     EXPECT_EQ(window->findChild<QLabel *>(QStringLiteral("machineTitle"))->text(), QStringLiteral("Booth 1"));
+    // Opened from code, as an alert's "Show Machine" does: the sidebar marks the machine, not a screen.
+    const QModelIndexList marked =
+        window->findChild<QListView *>(QStringLiteral("machines"))->selectionModel()->selectedIndexes();
+    ASSERT_EQ(marked.size(), 1);
+    EXPECT_EQ(marked.first().data(MachineListModel::SerialRole).toString(), QStringLiteral("C02-B1"));
+    EXPECT_TRUE(window->findChild<QListWidget *>(QStringLiteral("screens"))->selectedItems().isEmpty());
 
     rig.fleet.machinesAnswer = FleetMachineList{{machine("C02-HERE", "Front Desk")}};
     QCoro::waitFor(window->directory().refresh());
