@@ -100,11 +100,6 @@ void FolderCleanupPage::load(const QUuid &id)
     showDraftProblem();
 }
 
-void FolderCleanupPage::remove(const QUuid &id)
-{
-    m_model.remove(id);
-}
-
 void FolderCleanupPage::save()
 {
     const bool kept = m_model.save(draft());

@@ -20,7 +20,7 @@ public:
 
 private:
     void load(const QUuid &id) override;
-    void remove(const QUuid &id) override;
+    void remove(const QUuid &id) override { m_model.remove(id); }
     void save() override;
     RetentionRule draft() const;
     void showDraftProblem();

@@ -65,11 +65,6 @@ void NetworkSharesPage::load(const QUuid &id)
     m_problem->setText(share.address.isEmpty() ? QString() : m_model.problem(share).value_or(QString()));
 }
 
-void NetworkSharesPage::remove(const QUuid &id)
-{
-    m_model.remove(id);
-}
-
 void NetworkSharesPage::save()
 {
     QPointer<NetworkSharesPage> self(this);
