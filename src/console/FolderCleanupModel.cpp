@@ -1,21 +1,13 @@
 #include "console/FolderCleanupModel.h"
 
-#include "console/ConsoleTexts.h"
 #include "maintenance/FolderRetentionService.h"
 #include "maintenance/RetentionSelection.h"
-
-#include <QLocale>
 
 #include <algorithm>
 
 namespace vesk {
 
 namespace {
-QString when(const QDateTime &at)
-{
-    return QLocale().toString(at.toLocalTime(), QLocale::ShortFormat);
-}
-
 QString files(int count)
 {
     return count == 1 ? QStringLiteral("1 file") : QStringLiteral("%1 files").arg(count);
@@ -23,10 +15,8 @@ QString files(int count)
 } // namespace
 
 FolderCleanupModel::FolderCleanupModel(FolderRetentionService *service, QObject *parent)
-    : QObject(parent), m_service(service)
+    : LocalListModel(service, ConsoleTexts::noCleanupRules, parent), m_service(service)
 {
-    if (service)
-        connect(service, &FolderRetentionService::changed, this, &FolderCleanupModel::changed);
 }
 
 QString FolderCleanupModel::filterLabel(RetentionRule::FileFilter filter)
@@ -44,11 +34,9 @@ QString FolderCleanupModel::filterLabel(RetentionRule::FileFilter filter)
     return tr("all files");
 }
 
-FolderCleanupModel::Row FolderCleanupModel::row(const RetentionRule &rule, bool fromPolicy) const
+FolderCleanupModel::Row FolderCleanupModel::row(const RetentionRule &rule) const
 {
-    Row row{rule, fromPolicy, rule.name.trimmed().isEmpty() ? rule.folderPath : rule.name.trimmed(), {}, {}};
-    if (fromPolicy)
-        row.title += QStringLiteral(" · ") + ConsoleTexts::fromPolicy;
+    Row row{rule.id, false, rule.name.trimmed().isEmpty() ? rule.folderPath : rule.name.trimmed(), {}, {}};
     QStringList summary{rule.folderPath, tr("%1 older than %2").arg(filterLabel(rule.fileFilter),
                                                                    retentionAgeText(rule.maxAgeHours))};
     if (rule.keepNewestCount > 0)
@@ -81,22 +69,17 @@ FolderCleanupModel::Row FolderCleanupModel::row(const RetentionRule &rule, bool 
 
 QList<FolderCleanupModel::Row> FolderCleanupModel::rows() const
 {
-    QList<Row> out;
     if (!m_service)
-        return out;
-    for (const RetentionRule &rule : m_service->rules())
-        out.append(row(rule, false));
-    for (const RetentionRule &rule : m_service->policyRules())
-        out.append(row(rule, true));
-    return out;
+        return {};
+    return ownThenPolicy(m_service->rules(), m_service->policyRules(), [this](const auto &rule) { return row(rule); });
 }
 
-QString FolderCleanupModel::emptyText() const
+std::optional<RetentionRule> FolderCleanupModel::ownRule(const QUuid &id) const
 {
-    return rows().isEmpty() ? ConsoleTexts::noCleanupRules : QString();
+    return m_service ? find(m_service->rules(), id) : std::nullopt;
 }
 
-QString FolderCleanupModel::sweepText() const
+QString FolderCleanupModel::activityText() const
 {
     if (!m_service)
         return {};
@@ -109,12 +92,7 @@ QString FolderCleanupModel::sweepText() const
 
 QStringList FolderCleanupModel::logLines() const
 {
-    QStringList lines;
-    if (!m_service)
-        return lines;
-    for (const PolicyLogEntry &entry : m_service->log())
-        lines.prepend(when(entry.date) + QStringLiteral("  ") + entry.message);
-    return lines;
+    return m_service ? newestFirst(m_service->log()) : QStringList();
 }
 
 std::optional<QString> FolderCleanupModel::problem(const RetentionRule &draft) const

@@ -1,13 +1,9 @@
 #pragma once
 
+#include "console/LocalListModel.h"
 #include "wire/policy/RetentionRule.h"
 
-#include <QObject>
-#include <QStringList>
-
 #include <qcoro/qcorotask.h>
-
-#include <optional>
 
 namespace vesk {
 
@@ -15,29 +11,17 @@ class FolderRetentionService;
 
 // The Folder Cleanup screen: this Mac's cleanup rules and the policy's, each with what its
 // last run did, and the edits of this Mac's rules. A rule is checked before it is saved: the
-// service's folder check, an age of at least an hour, a name. Without the service (a test, a
-// screenshot run) the screen shows its empty state and saves nothing.
-class FolderCleanupModel : public QObject {
+// service's folder check, an age of at least an hour, a name.
+class FolderCleanupModel : public LocalListModel {
     Q_OBJECT
 public:
-    struct Row {
-        RetentionRule rule;
-        bool fromPolicy = false; // read-only here
-        QString title;
-        QString summary; // folder, age, filter, what it does with the files
-        QString status;  // the last run, or that none ran yet
-    };
-
     explicit FolderCleanupModel(FolderRetentionService *service, QObject *parent = nullptr);
 
-    bool isAvailable() const { return m_service != nullptr; }
-    // This Mac's rules, then the policy's.
-    QList<Row> rows() const;
-    QString emptyText() const;
+    QList<Row> rows() const override;
     // "Sweeping…", the last sweep's time, or that none ran.
-    QString sweepText() const;
-    // The service's log, newest first.
-    QStringList logLines() const;
+    QString activityText() const override;
+    QStringList logLines() const override;
+    std::optional<RetentionRule> ownRule(const QUuid &id) const;
 
     // Why `draft` cannot be saved, or none.
     std::optional<QString> problem(const RetentionRule &draft) const;
@@ -50,11 +34,8 @@ public:
     // "all files", "pictures", "videos", "pictures and videos".
     static QString filterLabel(RetentionRule::FileFilter filter);
 
-signals:
-    void changed();
-
 private:
-    Row row(const RetentionRule &rule, bool fromPolicy) const;
+    Row row(const RetentionRule &rule) const;
 
     FolderRetentionService *m_service; // outlives the console
     QString m_editError;

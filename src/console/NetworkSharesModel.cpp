@@ -4,25 +4,13 @@
 #include "maintenance/NetworkShareMonitor.h"
 #include "maintenance/ShareAddress.h"
 
-#include <QLocale>
 #include <QPointer>
-
-#include <algorithm>
 
 namespace vesk {
 
-namespace {
-QString when(const QDateTime &at)
-{
-    return QLocale().toString(at.toLocalTime(), QLocale::ShortFormat);
-}
-} // namespace
-
 NetworkSharesModel::NetworkSharesModel(NetworkShareMonitor *monitor, QObject *parent)
-    : QObject(parent), m_monitor(monitor)
+    : LocalListModel(monitor, ConsoleTexts::noShares, parent), m_monitor(monitor)
 {
-    if (monitor)
-        connect(monitor, &NetworkShareMonitor::changed, this, &NetworkSharesModel::changed);
 }
 
 QString NetworkSharesModel::statusLabel(ShareStatus status)
@@ -48,11 +36,9 @@ QString NetworkSharesModel::statusLabel(ShareStatus status)
     return tr("Not checked yet");
 }
 
-NetworkSharesModel::Row NetworkSharesModel::row(const MonitoredShare &share, bool fromPolicy) const
+NetworkSharesModel::Row NetworkSharesModel::row(const MonitoredShare &share) const
 {
-    Row row{share, fromPolicy, shareDisplayName(share), {}, {}};
-    if (fromPolicy)
-        row.title += QStringLiteral(" · ") + ConsoleTexts::fromPolicy;
+    Row row{share.id, false, shareDisplayName(share), {}, {}};
     const QString user = share.username.value_or(QString());
     row.summary = share.address.trimmed() + QStringLiteral(" · ")
                   + (user.isEmpty() ? tr("as guest") : tr("as %1").arg(user));
@@ -74,22 +60,18 @@ NetworkSharesModel::Row NetworkSharesModel::row(const MonitoredShare &share, boo
 
 QList<NetworkSharesModel::Row> NetworkSharesModel::rows() const
 {
-    QList<Row> out;
     if (!m_monitor)
-        return out;
-    for (const MonitoredShare &share : m_monitor->shares())
-        out.append(row(share, false));
-    for (const MonitoredShare &share : m_monitor->policyShares())
-        out.append(row(share, true));
-    return out;
+        return {};
+    return ownThenPolicy(m_monitor->shares(), m_monitor->policyShares(),
+                         [this](const MonitoredShare &share) { return row(share); });
 }
 
-QString NetworkSharesModel::emptyText() const
+std::optional<MonitoredShare> NetworkSharesModel::ownShare(const QUuid &id) const
 {
-    return rows().isEmpty() ? ConsoleTexts::noShares : QString();
+    return m_monitor ? find(m_monitor->shares(), id) : std::nullopt;
 }
 
-QString NetworkSharesModel::checkText() const
+QString NetworkSharesModel::activityText() const
 {
     if (!m_monitor)
         return {};
@@ -102,12 +84,7 @@ QString NetworkSharesModel::checkText() const
 
 QStringList NetworkSharesModel::logLines() const
 {
-    QStringList lines;
-    if (!m_monitor)
-        return lines;
-    for (const PolicyLogEntry &entry : m_monitor->log())
-        lines.prepend(when(entry.date) + QStringLiteral("  ") + entry.message);
-    return lines;
+    return m_monitor ? newestFirst(m_monitor->log()) : QStringList();
 }
 
 std::optional<QString> NetworkSharesModel::problem(const MonitoredShare &draft) const
@@ -139,9 +116,7 @@ QCoro::Task<bool> NetworkSharesModel::save(MonitoredShare draft, QByteArray pass
     draft.address = draft.address.trimmed();
     if (draft.username && draft.username->trimmed().isEmpty())
         draft.username.reset();
-    const bool known = std::any_of(m_monitor->shares().cbegin(), m_monitor->shares().cend(),
-                                   [&](const MonitoredShare &s) { return s.id == draft.id; });
-    if (known)
+    if (ownShare(draft.id))
         m_monitor->updateShare(draft);
     else
         m_monitor->addShare(draft);

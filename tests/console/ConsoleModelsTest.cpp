@@ -1191,6 +1191,8 @@ TEST(ConsoleFolderCleanup, RulesAreRefusedBeforeSavingAndShowTheirLastRun)
                                                                  "preview only"));
     EXPECT_EQ(rows[0].status, QStringLiteral("Not swept yet"));
     EXPECT_EQ(rows[1].title, QStringLiteral("Print spool · From policy"));
+    EXPECT_TRUE(cleanup.isOwn(draft.id));
+    EXPECT_FALSE(cleanup.isOwn(policyRule.id)) << "the policy's rules are read-only here";
 
     auto sweep = cleanup.sweepNow();
     ASSERT_TRUE(QTest::qWaitFor([&] { return sweep.isReady(); }, 10000));
