@@ -6,16 +6,13 @@
 
 #include <array>
 #include <functional>
+#include <initializer_list>
 #include <optional>
+#include <vector>
 
-class QCheckBox;
-class QComboBox;
+class QFormLayout;
 class QLabel;
-class QLineEdit;
-class QPlainTextEdit;
-class QSpinBox;
 class QStackedWidget;
-class QTimeEdit;
 class QVBoxLayout;
 
 namespace vesk {
@@ -35,87 +32,49 @@ signals:
     void edited();
 
 private:
-    struct Days {
-        std::array<QCheckBox *, 7> boxes{};
+    // The page of one rule kind and the steps that show the rule in its fields.
+    struct Page {
+        QWidget *widget = nullptr;
+        std::vector<std::function<void()>> fills;
     };
 
-    QWidget *buildWeekly();
-    QWidget *buildUpdates();
-    QWidget *buildKeepAlive();
-    QWidget *buildAppRestart();
-    QWidget *buildCleanup();
-    QWidget *buildShare();
-    QWidget *daysRow(Days &days, std::function<Weekdays &()> target);
-    void setDays(const Days &days, Weekdays value);
+    void buildWeekly(Page &page, QFormLayout *form);
+    void buildUpdates(Page &page, QFormLayout *form);
+    void buildKeepAlive(Page &page, QFormLayout *form);
+    void buildAppRestart(Page &page, QFormLayout *form);
+    void buildCleanup(Page &page, QFormLayout *form);
+    void buildShare(Page &page, QFormLayout *form);
+    // Ties `field` to one value of the shown rule: filling the page shows what `get` reads,
+    // and an edit hands the field's new value to `set`, except while the form is being filled.
+    template <typename Field, typename Get, typename Set>
+    Field *bind(Page &page, Field *field, Get get, Set set);
+    // The same for a field that holds `member` of the rule `rule` answers, as it is.
+    template <typename Field, typename Rule, typename Value>
+    Field *bind(Page &page, Field *field, Rule &(PolicyRuleForm::*rule)(), Value Rule::*member);
+    QWidget *daysRow(Page &page, std::function<Weekdays &()> target);
     void fill();
+    // Adds to `rows` a row of `fields` and a Remove button that runs `remove`.
+    void addRemovableRow(QVBoxLayout *rows, std::initializer_list<QWidget *> fields, std::function<void()> remove);
     void rebuildWindows();
     void rebuildTimes();
     void changed();
-    void onToggle(QCheckBox *box, std::function<void(bool)> write);
-    void onNumber(QSpinBox *box, std::function<void(int)> write);
-    void onChoice(QComboBox *box, std::function<void(int)> write);
-    void onText(QLineEdit *edit, std::function<void(const QString &)> write);
     // The rule being shown, for the page of its kind.
-    RestartSchedule &weekly();
-    UpdatePolicy &updates();
-    KeepAliveRule &keepAlive();
-    AppRestartRule &appRestart();
-    RetentionRule &cleanup();
-    MonitoredShare &share();
+    RestartSchedule &weekly() { return m_model->rules().restartSchedule; }
+    UpdatePolicy &updates() { return m_model->rules().updatePolicy; }
+    KeepAliveRule &keepAlive() { return m_model->rules().keepAliveRules[m_row.index]; }
+    AppRestartRule &appRestart() { return m_model->rules().appRestartRules[m_row.index]; }
+    RetentionRule &cleanup() { return m_model->rules().retentionRules[m_row.index]; }
+    MonitoredShare &share() { return m_model->rules().monitoredShares[m_row.index]; }
 
     PolicyFormModel *m_model = nullptr;
     PolicyRuleRow m_row;
     bool m_filling = false;
-    QStackedWidget *m_pages;
+    QStackedWidget *m_stack;
     QWidget *m_hint;
-
-    QWidget *m_weeklyPage = nullptr;
-    QCheckBox *m_weeklyEnabled = nullptr;
-    QTimeEdit *m_weeklyTime = nullptr;
-    Days m_weeklyDays;
-
-    QWidget *m_updatesPage = nullptr;
-    QComboBox *m_updateMode = nullptr;
-    QLabel *m_updateDescription = nullptr;
-    QSpinBox *m_updateStart = nullptr;
-    QSpinBox *m_updateEnd = nullptr;
-    Days m_updateDays;
-    QLabel *m_pins = nullptr;
-
-    QWidget *m_keepAlivePage = nullptr;
-    QLineEdit *m_keepAliveName = nullptr;
-    QPlainTextEdit *m_keepAliveApps = nullptr;
+    std::array<Page, std::size_t(PolicyRuleKind::share) + 1> m_pages; // by rule kind
     QVBoxLayout *m_windows = nullptr;
     QLabel *m_allDay = nullptr;
-    Days m_keepAliveDays;
-
-    QWidget *m_appRestartPage = nullptr;
-    QLineEdit *m_restartApp = nullptr;
-    QComboBox *m_restartTrigger = nullptr;
-    QSpinBox *m_restartInterval = nullptr;
     QVBoxLayout *m_restartTimes = nullptr;
-    Days m_restartDays;
-    QCheckBox *m_restartIfHung = nullptr;
-    QSpinBox *m_restartMemory = nullptr;
-
-    QWidget *m_cleanupPage = nullptr;
-    QLineEdit *m_cleanupName = nullptr;
-    QLineEdit *m_cleanupFolder = nullptr;
-    QCheckBox *m_cleanupEnabled = nullptr;
-    QCheckBox *m_cleanupDryRun = nullptr;
-    QSpinBox *m_cleanupAge = nullptr;
-    QComboBox *m_cleanupFilter = nullptr;
-    QCheckBox *m_cleanupSubfolders = nullptr;
-    QCheckBox *m_cleanupEmptyFolders = nullptr;
-    QCheckBox *m_cleanupTrash = nullptr;
-    QSpinBox *m_cleanupKeep = nullptr;
-
-    QWidget *m_sharePage = nullptr;
-    QLineEdit *m_shareName = nullptr;
-    QLineEdit *m_shareAddress = nullptr;
-    QLineEdit *m_shareUser = nullptr;
-    QCheckBox *m_shareEnabled = nullptr;
-    QCheckBox *m_shareRemount = nullptr;
 };
 
 } // namespace vesk
