@@ -66,6 +66,30 @@ QLineEdit *passwordField(const QString &placeholder)
     return field;
 }
 
+// A column named `name` owning a model made of `args` and the page: `build` lays it out and
+// answers how to show the model, which runs now and whenever the model changes.
+template <typename Model, typename Build, typename... Args>
+QWidget *section(const char *name, Build build, Args &&...args)
+{
+    QVBoxLayout *layout = nullptr;
+    QWidget *page = column(name, layout);
+    auto *model = new Model(std::forward<Args>(args)..., page);
+    const auto show = build(page, layout, model);
+    QObject::connect(model, &Model::changed, page, show);
+    show();
+    return page;
+}
+
+// A check box for the boolean default `key`, named after it.
+QCheckBox *defaultBox(DefaultsStore &defaults, const QString &key, const QString &text)
+{
+    auto *box = new QCheckBox(text);
+    box->setObjectName(key);
+    box->setChecked(defaults.boolValue(key));
+    QObject::connect(box, &QCheckBox::toggled, box, [&defaults, key](bool on) { defaults.setValue(key, on); });
+    return box;
+}
+
 } // namespace
 
 QWidget *locks(const ConsoleContext &context)
@@ -74,14 +98,8 @@ QWidget *locks(const ConsoleContext &context)
     QWidget *page = column("settingsLocks", layout);
     AppLock &lock = context.lock;
     auto *model = new LockPasswordsModel(&lock, page);
-    DefaultsStore &defaults = context.defaults;
-
-    auto *autoLock = new QCheckBox(QObject::tr("Lock management features at launch"));
-    autoLock->setObjectName(AppLock::autoLockOnLaunchKey);
-    autoLock->setChecked(defaults.boolValue(AppLock::autoLockOnLaunchKey));
-    QObject::connect(autoLock, &QCheckBox::toggled, page,
-                     [&defaults](bool on) { defaults.setValue(AppLock::autoLockOnLaunchKey, on); });
-    layout->addWidget(autoLock);
+    layout->addWidget(
+        defaultBox(context.defaults, AppLock::autoLockOnLaunchKey, QObject::tr("Lock management features at launch")));
 
     for (LockScope scope : LockPasswordsModel::scopes()) {
         auto *box = new QGroupBox(lockTitle(scope));
@@ -144,164 +162,147 @@ QWidget *locks(const ConsoleContext &context)
 
 QWidget *push(const ConsoleContext &context)
 {
-    QVBoxLayout *layout = nullptr;
-    QWidget *page = column("settingsPush", layout);
-    auto *model = new PushSettingsModel(
-        {context.pushAlerts, context.pushChannel, context.alertReporting, context.notifier}, context.defaults,
-        context.clock, context.thisSerial, page);
     DefaultsStore &defaults = context.defaults;
+    const auto build = [&defaults](QWidget *page, QVBoxLayout *layout, PushSettingsModel *model) {
+        auto *channel = wrapped({}, "pushChannelLine");
+        auto *token = wrapped({}, "pushTokenLine");
+        layout->addWidget(channel);
+        layout->addWidget(token);
 
-    auto *channel = wrapped({}, "pushChannelLine");
-    auto *token = wrapped({}, "pushTokenLine");
-    layout->addWidget(channel);
-    layout->addWidget(token);
+        auto *scope = new QComboBox;
+        scope->setObjectName(PushSettingsModel::alertScopeKey);
+        scope->addItem(PushTexts::scopeAllLocations, QStringLiteral("photographer"));
+        scope->addItem(PushTexts::scopeThisLocation, QStringLiteral("location"));
+        const QString stored = defaults.stringValue(PushSettingsModel::alertScopeKey);
+        scope->setCurrentIndex(stored == QLatin1String("location") ? 1 : 0);
+        QObject::connect(scope, &QComboBox::currentIndexChanged, page, [&defaults, scope](int) {
+            defaults.setValue(PushSettingsModel::alertScopeKey, scope->currentData().toString());
+        });
+        auto *form = new QFormLayout;
+        form->addRow(QObject::tr("Alert scope"), scope);
+        layout->addLayout(form);
 
-    auto *scope = new QComboBox;
-    scope->setObjectName(PushSettingsModel::alertScopeKey);
-    scope->addItem(PushTexts::scopeAllLocations, QStringLiteral("photographer"));
-    scope->addItem(PushTexts::scopeThisLocation, QStringLiteral("location"));
-    const QString stored = defaults.stringValue(PushSettingsModel::alertScopeKey);
-    scope->setCurrentIndex(stored == QLatin1String("location") ? 1 : 0);
-    QObject::connect(scope, &QComboBox::currentIndexChanged, page, [&defaults, scope](int) {
-        defaults.setValue(PushSettingsModel::alertScopeKey, scope->currentData().toString());
-    });
-    auto *form = new QFormLayout;
-    form->addRow(QObject::tr("Alert scope"), scope);
-    layout->addLayout(form);
+        layout->addWidget(defaultBox(defaults, FleetSettingsKeys::agentMode, QObject::tr("Agent Mode")));
+        layout->addWidget(wrapped(PushTexts::agentModeCaption));
 
-    auto *agentMode = new QCheckBox(QObject::tr("Agent Mode"));
-    agentMode->setObjectName(FleetSettingsKeys::agentMode);
-    agentMode->setChecked(defaults.boolValue(FleetSettingsKeys::agentMode));
-    QObject::connect(agentMode, &QCheckBox::toggled, page,
-                     [&defaults](bool on) { defaults.setValue(FleetSettingsKeys::agentMode, on); });
-    layout->addWidget(agentMode);
-    layout->addWidget(wrapped(PushTexts::agentModeCaption));
+        auto *registerButton = new QPushButton(QObject::tr("Register Token"));
+        auto *registerResult = wrapped({}, "pushRegisterResult");
+        auto *statusButton = new QPushButton(QObject::tr("Check Status"));
+        auto *statusResult = wrapped({}, "pushStatusResult");
+        auto *testButton = new QPushButton(QObject::tr("Send Test Push"));
+        auto *testResult = wrapped({}, "pushTestResult");
+        layout->addWidget(registerButton, 0, Qt::AlignLeft);
+        layout->addWidget(registerResult);
+        layout->addWidget(statusButton, 0, Qt::AlignLeft);
+        layout->addWidget(statusResult);
+        layout->addWidget(testButton, 0, Qt::AlignLeft);
+        layout->addWidget(testResult);
+        layout->addStretch();
 
-    auto *registerButton = new QPushButton(QObject::tr("Register Token"));
-    auto *registerResult = wrapped({}, "pushRegisterResult");
-    auto *statusButton = new QPushButton(QObject::tr("Check Status"));
-    auto *statusResult = wrapped({}, "pushStatusResult");
-    auto *testButton = new QPushButton(QObject::tr("Send Test Push"));
-    auto *testResult = wrapped({}, "pushTestResult");
-    layout->addWidget(registerButton, 0, Qt::AlignLeft);
-    layout->addWidget(registerResult);
-    layout->addWidget(statusButton, 0, Qt::AlignLeft);
-    layout->addWidget(statusResult);
-    layout->addWidget(testButton, 0, Qt::AlignLeft);
-    layout->addWidget(testResult);
-    layout->addStretch();
-
-    const auto show = [=]() {
-        channel->setText(model->channelLine());
-        token->setText(model->tokenLine());
-        registerResult->setText(model->registerResult());
-        testResult->setText(model->testResult());
-        statusResult->setText(model->statusResult());
-        testButton->setEnabled(model->canTest());
+        QObject::connect(registerButton, &QPushButton::clicked, page, [model]() { model->registerToken(); });
+        QObject::connect(statusButton, &QPushButton::clicked, page, [model]() { model->checkStatus(); });
+        QObject::connect(testButton, &QPushButton::clicked, page, [model]() { model->sendTestPush(); });
+        return [=]() {
+            channel->setText(model->channelLine());
+            token->setText(model->tokenLine());
+            registerResult->setText(model->registerResult());
+            testResult->setText(model->testResult());
+            statusResult->setText(model->statusResult());
+            testButton->setEnabled(model->canTest());
+        };
     };
-    QObject::connect(model, &PushSettingsModel::changed, page, show);
-    QObject::connect(registerButton, &QPushButton::clicked, page, [model]() { model->registerToken(); });
-    QObject::connect(statusButton, &QPushButton::clicked, page, [model]() { model->checkStatus(); });
-    QObject::connect(testButton, &QPushButton::clicked, page, [model]() { model->sendTestPush(); });
-    show();
-    return page;
+    return section<PushSettingsModel>(
+        "settingsPush", build,
+        PushSettingsModel::Services{context.pushAlerts, context.pushChannel, context.alertReporting, context.notifier},
+        context.defaults, context.clock, context.thisSerial);
 }
 
 QWidget *permissions(const ConsoleContext &context)
 {
-    QVBoxLayout *layout = nullptr;
-    QWidget *page = column("settingsPermissions", layout);
-    auto *model = new PermissionsModel(context.permissions, page);
-    auto *lines = wrapped({}, "permissionLines");
-    auto *recheck = new QPushButton(QObject::tr("Re-check"));
-    layout->addWidget(lines);
-    layout->addWidget(recheck, 0, Qt::AlignLeft);
-    layout->addStretch();
-    const auto show = [=]() {
-        lines->setText(model->lines().join(QLatin1Char('\n')));
-        recheck->setEnabled(model->isAvailable() && !model->isChecking());
+    const auto build = [](QWidget *page, QVBoxLayout *layout, PermissionsModel *model) {
+        auto *lines = wrapped({}, "permissionLines");
+        auto *recheck = new QPushButton(QObject::tr("Re-check"));
+        layout->addWidget(lines);
+        layout->addWidget(recheck, 0, Qt::AlignLeft);
+        layout->addStretch();
+        QObject::connect(recheck, &QPushButton::clicked, page, [model]() { model->recheck(); });
+        return [=]() {
+            lines->setText(model->lines().join(QLatin1Char('\n')));
+            recheck->setEnabled(model->isAvailable() && !model->isChecking());
+        };
     };
-    QObject::connect(model, &PermissionsModel::changed, page, show);
-    QObject::connect(recheck, &QPushButton::clicked, page, [model]() { model->recheck(); });
-    show();
-    return page;
+    return section<PermissionsModel>("settingsPermissions", build, context.permissions);
 }
 
 QWidget *transfer(const ConsoleContext &context)
 {
-    QVBoxLayout *layout = nullptr;
-    QWidget *page = column("settingsTransfer", layout);
-    auto *model = new SettingsTransferModel(context.settingsTransfer, page);
-    auto *exportButton = new QPushButton(QObject::tr("Export Settings…"));
-    auto *importButton = new QPushButton(QObject::tr("Import Settings…"));
-    auto *result = wrapped({}, "transferResult");
-    layout->addWidget(wrapped(TransferTexts::exportDescription));
-    layout->addWidget(exportButton, 0, Qt::AlignLeft);
-    layout->addWidget(wrapped(TransferTexts::importWarning));
-    layout->addWidget(importButton, 0, Qt::AlignLeft);
-    layout->addWidget(result);
-    layout->addStretch();
+    const auto build = [](QWidget *page, QVBoxLayout *layout, SettingsTransferModel *model) {
+        auto *exportButton = new QPushButton(QObject::tr("Export Settings…"));
+        auto *importButton = new QPushButton(QObject::tr("Import Settings…"));
+        auto *result = wrapped({}, "transferResult");
+        layout->addWidget(wrapped(TransferTexts::exportDescription));
+        layout->addWidget(exportButton, 0, Qt::AlignLeft);
+        layout->addWidget(wrapped(TransferTexts::importWarning));
+        layout->addWidget(importButton, 0, Qt::AlignLeft);
+        layout->addWidget(result);
+        layout->addStretch();
 
-    const QString filter = QObject::tr("Vesk Warden settings (*.json);;All files (*)");
-    QObject::connect(exportButton, &QPushButton::clicked, page, [=]() {
-        const QString path = QFileDialog::getSaveFileName(
-            page, QObject::tr("Export Settings"),
-            QDir::home().filePath(SettingsTransferModel::suggestedFileName()), filter);
-        if (!path.isEmpty())
-            model->exportTo(path);
-    });
-    QObject::connect(importButton, &QPushButton::clicked, page, [=]() {
-        const QString path = QFileDialog::getOpenFileName(page, QObject::tr("Import Settings"), QDir::homePath(), filter);
-        if (path.isEmpty())
-            return;
-        if (QMessageBox::warning(page, QObject::tr("Import Settings"), TransferTexts::importWarning,
-                                 QMessageBox::Cancel | QMessageBox::Ok, QMessageBox::Cancel) != QMessageBox::Ok)
-            return;
-        model->importFrom(path);
-    });
-    const auto show = [=]() {
-        result->setText(model->isAvailable() ? model->result()
-                                             : QObject::tr("Settings export and import are not available here."));
-        exportButton->setEnabled(model->isAvailable() && !model->isBusy());
-        importButton->setEnabled(model->isAvailable() && !model->isBusy());
+        const QString filter = QObject::tr("Vesk Warden settings (*.json);;All files (*)");
+        QObject::connect(exportButton, &QPushButton::clicked, page, [=]() {
+            const QString path = QFileDialog::getSaveFileName(
+                page, QObject::tr("Export Settings"),
+                QDir::home().filePath(SettingsTransferModel::suggestedFileName()), filter);
+            if (!path.isEmpty())
+                model->exportTo(path);
+        });
+        QObject::connect(importButton, &QPushButton::clicked, page, [=]() {
+            const QString path = QFileDialog::getOpenFileName(page, QObject::tr("Import Settings"), QDir::homePath(), filter);
+            if (path.isEmpty())
+                return;
+            if (QMessageBox::warning(page, QObject::tr("Import Settings"), TransferTexts::importWarning,
+                                     QMessageBox::Cancel | QMessageBox::Ok, QMessageBox::Cancel) != QMessageBox::Ok)
+                return;
+            model->importFrom(path);
+        });
+        return [=]() {
+            result->setText(model->isAvailable() ? model->result()
+                                                 : QObject::tr("Settings export and import are not available here."));
+            exportButton->setEnabled(model->isAvailable() && !model->isBusy());
+            importButton->setEnabled(model->isAvailable() && !model->isBusy());
+        };
     };
-    QObject::connect(model, &SettingsTransferModel::changed, page, show);
-    show();
-    return page;
+    return section<SettingsTransferModel>("settingsTransfer", build, context.settingsTransfer);
 }
 
 QWidget *uploadCredentials(const ConsoleContext &context)
 {
-    QVBoxLayout *layout = nullptr;
-    QWidget *page = column("settingsUploadCredentials", layout);
-    auto *model = new UploadCredentialsModel(context.credentials, page);
-    auto *list = new QListWidget;
-    list->setObjectName(QStringLiteral("credentialPairs"));
-    auto *empty = wrapped({}, "credentialsEmpty");
-    auto *test = new QPushButton(QObject::tr("Test Connection"));
-    layout->addWidget(empty);
-    layout->addWidget(list, 1);
-    layout->addWidget(test, 0, Qt::AlignLeft);
+    const auto build = [](QWidget *page, QVBoxLayout *layout, UploadCredentialsModel *model) {
+        auto *list = new QListWidget;
+        list->setObjectName(QStringLiteral("credentialPairs"));
+        auto *empty = wrapped({}, "credentialsEmpty");
+        auto *test = new QPushButton(QObject::tr("Test Connection"));
+        layout->addWidget(empty);
+        layout->addWidget(list, 1);
+        layout->addWidget(test, 0, Qt::AlignLeft);
 
-    const auto show = [=]() {
-        const int selected = list->currentRow();
-        list->clear();
-        for (const UploadCredentialsModel::Pair &pair : model->pairs()) {
-            QString text = UploadCredentialsModel::label(pair);
-            if (!pair.result.isEmpty())
-                text += QStringLiteral("\n    ") + pair.result;
-            list->addItem(text);
-        }
-        list->setCurrentRow(std::min(selected, static_cast<int>(list->count()) - 1));
-        empty->setText(model->pairs().isEmpty() ? model->emptyText() : QString());
-        empty->setVisible(model->pairs().isEmpty());
-        test->setEnabled(list->currentRow() >= 0);
+        QObject::connect(list, &QListWidget::currentRowChanged, page, [test](int row) { test->setEnabled(row >= 0); });
+        QObject::connect(test, &QPushButton::clicked, page, [model, list]() { model->test(list->currentRow()); });
+        return [=]() {
+            const int selected = list->currentRow();
+            list->clear();
+            for (const UploadCredentialsModel::Pair &pair : model->pairs()) {
+                QString text = UploadCredentialsModel::label(pair);
+                if (!pair.result.isEmpty())
+                    text += QStringLiteral("\n    ") + pair.result;
+                list->addItem(text);
+            }
+            list->setCurrentRow(std::min(selected, static_cast<int>(list->count()) - 1));
+            empty->setText(model->pairs().isEmpty() ? model->emptyText() : QString());
+            empty->setVisible(model->pairs().isEmpty());
+            test->setEnabled(list->currentRow() >= 0);
+        };
     };
-    QObject::connect(model, &UploadCredentialsModel::changed, page, show);
-    QObject::connect(list, &QListWidget::currentRowChanged, page, [test](int row) { test->setEnabled(row >= 0); });
-    QObject::connect(test, &QPushButton::clicked, page, [model, list]() { model->test(list->currentRow()); });
-    show();
-    return page;
+    return section<UploadCredentialsModel>("settingsUploadCredentials", build, context.credentials);
 }
 
 } // namespace vesk::SettingsSections
