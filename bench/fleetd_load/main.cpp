@@ -3,15 +3,11 @@
 // process. Two baselines run in the same process against the same server: a route
 // that does nothing (an unknown path, answered 404 without authentication or
 // storage) and HEAD speedtest (authentication only).
-#include "FleetFixture.h"
+#include "FleetServer.h"
+#include "LoadApplication.h"
 #include "LoadPhase.h"
 
-#include <QCommandLineParser>
-#include <QCoreApplication>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QTextStream>
-#include <QUrl>
 
 #include <algorithm>
 
@@ -34,18 +30,9 @@ QByteArray request(const QByteArray &method, const QByteArray &path, quint16 por
 
 int main(int argc, char **argv)
 {
-    // The load generator holds as many sockets as the server; the same dispatcher
-    // choice keeps it from being the bottleneck.
-    if (!qEnvironmentVariableIsSet("QT_NO_GLIB"))
-        qputenv("QT_NO_GLIB", "1");
-    QCoreApplication app(argc, argv);
-    QCommandLineParser parser;
-    parser.addHelpOption();
     const QCommandLineOption agentsOption("agents", "Comma-separated agent counts.", "N,N", "1000,10000");
     const QCommandLineOption secondsOption("seconds", "Measured seconds per phase.", "S", "5");
-    parser.addOptions({agentsOption, secondsOption});
-    parser.process(app);
-    QTextStream out(stdout);
+    const LoadApplication app(argc, argv, {agentsOption, secondsOption});
 
     struct rlimit limit {};
     if (::getrlimit(RLIMIT_NOFILE, &limit) == 0) {
@@ -54,34 +41,19 @@ int main(int argc, char **argv)
     }
 
     QList<int> counts;
-    for (const QString &count : parser.value(agentsOption).split(','))
+    for (const QString &count : app.value(agentsOption).split(','))
         counts.append(count.toInt());
     const int maxAgents = *std::max_element(counts.begin(), counts.end());
-    const int measureMs = parser.value(secondsOption).toInt() * 1000;
+    const int measureMs = app.value(secondsOption).toInt() * 1000;
 
-    QTemporaryDir dir;
-    const QString db = dir.filePath("fleet.sqlite");
-    const FleetFixture fleet = FleetFixture::create(db, maxAgents);
-    if (!fleet.error.isEmpty()) {
-        out << "setup failed: " << fleet.error << Qt::endl;
+    QTextStream out(stdout);
+    FleetServer server;
+    if (!server.start(maxAgents, out))
         return 1;
-    }
-
-    QProcess server;
-    server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    server.setProcessEnvironment([] {
-        auto env = QProcessEnvironment::systemEnvironment();
-        env.insert("QT_LOGGING_RULES", "fleetd.info=false");
-        return env;
-    }());
-    server.start(VESK_FLEETD_BINARY, {"serve", "--listen", "127.0.0.1:0", "--db", db});
-    if (!server.waitForReadyRead(10000)) {
-        out << "vesk-fleetd did not start" << Qt::endl;
-        return 1;
-    }
-    const quint16 port = static_cast<quint16>(QUrl(QString::fromUtf8(server.readLine().trimmed())).port());
-    out << "vesk-fleetd pid " << server.processId() << " on port " << port << ", " << maxAgents << " machines"
-        << Qt::endl;
+    const FleetFixture &fleet = server.fleet;
+    const quint16 port = server.port;
+    out << "vesk-fleetd pid " << server.process.processId() << " on port " << port << ", " << maxAgents
+        << " machines" << Qt::endl;
 
     out << "agents  route                    req/s     p50 ms   p99 ms  unexpected  vs 404 route" << Qt::endl;
     for (const int count : counts) {
@@ -113,7 +85,5 @@ int main(int argc, char **argv)
                 << Qt::endl;
         }
     }
-    server.terminate();
-    server.waitForFinished(10000);
     return 0;
 }

@@ -5,17 +5,15 @@
 // server's ping sweep, and how fast a test push reaches one of the N.
 //
 //   fleetd_push_idle [--channels N] [--poll-seconds S]       (bench/push_idle.sh raises ulimit -n)
-#include "FleetFixture.h"
+#include "FleetServer.h"
+#include "LoadApplication.h"
 
-#include <QCommandLineParser>
-#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QTcpSocket>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTextStream>
 #include <QUrl>
@@ -138,19 +136,12 @@ PollStats pollFor(quint16 port, const QByteArray &poll, int seconds)
 
 int main(int argc, char **argv)
 {
-    // Thousands of sockets in one process: Qt's plain dispatcher, as the server uses.
-    if (!qEnvironmentVariableIsSet("QT_NO_GLIB"))
-        qputenv("QT_NO_GLIB", "1");
-    QCoreApplication app(argc, argv);
-    QCommandLineParser parser;
-    parser.addHelpOption();
     const QCommandLineOption channelsOption("channels", "Idle push channels to open.", "N", "10000");
     const QCommandLineOption secondsOption("poll-seconds", "Seconds of polling per measurement (the server pings every 60 s).", "S", "70");
-    parser.addOptions({channelsOption, secondsOption});
-    parser.process(app);
+    const LoadApplication app(argc, argv, {channelsOption, secondsOption});
     QTextStream out(stdout);
-    const int channels = parser.value(channelsOption).toInt();
-    const int pollSeconds = parser.value(secondsOption).toInt();
+    const int channels = app.value(channelsOption).toInt();
+    const int pollSeconds = app.value(secondsOption).toInt();
 
     struct rlimit limit {};
     if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < rlim_t(channels) + 100) {
@@ -158,25 +149,12 @@ int main(int argc, char **argv)
         return 1;
     }
 
-    QTemporaryDir dir;
-    const QString db = dir.filePath("fleet.sqlite");
-    const FleetFixture fleet = FleetFixture::create(db, channels + 1);
-    if (!fleet.error.isEmpty()) {
-        out << "setup failed: " << fleet.error << Qt::endl;
+    FleetServer server;
+    if (!server.start(channels + 1, out))
         return 1;
-    }
-    QProcess server;
-    server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    auto env = QProcessEnvironment::systemEnvironment();
-    env.insert("QT_LOGGING_RULES", "fleetd.info=false");
-    server.setProcessEnvironment(env);
-    server.start(VESK_FLEETD_BINARY, {"serve", "--listen", "127.0.0.1:0", "--db", db});
-    if (!server.waitForReadyRead(10000)) {
-        out << "vesk-fleetd did not start" << Qt::endl;
-        return 1;
-    }
-    const quint16 port = static_cast<quint16>(QUrl(QString::fromUtf8(server.readLine().trimmed())).port());
-    const qint64 pid = server.processId();
+    const FleetFixture &fleet = server.fleet;
+    const quint16 port = server.port;
+    const qint64 pid = server.process.processId();
     // The polling machine is one more, with no channel of its own.
     const QByteArray pollSerial = fleet.serials.at(channels).toLatin1();
     const QByteArray poll = request("/api/device_commands", port, fleet.fleetKey, pollSerial);
@@ -236,7 +214,7 @@ int main(int argc, char **argv)
         QObject::connect(sockets.front().get(), &QWebSocket::textMessageReceived, sockets.front().get(),
                          [&](const QString &) { if (!received) { received = true; pushMs = static_cast<double>(timer.nsecsElapsed()) / 1e6; } });
         timer.start();
-        QProcess::execute(VESK_FLEETD_BINARY, {"push", "test", fleet.serials.at(0), "--db", db});
+        QProcess::execute(VESK_FLEETD_BINARY, {"push", "test", fleet.serials.at(0), "--db", server.db});
         if (!QTest::qWaitFor([&] { return received; }, 5000))
             pushMs = -1;
     }
@@ -260,7 +238,5 @@ int main(int argc, char **argv)
         << " 1 s (target)" << Qt::endl;
     for (auto &socket : sockets)
         socket->abort();
-    server.terminate();
-    server.waitForFinished(10000);
     return during.count > 0 && during.failed == 0 && stillOpen == channels ? 0 : 1;
 }
