@@ -13,6 +13,8 @@ set -eu
 
 MINUTES=${1:-10}
 AGENT=${2:-build/src/app/vesk-warden}
+# shellcheck source=bench/lib.sh
+. "$(dirname "$0")/lib.sh"
 # dash (/bin/sh) exits on a `shift` past the end, whatever follows it: count first.
 if [ $# -ge 2 ]; then shift 2; else shift $#; fi
 [ $# -gt 0 ] || set -- --headless
@@ -30,22 +32,7 @@ cleanup() {
 trap cleanup EXIT INT TERM
 
 # 10 family bundles whose executable is a copy of /bin/sleep, all running.
-i=0
-for id in com.lumora.capture com.lumora.capture.pro com.lumora.tether com.lumora.tether.canon \
-          com.lumora.tether.nikon com.lumora.tether.sony com.lumora.boothcam com.lumora.greenscreen \
-          com.lumora.ingest com.lumora.cull; do
-    i=$((i + 1))
-    b="$APPS/App$i.app"
-    mkdir -p "$b/Contents/MacOS"
-    cat > "$b/Contents/Info.plist" <<PLIST
-<?xml version="1.0" encoding="UTF-8"?>
-<plist version="1.0"><dict><key>CFBundleIdentifier</key><string>$id</string>
-<key>CFBundleName</key><string>App $i</string><key>CFBundleExecutable</key><string>run</string></dict></plist>
-PLIST
-    cp /bin/sleep "$b/Contents/MacOS/run"
-    "$b/Contents/MacOS/run" 100000 &
-    PIDS="$PIDS $!"
-done
+family_apps "$APPS" 10
 
 mkdir -p "$WORK/home" "$WORK/Shared/Lumora"
 # Replaces the calling (sub)shell, so that `run_agent … &` leaves the agent's own pid in $!.
@@ -55,23 +42,10 @@ run_agent() {
 }
 
 if [ -n "${FOOTPRINT_FLEETD:-}" ]; then
-    DB="$WORK/fleet.db"
-    "$FOOTPRINT_FLEETD" serve --listen 127.0.0.1:0 --db "$DB" >"$WORK/fleetd.out" 2>"$WORK/fleetd.log" &
-    PIDS="$PIDS $!"
-    for _ in $(seq 100); do [ -s "$WORK/fleetd.out" ] && break; sleep 0.1; done
-    URL=$(head -n1 "$WORK/fleetd.out")
-    [ -n "$URL" ] || { echo "vesk-fleetd did not start:"; cat "$WORK/fleetd.log"; exit 1; }
-    "$FOOTPRINT_FLEETD" tenant add ABCD1234 --db "$DB" >/dev/null
-    "$FOOTPRINT_FLEETD" event add ABCD1234 EVT-1 --db "$DB" >/dev/null
-    SECRET=$("$FOOTPRINT_FLEETD" secret issue ABCD1234 --db "$DB" | cut -f2)
-    printf '<credentials><kr5_account>ABCD1234</kr5_account><kr5_location>EVT-1</kr5_location></credentials>' \
-        >"$WORK/Shared/Lumora/credentials_Footprint.xml"
+    start_fleetd "$FOOTPRINT_FLEETD" Footprint
     set -- "$@" --fleet-url "$URL" --serial FOOTPRINT-1
     # Enrol: the first heartbeat puts the machine in the tenant, then the shell pairs it.
-    run_agent "$@" >"$WORK/enrol.log" 2>&1 &
-    ENROL_PID=$!
-    for _ in $(seq 300); do grep -q "HEARTBEAT OK HTTP 200" "$WORK/enrol.log" && break; sleep 0.1; done
-    kill "$ENROL_PID"; wait "$ENROL_PID" 2>/dev/null || true
+    enrol_agent "$@"
     (run_agent --fleet-url "$URL" --serial FOOTPRINT-1 pair "$SECRET") || { echo "pairing failed"; exit 1; }
     echo "paired with vesk-fleetd at $URL"
 fi

@@ -15,6 +15,8 @@ MINUTES=${1:-10}
 MODE=${2:-default}
 BUILD=${3:-build}
 HERE=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=bench/lib.sh
+. "$HERE/lib.sh"
 AGENT="$BUILD/src/app/vesk-warden"
 FLEETD="$BUILD/src/fleetd/vesk-fleetd"
 for b in "$AGENT" "$FLEETD"; do [ -x "$b" ] || { echo "missing $b; build vesk-warden and vesk-fleetd"; exit 1; }; done
@@ -32,22 +34,7 @@ cleanup() {
 trap cleanup EXIT INT TERM
 
 APPS="$WORK/Applications"
-i=0
-for id in com.lumora.capture com.lumora.capture.pro com.lumora.tether com.lumora.tether.canon \
-          com.lumora.tether.nikon com.lumora.tether.sony com.lumora.boothcam com.lumora.greenscreen \
-          com.lumora.ingest com.lumora.cull; do
-    i=$((i + 1))
-    b="$APPS/App$i.app"
-    mkdir -p "$b/Contents/MacOS"
-    cat > "$b/Contents/Info.plist" <<PLIST
-<?xml version="1.0" encoding="UTF-8"?>
-<plist version="1.0"><dict><key>CFBundleIdentifier</key><string>$id</string>
-<key>CFBundleName</key><string>App $i</string><key>CFBundleShortVersionString</key><string>4.2.$i</string>
-<key>CFBundleVersion</key><string>42$i</string><key>CFBundleExecutable</key><string>run</string></dict></plist>
-PLIST
-    cp /bin/sleep "$b/Contents/MacOS/run"
-    if [ "$i" -le 3 ]; then "$b/Contents/MacOS/run" 100000 & PIDS="$PIDS $!"; fi
-done
+family_apps "$APPS" 3 yes
 
 mkdir -p "$WORK/home" "$WORK/Shared/Lumora"
 run_agent() {
@@ -55,23 +42,10 @@ run_agent() {
         VESK_RESTART_COMMAND=false "$AGENT" "$@"
 }
 
-DB="$WORK/fleet.db"
-"$FLEETD" serve --listen 127.0.0.1:0 --db "$DB" >"$WORK/fleetd.out" 2>"$WORK/fleetd.log" &
-PIDS="$PIDS $!"
-for _ in $(seq 100); do [ -s "$WORK/fleetd.out" ] && break; sleep 0.1; done
-URL=$(head -n1 "$WORK/fleetd.out")
-[ -n "$URL" ] || { echo "vesk-fleetd did not start:"; cat "$WORK/fleetd.log"; exit 1; }
-"$FLEETD" tenant add ABCD1234 --db "$DB" >/dev/null
-"$FLEETD" event add ABCD1234 EVT-1 --db "$DB" >/dev/null
-SECRET=$("$FLEETD" secret issue ABCD1234 --db "$DB" | cut -f2)
-printf '<credentials><kr5_account>ABCD1234</kr5_account><kr5_location>EVT-1</kr5_location></credentials>' \
-    >"$WORK/Shared/Lumora/credentials_Budget.xml"
+start_fleetd "$FLEETD" Budget
 
 # Enrol directly (not counted): the first heartbeat puts the machine in the tenant, the shell pairs it.
-run_agent --headless --fleet-url "$URL" --serial BUDGET-1 >"$WORK/enrol.log" 2>&1 &
-ENROL_PID=$!
-for _ in $(seq 300); do grep -q "HEARTBEAT OK HTTP 200" "$WORK/enrol.log" && break; sleep 0.1; done
-kill "$ENROL_PID"; wait "$ENROL_PID" 2>/dev/null || true
+enrol_agent --headless --fleet-url "$URL" --serial BUDGET-1
 (run_agent --fleet-url "$URL" --serial BUDGET-1 pair "$SECRET" >/dev/null) || { echo "pairing failed"; exit 1; }
 
 if [ "$MODE" = lowdata ]; then
