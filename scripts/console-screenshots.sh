@@ -106,10 +106,11 @@ cat >"$storage/monitored_shares.json" <<JSON
 JSON
 
 mkdir -p "$out"
-# The files are numbered in sidebar order; the README names them by what they show.
+# The files are numbered in sidebar order (the first match is taken: the machine's overview,
+# not its Software tab); the README names them by what they show.
 pick() {
   local found
-  found=$(find "$shots" -name "$1" | head -n1)
+  found=$(find "$shots" -name "$1" | sort | head -n1)
   [ -n "$found" ] || { echo "console-screenshots: no $1 among: $(ls "$shots")" >&2; exit 1; }
   cp "$found" "$out/$2"
 }
